@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+
+namespace zefto {
+
+// Error numbers that callers test for. The database numbers follow the
+// desktop database engine our users know; the run's own follow BASIC's.
+namespace err {
+inline constexpr int Overflow = 6;             // a 16-bit line counter passed 32767
+inline constexpr int TypeMismatch = 13;        // a share numerator that is not a number
+inline constexpr int FileNotFound = 53;
+inline constexpr int DeviceIo = 57;            // the report could not be read
+inline constexpr int InputPastEnd = 62;
+inline constexpr int PathAccess = 75;          // a directory, or no permission
+inline constexpr int InvalidUseOfNull = 94;
+inline constexpr int Reserved = 3000;          // anything the database says that has no number of its own
+inline constexpr int UpdateWithoutAddNew = 3020;
+inline constexpr int NoCurrentRecord = 3021;
+inline constexpr int DiskFull = 3026;
+inline constexpr int ReadOnly = 3027;
+inline constexpr int FileInUse = 3045;         // locked by another program beyond the busy wait
+inline constexpr int CannotOpen = 3051;        // cannot open or create the file
+inline constexpr int TableNotFound = 3078;
+inline constexpr int ItemNotFound = 3265;      // a field name the table lacks
+inline constexpr int ZeroLengthString = 3315;
+inline constexpr int UnrecognizedFormat = 3343; // not a database, or corrupt
+inline constexpr int ObjectInvalid = 3420;      // use of a closed database or recordset
+inline constexpr int DataTypeConversion = 3421;
+inline constexpr int BadDefinition = 3372;      // the table lacks a field or a constraint we rely on
+} // namespace err
+
+// The one failure type of every layer: a number callers can test and the
+// words the operator is shown.
+class Error : public std::exception {
+public:
+    Error(int number, QString description);
+
+    // The standard description of a number, for the numbers that have one.
+    static Error of(int number);
+
+    int number() const noexcept { return m_number; }
+    const QString &description() const noexcept { return m_description; }
+    const char *what() const noexcept override { return m_what.constData(); }
+
+private:
+    int m_number;
+    QString m_description;
+    QByteArray m_what;
+};
+
+} // namespace zefto

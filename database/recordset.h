@@ -1,0 +1,40 @@
+#pragma once
+
+#include "value.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace zefto {
+
+struct Connection;
+
+// A dynaset over ovrekson: the last record can be read back, and new
+// records are added one at a time with AddNew, field settings and Update.
+class Recordset {
+public:
+    Recordset() = default;
+    explicit Recordset(std::shared_ptr<Connection> conn);
+
+    bool isOpen() const;
+    void moveLast();                                  // 3021 on an empty table
+    Value field(const QString &name) const;           // of the current record
+    void addNew();
+    void setField(const QString &name, const Value &v); // of the record being added
+    void update();                                    // stores it, or throws and keeps it pending
+    void close();                                     // discards a pending record, commits the rest
+
+private:
+    Connection &live() const; // throws 3420 when this or its database is closed
+    int column(const QString &name) const; // throws 3265
+
+    std::shared_ptr<Connection> m_conn;
+    bool m_open = false;
+    std::vector<Value> m_current; // empty: no current record
+    std::vector<Value> m_edit;
+    std::vector<bool> m_set;
+    bool m_editing = false;
+};
+
+} // namespace zefto

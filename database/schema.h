@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zefto::schema {
+
+inline constexpr auto tableName = "ovrekson";
+
+// The 19 share record fields in the order the page converter sets them.
+const QStringList &fieldNames();
+
+// How many leading fields are text that must not be zero-length (yada..ehispayda).
+inline constexpr int requiredTextFields = 14;
+
+// The CREATE TABLE statement, kept in ovrekson.sql and compiled in.
+QString createStatement();
+
+} // namespace zefto::schema

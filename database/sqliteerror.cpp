@@ -1,0 +1,65 @@
+#include "sqliteerror.h"
+
+#include "schema.h"
+
+namespace zefto {
+namespace {
+
+// The field a failed CHECK names: our constraints carry the field's name;
+// an unnamed one reports its expression, which starts with the field.
+QString checkedField(const QString &message)
+{
+    static const QString prefix = QStringLiteral("CHECK constraint failed: ");
+    const qsizetype at = message.indexOf(prefix);
+    if (at < 0)
+        return {};
+    QString rest = message.mid(at + prefix.size()).trimmed();
+    if (rest.startsWith(u'"'))
+        rest.remove(0, 1);
+    const QStringList &names = schema::fieldNames();
+    for (int i = 0; i < schema::requiredTextFields; ++i) {
+        const QString &n = names[i];
+        if (rest == n || (rest.startsWith(n) && !rest.at(n.size()).isLetterOrNumber()))
+            return n;
+    }
+    return {};
+}
+
+} // namespace
+
+Error sqliteError(const QSqlError &e, const QString &path)
+{
+    const QString message = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    const int code = e.nativeErrorCode().toInt() & 0xff;
+    switch (code) {
+    case 19: { // SQLITE_CONSTRAINT
+        const QString field = checkedField(message);
+        if (!field.isEmpty())
+            return {err::ZeroLengthString,
+                    QStringLiteral("Field '%1' cannot be a zero-length string.").arg(field)};
+        if (message.contains(QStringLiteral("cannot store")))
+            return {err::DataTypeConversion, QStringLiteral("Data type conversion error: %1.").arg(message)};
+        return {err::Reserved, QStringLiteral("The record was refused: %1.").arg(message)};
+    }
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return {err::FileInUse,
+                QStringLiteral("The database '%1' is in use by another program, which holds it locked.").arg(path)};
+    case 8: // SQLITE_READONLY
+        return {err::ReadOnly, QStringLiteral("Cannot update. The database '%1' is read-only.").arg(path)};
+    case 13: // SQLITE_FULL
+        return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return {err::UnrecognizedFormat,
+                QStringLiteral("Unrecognized database format '%1': %2.").arg(path, message)};
+    case 3:  // SQLITE_PERM
+    case 10: // SQLITE_IOERR
+    case 14: // SQLITE_CANTOPEN
+        return {err::CannotOpen, QStringLiteral("Cannot open the database '%1': %2.").arg(path, message)};
+    default:
+        return {err::Reserved, QStringLiteral("Database error in '%1': %2.").arg(path, message)};
+    }
+}
+
+} // namespace zefto

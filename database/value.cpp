@@ -1,0 +1,40 @@
+#include "value.h"
+
+namespace zefto {
+
+Value Value::null()
+{
+    Value v;
+    v.m_kind = Kind::Null;
+    return v;
+}
+
+Value Value::text(const QString &s)
+{
+    Value v;
+    v.m_kind = Kind::Text;
+    // A default-constructed QString is bound as NULL by Qt; an empty literal is not.
+    v.m_text = s.isNull() ? QStringLiteral("") : s;
+    return v;
+}
+
+Value Value::number(double d)
+{
+    Value v;
+    v.m_kind = Kind::Double;
+    v.m_double = d;
+    return v;
+}
+
+bool Value::operator==(const Value &o) const
+{
+    if (m_kind != o.m_kind)
+        return false;
+    switch (m_kind) {
+    case Kind::Text: return m_text == o.m_text;
+    case Kind::Double: return m_double == o.m_double;
+    default: return true;
+    }
+}
+
+} // namespace zefto

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace zefto {
+
+// A field or working value: text (zero-length included), a double, no value
+// (never set; stored as NULL) or null (read back from a NULL field).
+class Value {
+public:
+    enum class Kind { Empty, Null, Text, Double };
+
+    Value() = default; // no value
+    static Value null();
+    static Value text(const QString &s);
+    static Value number(double d);
+
+    Kind kind() const { return m_kind; }
+    bool isEmpty() const { return m_kind == Kind::Empty; }
+    bool isNull() const { return m_kind == Kind::Null; }
+    bool isText() const { return m_kind == Kind::Text; }
+    bool isDouble() const { return m_kind == Kind::Double; }
+
+    // Never a null QString for a text value, so a zero-length text is never
+    // mistaken for NULL on the way into the database.
+    const QString &asText() const { return m_text; }
+    double asDouble() const { return m_double; }
+
+    bool operator==(const Value &o) const;
+
+private:
+    Kind m_kind = Kind::Empty;
+    QString m_text;
+    double m_double = 0;
+};
+
+} // namespace zefto

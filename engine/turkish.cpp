@@ -1,0 +1,78 @@
+#include "turkish.h"
+
+namespace zefto::turkish {
+
+QString trimTrailingBlanks(const QString &value)
+{
+    for (qsizetype p = value.size(); p >= 1; --p)
+        if (value[p - 1] != u' ')
+            return value.first(p);
+    return value;
+}
+
+void repairCp857(QString &value, NameKind kind, ValidityFlag &flag)
+{
+    for (qsizetype p = value.size() - 1; p >= 0; --p) {
+        switch (value[p].unicode()) {
+        case 0x02DC: value[p] = QChar(0x0130); break; // İ
+        case 0x20AC: value[p] = QChar(0x00C7); break; // Ç
+        case 0x0161: value[p] = QChar(0x00DC); break; // Ü
+        case 0x009E: value[p] = QChar(0x015E); break; // Ş
+        case 0x2122: value[p] = QChar(0x00D6); break; // Ö
+        case 0x00A6:
+            value[p] = QChar(0x011E); // Ğ
+            if (kind == NameKind::Father)
+                flag = 1;
+            break;
+        default: break;
+        }
+    }
+}
+
+char16_t lower(char16_t c)
+{
+    if (c == u'I')
+        return u'ı';
+    if (c == u'İ')
+        return u'i';
+    return QChar(c).toLower().unicode();
+}
+
+void properCase(QString &value)
+{
+    const qsizetype n = value.size();
+    for (qsizetype p = 1; p < n; ++p)
+        if (value[p - 1] != u' ')
+            value[p] = QChar(lower(value[p].unicode()));
+}
+
+void firstLetterCase(QString &value)
+{
+    const qsizetype n = value.size();
+    for (qsizetype p = 1; p < n; ++p)
+        value[p] = QChar(lower(value[p].unicode()));
+}
+
+void splitOwnerName(const QString &cased, Value &adi, Value &soyadi)
+{
+    adi = Value::text(cased);
+    soyadi = Value();
+    if (cased == u"Ovrek Belediyesi" || cased == u"Maliye Hazinesi")
+        return;
+    const qsizetype blank = cased.lastIndexOf(u' ');
+    if (blank < 0)
+        return;
+    adi = Value::text(cased.first(blank));
+    soyadi = Value::text(cased.sliced(blank + 1));
+}
+
+void splitShare(const QString &share, Value &numerator, Value &denominator)
+{
+    const qsizetype slash = share.lastIndexOf(u'/');
+    if (slash < 0)
+        return;
+    numerator = Value::text(share.first(slash));
+    denominator = Value::text(share.sliced(slash + 1));
+}
+
+} // namespace zefto::turkish

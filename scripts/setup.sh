@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian), then configures and builds into build/.
+# Usage: scripts/setup.sh [extra packages...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev "$@")
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >&2
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+  else
+    echo "Missing packages. Run this once, then try again:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+build_dir=${ZEFTO_BUILD_DIR:-build}
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+  cmake -S . -B "$build_dir" -G Ninja ${ZEFTO_CMAKE_ARGS:-} >&2
+fi
+cmake --build "$build_dir" -j"$(nproc)" >&2

@@ -1,0 +1,94 @@
+#include "dbtestutil.h"
+#include "schema.h"
+#include "tempdir.h"
+
+#include <QFile>
+
+using zefto::Database;
+
+class DatabaseOpenTest : public TempDirTest {
+protected:
+    // Creates a file with the given SQL run through a connection of its own.
+    void makeFile(const QString &name, const QStringList &statements)
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
+            db.setDatabaseName(path(name));
+            ASSERT_TRUE(db.open());
+            for (const QString &s : statements) {
+                QSqlQuery q(db);
+                ASSERT_TRUE(q.exec(s)) << s.toStdString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+    }
+};
+
+TEST_F(DatabaseOpenTest, AMissingFileIsCreatedWithTheTableDefinition)
+{
+    Database db;
+    db.open(QStringLiteral("ovrek1.mdb"));
+    EXPECT_EQ(db.path(), path(QStringLiteral("ovrek1.mdb")));
+    db.close();
+    const auto rows = rawRows(path(QStringLiteral("ovrek1.mdb")),
+                              QStringLiteral("SELECT name FROM pragma_table_info('ovrekson') WHERE name <> 'id'"));
+    QStringList names;
+    for (const auto &r : rows)
+        names << r[0].toString();
+    EXPECT_EQ(names, zefto::schema::fieldNames());
+}
+
+TEST_F(DatabaseOpenTest, TheNameIsResolvedAgainstTheCurrentDirectoryAtOpening)
+{
+    QDir().mkdir(path(QStringLiteral("sub")));
+    QDir::setCurrent(path(QStringLiteral("sub")));
+    Database db;
+    db.open(QStringLiteral("ovrek1.mdb"));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("sub/ovrek1.mdb"))));
+    QDir::setCurrent(path(QString()));
+    EXPECT_EQ(db.path(), path(QStringLiteral("sub/ovrek1.mdb")));
+}
+
+TEST_F(DatabaseOpenTest, FilesThatCannotServeGetTheirOwnNumberAndNameThePath)
+{
+    write(QStringLiteral("text.mdb"), QByteArray("this is not a database, just a text file that is long enough\n").repeated(20));
+    makeFile(QStringLiteral("other.mdb"), {QStringLiteral("CREATE TABLE something(x)")});
+    makeFile(QStringLiteral("nofield.mdb"), {QStringLiteral("CREATE TABLE ovrekson(id INTEGER PRIMARY KEY, yada TEXT)")});
+    QString loose = zefto::schema::createStatement();
+    loose.replace(QStringLiteral("CONSTRAINT \"eada\" CHECK (eada <> '')"), QString());
+    makeFile(QStringLiteral("loose.mdb"), {loose});
+
+    struct Case {
+        const char *file;
+        int number;
+        const char *words;
+    } cases[] = {
+        {"text.mdb", 3343, "Unrecognized database format"},
+        {"other.mdb", 3078, "has no table 'ovrekson'"},
+        {"nofield.mdb", 3372, "has no field 'yparsel'"},
+        {"loose.mdb", 3372, "'eada'"},
+    };
+    for (const Case &c : cases) {
+        Database db;
+        QString description;
+        EXPECT_EQ(errorNumber([&] { db.open(QString::fromUtf8(c.file)); }, &description), c.number) << c.file;
+        EXPECT_TRUE(description.contains(path(QString::fromUtf8(c.file)))) << description.toStdString();
+        EXPECT_TRUE(description.contains(QString::fromUtf8(c.words))) << description.toStdString();
+        EXPECT_FALSE(db.isOpen());
+    }
+}
+
+TEST_F(DatabaseOpenTest, ADirectoryOrAnUnwritableFileIsRefusedBeforeAnythingIsWritten)
+{
+    QDir().mkdir(path(QStringLiteral("dir.mdb")));
+    Database db;
+    EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("dir.mdb")); }), 3051);
+
+    { Database make; make.open(QStringLiteral("ro.mdb")); }
+    QFile::setPermissions(path(QStringLiteral("ro.mdb")), QFile::ReadOwner);
+    if (QFileInfo(path(QStringLiteral("ro.mdb"))).isWritable())
+        GTEST_SKIP() << "running with permission to write anything";
+    QString description;
+    EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("ro.mdb")); }, &description), 3027);
+    EXPECT_TRUE(description.contains(path(QStringLiteral("ro.mdb"))));
+}

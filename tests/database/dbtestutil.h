@@ -1,0 +1,61 @@
+#pragma once
+
+#include "database.h"
+#include "error.h"
+#include "valueprinter.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+#include <functional>
+#include <gtest/gtest.h>
+
+// Runs f and returns the number of the Error it throws (0 when none).
+inline int errorNumber(const std::function<void()> &f, QString *description = nullptr)
+{
+    try {
+        f();
+    } catch (const zefto::Error &e) {
+        if (description)
+            *description = e.description();
+        return e.number();
+    }
+    return 0;
+}
+
+// Reads the file with a connection of its own, as another program would.
+inline QList<QVariantList> rawRows(const QString &file, const QString &sql)
+{
+    QList<QVariantList> rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(file);
+        EXPECT_TRUE(db.open());
+        QSqlQuery q(db);
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i);
+            rows << row;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return rows;
+}
+
+// A complete, valid share record.
+inline void fillRecord(zefto::Recordset &rs, const QString &adi = QStringLiteral("Ali"))
+{
+    using zefto::Value;
+    rs.addNew();
+    for (const char *f : {"yada", "yparsel", "yhispay", "yhispayda", "hisyuzolçumu", "yalan", "babaadi",
+                          "epafta", "eada", "eparsel", "ehispay", "ehispayda"})
+        rs.setField(QString::fromUtf8(f), Value::text(QStringLiteral("1")));
+    rs.setField(QStringLiteral("adi"), Value::text(adi));
+    rs.setField(QStringLiteral("soyadi"), Value());
+    for (const char *f : {"ealan", "tapu", "dop", "tahsis"})
+        rs.setField(QString::fromUtf8(f), Value::number(1250.5));
+    rs.setField(QStringLiteral("mahalle"), Value::text(QStringLiteral("Tarçınbağı")));
+}

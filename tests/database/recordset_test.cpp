@@ -1,0 +1,115 @@
+#include "dbtestutil.h"
+#include "tempdir.h"
+
+using zefto::Database;
+using zefto::Recordset;
+using zefto::Value;
+
+class RecordsetTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        db.open(QStringLiteral("ovrek1.mdb"));
+    }
+    Database db;
+};
+
+TEST_F(RecordsetTest, ZeroLengthTextIsRefusedWith3315AndNothingIsStored)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    fillRecord(rs);
+    rs.setField(QStringLiteral("yada"), Value::text(QString()));
+    QString description;
+    EXPECT_EQ(errorNumber([&] { rs.update(); }, &description), 3315);
+    EXPECT_EQ(description, QStringLiteral("Field 'yada' cannot be a zero-length string."));
+    rs.close();
+    db.close();
+    EXPECT_EQ(rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 0);
+}
+
+TEST_F(RecordsetTest, EachOfTheFourteenTextFieldsRefusesZeroLengthText)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    for (const char *f : {"yada", "yparsel", "yhispay", "yhispayda", "hisyuzolçumu", "yalan", "adi", "soyadi",
+                          "babaadi", "epafta", "eada", "eparsel", "ehispay", "ehispayda"}) {
+        fillRecord(rs);
+        rs.setField(QString::fromUtf8(f), Value::text(QStringLiteral("")));
+        QString description;
+        EXPECT_EQ(errorNumber([&] { rs.update(); }, &description), 3315) << f;
+        EXPECT_TRUE(description.contains(QString::fromUtf8(f))) << description.toStdString();
+    }
+}
+
+TEST_F(RecordsetTest, NoValueIsStoredAsNullAndZeroLengthMahalleAsText)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    fillRecord(rs);
+    rs.setField(QStringLiteral("mahalle"), Value::text(QStringLiteral("")));
+    rs.update();
+    rs.close();
+    db.close();
+    const auto rows = rawRows(path(QStringLiteral("ovrek1.mdb")),
+                              QStringLiteral("SELECT typeof(soyadi), typeof(mahalle), mahalle, typeof(ealan) FROM ovrekson"));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0][0].toString(), QStringLiteral("null"));
+    EXPECT_EQ(rows[0][1].toString(), QStringLiteral("text"));
+    EXPECT_EQ(rows[0][2].toString(), QStringLiteral(""));
+    EXPECT_EQ(rows[0][3].toString(), QStringLiteral("real"));
+}
+
+TEST_F(RecordsetTest, MoveLastReadsBackTheRecordAddedLastAlsoAfterAReopen)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    fillRecord(rs, QStringLiteral("Birinci"));
+    rs.update();
+    fillRecord(rs, QStringLiteral("İkinci"));
+    rs.update();
+    // A recordset opened later on the same database, before any commit.
+    Recordset later = db.openRecordset(QStringLiteral("ovrekson"));
+    later.moveLast();
+    EXPECT_EQ(later.field(QStringLiteral("adi")), Value::text(QStringLiteral("İkinci")));
+    rs.close();
+    db.close();
+
+    Database again;
+    again.open(QStringLiteral("ovrek1.mdb"));
+    Recordset after = again.openRecordset(QStringLiteral("ovrekson"));
+    after.moveLast();
+    EXPECT_EQ(after.field(QStringLiteral("adi")), Value::text(QStringLiteral("İkinci")));
+    EXPECT_TRUE(after.field(QStringLiteral("soyadi")).isNull());
+    EXPECT_EQ(after.field(QStringLiteral("ealan")), Value::number(1250.5));
+    EXPECT_EQ(after.field(QStringLiteral("mahalle")), Value::text(QStringLiteral("Tarçınbağı")));
+    EXPECT_EQ(after.field(QStringLiteral("hisyuzolçumu")), Value::text(QStringLiteral("1")));
+}
+
+TEST_F(RecordsetTest, MisuseGetsTheEngineNumbers)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    EXPECT_EQ(errorNumber([&] { rs.moveLast(); }), 3021);
+    EXPECT_EQ(errorNumber([&] { rs.field(QStringLiteral("adi")); }), 3021);
+    rs.addNew();
+    EXPECT_EQ(errorNumber([&] { rs.setField(QStringLiteral("ad"), Value()); }), 3265);
+    EXPECT_EQ(errorNumber([&] { rs.setField(QStringLiteral("ealan"), Value::text(QStringLiteral("x"))); rs.update(); }),
+              3421);
+    EXPECT_EQ(errorNumber([&] { db.openRecordset(QStringLiteral("other")); }), 3078);
+    rs.close();
+    EXPECT_EQ(errorNumber([&] { rs.addNew(); }), 3420);
+    Recordset open = db.openRecordset(QStringLiteral("ovrekson"));
+    db.close();
+    EXPECT_EQ(errorNumber([&] { open.moveLast(); }), 3420);
+    EXPECT_EQ(errorNumber([&] { db.openRecordset(QStringLiteral("ovrekson")); }), 3420);
+}
+
+TEST_F(RecordsetTest, ClosingDiscardsAPendingRecordAndKeepsTheStoredOnes)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    fillRecord(rs, QStringLiteral("Kalan"));
+    rs.update();
+    fillRecord(rs, QStringLiteral("Bekleyen"));
+    rs.close();
+    EXPECT_EQ(db.recordsStored(), 1);
+    const auto rows = rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT adi FROM ovrekson"));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0][0].toString(), QStringLiteral("Kalan"));
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace report {
+
+// Encodes text as the report printer did (CP857): Turkish letters and the
+// box-drawing bar to their CP857 bytes, ASCII as itself.
+QByteArray cp857(const QString &text);
+
+// One share table row; every field is text as printed, placed at its column.
+struct Row {
+    QString oldSheet = QStringLiteral("12");
+    QString oldBlock = QStringLiteral("101");
+    QString oldParcel = QStringLiteral("7");
+    QString oldArea = QStringLiteral("1250.50");
+    QString owner = QStringLiteral("ALİ YILMAZ");
+    QString father = QStringLiteral("VELİ");
+    QString oldShare = QStringLiteral("1/2");
+    QString titleDeed = QStringLiteral("625.25");
+    QString deduction = QStringLiteral("250.10");
+    QString allocation = QStringLiteral("375.15");
+    QString newBlock = QStringLiteral("205");
+    QString newParcel = QStringLiteral("3");
+    QString newArea = QStringLiteral("980.00");
+    QString newShare = QStringLiteral("1/4");
+};
+
+// A full data line (161 characters and a margin) with the row's values.
+QByteArray ownerLine(const Row &row);
+// Blanks in the owner name column: repeats the previous owner.
+QByteArray continuationLine(const Row &row);
+QByteArray ruleLine();
+QByteArray signatureLine();
+// Header and page-gap text (page title, column heads, footer).
+QByteArray headerLine(int lineNumber);
+
+// Lays table lines out on 63-line pages: 9 header lines, 50 data lines per
+// block, 13 gap lines; after the table a rule row, the signature row and
+// blank lines to the end of the block, then the last page's gap lines.
+std::vector<QByteArray> paginate(const std::vector<QByteArray> &tableLines);
+
+QByteArray join(const std::vector<QByteArray> &lines, const QByteArray &eol = "\r\n");
+
+// A realistic row for index i: varied Turkish names (all six repaired
+// capitals), institution owners, shares.
+Row sampleRow(int i);
+// Table lines for n rows, every fifth a continuation of the row before.
+std::vector<QByteArray> sampleTable(int rows);
+
+} // namespace report
