@@ -54,37 +54,64 @@ QString nextConnectionName()
 //   it; whoever ends the run commits them (Recordset::close, Database::close).
 // One commit per page instead of per record makes storing a record cost
 // microseconds instead of a file sync each.
+sqlite3_stmt *Connection::prepare(const QString &sql)
+{
+    sqlite3_stmt *stmt = nullptr;
+    const int rc = sqlite3_prepare16_v3(handle, sql.utf16(), int(sql.size() * 2), SQLITE_PREPARE_PERSISTENT, &stmt,
+                                        nullptr);
+    if (rc != SQLITE_OK)
+        throw error(rc);
+    return stmt;
+}
+
+Error Connection::error(int code) const
+{
+    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(handle)), path);
+}
+
+void Connection::exec(const QString &sql)
+{
+    const int rc = sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw error(rc);
+}
+
 void Connection::begin()
 {
-    sqlite3 *h = handleOf(db());
-    if (h && sqlite3_get_autocommit(h) == 0)
-        return;
-    exec(db(), QStringLiteral("BEGIN"), path);
+    if (sqlite3_get_autocommit(handle) != 0)
+        exec(QStringLiteral("BEGIN"));
 }
 
 void Connection::commit()
 {
-    sqlite3 *h = handleOf(db());
-    if (!h || sqlite3_get_autocommit(h) != 0) {
+    if (sqlite3_get_autocommit(handle) != 0) {
         pending = 0;
         return;
     }
-    QSqlQuery q(db());
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        const Error e = sqliteError(q.lastError(), path);
+    try {
+        exec(QStringLiteral("COMMIT"));
+    } catch (const Error &) {
         noteFailure();
-        throw e;
+        throw;
     }
     pending = 0;
 }
 
 void Connection::noteFailure()
 {
-    sqlite3 *h = handleOf(db());
-    if (h && sqlite3_get_autocommit(h) != 0 && pending > 0) {
+    if (sqlite3_get_autocommit(handle) != 0 && pending > 0) {
         stored -= pending;
         pending = 0;
     }
+}
+
+void Connection::finalize()
+{
+    for (sqlite3_stmt *s : std::as_const(inserts))
+        sqlite3_finalize(s);
+    inserts.clear();
+    sqlite3_finalize(lastRow);
+    lastRow = nullptr;
 }
 
 Database::~Database()
@@ -131,9 +158,16 @@ void Database::open(const QString &name)
         }
     }
     conn->open = true;
+    conn->handle = handleOf(conn->db());
     m_conn = conn;
     try {
+        if (!conn->handle)
+            throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': no SQLite handle.").arg(path));
         const QSqlDatabase db = conn->db();
+        // Report text is 16-bit already; stored as such it is bound without conversion.
+        // The encoding can only be chosen before the first write, the journal mode's included.
+        if (create)
+            exec(db, QStringLiteral("PRAGMA encoding='UTF-16le'"), path);
         exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), path);
         exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), path);
         if (create) {
@@ -173,6 +207,8 @@ void Database::verifyTable()
             throw Error(err::BadDefinition,
                         QStringLiteral("The table 'ovrekson' of '%1' has no field '%2'.").arg(path, f));
     m_conn->columns = columns;
+    for (int i = 0; i < columns.size(); ++i)
+        m_conn->columnIndex.insert(columns[i], i);
 
     // Try a zero-length text in each required field and undo it.
     exec(db, QStringLiteral("SAVEPOINT probe"), path);
@@ -215,7 +251,8 @@ void Database::close()
         }
     }
     conn->open = false;
-    conn->inserts.clear();
+    conn->finalize();
+    conn->handle = nullptr;
     QSqlDatabase::removeDatabase(conn->name);
     if (failure)
         throw *failure;

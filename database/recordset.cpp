@@ -4,40 +4,39 @@
 #include "error.h"
 #include "sqliteerror.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QVariant>
+#include <sqlite3.h>
 
 namespace zefto {
 namespace {
 
-QVariant toVariant(const Value &v)
-{
-    switch (v.kind()) {
-    case Value::Kind::Text: return QVariant(v.asText());
-    case Value::Kind::Double: return QVariant(v.asDouble());
-    default: return QVariant(); // bound as NULL
-    }
-}
-
-Value fromVariant(const QVariant &v)
-{
-    if (v.isNull())
-        return Value::null();
-    switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        return Value::number(v.toDouble());
-    default:
-        return Value::text(v.toString());
-    }
-}
-
 QString quoted(const QString &name)
 {
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+Value columnValue(sqlite3_stmt *stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL: return Value::null();
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: return Value::number(sqlite3_column_double(stmt, i));
+    default: {
+        const void *text = sqlite3_column_text16(stmt, i);
+        const int bytes = sqlite3_column_bytes16(stmt, i);
+        return Value::text(QString(static_cast<const QChar *>(text), bytes / 2));
+    }
+    }
+}
+
+int bind(sqlite3_stmt *stmt, int i, const Value &v)
+{
+    switch (v.kind()) {
+    case Value::Kind::Text:
+        // The value outlives the step that uses it, so SQLite need not copy it.
+        return sqlite3_bind_text16(stmt, i, v.asText().utf16(), int(v.asText().size() * 2), SQLITE_STATIC);
+    case Value::Kind::Double: return sqlite3_bind_double(stmt, i, v.asDouble());
+    default: return sqlite3_bind_null(stmt, i);
+    }
 }
 
 } // namespace
@@ -58,7 +57,7 @@ Connection &Recordset::live() const
 
 int Recordset::column(const QString &name) const
 {
-    const int i = live().columns.indexOf(name);
+    const int i = live().columnIndex.value(name, -1);
     if (i < 0)
         throw Error(err::ItemNotFound, QStringLiteral("Item '%1' not found in this collection.").arg(name));
     return i;
@@ -67,16 +66,24 @@ int Recordset::column(const QString &name) const
 void Recordset::moveLast()
 {
     Connection &c = live();
-    QSqlQuery q(c.db());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT * FROM ovrekson ORDER BY rowid DESC LIMIT 1")))
-        throw sqliteError(q.lastError(), c.path);
-    if (!q.next())
+    if (!c.lastRow)
+        c.lastRow = c.prepare(QStringLiteral("SELECT * FROM ovrekson ORDER BY rowid DESC LIMIT 1"));
+    sqlite3_stmt *q = c.lastRow;
+    const int rc = sqlite3_step(q);
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(q);
         throw Error::of(err::NoCurrentRecord);
-    const QSqlRecord r = q.record();
+    }
+    if (rc != SQLITE_ROW) {
+        sqlite3_reset(q);
+        throw c.error(rc);
+    }
+    // SELECT * yields the columns in table order, the order of c.columns.
+    const int n = std::min<int>(sqlite3_column_count(q), int(c.columns.size()));
     m_current.assign(c.columns.size(), Value::null());
-    for (int i = 0; i < c.columns.size(); ++i)
-        m_current[i] = fromVariant(q.value(r.indexOf(c.columns[i])));
+    for (int i = 0; i < n; ++i)
+        m_current[i] = columnValue(q, i);
+    sqlite3_reset(q);
 }
 
 Value Recordset::field(const QString &name) const
@@ -110,34 +117,33 @@ void Recordset::update()
     if (!m_editing)
         throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
     // One prepared statement per set of fields, so unset fields keep the table's defaults.
-    QString key;
-    key.reserve(int(m_set.size()));
-    for (bool b : m_set)
-        key += b ? u'1' : u'0';
-    auto it = c.inserts.find(key);
-    if (it == c.inserts.end()) {
+    QString key(qsizetype(m_set.size()), u'0');
+    for (size_t i = 0; i < m_set.size(); ++i)
+        if (m_set[i])
+            key[i] = u'1';
+    sqlite3_stmt *q = c.inserts.value(key);
+    if (!q) {
         QStringList cols, marks;
         for (size_t i = 0; i < m_set.size(); ++i)
             if (m_set[i]) {
                 cols << quoted(c.columns[int(i)]);
                 marks << QStringLiteral("?");
             }
-        QSqlQuery q(c.db());
-        const QString sql = cols.isEmpty()
-            ? QStringLiteral("INSERT INTO ovrekson DEFAULT VALUES")
-            : QStringLiteral("INSERT INTO ovrekson(%1) VALUES(%2)").arg(cols.join(u','), marks.join(u','));
-        if (!q.prepare(sql))
-            throw sqliteError(q.lastError(), c.path);
-        it = c.inserts.insert(key, q);
+        q = c.prepare(cols.isEmpty()
+                          ? QStringLiteral("INSERT INTO ovrekson DEFAULT VALUES")
+                          : QStringLiteral("INSERT INTO ovrekson(%1) VALUES(%2)").arg(cols.join(u','), marks.join(u',')));
+        c.inserts.insert(key, q);
     }
-    QSqlQuery &q = *it;
     int b = 0;
     for (size_t i = 0; i < m_set.size(); ++i)
-        if (m_set[i])
-            q.bindValue(b++, toVariant(m_edit[i]));
+        if (m_set[i] && bind(q, ++b, m_edit[i]) != SQLITE_OK)
+            throw c.error(sqlite3_errcode(c.handle));
     c.begin();
-    if (!q.exec()) {
-        const Error e = sqliteError(q.lastError(), c.path);
+    const int rc = sqlite3_step(q);
+    sqlite3_reset(q);
+    sqlite3_clear_bindings(q);
+    if (rc != SQLITE_DONE) {
+        const Error e = c.error(rc);
         c.noteFailure();
         throw e;
     }

@@ -8,7 +8,10 @@ namespace zefto::schema {
 inline constexpr auto tableName = "ovrekson";
 
 // The 19 share record fields in the order the page converter sets them.
+enum Field { Yada, Yparsel, Yhispay, Yhispayda, Hisyuzolcumu, Yalan, Adi, Soyadi, Babaadi, Epafta, Eada,
+             Eparsel, Ehispay, Ehispayda, Ealan, Tapu, Dop, Tahsis, Mahalle, FieldCount };
 const QStringList &fieldNames();
+inline const QString &fieldName(Field f) { return fieldNames()[f]; }
 
 // How many leading fields are text that must not be zero-length (yada..ehispayda).
 inline constexpr int requiredTextFields = 14;

@@ -29,9 +29,12 @@ QString checkedField(const QString &message)
 
 Error sqliteError(const QSqlError &e, const QString &path)
 {
-    const QString message = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    const int code = e.nativeErrorCode().toInt() & 0xff;
-    switch (code) {
+    return sqliteError(e.nativeErrorCode().toInt(), e.databaseText().isEmpty() ? e.text() : e.databaseText(), path);
+}
+
+Error sqliteError(int code, const QString &message, const QString &path)
+{
+    switch (code & 0xff) {
     case 19: { // SQLITE_CONSTRAINT
         const QString field = checkedField(message);
         if (!field.isEmpty())

@@ -157,8 +157,6 @@ Row sampleRow(int i)
     r.oldArea = QString::number(500 + (i * 37) % 4000) + QStringLiteral(".") + QString::number(10 + i % 90);
     r.owner = QString::fromUtf16(owners[k]);
     r.father = QString::fromUtf16(fathers[k]);
-    if (r.father.isEmpty())
-        r.father = QStringLiteral("-");
     const int den = 2 + i % 5;
     r.oldShare = QStringLiteral("%1/%2").arg(1 + i % (den - 1)).arg(den);
     r.titleDeed = QString::number(200 + (i * 13) % 900) + QStringLiteral(".25");
@@ -176,7 +174,7 @@ std::vector<QByteArray> sampleTable(int rows)
     std::vector<QByteArray> lines;
     for (int i = 0; i < rows; ++i) {
         const Row r = sampleRow(i);
-        lines.push_back(i % 5 == 4 ? continuationLine(r) : ownerLine(r));
+        lines.push_back(i % 6 == 5 ? continuationLine(r) : ownerLine(r));
     }
     return lines;
 }

@@ -47,7 +47,7 @@ QByteArray join(const std::vector<QByteArray> &lines, const QByteArray &eol = "\
 // A realistic row for index i: varied Turkish names (all six repaired
 // capitals), institution owners, shares.
 Row sampleRow(int i);
-// Table lines for n rows, every fifth a continuation of the row before.
+// Table lines for n rows, every sixth a continuation of the row before.
 std::vector<QByteArray> sampleTable(int rows);
 
 } // namespace report

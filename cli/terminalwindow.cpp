@@ -1,0 +1,49 @@
+#include "terminalwindow.h"
+
+#include <QTextStream>
+
+namespace zefto::cli {
+
+void TerminalWindow::setProgressVisible(bool on)
+{
+    if (!on && m_drawn) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        m_drawn = false;
+    }
+    m_lastPercent = -1;
+}
+
+void TerminalWindow::setProgressValue(float v)
+{
+    if (!m_showProgress || m_max <= m_min)
+        return;
+    const int percent = int(100 * (v - m_min) / (m_max - m_min));
+    if (percent != m_lastPercent)
+        draw(percent);
+}
+
+void TerminalWindow::draw(int percent)
+{
+    m_lastPercent = percent;
+    const int width = 40;
+    const int filled = width * qBound(0, percent, 100) / 100;
+    std::fprintf(stderr, "\r%% 0 [%s%s] %% 100  %3d%%", QByteArray(filled, '#').constData(),
+                 QByteArray(width - filled, '.').constData(), percent);
+    std::fflush(stderr);
+    m_drawn = true;
+}
+
+void TerminalWindow::msgBox(const QString &prompt, MessageIcon icon)
+{
+    setProgressVisible(false);
+    QTextStream out(stdout);
+    switch (icon) {
+    case MessageIcon::Warning: out << "warning: "; break;
+    case MessageIcon::Critical: out << "error: "; break;
+    default: break;
+    }
+    out << prompt << '\n';
+}
+
+} // namespace zefto::cli

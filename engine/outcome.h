@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace zefto {
+
+// How a conversion run ended and what it did, for the caller's summary.
+struct RunOutcome {
+    enum class End {
+        Converted,   // "Converted": the table ended and a Ğ was repaired in a father's name
+        InvalidFile, // " Invalid file ": the table ended without such a repair
+        Incomplete,  // an empty required column stopped the run before later data lines
+        Failed,      // any other failure once the conversion had begun
+        NotStarted,  // the report or the database could not be used; nothing written
+    };
+    End end = End::NotStarted;
+    QString message;        // what the operator was shown
+    QString reportPath;     // full path of the report as the run opened it
+    int errorNumber = 0;    // what stopped the run (3315 at a normal end, 0 at the end of the file)
+    QString errorDescription;
+    int linesInReport = 0;
+    int linesRead = 0;      // in the conversion pass
+    int stoppedAtLine = 0;  // the line being converted or read when the run stopped
+    qint64 recordsStored = 0;
+    int unconvertedDataLines = 0; // Incomplete only
+};
+
+} // namespace zefto

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace zefto {
+
+enum class MessageIcon { None, Information, Warning, Critical };
+
+// All the conversion needs of a window: the report path, the two buttons,
+// the progress bar and a modal message box. The desktop window, the
+// command-line converter and the tests each implement it.
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+    virtual QString text1() const = 0;              // the report path as typed or picked
+    virtual void setCommand1Enabled(bool on) = 0;   // Ok
+    virtual void setCommand3Enabled(bool on) = 0;   // Cancel
+    virtual void setProgressVisible(bool on) = 0;
+    virtual void setProgressMin(float v) = 0;
+    virtual void setProgressMax(float v) = 0;
+    virtual void setProgressValue(float v) = 0;
+    // Shows the prompt and returns once the operator has pressed OK.
+    virtual void msgBox(const QString &prompt, MessageIcon icon) = 0;
+};
+
+} // namespace zefto

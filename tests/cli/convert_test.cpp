@@ -1,0 +1,80 @@
+#include "reportbuilder.h"
+#include "tempdir.h"
+
+#include <QProcess>
+
+namespace {
+
+struct Result {
+    int status;
+    QString out, err;
+};
+
+} // namespace
+
+class ConvertTest : public TempDirTest {
+protected:
+    Result convert(const QStringList &args)
+    {
+        QProcess p;
+        p.setWorkingDirectory(QDir::currentPath());
+        p.start(QStringLiteral(ZEFTO_CONVERT), args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+    // A report whose fathers' names have no Ğ: it ends " Invalid file ".
+    QString invalidReport()
+    {
+        std::vector<QByteArray> table;
+        for (int i = 0; i < 5; ++i) {
+            report::Row r = report::sampleRow(i);
+            r.father = QStringLiteral("AHMET");
+            table.push_back(report::ownerLine(r));
+        }
+        return write(QStringLiteral("invalid.txt"), report::join(report::paginate(table)));
+    }
+};
+
+TEST_F(ConvertTest, TheSampleConvertsIntoTheCurrentDirectoryEveryTime)
+{
+    for (int i = 1; i <= 2; ++i) {
+        const Result r = convert({QStringLiteral(SAMPLE_REPORT)});
+        EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral(": Converted\n")));
+        EXPECT_TRUE(r.out.contains(QStringLiteral("records stored 120"))) << r.out.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("ovrek1.mdb"))));
+}
+
+TEST_F(ConvertTest, ExitStatusTellsTheWorstEnd)
+{
+    const QString invalid = invalidReport();
+    Result r = convert({QStringLiteral("--database"), QStringLiteral("other.mdb"), invalid});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.contains(QStringLiteral(":  Invalid file \n")));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("other.mdb"))));
+
+    r = convert({QStringLiteral(SAMPLE_REPORT), path(QStringLiteral("missing.txt"))});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("File not found")));
+
+    r = convert({invalid, QStringLiteral(SAMPLE_REPORT)});
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ConvertTest, BadUsageAndHelp)
+{
+    EXPECT_EQ(convert({}).status, 64);
+    EXPECT_EQ(convert({QStringLiteral("--bogus"), QStringLiteral("x")}).status, 64);
+    const Result help = convert({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("Usage: zefto-convert")));
+}
+
+TEST_F(ConvertTest, ADatabaseThatCannotBeUsedIsNamedAndNothingRuns)
+{
+    write(QStringLiteral("bad.mdb"), QByteArray(4096, 'x'));
+    const Result r = convert({QStringLiteral("--database"), QStringLiteral("bad.mdb"), QStringLiteral(SAMPLE_REPORT)});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains(path(QStringLiteral("bad.mdb"))));
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "windowport.h"
+
+#include <QStringList>
+#include <vector>
+
+// Records what the run does to the window, and answers OK to every box.
+class FakeWindow : public zefto::WindowPort {
+public:
+    struct Box {
+        QString prompt;
+        zefto::MessageIcon icon;
+        bool okEnabled, cancelEnabled, progressVisible; // at the time it was shown
+    };
+
+    QString path;
+    bool okEnabled = true, cancelEnabled = true, progressVisible = false;
+    float min = 0, max = 100, value = 0;
+    std::vector<float> values;
+    std::vector<Box> boxes;
+    int textReads = 0;
+
+    QString text1() const override
+    {
+        ++const_cast<FakeWindow *>(this)->textReads;
+        return path;
+    }
+    void setCommand1Enabled(bool on) override { okEnabled = on; }
+    void setCommand3Enabled(bool on) override { cancelEnabled = on; }
+    void setProgressVisible(bool on) override { progressVisible = on; }
+    void setProgressMin(float v) override { min = v; }
+    void setProgressMax(float v) override { max = v; }
+    void setProgressValue(float v) override
+    {
+        value = v;
+        values.push_back(v);
+    }
+    void msgBox(const QString &prompt, zefto::MessageIcon icon) override
+    {
+        boxes.push_back({prompt, icon, okEnabled, cancelEnabled, progressVisible});
+    }
+};
