@@ -1,0 +1,246 @@
+#include "dbtestutil.h"
+#include "dirlistbox.h"
+#include "drivelistbox.h"
+#include "filelistbox.h"
+#include "frmzefto.h"
+#include "reportbuilder.h"
+#include "tempdir.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using zefto::ui::frmZefto;
+
+namespace {
+
+struct SeenBox {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool okEnabled = false, cancelEnabled = false, progressVisible = false;
+};
+
+} // namespace
+
+class FrmZeftoTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        QDir().mkdir(path(QStringLiteral("reports")));
+        window = std::make_unique<frmZefto>();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        TempDirTest::TearDown();
+    }
+
+    // Answers every message box that opens while `action` runs, recording it.
+    std::vector<SeenBox> answeringBoxes(const std::function<void()> &action)
+    {
+        std::vector<SeenBox> seen;
+        QTimer timer;
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen.push_back({box->windowTitle(), box->text(), box->icon(), window->Command1->isEnabled(),
+                                window->Command3->isEnabled(), window->ProgressBar1->isVisible()});
+                box->accept();
+            }
+        });
+        timer.start();
+        action();
+        QTest::qWait(20);
+        return seen;
+    }
+
+    // A two-page report in reports/, with or without a Ğ in the fathers' names.
+    QString writeReport(const QString &name, bool withG = true)
+    {
+        std::vector<QByteArray> table;
+        for (int i = 0; i < 60; ++i) {
+            report::Row r = report::sampleRow(i);
+            if (!withG)
+                r.father = QStringLiteral("AHMET");
+            table.push_back(report::ownerLine(r));
+        }
+        return write(QStringLiteral("reports/") + name, report::join(report::paginate(table)));
+    }
+
+    int storedRecords()
+    {
+        return rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt();
+    }
+
+    std::unique_ptr<frmZefto> window;
+};
+
+TEST_F(FrmZeftoTest, OpensInItsDesignedStateAndCreatesTheDatabase)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Converter"));
+    EXPECT_EQ(window->size(), QSize(407, 164));
+    EXPECT_EQ(window->Command1->geometry(), QRect(320, 8, 81, 25));
+    EXPECT_EQ(window->Text1->geometry(), QRect(8, 8, 145, 19));
+    EXPECT_EQ(window->Dir1->geometry(), QRect(160, 8, 153, 92));
+    EXPECT_EQ(window->File1->geometry(), QRect(8, 32, 145, 84));
+    EXPECT_EQ(window->Command3->geometry(), QRect(320, 40, 81, 25));
+    EXPECT_EQ(window->Drive1->geometry(), QRect(160, 104, 153, 21));
+    EXPECT_EQ(window->ProgressBar1->geometry(), QRect(48, 136, 305, 17));
+    EXPECT_EQ(window->Label1->text(), QStringLiteral("% 0"));
+    EXPECT_EQ(window->Label2->text(), QStringLiteral("% 100"));
+    EXPECT_EQ(window->Command1->text(), QStringLiteral("Ok"));
+    EXPECT_EQ(window->Command3->text(), QStringLiteral("Cancel"));
+    EXPECT_TRUE(window->Text1->text().isEmpty());
+    EXPECT_EQ(window->ProgressBar1->minimum(), 0);
+    EXPECT_EQ(window->ProgressBar1->maximum(), 100);
+    EXPECT_EQ(window->ProgressBar1->value(), 0);
+    EXPECT_FALSE(window->Command1->isDefault());
+    EXPECT_FALSE(window->Command3->isDefault());
+    EXPECT_EQ(window->Dir1->path(), QDir::currentPath());
+    EXPECT_EQ(window->File1->path(), QDir::currentPath());
+    EXPECT_TRUE(window->engine().db.isOpen());
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("ovrek1.mdb"))));
+    EXPECT_TRUE(window->loadProblem().isEmpty());
+}
+
+TEST_F(FrmZeftoTest, TabVisitsTheControlsInTheirOrderFromOk)
+{
+    EXPECT_EQ(QApplication::focusWidget(), window->Command1);
+    const QList<QWidget *> order = {window->Text1, window->Dir1, window->File1, window->Command3, window->Drive1,
+                                     window->Command1};
+    for (QWidget *expected : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected) << expected->metaObject()->className();
+    }
+}
+
+TEST_F(FrmZeftoTest, TheListsMoveTheCurrentDirectoryAndAClickGivesTheBareName)
+{
+    writeReport(QStringLiteral("a.txt"));
+    const QString reports = path(QStringLiteral("reports"));
+    ASSERT_TRUE(window->Dir1->setPath(reports));
+    EXPECT_EQ(window->File1->path(), reports);
+    EXPECT_EQ(QDir::currentPath(), reports);
+    ASSERT_EQ(window->File1->listCount(), 1);
+
+    const QRect item = window->File1->visualItemRect(window->File1->item(0));
+    QTest::mouseClick(window->File1->viewport(), Qt::LeftButton, {}, item.center());
+    EXPECT_EQ(window->Text1->text(), QStringLiteral("a.txt"));
+}
+
+TEST_F(FrmZeftoTest, EnterAppliesATypedDirectoryToTheFileListOnlyAndStartsNoRun)
+{
+    writeReport(QStringLiteral("a.txt"));
+    const QString start = QDir::currentPath();
+    window->Text1->setFocus();
+    QTest::keyClicks(window->Text1, path(QStringLiteral("reports/a.txt")));
+    const auto boxes = answeringBoxes([&] { QTest::keyClick(window->Text1, Qt::Key_Return); });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(window->File1->path(), path(QStringLiteral("reports")));
+    EXPECT_EQ(window->File1->list(window->File1->listIndex()), QStringLiteral("a.txt"));
+    EXPECT_EQ(window->Dir1->path(), start);
+    EXPECT_EQ(QDir::currentPath(), start);
+    EXPECT_EQ(window->Text1->text(), path(QStringLiteral("reports/a.txt")));
+    EXPECT_EQ(storedRecords(), 0);
+}
+
+TEST_F(FrmZeftoTest, LeavingTheTextBoxAppliesAWildcardOrReportsAMissingDirectory)
+{
+    write(QStringLiteral("x.txt"), "x");
+    write(QStringLiteral("y.rpt"), "y");
+    window->Text1->setFocus();
+    QTest::keyClicks(window->Text1, QStringLiteral("*.rpt"));
+    window->File1->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(window->File1->pattern(), QStringLiteral("*.rpt"));
+    EXPECT_EQ(window->File1->listCount(), 1);
+
+    window->Text1->setFocus();
+    window->Text1->setText(path(QStringLiteral("nowhere/r.txt")));
+    const QString before = window->File1->path();
+    const auto boxes = answeringBoxes([&] { window->Command3->setFocus(Qt::TabFocusReason); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(path(QStringLiteral("nowhere"))));
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Zefto"));
+    EXPECT_EQ(window->File1->path(), before);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(FrmZeftoTest, OkConvertsThePickedReportAndLeavesTheWindowUsable)
+{
+    writeReport(QStringLiteral("a.txt"));
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    window->Text1->setText(QStringLiteral("a.txt"));
+    auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Zefto"));
+    EXPECT_FALSE(boxes[0].cancelEnabled); // the box is shown while the run still owns the window
+    EXPECT_EQ(storedRecords(), 60);
+    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_TRUE(window->Command3->isEnabled());
+    EXPECT_FALSE(window->ProgressBar1->isVisible());
+    EXPECT_EQ(window->Label1->text(), QStringLiteral("% 0"));
+    EXPECT_EQ(window->Label2->text(), QStringLiteral("% 100"));
+    // The database stays the one opened at load although the current directory moved.
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("reports/ovrek1.mdb"))));
+
+    // Again, and then a report without a Ğ.
+    boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted"));
+    writeReport(QStringLiteral("b.txt"), false);
+    window->Text1->setText(QStringLiteral("b.txt"));
+    boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral(" Invalid file "));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(storedRecords(), 180);
+    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_TRUE(window->Command3->isEnabled());
+    EXPECT_FALSE(window->ProgressBar1->isVisible());
+}
+
+TEST_F(FrmZeftoTest, OkWithAnEmptyTextBoxSaysSoAndWritesNothing)
+{
+    const auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("No report file was named")));
+    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_TRUE(window->Command3->isEnabled());
+    EXPECT_EQ(storedRecords(), 0);
+}
+
+TEST_F(FrmZeftoTest, CancelClosesTheWindow)
+{
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(FrmZeftoTest, ADatabaseThatCannotBeOpenedIsReportedAndOkRepeatsIt)
+{
+    window.reset();
+    QFile::remove(path(QStringLiteral("ovrek1.mdb")));
+    write(QStringLiteral("ovrek1.mdb"), QByteArray(8192, 'z'));
+    std::vector<SeenBox> boxes = answeringBoxes([&] {
+        window = std::make_unique<frmZefto>();
+        window->show();
+        QTest::qWait(50);
+    });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(path(QStringLiteral("ovrek1.mdb"))));
+    EXPECT_TRUE(window->isVisible());
+    boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(path(QStringLiteral("ovrek1.mdb"))));
+    EXPECT_TRUE(window->Command1->isEnabled());
+}

@@ -1,0 +1,161 @@
+#include "filelistbox.h"
+
+#include "dirlistbox.h"
+
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
+
+namespace zefto::ui {
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseSensitive;
+#endif
+
+QStringList nameFilters(const QString &pattern)
+{
+    QStringList filters;
+    for (const QString &part : pattern.split(u';', Qt::SkipEmptyParts)) {
+        const QString wildcard = part.trimmed();
+        if (!wildcard.isEmpty())
+            filters.append(wildcard);
+    }
+    if (filters.isEmpty())
+        filters.append(QStringLiteral("*"));
+    return filters;
+}
+
+bool hasWildcard(const QString &name)
+{
+    return name.contains(u'*') || name.contains(u'?');
+}
+
+} // namespace
+
+FileListBox::FileListBox(QWidget *parent)
+    : QListWidget(parent)
+    , m_path(absolutePath(QDir::currentPath()))
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_quiet && listIndex() >= 0)
+            emit fileClick();
+    });
+    // A current directory that cannot be listed shows as an empty list.
+    const QScopedValueRollback quiet(m_quiet, true);
+    addItems(readDirectory(m_path, QDir::Files, nameFilters(m_pattern)).names);
+}
+
+bool FileListBox::setPath(const QString &path)
+{
+    return load(absolutePath(path), m_pattern);
+}
+
+bool FileListBox::setPattern(const QString &pattern)
+{
+    return load(m_path, pattern);
+}
+
+int FileListBox::listIndex() const
+{
+    const QList<QListWidgetItem *> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.first());
+}
+
+bool FileListBox::setListIndex(int index)
+{
+    if (index < -1 || index >= count())
+        return false;
+    selectQuietly(index);
+    return true;
+}
+
+QString FileListBox::list(int index) const
+{
+    const QListWidgetItem *entry = item(index);
+    return entry ? entry->text() : QString();
+}
+
+bool FileListBox::setFileName(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return true;
+    const QString typed = QDir::fromNativeSeparators(text);
+
+    QString dirPart;
+    QString namePart = typed;
+    const qsizetype slash = typed.lastIndexOf(u'/');
+    if (slash >= 0) {
+        // Keep the slash of "/name" so the directory part is the root, not empty.
+        dirPart = typed.left(slash + 1);
+        namePart = typed.mid(slash + 1);
+    }
+#ifdef Q_OS_WIN
+    else if (typed.size() >= 2 && typed[1] == u':') {
+        dirPart = typed.left(2);
+        namePart = typed.mid(2);
+    }
+#endif
+    const bool wildcard = hasWildcard(namePart);
+    if (!wildcard && !namePart.isEmpty() && QFileInfo(absolutePath(typed)).isDir()) {
+        dirPart = typed;
+        namePart.clear();
+    }
+
+    const QString dir = dirPart.isEmpty() ? m_path : absolutePath(dirPart);
+    const QString pattern = wildcard ? namePart : m_pattern;
+    if ((!dirPart.isEmpty() || wildcard) && !load(dir, pattern))
+        return false;
+    if (!wildcard && !namePart.isEmpty()) {
+        int found = -1;
+        for (int i = 0; i < count() && found < 0; ++i) {
+            if (QString::compare(list(i), namePart, fileNameCase) == 0)
+                found = i;
+        }
+        // A name that is not listed must not leave another file looking chosen.
+        selectQuietly(found);
+    }
+    return true;
+}
+
+bool FileListBox::load(const QString &dir, const QString &pattern)
+{
+    const DirectoryListing listing = readDirectory(dir, QDir::Files, nameFilters(pattern));
+    if (!listing.error.isEmpty()) {
+        emit failed(listing.error);
+        return false;
+    }
+    m_path = dir;
+    m_pattern = nameFilters(pattern).join(u';');
+    const QScopedValueRollback quiet(m_quiet, true);
+    clear();
+    addItems(listing.names);
+    return true;
+}
+
+void FileListBox::selectQuietly(int row)
+{
+    const QScopedValueRollback quiet(m_quiet, true);
+    if (row < 0) {
+        clearSelection();
+        setCurrentRow(-1);
+    } else {
+        setCurrentRow(row);
+        scrollToItem(item(row));
+    }
+}
+
+void FileListBox::mousePressEvent(QMouseEvent *event)
+{
+    const int before = listIndex();
+    QListWidget::mousePressEvent(event);
+    // A click on the file already selected changes no selection, yet it is a
+    // pick all the same: the text box may have been edited since.
+    if (before >= 0 && listIndex() == before && itemAt(event->position().toPoint()) == item(before))
+        emit fileClick();
+}
+
+} // namespace zefto::ui

@@ -1,0 +1,264 @@
+#include "frmzefto.h"
+
+#include "dirlistbox.h"
+#include "drivelistbox.h"
+#include "error.h"
+#include "filelistbox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace zefto::ui {
+namespace {
+
+// The layout is kept in twips, as designed; 15 twips make one pixel.
+QRect twips(int left, int top, int width, int height)
+{
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+} // namespace
+
+frmZefto::frmZefto(QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Converter"));
+    Command1 = new QPushButton(QStringLiteral("Ok"), this);
+    Text1 = new QLineEdit(this);
+    Dir1 = new DirListBox(this);
+    File1 = new FileListBox(this);
+    Command3 = new QPushButton(QStringLiteral("Cancel"), this);
+    Drive1 = new DriveListBox(this);
+    Label1 = new QLabel(QStringLiteral("% 0"), this);
+    Label2 = new QLabel(QStringLiteral("% 100"), this);
+    ProgressBar1 = new QProgressBar(this);
+    layOut();
+    connectHandlers();
+    Form_Load();
+}
+
+frmZefto::~frmZefto() = default;
+
+void frmZefto::layOut()
+{
+    setFixedSize(6105 / 15, 2460 / 15);
+    Command1->setGeometry(twips(4800, 120, 1215, 375));
+    Text1->setGeometry(twips(120, 120, 2175, 285));
+    Dir1->setGeometry(twips(2400, 120, 2295, 1380));
+    File1->setGeometry(twips(120, 480, 2175, 1260));
+    Command3->setGeometry(twips(4800, 600, 1215, 375));
+    Drive1->setGeometry(twips(2400, 1560, 2295, 315));
+    Label1->setGeometry(twips(120, 2040, 495, 255));
+    Label2->setGeometry(twips(5400, 2040, 495, 255));
+    ProgressBar1->setGeometry(twips(720, 2040, 4575, 255));
+
+    // Neither button answers Enter or Escape for the window.
+    for (QPushButton *b : {Command1, Command3}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFocusPolicy(Qt::NoFocus);
+    Label1->setFocusPolicy(Qt::NoFocus);
+    Label2->setFocusPolicy(Qt::NoFocus);
+
+    // Focus order: Ok, text box, directories, files, Cancel, drives.
+    QWidget::setTabOrder(Command1, Text1);
+    QWidget::setTabOrder(Text1, Dir1);
+    QWidget::setTabOrder(Dir1, File1);
+    QWidget::setTabOrder(File1, Command3);
+    QWidget::setTabOrder(Command3, Drive1);
+    Command1->setFocus();
+}
+
+void frmZefto::connectHandlers()
+{
+    connect(Drive1, &DriveListBox::change, this, &frmZefto::Drive1_Change);
+    connect(Dir1, &DirListBox::change, this, &frmZefto::Dir1_Change);
+    connect(File1, &FileListBox::fileClick, this, &frmZefto::File1_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmZefto::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmZefto::Command3_Click);
+    connect(Drive1, &DriveListBox::failed, this, &frmZefto::showProblem);
+    connect(Dir1, &DirListBox::failed, this, &frmZefto::showProblem);
+    connect(File1, &FileListBox::failed, this, &frmZefto::showProblem);
+    Text1->installEventFilter(this);
+    m_previousDrive = Drive1->drive();
+}
+
+void frmZefto::Form_Load()
+{
+    try {
+        m_engine.openDatabase(QStringLiteral("ovrek1.mdb"));
+    } catch (const Error &e) {
+        // Shown once the window is up; Ok repeats it until the file can be opened.
+        m_loadProblem = QStringLiteral("The database cannot be opened.\n\n%1").arg(e.description());
+    }
+}
+
+void frmZefto::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_loadProblem.isEmpty() && !m_loadProblemShown) {
+        m_loadProblemShown = true;
+        QTimer::singleShot(0, this, [this] { msgBox(m_loadProblem, MessageIcon::Critical); });
+    }
+}
+
+void frmZefto::Drive1_Change()
+{
+    if (m_revertingDrive)
+        return;
+    // The directory list moves first; its own handler moves the files and the current directory.
+    if (!Dir1->setPath(Drive1->currentDirectoryOf(Drive1->drive()))) {
+        m_revertingDrive = true;
+        Drive1->setDrive(m_previousDrive);
+        m_revertingDrive = false;
+        return;
+    }
+    m_previousDrive = Drive1->drive();
+}
+
+void frmZefto::Dir1_Change()
+{
+    if (!File1->setPath(Dir1->path()))
+        return;
+    if (!QDir::setCurrent(File1->path())) {
+        showProblem(QStringLiteral("Cannot make '%1' the current folder.").arg(File1->path()));
+        return;
+    }
+    Drive1->rememberDirectory(File1->path());
+}
+
+void frmZefto::File1_Click()
+{
+    const int i = File1->listIndex();
+    if (i >= 0)
+        Text1->setText(File1->list(i));
+}
+
+void frmZefto::Text1_KeyPress(qint16 &KeyAscii)
+{
+    if (KeyAscii == 13)
+        File1->setFileName(Text1->text());
+}
+
+void frmZefto::Text1_LostFocus()
+{
+    File1->setFileName(Text1->text());
+}
+
+bool frmZefto::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text1 && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        qint16 keyAscii = 0;
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            keyAscii = 13;
+        else if (!key->text().isEmpty())
+            keyAscii = qint16(key->text().at(0).unicode());
+        if (keyAscii != 0) {
+            Text1_KeyPress(keyAscii);
+            if (keyAscii == 0)
+                return true; // the handler swallowed the key
+        }
+    } else if (watched == Text1 && event->type() == QEvent::FocusOut) {
+        // Losing the focus to another control, not to another window or a popup.
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Text1_LostFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmZefto::Command1_Click()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_sincePaint.start();
+    m_lastOutcome = m_engine.Command1_Click();
+    m_running = false;
+}
+
+void frmZefto::Command3_Click()
+{
+    close();
+}
+
+void frmZefto::closeEvent(QCloseEvent *event)
+{
+    // The run owns the window's state until it ends; closing waits for it.
+    if (m_running)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
+}
+
+void frmZefto::showProblem(const QString &message)
+{
+    msgBox(message, MessageIcon::Critical);
+}
+
+QString frmZefto::text1() const
+{
+    return Text1->text();
+}
+
+void frmZefto::setCommand1Enabled(bool on)
+{
+    Command1->setEnabled(on);
+}
+
+void frmZefto::setCommand3Enabled(bool on)
+{
+    Command3->setEnabled(on);
+}
+
+void frmZefto::setProgressVisible(bool on)
+{
+    ProgressBar1->setVisible(on);
+}
+
+void frmZefto::setProgressMin(float v)
+{
+    ProgressBar1->setMinimum(int(v));
+}
+
+void frmZefto::setProgressMax(float v)
+{
+    ProgressBar1->setMaximum(int(v));
+}
+
+void frmZefto::setProgressValue(float v)
+{
+    ProgressBar1->setValue(int(v));
+    // Let the window paint now and then, but take no input while a run works.
+    if (m_running && m_sincePaint.elapsed() >= 50) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_sincePaint.restart();
+    }
+}
+
+void frmZefto::msgBox(const QString &prompt, MessageIcon icon)
+{
+    QMessageBox::Icon i = QMessageBox::NoIcon;
+    switch (icon) {
+    case MessageIcon::Information: i = QMessageBox::Information; break;
+    case MessageIcon::Warning: i = QMessageBox::Warning; break;
+    case MessageIcon::Critical: i = QMessageBox::Critical; break;
+    case MessageIcon::None: break;
+    }
+    QMessageBox box(i, QStringLiteral("Zefto"), prompt, QMessageBox::Ok, this);
+    box.exec();
+}
+
+} // namespace zefto::ui
