@@ -49,6 +49,10 @@ frmZefto::~frmZefto() = default;
 void frmZefto::layOut()
 {
     setFixedSize(6105 / 15, 2460 / 15);
+    // The layout was drawn for an 8-point face; a larger default font clips "% 100".
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     Command1->setGeometry(twips(4800, 120, 1215, 375));
     Text1->setGeometry(twips(120, 120, 2175, 285));
     Dir1->setGeometry(twips(2400, 120, 2295, 1380));
@@ -68,8 +72,14 @@ void frmZefto::layOut()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
-    Label1->setFocusPolicy(Qt::NoFocus);
-    Label2->setFocusPolicy(Qt::NoFocus);
+    for (QLabel *label : {Label1, Label2}) {
+        label->setFocusPolicy(Qt::NoFocus);
+        // Faces wider than the one the layout was drawn for would clip "% 100".
+        QFont f = label->font();
+        while (QFontMetrics(f).horizontalAdvance(label->text()) > label->width() && f.pixelSize() > 7)
+            f.setPixelSize(f.pixelSize() - 1);
+        label->setFont(f);
+    }
 
     // Focus order: Ok, text box, directories, files, Cancel, drives.
     QWidget::setTabOrder(Command1, Text1);

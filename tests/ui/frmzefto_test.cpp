@@ -96,6 +96,8 @@ TEST_F(FrmZeftoTest, OpensInItsDesignedStateAndCreatesTheDatabase)
     EXPECT_EQ(window->ProgressBar1->geometry(), QRect(48, 136, 305, 17));
     EXPECT_EQ(window->Label1->text(), QStringLiteral("% 0"));
     EXPECT_EQ(window->Label2->text(), QStringLiteral("% 100"));
+    for (QLabel *label : {window->Label1, window->Label2})
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << "clipped";
     EXPECT_EQ(window->Command1->text(), QStringLiteral("Ok"));
     EXPECT_EQ(window->Command3->text(), QStringLiteral("Cancel"));
     EXPECT_TRUE(window->Text1->text().isEmpty());
