@@ -166,15 +166,23 @@ void Database::open(const QString &name)
         const QSqlDatabase db = conn->db();
         // Report text is 16-bit already; stored as such it is bound without conversion.
         // The encoding can only be chosen before the first write, the journal mode's included.
-        if (create)
+        if (create || fi.size() == 0)
             exec(db, QStringLiteral("PRAGMA encoding='UTF-16le'"), path);
         exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), path);
         exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), path);
-        if (create) {
+        if (m_maxPageCount > 0)
+            exec(db, QStringLiteral("PRAGMA max_page_count=%1").arg(m_maxPageCount), path);
+        // A database with nothing in it is one whose creation was cut short
+        // (a killed program, a touched file): give it its table.
+        QSqlQuery objects(db);
+        if (!objects.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !objects.next())
+            throw sqliteError(objects.lastError(), path);
+        if (objects.value(0).toInt() == 0) {
             exec(db, QStringLiteral("BEGIN"), path);
             exec(db, schema::createStatement(), path);
             exec(db, QStringLiteral("COMMIT"), path);
         }
+        objects.finish();
         verifyTable();
     } catch (const Error &) {
         close();
@@ -210,8 +218,16 @@ void Database::verifyTable()
     for (int i = 0; i < columns.size(); ++i)
         m_conn->columnIndex.insert(columns[i], i);
 
-    // Try a zero-length text in each required field and undo it.
-    exec(db, QStringLiteral("SAVEPOINT probe"), path);
+    // Try a zero-length text in each required field and undo it. The probe
+    // needs the write lock; while another program holds it the check is
+    // skipped rather than keep the window from opening the file.
+    QSqlQuery begin(db);
+    if (!begin.exec(QStringLiteral("SAVEPOINT probe"))) {
+        const Error e = sqliteError(begin.lastError(), path);
+        if (e.number() == err::FileInUse)
+            return;
+        throw e;
+    }
     QString accepted;
     for (int i = 0; i < schema::requiredTextFields && accepted.isEmpty(); ++i) {
         const QString &f = schema::fieldNames()[i];
@@ -220,6 +236,11 @@ void Database::verifyTable()
             accepted = f;
         } else {
             const Error e = sqliteError(probe.lastError(), path);
+            if (e.number() == err::FileInUse) {
+                exec(db, QStringLiteral("ROLLBACK TO probe"), path);
+                exec(db, QStringLiteral("RELEASE probe"), path);
+                return;
+            }
             if (e.number() != err::ZeroLengthString && e.number() != err::Reserved) {
                 exec(db, QStringLiteral("ROLLBACK TO probe"), path);
                 exec(db, QStringLiteral("RELEASE probe"), path);

@@ -38,11 +38,14 @@ public:
 
     // How long to wait for another program's lock before failing (3045).
     void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+    // Caps the file at this many pages (0: SQLite's own limit); past it, 3026.
+    void setMaxPageCount(int pages) { m_maxPageCount = pages; }
 
 private:
     void verifyTable();
     std::shared_ptr<Connection> m_conn;
     int m_busyTimeoutMs = 5000;
+    int m_maxPageCount = 0;
 };
 
 } // namespace zefto

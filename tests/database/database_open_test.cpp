@@ -1,4 +1,5 @@
 #include "dbtestutil.h"
+#include "readonly.h"
 #include "schema.h"
 #include "tempdir.h"
 
@@ -36,6 +37,17 @@ TEST_F(DatabaseOpenTest, AMissingFileIsCreatedWithTheTableDefinition)
     for (const auto &r : rows)
         names << r[0].toString();
     EXPECT_EQ(names, zefto::schema::fieldNames());
+}
+
+TEST_F(DatabaseOpenTest, AnEmptyFileOrAnEmptyDatabaseGetsTheTable)
+{
+    write(QStringLiteral("touched.mdb"), QByteArray());
+    makeFile(QStringLiteral("cut-short.mdb"), {QStringLiteral("PRAGMA journal_mode=WAL")});
+    for (const char *name : {"touched.mdb", "cut-short.mdb"}) {
+        Database db;
+        EXPECT_NO_THROW(db.open(QString::fromLatin1(name))) << name;
+        EXPECT_NO_THROW(db.openRecordset(QStringLiteral("ovrekson")));
+    }
 }
 
 TEST_F(DatabaseOpenTest, TheNameIsResolvedAgainstTheCurrentDirectoryAtOpening)
@@ -85,9 +97,9 @@ TEST_F(DatabaseOpenTest, ADirectoryOrAnUnwritableFileIsRefusedBeforeAnythingIsWr
     EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("dir.mdb")); }), 3051);
 
     { Database make; make.open(QStringLiteral("ro.mdb")); }
-    QFile::setPermissions(path(QStringLiteral("ro.mdb")), QFile::ReadOwner);
-    if (QFileInfo(path(QStringLiteral("ro.mdb"))).isWritable())
-        GTEST_SKIP() << "running with permission to write anything";
+    ReadOnly lock(path(QStringLiteral("ro.mdb")));
+    if (!lock.effective())
+        GTEST_SKIP() << "this file system cannot make a file read-only for this user";
     QString description;
     EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("ro.mdb")); }, &description), 3027);
     EXPECT_TRUE(description.contains(path(QStringLiteral("ro.mdb"))));
