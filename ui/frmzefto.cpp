@@ -15,6 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 
 namespace zefto::ui {
 namespace {
@@ -27,7 +29,9 @@ QRect twips(int left, int top, int width, int height)
 
 } // namespace
 
-frmZefto::frmZefto(QWidget *parent) : QWidget(parent)
+frmZefto::frmZefto(QWidget *parent) : frmZefto(&DriveListBox::systemVolumes, parent) {}
+
+frmZefto::frmZefto(DriveListBoxVolumes volumes, QWidget *parent) : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("Converter"));
     Command1 = new QPushButton(QStringLiteral("Ok"), this);
@@ -35,7 +39,7 @@ frmZefto::frmZefto(QWidget *parent) : QWidget(parent)
     Dir1 = new DirListBox(this);
     File1 = new FileListBox(this);
     Command3 = new QPushButton(QStringLiteral("Cancel"), this);
-    Drive1 = new DriveListBox(this);
+    Drive1 = new DriveListBox(std::move(volumes), this);
     Label1 = new QLabel(QStringLiteral("% 0"), this);
     Label2 = new QLabel(QStringLiteral("% 100"), this);
     ProgressBar1 = new QProgressBar(this);
@@ -250,7 +254,14 @@ void frmZefto::setProgressMax(float v)
 
 void frmZefto::setProgressValue(float v)
 {
-    ProgressBar1->setValue(int(v));
+    // Qt redraws the bar on every change, costing more than converting the line:
+    // move it when it would move by a pixel, and always to its ends.
+    const int value = int(v);
+    const int span = ProgressBar1->maximum() - ProgressBar1->minimum();
+    const int step = std::max(1, span / std::max(1, ProgressBar1->width()));
+    if (std::abs(value - ProgressBar1->value()) >= step || value >= ProgressBar1->maximum()
+        || value <= ProgressBar1->minimum())
+        ProgressBar1->setValue(value);
     // Let the window paint now and then, but take no input while a run works.
     if (m_running && m_sincePaint.elapsed() >= 50) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

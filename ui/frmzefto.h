@@ -1,5 +1,6 @@
 #pragma once
 
+#include "drivelistbox.h"
 #include "engine.h"
 #include "windowport.h"
 
@@ -14,8 +15,9 @@ class QPushButton;
 
 namespace zefto::ui {
 
+using DriveListBoxVolumes = DriveListBox::VolumeSource;
+
 class DirListBox;
-class DriveListBox;
 class FileListBox;
 
 // The one window: pick a report through the drive, directory and file
@@ -26,6 +28,8 @@ class frmZefto : public QWidget, public WindowPort {
 
 public:
     explicit frmZefto(QWidget *parent = nullptr);
+    // With the drives a mount table other than the system's reports.
+    frmZefto(DriveListBoxVolumes volumes, QWidget *parent);
     ~frmZefto() override;
 
     // The controls, under the names the operator's documentation uses.

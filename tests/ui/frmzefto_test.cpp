@@ -138,14 +138,74 @@ TEST_F(FrmZeftoTest, TheListsMoveTheCurrentDirectoryAndAClickGivesTheBareName)
     EXPECT_EQ(window->Text1->text(), QStringLiteral("a.txt"));
 }
 
+TEST_F(FrmZeftoTest, ChoosingAnotherDriveMovesBothListsAndTheCurrentDirectoryThere)
+{
+    // Two drives: the system root and a second one made of a folder of ours.
+    const QString second = path(QStringLiteral("drive-b"));
+    QDir().mkpath(second + QStringLiteral("/work"));
+    write(QStringLiteral("drive-b/work/r.txt"), "r");
+    using Volume = zefto::ui::DriveListBox::Volume;
+    auto volumes = [second] {
+        return QList<Volume>{{QStringLiteral("/"), QStringLiteral("ext4"), QString(), true},
+                             {second, QStringLiteral("vfat"), QStringLiteral("B"), true}};
+    };
+    window = std::make_unique<frmZefto>(volumes, nullptr);
+    window->show();
+    const QString start = QDir::currentPath();
+    window->Text1->setText(QStringLiteral("kept.txt"));
+
+    ASSERT_TRUE(window->Drive1->setDrive(second));
+    EXPECT_EQ(window->Dir1->path(), second); // a drive never used before opens at its root
+    EXPECT_EQ(window->File1->path(), second);
+    EXPECT_EQ(QDir::currentPath(), second);
+    ASSERT_TRUE(window->Dir1->setPath(second + QStringLiteral("/work")));
+    EXPECT_EQ(window->File1->list(0), QStringLiteral("r.txt"));
+
+    // Back and forth: each drive opens at the directory last used on it.
+    ASSERT_TRUE(window->Drive1->setDrive(QStringLiteral("/")));
+    EXPECT_EQ(window->Dir1->path(), start);
+    EXPECT_EQ(QDir::currentPath(), start);
+    ASSERT_TRUE(window->Drive1->setDrive(second));
+    EXPECT_EQ(window->Dir1->path(), second + QStringLiteral("/work"));
+    EXPECT_EQ(QDir::currentPath(), second + QStringLiteral("/work"));
+    EXPECT_EQ(window->Text1->text(), QStringLiteral("kept.txt"));
+}
+
+TEST_F(FrmZeftoTest, ADriveThatVanishedIsReportedAndEverythingStaysPut)
+{
+    const QString second = path(QStringLiteral("drive-c"));
+    QDir().mkpath(second);
+    using Volume = zefto::ui::DriveListBox::Volume;
+    auto volumes = [second] {
+        QList<Volume> v{{QStringLiteral("/"), QStringLiteral("ext4"), QString(), true}};
+        if (QFileInfo::exists(second))
+            v.append({second, QStringLiteral("vfat"), QString(), true});
+        return v;
+    };
+    window = std::make_unique<frmZefto>(volumes, nullptr);
+    window->show();
+    const QString start = QDir::currentPath();
+    QDir(second).removeRecursively(); // unplugged after the list was filled
+    const auto boxes = answeringBoxes([&] { window->Drive1->setCurrentIndex(1); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(QDir::toNativeSeparators(second)) || boxes[0].text.contains(second));
+    EXPECT_EQ(window->Drive1->drive(), QStringLiteral("/"));
+    EXPECT_EQ(window->Dir1->path(), start);
+    EXPECT_EQ(QDir::currentPath(), start);
+}
+
 TEST_F(FrmZeftoTest, EnterAppliesATypedDirectoryToTheFileListOnlyAndStartsNoRun)
 {
     writeReport(QStringLiteral("a.txt"));
     const QString start = QDir::currentPath();
     window->Text1->setFocus();
     QTest::keyClicks(window->Text1, path(QStringLiteral("reports/a.txt")));
-    const auto boxes = answeringBoxes([&] { QTest::keyClick(window->Text1, Qt::Key_Return); });
+    const auto boxes = answeringBoxes([&] {
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QTest::keyClick(window->Text1, Qt::Key_Escape);
+    });
     EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(window->isVisible()); // Escape is not Cancel
     EXPECT_EQ(window->File1->path(), path(QStringLiteral("reports")));
     EXPECT_EQ(window->File1->list(window->File1->listIndex()), QStringLiteral("a.txt"));
     EXPECT_EQ(window->Dir1->path(), start);
