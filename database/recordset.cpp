@@ -57,10 +57,15 @@ Connection &Recordset::live() const
 
 int Recordset::column(const QString &name) const
 {
-    const int i = live().columnIndex.value(name, -1);
+    // Fields are mostly set in table order: try the one after the last before hashing.
+    const Connection &c = live();
+    const int next = m_lastColumn + 1;
+    if (next < c.columns.size() && c.columns[next] == name)
+        return m_lastColumn = next;
+    const int i = c.columnIndex.value(name, -1);
     if (i < 0)
         throw Error(err::ItemNotFound, QStringLiteral("Item '%1' not found in this collection.").arg(name));
-    return i;
+    return m_lastColumn = i;
 }
 
 void Recordset::moveLast()
@@ -117,23 +122,27 @@ void Recordset::update()
     if (!m_editing)
         throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
     // One prepared statement per set of fields, so unset fields keep the table's defaults.
-    QString key(qsizetype(m_set.size()), u'0');
-    for (size_t i = 0; i < m_set.size(); ++i)
-        if (m_set[i])
-            key[i] = u'1';
-    sqlite3_stmt *q = c.inserts.value(key);
-    if (!q) {
-        QStringList cols, marks;
+    if (!m_insert || m_set != m_insertSet) {
+        QString key(qsizetype(m_set.size()), u'0');
         for (size_t i = 0; i < m_set.size(); ++i)
-            if (m_set[i]) {
-                cols << quoted(c.columns[int(i)]);
-                marks << QStringLiteral("?");
-            }
-        q = c.prepare(cols.isEmpty()
-                          ? QStringLiteral("INSERT INTO ovrekson DEFAULT VALUES")
-                          : QStringLiteral("INSERT INTO ovrekson(%1) VALUES(%2)").arg(cols.join(u','), marks.join(u',')));
-        c.inserts.insert(key, q);
+            if (m_set[i])
+                key[i] = u'1';
+        m_insert = c.inserts.value(key);
+        if (!m_insert) {
+            QStringList cols, marks;
+            for (size_t i = 0; i < m_set.size(); ++i)
+                if (m_set[i]) {
+                    cols << quoted(c.columns[int(i)]);
+                    marks << QStringLiteral("?");
+                }
+            m_insert = c.prepare(cols.isEmpty() ? QStringLiteral("INSERT INTO ovrekson DEFAULT VALUES")
+                                                : QStringLiteral("INSERT INTO ovrekson(%1) VALUES(%2)")
+                                                      .arg(cols.join(u','), marks.join(u',')));
+            c.inserts.insert(key, m_insert);
+        }
+        m_insertSet = m_set;
     }
+    sqlite3_stmt *q = m_insert;
     int b = 0;
     for (size_t i = 0; i < m_set.size(); ++i)
         if (m_set[i] && bind(q, ++b, m_edit[i]) != SQLITE_OK)

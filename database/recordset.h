@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace zefto {
 
 struct Connection;
@@ -35,6 +37,9 @@ private:
     std::vector<Value> m_edit;
     std::vector<bool> m_set;
     bool m_editing = false;
+    mutable int m_lastColumn = -1;  // where the previous field lookup landed
+    sqlite3_stmt *m_insert = nullptr; // owned by the connection, for the fields in m_insertSet
+    std::vector<bool> m_insertSet;
 };
 
 } // namespace zefto

@@ -2,6 +2,7 @@
 #include "tempdir.h"
 
 #include <QProcess>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "tempdir.h"
 
 #include <QFile>
+#include <gtest/gtest.h>
 
 using zefto::Database;
 

@@ -1,5 +1,6 @@
 #include "dbtestutil.h"
 #include "tempdir.h"
+#include <gtest/gtest.h>
 
 using zefto::Database;
 using zefto::Recordset;

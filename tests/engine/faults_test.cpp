@@ -4,6 +4,7 @@
 #include <QThread>
 #include <atomic>
 #include <thread>
+#include <gtest/gtest.h>
 
 using zefto::RunOutcome;
 using End = zefto::RunOutcome::End;

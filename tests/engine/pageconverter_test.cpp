@@ -2,6 +2,7 @@
 #include "valueprinter.h"
 
 #include <QLocale>
+#include <gtest/gtest.h>
 
 using zefto::RunOutcome;
 using End = zefto::RunOutcome::End;

@@ -1,6 +1,7 @@
 #include "error.h"
 #include "reportreader.h"
 #include "tempdir.h"
+#include <gtest/gtest.h>
 
 using zefto::ReportReader;
 

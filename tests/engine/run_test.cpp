@@ -1,4 +1,5 @@
 #include "runfixture.h"
+#include <gtest/gtest.h>
 
 using zefto::MessageIcon;
 using zefto::RunOutcome;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 using zefto::ui::frmZefto;
 
