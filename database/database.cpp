@@ -27,13 +27,6 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return nullptr;
 }
 
-void exec(const QSqlDatabase &db, const QString &sql, const QString &path)
-{
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw sqliteError(q.lastError(), path);
-}
-
 QString nextConnectionName()
 {
     static QAtomicInteger<quint64> counter;
@@ -167,22 +160,22 @@ void Database::open(const QString &name)
         // Report text is 16-bit already; stored as such it is bound without conversion.
         // The encoding can only be chosen before the first write, the journal mode's included.
         if (create || fi.size() == 0)
-            exec(db, QStringLiteral("PRAGMA encoding='UTF-16le'"), path);
-        exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), path);
-        exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), path);
+            conn->exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
+        conn->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        conn->exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
         // Appending touches only the rightmost pages: 1 MiB of cache keeps memory flat with report size.
-        exec(db, QStringLiteral("PRAGMA cache_size=-1024"), path);
+        conn->exec(QStringLiteral("PRAGMA cache_size=-1024"));
         if (m_maxPageCount > 0)
-            exec(db, QStringLiteral("PRAGMA max_page_count=%1").arg(m_maxPageCount), path);
+            conn->exec(QStringLiteral("PRAGMA max_page_count=%1").arg(m_maxPageCount));
         // A database with nothing in it is one whose creation was cut short
         // (a killed program, a touched file): give it its table.
         QSqlQuery objects(db);
         if (!objects.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !objects.next())
             throw sqliteError(objects.lastError(), path);
         if (objects.value(0).toInt() == 0) {
-            exec(db, QStringLiteral("BEGIN"), path);
-            exec(db, schema::createStatement(), path);
-            exec(db, QStringLiteral("COMMIT"), path);
+            conn->exec(QStringLiteral("BEGIN"));
+            conn->exec(schema::createStatement());
+            conn->exec(QStringLiteral("COMMIT"));
         }
         objects.finish();
         verifyTable();
@@ -223,35 +216,24 @@ void Database::verifyTable()
     // Try a zero-length text in each required field and undo it. The probe
     // needs the write lock; while another program holds it the check is
     // skipped rather than keep the window from opening the file.
-    QSqlQuery begin(db);
-    if (!begin.exec(QStringLiteral("SAVEPOINT probe"))) {
-        const Error e = sqliteError(begin.lastError(), path);
-        if (e.number() == err::FileInUse)
-            return;
-        throw e;
-    }
     QString accepted;
-    for (int i = 0; i < schema::requiredTextFields && accepted.isEmpty(); ++i) {
+    std::optional<Error> failure;
+    m_conn->exec(QStringLiteral("SAVEPOINT probe"));
+    for (int i = 0; i < schema::requiredTextFields && accepted.isEmpty() && !failure; ++i) {
         const QString &f = schema::fieldNames()[i];
-        QSqlQuery probe(db);
-        if (probe.exec(QStringLiteral("INSERT INTO ovrekson(\"%1\") VALUES('')").arg(f))) {
+        try {
+            m_conn->exec(QStringLiteral("INSERT INTO ovrekson(\"%1\") VALUES('')").arg(f));
             accepted = f;
-        } else {
-            const Error e = sqliteError(probe.lastError(), path);
-            if (e.number() == err::FileInUse) {
-                exec(db, QStringLiteral("ROLLBACK TO probe"), path);
-                exec(db, QStringLiteral("RELEASE probe"), path);
-                return;
-            }
-            if (e.number() != err::ZeroLengthString && e.number() != err::Reserved) {
-                exec(db, QStringLiteral("ROLLBACK TO probe"), path);
-                exec(db, QStringLiteral("RELEASE probe"), path);
-                throw e;
-            }
+        } catch (const Error &e) {
+            // Refused as it should be, or by another rule of the table: nothing learnt either way.
+            if (e.number() != err::ZeroLengthString && e.number() != err::Reserved)
+                failure = e;
         }
     }
-    exec(db, QStringLiteral("ROLLBACK TO probe"), path);
-    exec(db, QStringLiteral("RELEASE probe"), path);
+    m_conn->exec(QStringLiteral("ROLLBACK TO probe"));
+    m_conn->exec(QStringLiteral("RELEASE probe"));
+    if (failure && failure->number() != err::FileInUse)
+        throw *failure;
     if (!accepted.isEmpty())
         throw Error(err::BadDefinition,
                     QStringLiteral("The field '%2' of table 'ovrekson' in '%1' accepts zero-length text; "
