@@ -85,7 +85,12 @@ int main(int argc, char **argv)
         else if (o.end != RunOutcome::End::Converted)
             status = 2;
     }
-    engine.db.close();
+    try {
+        engine.db.close();
+    } catch (const Error &e) {
+        err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
+        status = 2;
+    }
     if (parser.isSet(QStringLiteral("list")))
         cli::printRecords(engine.databasePath(), before);
     return status;
