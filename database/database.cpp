@@ -35,18 +35,6 @@ QString nextConnectionName()
 
 } // namespace
 
-// Commit strategy. Records are inserted inside one transaction that stays
-// open until the recordset closes (the page converter closes it after each
-// page), the database closes, or the caller commits at the end of a run.
-// - Recordsets share this connection, so a record is the last record of
-//   every recordset opened after its Update, committed or not.
-// - The journal is a write-ahead log with synchronous=NORMAL: a commit is
-//   atomic, and a killed process leaves the file consistent, losing only
-//   the transaction in progress, that is at most the page being converted.
-// - A failure leaves the transaction open with the records stored before
-//   it; whoever ends the run commits them (Recordset::close, Database::close).
-// One commit per page instead of per record makes storing a record cost
-// microseconds instead of a file sync each.
 sqlite3_stmt *Connection::prepare(const QString &sql)
 {
     sqlite3_stmt *stmt = nullptr;
@@ -69,6 +57,18 @@ void Connection::exec(const QString &sql)
         throw error(rc);
 }
 
+// Commit strategy. Records are inserted inside one transaction that stays
+// open until the recordset closes (the page converter closes it after each
+// page), the database closes, or the caller commits at the end of a run.
+// - Recordsets share this connection, so a record is the last record of
+//   every recordset opened after its Update, committed or not.
+// - The journal is a write-ahead log with synchronous=NORMAL: a commit is
+//   atomic, and a killed process leaves the file consistent, losing only
+//   the transaction in progress, that is at most the page being converted.
+// - A failure leaves the transaction open with the records stored before
+//   it; whoever ends the run commits them (Recordset::close, Database::close).
+// One commit per page instead of per record makes storing a record cost
+// microseconds instead of a file sync each.
 void Connection::begin()
 {
     if (sqlite3_get_autocommit(handle) != 0)
