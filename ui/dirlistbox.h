@@ -18,6 +18,13 @@ struct DirectoryListing {
 // sorted as a file manager sorts them.
 DirectoryListing readDirectory(const QString &dir, QDir::Filters kind, const QStringList &nameFilters = {});
 
+// How this system compares file and directory names.
+#ifdef Q_OS_WIN
+inline constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseInsensitive;
+#else
+inline constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseSensitive;
+#endif
+
 // A path made absolute against the process's current directory and cleaned,
 // with '/' separators; empty stays empty.
 QString absolutePath(const QString &path);

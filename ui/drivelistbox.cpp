@@ -1,5 +1,7 @@
 #include "drivelistbox.h"
 
+#include "dirlistbox.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QScopedValueRollback>
@@ -9,12 +11,6 @@
 
 namespace zefto::ui {
 namespace {
-
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity pathCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity pathCase = Qt::CaseSensitive;
-#endif
 
 // One spelling per root, so roots compare and hash as text.
 QString cleanRoot(const QString &text)
@@ -38,7 +34,7 @@ QString absoluteClean(const QString &path)
 
 bool sameRoot(const QString &a, const QString &b)
 {
-    return QString::compare(a, b, pathCase) == 0;
+    return QString::compare(a, b, fileNameCase) == 0;
 }
 
 // Whether an absolute path lies on the file system mounted at root; "/data"
@@ -46,8 +42,8 @@ bool sameRoot(const QString &a, const QString &b)
 bool contains(const QString &root, const QString &path)
 {
     if (root.endsWith(u'/'))
-        return path.startsWith(root, pathCase) || sameRoot(path + u'/', root);
-    return sameRoot(path, root) || path.startsWith(root + u'/', pathCase);
+        return path.startsWith(root, fileNameCase) || sameRoot(path + u'/', root);
+    return sameRoot(path, root) || path.startsWith(root + u'/', fileNameCase);
 }
 
 QString display(const QString &root, const QString &name)

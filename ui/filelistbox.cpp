@@ -9,12 +9,6 @@
 namespace zefto::ui {
 namespace {
 
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseSensitive;
-#endif
-
 QStringList nameFilters(const QString &pattern)
 {
     QStringList filters;
