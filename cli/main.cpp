@@ -6,13 +6,23 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
+#include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 using namespace zefto;
 
 namespace {
 
-constexpr int exitUsage = 64;
+namespace exitStatus {
+constexpr int converted = 0;
+constexpr int invalidFile = 1;
+constexpr int failed = 2;
+constexpr int usage = 64;
+constexpr int signalBase = 128;
+} // namespace exitStatus
+
+const QString defaultDatabase = QStringLiteral("ovrek1.mdb");
 
 const char *usage =
     "Usage: zefto-convert [--database FILE] [--list] REPORT...\n"
@@ -24,7 +34,28 @@ const char *usage =
     "  --help           this text\n"
     "\n"
     "Exit status: 0 every report said \"Converted\", 1 a report said \" Invalid file \",\n"
-    "2 a report could not be converted completely, 64 wrong usage.\n";
+    "2 a report could not be converted completely, 64 wrong usage,\n"
+    "130/143 interrupted (SIGINT/SIGTERM; the report being converted was not stored).\n";
+
+volatile int stopSignal = 0;
+
+extern "C" void requestStop(int sig)
+{
+    stopSignal = sig;
+}
+
+// SIGINT and SIGTERM stop the run at a line boundary; a file size limit
+// makes the write fail (reported as a full database) instead of killing us.
+void installSignalHandlers()
+{
+    struct sigaction sa {};
+    sa.sa_handler = requestStop;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 QString summary(const RunOutcome &o)
 {
@@ -33,6 +64,15 @@ QString summary(const RunOutcome &o)
         .arg(o.linesInReport)
         .arg(o.recordsStored)
         .arg(o.stoppedAtLine);
+}
+
+int statusOf(const RunOutcome &o)
+{
+    switch (o.end) {
+    case RunOutcome::End::Converted: return exitStatus::converted;
+    case RunOutcome::End::InvalidFile: return exitStatus::invalidFile;
+    default: return exitStatus::failed;
+    }
 }
 
 } // namespace
@@ -48,50 +88,60 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("help"), QString()});
     if (!parser.parse(app.arguments())) {
         err << parser.errorText() << '\n' << usage;
-        return exitUsage;
+        return exitStatus::usage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         out << usage;
-        return 0;
+        return exitStatus::converted;
     }
     const QStringList reports = parser.positionalArguments();
     if (reports.isEmpty()) {
         err << "zefto-convert: no report named\n" << usage;
-        return exitUsage;
+        return exitStatus::usage;
     }
+    installSignalHandlers();
 
     cli::TerminalWindow window(isatty(STDERR_FILENO));
+    window.setInterruptFlag(&stopSignal);
     Engine engine(window);
-    const QString name = parser.isSet(QStringLiteral("database")) ? parser.value(QStringLiteral("database"))
-                                                                   : QStringLiteral("ovrek1.mdb");
-    try {
-        engine.openDatabase(name);
-    } catch (const Error &e) {
-        err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
-        return 2;
-    }
-    const qint64 before = cli::lastRecordId(engine.databasePath());
+    // Opened by the first run whose report can be read: a missing report creates nothing.
+    engine.useDatabase(parser.isSet(QStringLiteral("database")) ? parser.value(QStringLiteral("database"))
+                                                                 : defaultDatabase);
 
-    int status = 0;
+    int status = exitStatus::converted;
+    QList<std::pair<qint64, qint64>> stored;
     for (const QString &report : reports) {
+        if (stopSignal != 0)
+            break;
         window.setReport(report);
         out << report << ": ";
         out.flush();
         const RunOutcome o = engine.Command1_Click();
         out << summary(o) << '\n';
         out.flush();
-        if (o.end == RunOutcome::End::InvalidFile)
-            status = std::max(status, 1);
-        else if (o.end != RunOutcome::End::Converted)
-            status = 2;
+        stored << std::pair(o.firstKey, o.lastKey);
+        status = std::max(status, statusOf(o));
     }
     try {
         engine.db.close();
     } catch (const Error &e) {
         err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
-        status = 2;
+        status = std::max(status, exitStatus::failed);
     }
-    if (parser.isSet(QStringLiteral("list")))
-        cli::printRecords(engine.databasePath(), before);
+    if (stopSignal == 0 && parser.isSet(QStringLiteral("list"))) {
+        try {
+            cli::printRecords(engine.databasePath(), stored);
+        } catch (const Error &e) {
+            err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
+            status = std::max(status, exitStatus::failed);
+        }
+    }
+    out.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        err << "zefto-convert: cannot write to standard output\n";
+        status = std::max(status, exitStatus::failed);
+    }
+    if (stopSignal != 0)
+        return exitStatus::signalBase + stopSignal;
     return status;
 }

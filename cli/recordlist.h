@@ -1,14 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <utility>
 
 namespace zefto::cli {
 
-// The largest record key in the file's ovrekson, 0 for an empty table.
-qint64 lastRecordId(const QString &databasePath);
-
-// Prints the records with a key above `afterId`, one per line, fields
-// separated by tabs, NULL shown as "(null)".
-void printRecords(const QString &databasePath, qint64 afterId);
+// Prints the records whose keys lie in the given (first, last) ranges, one
+// per line, fields separated by tabs, NULL shown as "(null)". Throws Error
+// when the file cannot be read.
+void printRecords(const QString &databasePath, const QList<std::pair<qint64, qint64>> &keyRanges);
 
 } // namespace zefto::cli

@@ -34,6 +34,16 @@ void TerminalWindow::draw(int percent)
     m_drawn = true;
 }
 
+void TerminalWindow::showWaiting(const QString &text)
+{
+    // Said once per wait; the end of the wait needs no words.
+    if (text.isEmpty())
+        return;
+    setProgressVisible(false);
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
 void TerminalWindow::msgBox(const QString &prompt, MessageIcon icon)
 {
     setProgressVisible(false);

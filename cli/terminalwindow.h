@@ -13,7 +13,14 @@ class TerminalWindow : public WindowPort {
 public:
     explicit TerminalWindow(bool showProgress) : m_showProgress(showProgress) {}
 
-    void setReport(const QString &path) { m_report = path; }
+    // The path to convert, and how messages name it (the path when empty).
+    void setReport(const QString &path, const QString &name = QString())
+    {
+        m_report = path;
+        m_reportName = name;
+    }
+    // Where the run looks for a stop request at every line boundary.
+    void setInterruptFlag(const volatile int *flag) { m_interrupt = flag; }
 
     QString text1() const override { return m_report; }
     void setCommand1Enabled(bool) override {}
@@ -23,11 +30,16 @@ public:
     void setProgressMax(float v) override { m_max = v; }
     void setProgressValue(float v) override;
     void msgBox(const QString &prompt, MessageIcon icon) override;
+    void showWaiting(const QString &text) override;
+    bool interruptRequested() const override { return m_interrupt && *m_interrupt != 0; }
+    QString reportName() const override { return m_reportName.isEmpty() ? m_report : m_reportName; }
 
 private:
     void draw(int percent);
 
     QString m_report;
+    QString m_reportName;
+    const volatile int *m_interrupt = nullptr;
     bool m_showProgress;
     bool m_drawn = false;
     float m_min = 0, m_max = 100;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileidentity.h"
+
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
@@ -27,10 +29,19 @@ struct Connection {
     sqlite3_stmt *lastRow = nullptr;        // the record added last
     qint64 pending = 0;    // records added since the open transaction began
     qint64 stored = 0;     // records this connection added that are in the file or the open transaction
+    FileIdentity identity; // the file we opened, to notice it being removed or replaced
+    bool inRun = false;    // a run's transaction is open: recordsets must not commit it
+    qint64 runFirstKey = 0; // keys of the first and last record of the run (0: none yet)
+    qint64 runLastKey = 0;
+    bool tablePending = false; // a new file whose table another writer kept us from creating at open
+    bool probePending = false; // the zero-length probe waits for the write lock
+    int busyTimeoutMs = 5000;
 
     QSqlDatabase db() const { return QSqlDatabase::database(name, false); }
     sqlite3_stmt *prepare(const QString &sql);
     Error error(int code) const; // the numbered error for SQLite's last failure
+    // Runs one statement; SQLITE_BUSY comes back as a result rather than an Error.
+    int tryExec(const QString &sql);
     void exec(const QString &sql);
     void begin();
     void commit();

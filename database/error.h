@@ -9,15 +9,20 @@ namespace zefto {
 // desktop database engine our users know; the run's own follow BASIC's.
 namespace err {
 inline constexpr int Overflow = 6;             // a 16-bit line counter passed 32767
+inline constexpr int OutOfMemory = 7;          // a line or a run needed more memory than there is
 inline constexpr int TypeMismatch = 13;        // a share numerator that is not a number
+inline constexpr int Interrupted = 18;         // SIGINT/SIGTERM: the run was rolled back
+inline constexpr int BadFileName = 52;         // a name that does not survive the file-name encoding
 inline constexpr int FileNotFound = 53;
 inline constexpr int DeviceIo = 57;            // the report could not be read
 inline constexpr int InputPastEnd = 62;
+inline constexpr int DamagedReport = 63;       // NUL bytes in a column that would be stored
 inline constexpr int PathAccess = 75;          // a directory, or no permission
 inline constexpr int InvalidUseOfNull = 94;
 inline constexpr int Reserved = 3000;          // anything the database says that has no number of its own
 inline constexpr int UpdateWithoutAddNew = 3020;
 inline constexpr int NoCurrentRecord = 3021;
+inline constexpr int DatabaseGone = 3024;      // the file was removed or replaced under us
 inline constexpr int DiskFull = 3026;
 inline constexpr int ReadOnly = 3027;
 inline constexpr int FileInUse = 3045;         // locked by another program beyond the busy wait

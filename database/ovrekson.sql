@@ -1,7 +1,7 @@
 -- The share record table. Fields 1 to 14 refuse zero-length text (a blank
 -- report line ends the conversion there) but accept NULL (no value).
 -- The integer key orders records by insertion: the largest is the last added.
-CREATE TABLE ovrekson (
+CREATE TABLE IF NOT EXISTS ovrekson (
     id INTEGER PRIMARY KEY,
     yada TEXT CONSTRAINT "yada" CHECK (yada <> ''),
     yparsel TEXT CONSTRAINT "yparsel" CHECK (yparsel <> ''),

@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "error.h"
+#include "schema.h"
 #include "sqliteerror.h"
 
 #include <sqlite3.h>
@@ -72,7 +73,7 @@ void Recordset::moveLast()
 {
     Connection &c = live();
     if (!c.lastRow)
-        c.lastRow = c.prepare(QStringLiteral("SELECT * FROM ovrekson ORDER BY rowid DESC LIMIT 1"));
+        c.lastRow = c.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid DESC LIMIT 1").arg(QLatin1String(schema::tableName)));
     sqlite3_stmt *q = c.lastRow;
     const int rc = sqlite3_step(q);
     if (rc == SQLITE_DONE) {
@@ -158,6 +159,9 @@ void Recordset::update()
     }
     ++c.pending;
     ++c.stored;
+    c.runLastKey = sqlite3_last_insert_rowid(c.handle);
+    if (c.runFirstKey == 0)
+        c.runFirstKey = c.runLastKey;
     m_editing = false;
 }
 

@@ -2,6 +2,10 @@
 
 #include "schema.h"
 
+#include <QFileInfo>
+#include <cerrno>
+#include <sqlite3.h>
+
 namespace zefto {
 namespace {
 
@@ -32,10 +36,17 @@ Error sqliteError(const QSqlError &e, const QString &path)
     return sqliteError(e.nativeErrorCode().toInt(), e.databaseText().isEmpty() ? e.text() : e.databaseText(), path);
 }
 
-Error sqliteError(int code, const QString &message, const QString &path)
+Error sqliteError(int code, const QString &message, const QString &path, int systemErrno)
 {
+    // A write refused for want of space (or past the file size limit) is a full database, whatever SQLite calls it.
+    if ((code & 0xff) == SQLITE_IOERR && (systemErrno == ENOSPC || systemErrno == EDQUOT || systemErrno == EFBIG))
+        return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
+    if (code == SQLITE_READONLY_DIRECTORY || ((code & 0xff) == SQLITE_CANTOPEN && systemErrno == EACCES))
+        return {err::ReadOnly, QStringLiteral("Cannot update the database '%1': its folder '%2' is not writable, and "
+                                              "every change needs a journal file beside the database.")
+                                   .arg(path, QFileInfo(path).absolutePath())};
     switch (code & 0xff) {
-    case 19: { // SQLITE_CONSTRAINT
+    case SQLITE_CONSTRAINT: {
         const QString field = checkedField(message);
         if (!field.isEmpty())
             return {err::ZeroLengthString,
@@ -44,21 +55,21 @@ Error sqliteError(int code, const QString &message, const QString &path)
             return {err::DataTypeConversion, QStringLiteral("Data type conversion error: %1.").arg(message)};
         return {err::Reserved, QStringLiteral("The record was refused: %1.").arg(message)};
     }
-    case 5: // SQLITE_BUSY
-    case 6: // SQLITE_LOCKED
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
         return {err::FileInUse,
                 QStringLiteral("The database '%1' is in use by another program, which holds it locked.").arg(path)};
-    case 8: // SQLITE_READONLY
+    case SQLITE_READONLY:
         return {err::ReadOnly, QStringLiteral("Cannot update. The database '%1' is read-only.").arg(path)};
-    case 13: // SQLITE_FULL
+    case SQLITE_FULL:
         return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
-    case 11: // SQLITE_CORRUPT
-    case 26: // SQLITE_NOTADB
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
         return {err::UnrecognizedFormat,
                 QStringLiteral("Unrecognized database format '%1': %2.").arg(path, message)};
-    case 3:  // SQLITE_PERM
-    case 10: // SQLITE_IOERR
-    case 14: // SQLITE_CANTOPEN
+    case SQLITE_PERM:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
         return {err::CannotOpen, QStringLiteral("Cannot open the database '%1': %2.").arg(path, message)};
     default:
         return {err::Reserved, QStringLiteral("Database error in '%1': %2.").arg(path, message)};

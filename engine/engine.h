@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database.h"
+#include "error.h"
 #include "outcome.h"
 #include "recordset.h"
 #include "reportreader.h"
@@ -8,6 +9,7 @@
 #include "windowport.h"
 
 #include <QString>
+#include <optional>
 
 namespace zefto {
 
@@ -20,6 +22,9 @@ public:
     // Opens the database by a name resolved against the current directory
     // now, and remembers the full path for later runs. Throws Error.
     void openDatabase(const QString &name);
+    // Names the database without opening it: the first run that finds its
+    // report usable opens (and if need be creates) it.
+    void useDatabase(const QString &name);
     const QString &databasePath() const { return m_databasePath; }
 
     // One conversion of the report named by the window's text box.
@@ -40,12 +45,18 @@ public:
 private:
     void readLine();  // into satir, counting it
     void countLine(); // stt + 1, 16-bit, and the progress bar
-    bool ensureDatabase(RunOutcome &outcome);
+    void checkInterrupt();
+    void ensureDatabase();
+    bool prepare(const QString &path, RunOutcome &outcome);
+    std::optional<Error> convert(RunOutcome &outcome);
+    void settle(RunOutcome &outcome, const std::optional<Error> &failure);
     void finish(RunOutcome &outcome);
+    void restoreWindow();
     int laterDataLines();
 
     WindowPort &m_window;
     QString m_databasePath;
+    bool m_databaseOpened = false; // once opened, a vanished file is not made anew
 };
 
 } // namespace zefto

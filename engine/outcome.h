@@ -11,6 +11,7 @@ struct RunOutcome {
         InvalidFile, // " Invalid file ": the table ended without such a repair
         Incomplete,  // an empty required column stopped the run before later data lines
         Failed,      // any other failure once the conversion had begun
+        Interrupted, // stopped on request and taken back: nothing of it was stored
         NotStarted,  // the report or the database could not be used; nothing written
     };
     End end = End::NotStarted;
@@ -22,6 +23,7 @@ struct RunOutcome {
     int linesRead = 0;      // in the conversion pass
     int stoppedAtLine = 0;  // the line being converted or read when the run stopped
     qint64 recordsStored = 0;
+    qint64 firstKey = 0, lastKey = 0; // of the run's records in ovrekson (0 when none was stored)
     int unconvertedDataLines = 0; // Incomplete only
 };
 

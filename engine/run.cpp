@@ -1,9 +1,12 @@
 #include "engine.h"
 #include "error.h"
 #include "layout.h"
+#include "schema.h"
 
 #include <QFileInfo>
-#include <optional>
+#include <new>
+#include <tuple>
+#include <utility>
 
 namespace zefto {
 namespace {
@@ -25,26 +28,29 @@ QString records(qint64 n)
 
 void Engine::openDatabase(const QString &name)
 {
+    useDatabase(name);
+    db.open(m_databasePath, Database::Missing::Create);
+    m_databaseOpened = true;
+}
+
+void Engine::useDatabase(const QString &name)
+{
     m_databasePath = QFileInfo(name).absoluteFilePath();
-    db.open(m_databasePath);
+    m_databaseOpened = false;
 }
 
 // A run needs the database the window opened at load; after a run closed
-// it, the same file is opened again by the path resolved then.
-bool Engine::ensureDatabase(RunOutcome &outcome)
+// it, or when the file at its path was replaced, the file now at that path
+// is opened. A file that was once opened and has vanished is not made anew.
+void Engine::ensureDatabase()
 {
-    if (db.isOpen())
-        return true;
-    try {
-        if (m_databasePath.isEmpty())
-            throw Error(err::CannotOpen, QStringLiteral("No database has been opened."));
-        db.open(m_databasePath);
-        return true;
-    } catch (const Error &e) {
-        outcome.errorNumber = e.number();
-        outcome.errorDescription = e.description();
-        return false;
-    }
+    if (db.isOpen() && db.stillNamesItsFile())
+        return;
+    db.close();
+    if (m_databasePath.isEmpty())
+        throw Error(err::CannotOpen, QStringLiteral("No database has been opened."));
+    db.open(m_databasePath, m_databaseOpened ? Database::Missing::Refuse : Database::Missing::Create);
+    m_databaseOpened = true;
 }
 
 RunOutcome Engine::Command1_Click()
@@ -56,43 +62,71 @@ RunOutcome Engine::Command1_Click()
     m_window.setProgressVisible(true);
     m_window.setCommand3Enabled(false);
 
-    // Nothing is written unless the report and the database can both be used.
     const QString path = m_window.text1();
     outcome.reportPath = fullPath(path);
-    outcome.end = RunOutcome::End::NotStarted;
-    bool usable = ensureDatabase(outcome);
-    if (usable) {
-        try {
-            const int lines = ReportReader::countLines(path);
-            if (lines == 0)
-                throw Error(err::InputPastEnd, QStringLiteral("The report '%1' is empty.").arg(fullPath(path)));
-            stir = qint16(lines);
-        } catch (const Error &e) {
-            outcome.errorNumber = e.number();
-            outcome.errorDescription = e.description();
-            usable = false;
-        }
-    }
-    if (!usable) {
+    if (!prepare(path, outcome)) {
         outcome.message = QStringLiteral("Nothing was converted.\n\n%1").arg(outcome.errorDescription);
         m_window.msgBox(outcome.message, MessageIcon::Critical);
-        m_window.setProgressVisible(false);
-        m_window.setCommand1Enabled(true);
-        m_window.setCommand3Enabled(true);
+        restoreWindow();
         return outcome;
+    }
+    const qint64 storedBefore = db.recordsStored();
+    const std::optional<Error> failure = convert(outcome);
+    settle(outcome, failure);
+    outcome.recordsStored = db.recordsStored() - storedBefore;
+    finish(outcome);
+    return outcome;
+}
+
+// Nothing is written unless the report and the database can both be used.
+bool Engine::prepare(const QString &path, RunOutcome &o)
+{
+    // A database that cannot serve is told first, unless checking it would create it.
+    const bool wouldCreate = !db.isOpen() && !m_databaseOpened && !QFileInfo::exists(m_databasePath);
+    try {
+        if (!wouldCreate)
+            ensureDatabase();
+        const int lines = ReportReader::countLines(path);
+        if (lines == 0)
+            throw Error(err::InputPastEnd, QStringLiteral("The report '%1' is empty.").arg(fullPath(path)));
+        stir = qint16(lines);
+        if (wouldCreate)
+            ensureDatabase();
+    } catch (const Error &e) {
+        o.errorNumber = e.number();
+        o.errorDescription = e.description();
+        return false;
+    } catch (const std::bad_alloc &) {
+        o.errorNumber = err::OutOfMemory;
+        o.errorDescription = QStringLiteral("Out of memory while counting the lines of '%1'.").arg(fullPath(path));
+        return false;
     }
     m_window.setProgressMin(0);
     m_window.setProgressMax(float(stir));
-    outcome.linesInReport = stir;
+    o.linesInReport = stir;
+    return true;
+}
 
-    // From here every failure ends the run in finish().
-    const qint64 storedBefore = db.recordsStored();
-    std::optional<Error> failure;
+// The conversion proper, from the write lock to the first failure (or the
+// end of the file); every failure is handed back, none escapes.
+std::optional<Error> Engine::convert(RunOutcome &o)
+{
+    bool waited = false;
     try {
         m_window.setCommand1Enabled(false);
-        kayit = db.openRecordset(QStringLiteral("ovrekson"));
+        db.beginRun([&](bool first) {
+            if (first)
+                m_window.showWaiting(
+                    QStringLiteral("waiting for another program to finish writing %1…").arg(db.path()));
+            waited = true;
+            m_window.keepAlive();
+            checkInterrupt();
+        });
+        if (std::exchange(waited, false))
+            m_window.showWaiting(QString());
+        kayit = db.openRecordset(QLatin1String(schema::tableName));
         const QString again = m_window.text1();
-        outcome.reportPath = fullPath(again);
+        o.reportPath = fullPath(again);
         report.open(again);
         for (int i = 0; i < layout::headerLines + 1; ++i)
             readLine();
@@ -103,40 +137,52 @@ RunOutcome Engine::Command1_Click()
             tabloici();
         }
     } catch (const Error &e) {
-        failure = e;
+        if (waited)
+            m_window.showWaiting(QString());
+        return e;
+    } catch (const std::bad_alloc &) {
+        return Error(err::OutOfMemory, QStringLiteral("Out of memory at line %1.").arg(stt + 1));
     }
-    outcome.errorNumber = failure ? failure->number() : 0;
-    outcome.errorDescription = failure ? failure->description() : QString();
-    outcome.linesRead = stt;
-    outcome.stoppedAtLine = stt;
+    return std::nullopt;
+}
 
+// Ends the run's transaction before anyone is told anything: an interrupted
+// run is taken back, every other end keeps the records it counts.
+void Engine::settle(RunOutcome &o, const std::optional<Error> &failure)
+{
+    o.errorNumber = failure ? failure->number() : 0;
+    o.errorDescription = failure ? failure->description() : QString();
+    o.linesRead = stt;
+    o.stoppedAtLine = stt;
     // A 3315 before the report's later data lines is not the end of the table.
-    if (outcome.errorNumber == err::ZeroLengthString)
-        outcome.unconvertedDataLines = laterDataLines();
-
-    // Whatever the end: the report closes, a pending record is dropped, stored records are committed.
+    if (o.errorNumber == err::ZeroLengthString)
+        o.unconvertedDataLines = laterDataLines();
     report.close();
+    if (o.errorNumber == err::Interrupted) {
+        db.rollbackRun();
+        return;
+    }
     try {
         if (kayit.isOpen())
             kayit.close();
-        if (db.isOpen())
-            db.commit();
+        db.commitRun();
+        std::tie(o.firstKey, o.lastKey) = db.runKeys();
     } catch (const Error &e) {
-        if (!failure || failure->number() == err::ZeroLengthString) {
-            outcome.errorNumber = e.number();
-            outcome.errorDescription = e.description();
-            outcome.unconvertedDataLines = 0;
-        }
+        // The records are not where the operator will look for them: that is the news.
+        o.errorNumber = e.number();
+        o.errorDescription = e.description();
+        o.unconvertedDataLines = 0;
     }
-    outcome.recordsStored = db.recordsStored() - storedBefore;
-    finish(outcome);
-    return outcome;
 }
 
 void Engine::finish(RunOutcome &o)
 {
     const bool tableEnded = o.errorNumber == err::ZeroLengthString || o.errorNumber == 0;
-    if (tableEnded && o.unconvertedDataLines > 0) {
+    if (o.errorNumber == err::Interrupted) {
+        o.end = RunOutcome::End::Interrupted;
+        o.message = QStringLiteral("interrupted: nothing of %1 was stored").arg(m_window.reportName());
+        m_window.msgBox(o.message, MessageIcon::None);
+    } else if (tableEnded && o.unconvertedDataLines > 0) {
         o.end = RunOutcome::End::Incomplete;
         o.message = QStringLiteral("The conversion stopped at line %1 of '%2': a required column is empty (%3)\n"
                                    "%4; %5 later data line(s) of the report were not converted.")
@@ -165,9 +211,20 @@ void Engine::finish(RunOutcome &o)
                         .arg(records(o.recordsStored));
         m_window.msgBox(o.message, MessageIcon::Critical);
     }
+    restoreWindow();
+}
+
+void Engine::restoreWindow()
+{
     m_window.setProgressVisible(false);
     m_window.setCommand1Enabled(true);
     m_window.setCommand3Enabled(true);
+}
+
+void Engine::checkInterrupt()
+{
+    if (m_window.interruptRequested())
+        throw Error(err::Interrupted, QStringLiteral("The conversion was interrupted."));
 }
 
 // Lines after the current one that stand in a data block and would have
@@ -188,6 +245,8 @@ int Engine::laterDataLines()
         }
     } catch (const Error &) {
         // A report that cannot be read further has nothing more to count.
+    } catch (const std::bad_alloc &) {
+        // Nor one that cannot be held; the lines counted so far stand.
     }
     return count;
 }

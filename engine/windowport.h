@@ -21,6 +21,16 @@ public:
     virtual void setProgressValue(float v) = 0;
     // Shows the prompt and returns once the operator has pressed OK.
     virtual void msgBox(const QString &prompt, MessageIcon icon) = 0;
+
+    // While another program holds the database's write lock: the text to
+    // show once (empty when the wait is over), and a call every few
+    // milliseconds of the wait in which a window can paint.
+    virtual void showWaiting(const QString &text) { (void)text; }
+    virtual void keepAlive() {}
+    // Asked at every line boundary: true stops the run and takes it back.
+    virtual bool interruptRequested() const { return false; }
+    // How messages name the report; the path unless the caller knows better.
+    virtual QString reportName() const { return text1(); }
 };
 
 } // namespace zefto

@@ -43,6 +43,7 @@ frmZefto::frmZefto(DriveListBoxVolumes volumes, QWidget *parent) : QWidget(paren
     Label1 = new QLabel(QStringLiteral("% 0"), this);
     Label2 = new QLabel(QStringLiteral("% 100"), this);
     ProgressBar1 = new QProgressBar(this);
+    m_waiting = new QLabel(this);
     layOut();
     connectHandlers();
     Form_Load();
@@ -66,6 +67,10 @@ void frmZefto::layOut()
     Label1->setGeometry(twips(120, 2040, 495, 255));
     Label2->setGeometry(twips(5400, 2040, 495, 255));
     ProgressBar1->setGeometry(twips(720, 2040, 4575, 255));
+    // The wait for the write lock is told across the whole bottom row.
+    m_waiting->setGeometry(twips(120, 2040, 5775, 255));
+    m_waiting->setAutoFillBackground(true);
+    m_waiting->hide();
 
     // Neither button answers Enter or Escape for the window.
     for (QPushButton *b : {Command1, Command3}) {
@@ -267,6 +272,23 @@ void frmZefto::setProgressValue(float v)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         m_sincePaint.restart();
     }
+}
+
+void frmZefto::showWaiting(const QString &text)
+{
+    m_waiting->setText(text);
+    m_waiting->setToolTip(text);
+    m_waiting->setVisible(!text.isEmpty());
+    if (!text.isEmpty())
+        m_waiting->raise();
+    m_waiting->repaint();
+}
+
+void frmZefto::keepAlive()
+{
+    // Paint and stay responsive to the window system, but take no input mid-run.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_sincePaint.restart();
 }
 
 void frmZefto::msgBox(const QString &prompt, MessageIcon icon)

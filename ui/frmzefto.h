@@ -70,6 +70,8 @@ public:
     void setProgressMax(float v) override;
     void setProgressValue(float v) override;
     void msgBox(const QString &prompt, MessageIcon icon) override;
+    void showWaiting(const QString &text) override;
+    void keepAlive() override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -81,6 +83,7 @@ private:
     void connectHandlers();
     void showProblem(const QString &message);
 
+    QLabel *m_waiting = nullptr; // over the bottom row while another program holds the database
     Engine m_engine{*this};
     std::optional<RunOutcome> m_lastOutcome;
     QString m_loadProblem;

@@ -77,5 +77,6 @@ TEST_F(ConvertTest, ADatabaseThatCannotBeUsedIsNamedAndNothingRuns)
     write(QStringLiteral("bad.mdb"), QByteArray(4096, 'x'));
     const Result r = convert({QStringLiteral("--database"), QStringLiteral("bad.mdb"), QStringLiteral(SAMPLE_REPORT)});
     EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.err.contains(path(QStringLiteral("bad.mdb"))));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("error: Nothing was converted.")));
+    EXPECT_TRUE(r.out.contains(path(QStringLiteral("bad.mdb"))));
 }

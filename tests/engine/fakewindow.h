@@ -20,6 +20,9 @@ public:
     std::vector<float> values;
     std::vector<Box> boxes;
     int textReads = 0;
+    QStringList waitingTexts; // every text shown while waiting, empty ones included
+    int keepAlives = 0;
+    int interruptAfterLines = -1; // asks the run to stop once this many values were set
 
     QString text1() const override
     {
@@ -39,5 +42,11 @@ public:
     void msgBox(const QString &prompt, zefto::MessageIcon icon) override
     {
         boxes.push_back({prompt, icon, okEnabled, cancelEnabled, progressVisible});
+    }
+    void showWaiting(const QString &text) override { waitingTexts << text; }
+    void keepAlive() override { ++keepAlives; }
+    bool interruptRequested() const override
+    {
+        return interruptAfterLines >= 0 && int(values.size()) >= interruptAfterLines;
     }
 };

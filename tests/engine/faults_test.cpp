@@ -62,7 +62,7 @@ TEST_F(RunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndNothingIsLost)
     run(blocksOfRows(1));
     const int before = rows().size();
     engine.db.close();
-    engine.db.setBusyTimeout(200);
+    engine.db.setLockWait(300);
 
     QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
     holder.setDatabaseName(path(QStringLiteral("ovrek1.mdb")));
@@ -75,6 +75,12 @@ TEST_F(RunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndNothingIsLost)
     EXPECT_EQ(o.errorNumber, 3045);
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_TRUE(window.boxes[0].prompt.contains(QStringLiteral("in use by another program")));
+    EXPECT_TRUE(window.boxes[0].prompt.contains(QStringLiteral("nothing was stored")));
+    // The wait is said once, then taken down; the window was kept painted meanwhile.
+    const QString waiting =
+        QStringLiteral("waiting for another program to finish writing %1…").arg(path(QStringLiteral("ovrek1.mdb")));
+    EXPECT_EQ(window.waitingTexts, QStringList({waiting, QString()}));
+    EXPECT_GT(window.keepAlives, 3);
     EXPECT_TRUE(window.boxes[0].prompt.contains(path(QStringLiteral("ovrek1.mdb"))));
     EXPECT_EQ(o.recordsStored, 0);
     expectUsable();
@@ -101,7 +107,7 @@ TEST_F(RunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndNothingIsLost)
     while (!locked)
         QThread::msleep(5);
     engine.db.close();
-    engine.db.setBusyTimeout(5000);
+    engine.db.setLockWait(5000);
     const RunOutcome waited = run(blocksOfRows(2));
     other.join();
     EXPECT_EQ(waited.end, End::Converted);
@@ -116,8 +122,9 @@ TEST_F(RunTest, AFullDatabaseStopsTheRunAndKeepsEveryRecordItReports)
     EXPECT_EQ(o.end, End::Failed);
     EXPECT_EQ(o.errorNumber, 3026);
     EXPECT_TRUE(window.boxes.back().prompt.contains(QStringLiteral("is full")));
-    EXPECT_GT(o.recordsStored, 0);
+    // Whatever SQLite could keep of the run, the message counts exactly what is in the table.
     EXPECT_EQ(rows().size(), o.recordsStored);
+    EXPECT_TRUE(window.boxes.back().prompt.contains(QStringLiteral("%1 records were stored").arg(o.recordsStored)));
     expectUsable();
 }
 
