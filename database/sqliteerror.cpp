@@ -2,9 +2,12 @@
 
 #include "schema.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 
 namespace zefto {
 namespace {
@@ -29,6 +32,20 @@ QString checkedField(const QString &message)
     return {};
 }
 
+// SQLite's own record of errno does not survive the rollback that follows a
+// failed write, so a write error is also checked against the room there is.
+bool noRoomLeft(const QString &path)
+{
+    constexpr qint64 margin = 64 * 1024; // more than any page SQLite writes at once
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        && (QFileInfo(path).size() + margin >= qint64(limit.rlim_cur) || qint64(limit.rlim_cur) < margin))
+        return true;
+    struct statvfs fs {};
+    return ::statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &fs) == 0
+           && qint64(fs.f_bavail) * qint64(fs.f_frsize) < margin;
+}
+
 } // namespace
 
 Error sqliteError(const QSqlError &e, const QString &path)
@@ -39,9 +56,10 @@ Error sqliteError(const QSqlError &e, const QString &path)
 Error sqliteError(int code, const QString &message, const QString &path, int systemErrno)
 {
     // A write refused for want of space (or past the file size limit) is a full database, whatever SQLite calls it.
-    if ((code & 0xff) == SQLITE_IOERR && (systemErrno == ENOSPC || systemErrno == EDQUOT || systemErrno == EFBIG))
+    if ((code & 0xff) == SQLITE_IOERR
+        && (systemErrno == ENOSPC || systemErrno == EDQUOT || systemErrno == EFBIG || noRoomLeft(path)))
         return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
-    if (code == SQLITE_READONLY_DIRECTORY || ((code & 0xff) == SQLITE_CANTOPEN && systemErrno == EACCES))
+    if (code == SQLITE_READONLY_DIRECTORY || ((code & 0xff) == SQLITE_CANTOPEN && (systemErrno == EACCES || systemErrno == EPERM)))
         return {err::ReadOnly, QStringLiteral("Cannot update the database '%1': its folder '%2' is not writable, and "
                                               "every change needs a journal file beside the database.")
                                    .arg(path, QFileInfo(path).absolutePath())};

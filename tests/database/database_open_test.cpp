@@ -70,6 +70,13 @@ TEST_F(DatabaseOpenTest, FilesThatCannotServeGetTheirOwnNumberAndNameThePath)
     QString loose = zefto::schema::createStatement();
     loose.replace(QStringLiteral("CONSTRAINT \"eada\" CHECK (eada <> '')"), QString());
     makeFile(QStringLiteral("loose.mdb"), {loose});
+    // Made by hand elsewhere: not strict, and a block number typed as a number would turn '  300' into 300.
+    QString typed = zefto::schema::createStatement();
+    typed.replace(QStringLiteral("yada TEXT"), QStringLiteral("yada INTEGER")).replace(QStringLiteral(") STRICT"), QStringLiteral(")"));
+    makeFile(QStringLiteral("typed.mdb"), {typed});
+    QString numeric = zefto::schema::createStatement();
+    numeric.replace(QStringLiteral("mahalle TEXT"), QStringLiteral("mahalle DECIMAL")).replace(QStringLiteral(") STRICT"), QStringLiteral(")"));
+    makeFile(QStringLiteral("numeric.mdb"), {numeric});
 
     struct Case {
         const char *file;
@@ -80,6 +87,8 @@ TEST_F(DatabaseOpenTest, FilesThatCannotServeGetTheirOwnNumberAndNameThePath)
         {"other.mdb", 3078, "has no table 'ovrekson'"},
         {"nofield.mdb", 3372, "has no field 'yparsel'"},
         {"loose.mdb", 3372, "'eada'"},
+        {"typed.mdb", 3372, "The field 'yada' of table 'ovrekson'"},
+        {"numeric.mdb", 3372, "The field 'mahalle' of table 'ovrekson'"},
     };
     for (const Case &c : cases) {
         Database db;
@@ -104,4 +113,26 @@ TEST_F(DatabaseOpenTest, ADirectoryOrAnUnwritableFileIsRefusedBeforeAnythingIsWr
     QString description;
     EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("ro.mdb")); }, &description), 3027);
     EXPECT_TRUE(description.contains(path(QStringLiteral("ro.mdb"))));
+}
+
+TEST_F(DatabaseOpenTest, TextFieldsDeclaredAnotherWayThatKeepTextAreAccepted)
+{
+    QString declared = zefto::schema::createStatement();
+    declared.replace(QStringLiteral("yada TEXT"), QStringLiteral("yada VARCHAR(5)"))
+        .replace(QStringLiteral("yparsel TEXT"), QStringLiteral("yparsel"))
+        .replace(QStringLiteral(") STRICT"), QStringLiteral(")"));
+    makeFile(QStringLiteral("declared.mdb"), {declared});
+    Database db;
+    ASSERT_NO_THROW(db.open(QStringLiteral("declared.mdb")));
+    zefto::Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    fillRecord(rs);
+    rs.setField(QStringLiteral("yada"), zefto::Value::text(QStringLiteral("  300")));
+    rs.setField(QStringLiteral("yparsel"), zefto::Value::text(QStringLiteral("07")));
+    rs.update();
+    rs.close();
+    db.close();
+    const auto rows = rawRows(path(QStringLiteral("declared.mdb")), QStringLiteral("SELECT yada, yparsel FROM ovrekson"));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0][0].toString(), QStringLiteral("  300"));
+    EXPECT_EQ(rows[0][1].toString(), QStringLiteral("07"));
 }

@@ -3,6 +3,7 @@
 #include "windowport.h"
 
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 // Records what the run does to the window, and answers OK to every box.
@@ -23,6 +24,7 @@ public:
     QStringList waitingTexts; // every text shown while waiting, empty ones included
     int keepAlives = 0;
     int interruptAfterLines = -1; // asks the run to stop once this many values were set
+    std::function<void(float)> onValue; // something that happens to the world mid-run
 
     QString text1() const override
     {
@@ -38,6 +40,8 @@ public:
     {
         value = v;
         values.push_back(v);
+        if (onValue)
+            onValue(v);
     }
     void msgBox(const QString &prompt, zefto::MessageIcon icon) override
     {
