@@ -1,12 +1,14 @@
 #include "engine.h"
 #include "error.h"
 #include "recordlist.h"
+#include "reportargs.h"
 #include "terminalwindow.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 
@@ -31,6 +33,7 @@ const char *usage =
     "\n"
     "  --database FILE  the database to append to (created when missing)\n"
     "  --list           print the records this run stored\n"
+    "  -                as a REPORT: read the report from standard input\n"
     "  --help           this text\n"
     "\n"
     "Exit status: 0 every report said \"Converted\", 1 a report said \" Invalid file \",\n"
@@ -79,6 +82,11 @@ int statusOf(const RunOutcome &o)
 
 int main(int argc, char **argv)
 {
+    // Before Qt decodes the arguments: a name it would change is refused, not replaced.
+    if (const QString bad = cli::undecodableFileArgument(argc, argv); !bad.isEmpty()) {
+        QTextStream(stderr) << "zefto-convert: " << bad << '\n';
+        return exitStatus::usage;
+    }
     QCoreApplication app(argc, argv);
     QTextStream out(stdout), err(stderr);
 
@@ -113,8 +121,16 @@ int main(int argc, char **argv)
     for (const QString &report : reports) {
         if (stopSignal != 0)
             break;
-        window.setReport(report);
-        out << report << ": ";
+        std::optional<cli::ReportInput> input;
+        try {
+            input.emplace(report); // "-" reads standard input to its end here
+        } catch (const Error &e) {
+            out << report << ": error: Nothing was converted.\n\n" << e.description() << '\n';
+            status = std::max(status, exitStatus::failed);
+            continue;
+        }
+        window.setReport(input->path(), input->displayName());
+        out << input->displayName() << ": ";
         out.flush();
         const RunOutcome o = engine.Command1_Click();
         out << summary(o) << '\n';

@@ -89,6 +89,16 @@ void store(Recordset &kayit, const Working &w)
     kayit.update();
 }
 
+// A NUL in a value to be stored is damage (a zero-filled tail, a broken copy), never text.
+bool storesNul(const Values &cut, RowKind kind)
+{
+    const int first = kind == RowKind::Continuation ? NewBlock : 0;
+    for (int c = first; c < ColumnCount; ++c)
+        if (cut[c].contains(QChar(0)))
+            return true;
+    return false;
+}
+
 } // namespace
 
 void Engine::countLine()
@@ -101,19 +111,23 @@ void Engine::countLine()
 
 void Engine::readLine()
 {
+    checkInterrupt(); // a line boundary: stopping here leaves nothing half done
     satir = report.readLine();
     countLine();
 }
 
 void Engine::tabloici()
 {
-    kayit = db.openRecordset(QStringLiteral("ovrekson"));
+    kayit = db.openRecordset(QLatin1String(schema::tableName));
     Working w;
     for (int line = 1; line <= blockLines; ++line) {
         const Values cut = cutAll(satir);
         for (int c = 0; c < ColumnCount; ++c)
             w.col[c] = Value::text(cut[c]);
         const RowKind kind = classify(cut[OwnerName]);
+        // stt has counted the line in satir, so it is that line's number.
+        if ((kind == RowKind::Continuation || kind == RowKind::Owner) && storesNul(cut, kind))
+            throw Error(err::DamagedReport, QStringLiteral("line %1 holds NUL bytes: the report is damaged").arg(stt));
         if (kind == RowKind::Continuation)
             readBack(kayit, w);
         else if (kind == RowKind::Owner)

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QFile>
 #include <QString>
+#include <string>
+#include <vector>
 
 namespace zefto {
 
@@ -10,28 +11,46 @@ namespace zefto {
 // not part of the line. The last line needs no terminator.
 class ReportReader {
 public:
-    // Throws Error 53 (missing), 75 (a directory, no permission, empty path).
+    // The bytes of a line that readLine keeps: every column ends at 161, and
+    // a longer line (garbage, a zero-filled tail) is skipped, not held.
+    static constexpr qsizetype keptLineBytes = 4096;
+
+    ReportReader() = default;
+    ~ReportReader();
+    ReportReader(const ReportReader &) = delete;
+    ReportReader &operator=(const ReportReader &) = delete;
+
+    // Throws Error 53 (missing), 52 (a missing name that holds an undecodable
+    // character), 75 (a directory, not a regular file, no permission, empty
+    // path), 7 (out of memory). Never blocks on a FIFO or device.
     void open(const QString &path);
     void close();
-    bool isOpen() const { return m_file.isOpen(); }
+    bool isOpen() const { return m_fd >= 0; }
     bool atEnd();
-    // Throws Error 62 at the end of the file, 57 when the read fails.
+    // The first keptLineBytes bytes of the next line, decoded.
+    // Throws Error 62 at the end of the file, 57 when the read fails, 7 out of memory.
     QString readLine();
     // Like readLine without decoding: the length of the next line in bytes.
     qsizetype skipLine();
+    // The full length in bytes of the line last read or skipped, however
+    // much of it readLine kept.
+    qsizetype lastLineLength() const { return m_lastLength; }
 
     // Counts the lines of a report; Error 6 when there are more than 32767.
     static int countLines(const QString &path);
 
 private:
+    void openFile(const QString &path);
     bool fill();
     template <typename Sink> void takeLine(Sink &&sink);
 
-    QFile m_file;
-    QByteArray m_buffer;
+    int m_fd = -1;
+    QString m_path; // absolute, for messages
+    std::vector<char> m_buffer;
     qsizetype m_pos = 0;
     qsizetype m_len = 0;
-    QByteArray m_pieces; // a line that spans buffer refills
+    std::string m_kept; // the kept start of a line that spans buffer refills
+    qsizetype m_lastLength = 0;
 };
 
 } // namespace zefto

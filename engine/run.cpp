@@ -237,7 +237,9 @@ int Engine::laterDataLines()
         while (report.isOpen() && !report.atEnd()) {
             const QString text = report.readLine();
             ++line;
-            if (!layout::inDataBlock(line) || text.size() < layout::fullLineLength)
+            // NUL bytes are a damaged tail (a file after a crash), not data left behind.
+            if (!layout::inDataBlock(line) || text.size() < layout::fullLineLength
+                || text.left(layout::fullLineLength).contains(QChar(0)))
                 continue;
             const auto kind = layout::classify(layout::cut(text, layout::columns[layout::OwnerName]));
             if (kind != layout::RowKind::Rule && kind != layout::RowKind::Signature)

@@ -47,6 +47,30 @@ TEST(Val, HexadecimalAndOctal)
     EXPECT_DOUBLE_EQ(val(QStringLiteral("&X1")), 0);
 }
 
+TEST(Val, BlanksTabsAndLineFeedsInsideHexadecimalAndOctalAreSkipped)
+{
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H 1F")), 31);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H1 F")), 31);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&h 1 f ")), 31);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H\t1\nF")), 31);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("   &H2A")), 42);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H FF FF")), -1); // still 16 bits, read as signed
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H1 0000")), 65536);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H 1G2")), 1);    // G ends the number, blanks do not
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&O 1 7")), 15);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&o\t7\n7")), 63);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("  &O 2 0 0")), 128);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&O 1 8 1")), 1);  // 8 ends the number, blanks do not
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H   ")), 0);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&O \t")), 0);
+}
+
+TEST(Val, BlanksBetweenTheAmpersandAndItsRadixLetterAreSkipped)
+{
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("& H1F")), 31);
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&\tO17")), 15);
+}
+
 TEST(Val, NumbersTooLargeOverflow)
 {
     try {

@@ -37,12 +37,74 @@ TEST(Columns, EachColumnIsCutAtItsPositionsWithBlanksKept)
     for (int p = 1; p <= 170; ++p)
         line += QChar(0x100 + p);
     const Values v = cutAll(line);
+    // First and last positions of the fourteen columns as the report prints them.
+    const int first[ColumnCount] = {8, 14, 21, 28, 37, 59, 70, 90, 101, 112, 131, 137, 140, 151};
+    const int last[ColumnCount] = {12, 19, 26, 35, 57, 68, 88, 99, 110, 121, 135, 138, 149, 161};
     for (int c = 0; c < ColumnCount; ++c) {
-        ASSERT_EQ(v[c].size(), columns[c].length) << c;
-        EXPECT_EQ(v[c].front().unicode(), 0x100 + columns[c].start) << c;
+        ASSERT_EQ(v[c].size(), last[c] - first[c] + 1) << c;
+        EXPECT_EQ(v[c].front().unicode(), 0x100 + first[c]) << c;
+        EXPECT_EQ(v[c].back().unicode(), 0x100 + last[c]) << c;
     }
     EXPECT_EQ(v[NewShare].back().unicode(), 0x100 + 161); // nothing beyond 161 is read
     EXPECT_EQ(cut(QStringLiteral("  12/48  "), {1, 5}), QStringLiteral("  12/"));
+}
+
+TEST(Columns, AFullLineGivesEachColumnItsOwnValueAndNoGapCharacter)
+{
+    // Every column holds a value of its own; the never-read positions hold lower-case filler.
+    const QString line = QStringLiteral("abcdefg"               //   1-7
+                                        "SH-08"                 //   8-12  old sheet
+                                        "h"                     //  13
+                                        "BLK014"                //  14-19 old block
+                                        "i"                     //  20
+                                        "PRC021"                //  21-26 old parcel
+                                        "j"                     //  27
+                                        "28000.35"              //  28-35 old area
+                                        "k"                     //  36
+                                        "OWNER NAME FROM 37-57" //  37-57 owner name
+                                        "l"                     //  58
+                                        "FATHER  68"            //  59-68 father's name
+                                        "m"                     //  69
+                                        "OLDSHARE-70/79-88  "   //  70-88 old share
+                                        "n"                     //  89
+                                        "TITLE90-99"            //  90-99 title deed
+                                        "o"                     // 100
+                                        "DEDUCT-101"            // 101-110 deduction
+                                        "p"                     // 111
+                                        "ALLOC--121"            // 112-121 allocation
+                                        "qrstuvwxy"             // 122-130
+                                        "NB131"                 // 131-135 new block
+                                        "z"                     // 136
+                                        "37"                    // 137-138 new parcel
+                                        "!"                     // 139
+                                        "NEWAREA149"            // 140-149 new area
+                                        "?"                     // 150
+                                        "NEW/SH-0161"           // 151-161 new share
+                                        "#$%&*+=@_");           // 162-170
+    ASSERT_EQ(line.size(), 170);
+    const Values v = cutAll(line);
+    EXPECT_EQ(v[OldSheet], QStringLiteral("SH-08"));
+    EXPECT_EQ(v[OldBlock], QStringLiteral("BLK014"));
+    EXPECT_EQ(v[OldParcel], QStringLiteral("PRC021"));
+    EXPECT_EQ(v[OldArea], QStringLiteral("28000.35"));
+    EXPECT_EQ(v[OwnerName], QStringLiteral("OWNER NAME FROM 37-57"));
+    EXPECT_EQ(v[FatherName], QStringLiteral("FATHER  68"));
+    EXPECT_EQ(v[OldShare], QStringLiteral("OLDSHARE-70/79-88  "));
+    EXPECT_EQ(v[TitleDeed], QStringLiteral("TITLE90-99"));
+    EXPECT_EQ(v[Deduction], QStringLiteral("DEDUCT-101"));
+    EXPECT_EQ(v[Allocation], QStringLiteral("ALLOC--121"));
+    EXPECT_EQ(v[NewBlock], QStringLiteral("NB131"));
+    EXPECT_EQ(v[NewParcel], QStringLiteral("37"));
+    EXPECT_EQ(v[NewArea], QStringLiteral("NEWAREA149"));
+    EXPECT_EQ(v[NewShare], QStringLiteral("NEW/SH-0161"));
+
+    // Cut one by one, each column gives the same value.
+    EXPECT_EQ(cut(line, {8, 5}), QStringLiteral("SH-08"));
+    EXPECT_EQ(cut(line, {151, 11}), QStringLiteral("NEW/SH-0161"));
+    // A line ending inside the new share column gives what it holds of that column.
+    EXPECT_EQ(cutAll(line.first(155))[NewShare], QStringLiteral("NEW/S"));
+    EXPECT_EQ(cutAll(line.first(150))[NewShare], QStringLiteral(""));
+    EXPECT_EQ(cutAll(line.first(150))[NewArea], QStringLiteral("NEWAREA149"));
 }
 
 TEST(RowKinds, TheThreeLiteralsAndTheirNearMisses)

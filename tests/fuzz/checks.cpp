@@ -105,9 +105,13 @@ const std::array<int, 0x10000> &byteOf()
     return table;
 }
 
-void checkDecoded(const QString &line, const QByteArray &bytes, size_t lineNo)
+// A line is kept up to the reader's bound; its full length is told apart.
+void checkDecoded(const QString &line, qsizetype fullLength, const QByteArray &whole, size_t lineNo)
 {
     const auto where = [&] { return std::string() + "line " + std::to_string(lineNo + 1); };
+    CHECK(fullLength == whole.size(), where() + ": length " + std::to_string(fullLength) + " of " +
+                                          std::to_string(whole.size()) + " bytes");
+    const QByteArray bytes = whole.left(ReportReader::keptLineBytes);
     CHECK(line.size() == bytes.size(), where() + ": " + std::to_string(bytes.size()) + " bytes gave " +
                                            std::to_string(line.size()) + " characters " + show(line));
     const auto &table = byteOf();
@@ -147,7 +151,7 @@ std::vector<QString> checkReader(const QString &path, const QByteArray &content)
     while (!r.atEnd()) {
         CHECK(lines.size() < expected.size(), "more lines than " + std::to_string(expected.size()));
         lines.push_back(r.readLine());
-        checkDecoded(lines.back(), expected[lines.size() - 1], lines.size() - 1);
+        checkDecoded(lines.back(), r.lastLineLength(), expected[lines.size() - 1], lines.size() - 1);
     }
     CHECK(lines.size() == expected.size(),
           "read " + std::to_string(lines.size()) + " lines of " + std::to_string(expected.size()));
@@ -224,16 +228,23 @@ bool misread(QChar c)
     }
 }
 
+// First and last 1-based positions of the fourteen columns of a printed data line.
+constexpr std::array<std::array<int, 2>, layout::ColumnCount> printedColumns = {{
+    {8, 12}, {14, 19}, {21, 26}, {28, 35}, {37, 57}, {59, 68}, {70, 88},
+    {90, 99}, {101, 110}, {112, 121}, {131, 135}, {137, 138}, {140, 149}, {151, 161},
+}};
+
 void checkCut(const QString &line, const layout::Values &v)
 {
     for (int c = 0; c < layout::ColumnCount; ++c) {
-        const layout::Column col = layout::columns[c];
+        const int start = printedColumns[c][0];
+        const int length = printedColumns[c][1] - start + 1;
         const auto where = [&] { return std::string() + "column " + std::to_string(c) + " of " + show(line); };
         CHECK(!v[c].isNull(), where() + " is a null QString");
-        CHECK(v[c].size() <= col.length, where() + " is " + show(v[c]));
-        CHECK(v[c] == line.mid(col.start - 1, col.length), where() + " is " + show(v[c]));
-        if (line.size() >= col.start - 1 + col.length)
-            CHECK(v[c].size() == col.length, where() + " is short: " + show(v[c]));
+        CHECK(v[c].size() <= length, where() + " is " + show(v[c]));
+        CHECK(v[c] == line.mid(start - 1, length), where() + " is " + show(v[c]));
+        if (line.size() >= start - 1 + length)
+            CHECK(v[c].size() == length, where() + " is short: " + show(v[c]));
     }
     const RowKind kind = layout::classify(v[layout::OwnerName]);
     if (kind == RowKind::Continuation)
@@ -571,9 +582,11 @@ void RunHarness::run(const QByteArray &bytes)
     case End::Failed:
         // What a report alone can cause; anything else is the program's fault.
         CHECK(o.errorNumber == err::InputPastEnd || o.errorNumber == err::TypeMismatch ||
-                  o.errorNumber == err::Overflow || o.errorNumber == err::NoCurrentRecord,
+                  o.errorNumber == err::Overflow || o.errorNumber == err::NoCurrentRecord ||
+                  o.errorNumber == err::DamagedReport,
               summary());
         break;
+    case End::Interrupted: CHECK(false, "a run nobody interrupted ended interrupted; " + summary()); break;
     case End::NotStarted: break;
     }
 }

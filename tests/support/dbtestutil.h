@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "error.h"
+#include "errornumber.h"
 #include "valueprinter.h"
 
 #include <QSqlDatabase>
@@ -11,18 +12,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-// Runs f and returns the number of the Error it throws (0 when none).
-inline int errorNumber(const std::function<void()> &f, QString *description = nullptr)
-{
-    try {
-        f();
-    } catch (const zefto::Error &e) {
-        if (description)
-            *description = e.description();
-        return e.number();
-    }
-    return 0;
-}
 
 // Reads the file with a connection of its own, as another program would.
 inline QList<QVariantList> rawRows(const QString &file, const QString &sql)

@@ -23,6 +23,7 @@ struct SeenBox {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool okEnabled = false, cancelEnabled = false, progressVisible = false;
+    int progressValue = -1, progressMaximum = -1;
 };
 
 } // namespace
@@ -53,7 +54,8 @@ protected:
         QObject::connect(&timer, &QTimer::timeout, [&] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 seen.push_back({box->windowTitle(), box->text(), box->icon(), window->Command1->isEnabled(),
-                                window->Command3->isEnabled(), window->ProgressBar1->isVisible()});
+                                window->Command3->isEnabled(), window->ProgressBar1->isVisible(),
+                                window->ProgressBar1->value(), window->ProgressBar1->maximum()});
                 box->accept();
             }
         });
@@ -306,4 +308,34 @@ TEST_F(FrmZeftoTest, ADatabaseThatCannotBeOpenedIsReportedAndOkRepeatsIt)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.contains(path(QStringLiteral("ovrek1.mdb"))));
     EXPECT_TRUE(window->Command1->isEnabled());
+}
+
+TEST_F(FrmZeftoTest, TheProgressBarReachesItsEndOnTheLastLineOfALongReport)
+{
+    // 3,000 lines on a 305-pixel bar: it moves every 9 lines, and the last move
+    // before the end is at line 2,997; only the rule for the end takes it to 3,000.
+    ASSERT_EQ(window->ProgressBar1->width(), 305);
+    const int lines = 3000;
+    std::vector<QByteArray> text(lines);
+    for (int n = 1; n <= lines; ++n) {
+        const bool data = n >= 10 && (n - 10) % 63 < 50;
+        if (data) {
+            report::Row r = report::sampleRow(n);
+            r.father = QStringLiteral("DOĞAN");
+            text[n - 1] = report::ownerLine(r);
+        } else {
+            text[n - 1] = report::headerLine(n);
+        }
+    }
+    text[lines - 1] = QByteArray(); // line 3,000 lies in a data block: the table ends on the last line
+    write(QStringLiteral("reports/long.txt"), report::join(text));
+    window->Text1->setText(path(QStringLiteral("reports/long.txt")));
+
+    const auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted"));
+    EXPECT_EQ(boxes[0].progressMaximum, 3000);
+    EXPECT_EQ(boxes[0].progressValue, 3000);
+    // 47 full blocks, then lines 2,971 to 2,999 of the 48th.
+    EXPECT_EQ(storedRecords(), 47 * 50 + 29);
 }
