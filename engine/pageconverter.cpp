@@ -101,13 +101,14 @@ void Engine::countLine()
 
 void Engine::readLine()
 {
+    checkInterrupt(); // a line boundary: stopping here leaves nothing half done
     satir = report.readLine();
     countLine();
 }
 
 void Engine::tabloici()
 {
-    kayit = db.openRecordset(QStringLiteral("ovrekson"));
+    kayit = db.openRecordset(QLatin1String(schema::tableName));
     Working w;
     for (int line = 1; line <= blockLines; ++line) {
         const Values cut = cutAll(satir);
