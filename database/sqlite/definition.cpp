@@ -85,8 +85,10 @@ bool probeZeroLengthRefusal(SqliteStore &store, bool wait)
 {
     if (!wait)
         sqlite3_busy_timeout(store.handle(), 0);
-    // Outside a run the savepoint takes no lock until its first write.
-    store.exec(QStringLiteral("SAVEPOINT probe"));
+    // Outside a run the probe is a transaction of its own that is never
+    // committed: committing nothing would still wait for every reader.
+    const bool own = sqlite3_get_autocommit(store.handle()) != 0;
+    store.exec(own ? QStringLiteral("BEGIN") : QStringLiteral("SAVEPOINT probe"));
     QString accepted;
     std::optional<Error> failure;
     bool locked = false;
@@ -103,7 +105,7 @@ bool probeZeroLengthRefusal(SqliteStore &store, bool wait)
                 failure = e;
         }
     }
-    sqlite3_exec(store.handle(), "ROLLBACK TO probe; RELEASE probe", nullptr, nullptr, nullptr);
+    sqlite3_exec(store.handle(), own ? "ROLLBACK" : "ROLLBACK TO probe; RELEASE probe", nullptr, nullptr, nullptr);
     if (!wait)
         sqlite3_busy_timeout(store.handle(), store.busyTimeoutMs());
     if (failure)
