@@ -1,6 +1,7 @@
 // Time spent in the database per stored share record, with the converter's
 // commit pattern (one transaction per 50-line page): recordset_bench [RECORDS]
 #include "database.h"
+#include "location.h"
 #include "schema.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < 5; ++run) {
         QTemporaryDir dir;
         Database db;
-        db.open(dir.filePath(QStringLiteral("ovrek1.mdb")));
+        db.open(dir.filePath(QLatin1String(zefto::location::defaultFileName)));
         const QStringList &names = schema::fieldNames();
         std::vector<Value> texts;
         for (int i = 0; i < 100; ++i)
@@ -33,7 +34,7 @@ int main(int argc, char **argv)
             if (i % 50 == 0) {
                 if (rs.isOpen())
                     rs.close();
-                rs = db.openRecordset(QStringLiteral("ovrekson"));
+                rs = db.openRecordset(QLatin1String(zefto::schema::tableName));
             }
             if (i % 5 == 4) { // a continuation row reads the last record back
                 rs.moveLast();

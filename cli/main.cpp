@@ -1,5 +1,7 @@
 #include "engine.h"
 #include "error.h"
+#include "exitstatus.h"
+#include "location.h"
 #include "recordlist.h"
 #include "reportargs.h"
 #include "terminalwindow.h"
@@ -16,22 +18,15 @@ using namespace zefto;
 
 namespace {
 
-namespace exitStatus {
-constexpr int converted = 0;
-constexpr int invalidFile = 1;
-constexpr int failed = 2;
-constexpr int usage = 64;
-constexpr int signalBase = 128;
-} // namespace exitStatus
-
-const QString defaultDatabase = QStringLiteral("ovrek1.mdb");
+using namespace cli;
 
 const char *usage =
     "Usage: zefto-convert [--database FILE] [--list] REPORT...\n"
     "Converts share table reports (CP857 text) into the table ovrekson of\n"
     "ovrek1.mdb in the current directory, or of FILE.\n"
     "\n"
-    "  --database FILE  the database to append to (created when missing)\n"
+    "  --database FILE  the database to append to (created when missing);\n"
+    "                   ZEFTO_DATABASE names it when the option is not given\n"
     "  --list           print the records this run stored\n"
     "  -                as a REPORT: read the report from standard input\n"
     "  --help           this text\n"
@@ -113,11 +108,18 @@ int main(int argc, char **argv)
     window.setInterruptFlag(&stopSignal);
     Engine engine(window);
     // Opened by the first run whose report can be read: a missing report creates nothing.
-    engine.useDatabase(parser.isSet(QStringLiteral("database")) ? parser.value(QStringLiteral("database"))
-                                                                 : defaultDatabase);
+    const std::optional<QString> option = parser.isSet(QStringLiteral("database"))
+                                              ? std::optional(parser.value(QStringLiteral("database")))
+                                              : std::nullopt;
+    try {
+        engine.useDatabase(location::chosen(option));
+    } catch (const Error &e) {
+        err << "zefto-convert: " << e.description() << '\n';
+        return exitStatus::usage;
+    }
 
     int status = exitStatus::converted;
-    QList<std::pair<qint64, qint64>> stored;
+    QList<KeyRange> stored;
     for (const QString &report : reports) {
         if (stopSignal != 0)
             break;
@@ -146,7 +148,10 @@ int main(int argc, char **argv)
     }
     if (stopSignal == 0 && parser.isSet(QStringLiteral("list"))) {
         try {
-            cli::printRecords(engine.databasePath(), stored);
+            Database db;
+            if (std::any_of(stored.begin(), stored.end(), [](const KeyRange &r) { return r.first > 0; }))
+                db.open(engine.databasePath(), Missing::Refuse);
+            printRecords(db, stored, out);
         } catch (const Error &e) {
             err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
             status = std::max(status, exitStatus::failed);

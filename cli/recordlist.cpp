@@ -1,54 +1,40 @@
 #include "recordlist.h"
 
-#include "error.h"
 #include "schema.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTextStream>
-#include <QVariant>
+#include <QLocale>
+#include <algorithm>
 
 namespace zefto::cli {
+namespace {
 
-void printRecords(const QString &path, const QList<std::pair<qint64, qint64>> &keyRanges)
+QString shown(const Value &v)
 {
-    QTextStream out(stdout);
-    QStringList columns;
-    for (const QString &f : schema::fieldNames())
-        columns << u'"' + f + u'"';
-    out << schema::fieldNames().join(u'\t') << '\n';
-    QStringList where;
-    for (const auto &[first, last] : keyRanges)
-        if (first > 0)
-            where << QStringLiteral("rowid BETWEEN %1 AND %2").arg(first).arg(last);
-    if (where.isEmpty())
-        return;
-    const QString name = QStringLiteral("zefto-list");
-    QString problem;
-    {
-        // A read-only connection of its own, closed before returning.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!db.open()) {
-            problem = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY rowid")
-                            .arg(columns.join(u','), QLatin1String(schema::tableName), where.join(QLatin1String(" OR ")))))
-                problem = q.lastError().text();
-            while (problem.isEmpty() && q.next()) {
-                QStringList cells;
-                for (int i = 0; i < columns.size(); ++i)
-                    cells << (q.value(i).isNull() ? QStringLiteral("(null)") : q.value(i).toString());
-                out << cells.join(u'\t') << '\n';
-            }
-        }
+    switch (v.kind()) {
+    case Value::Kind::Text: return v.asText();
+    case Value::Kind::Double: return QString::number(v.asDouble(), 'g', QLocale::FloatingPointShortest);
+    default: return QStringLiteral("(null)");
     }
-    QSqlDatabase::removeDatabase(name);
-    if (!problem.isEmpty())
-        throw Error(err::Reserved, QStringLiteral("Cannot list the records of '%1': %2.").arg(path, problem));
+}
+
+} // namespace
+
+void printRecords(Database &db, const QList<KeyRange> &keyRanges, QTextStream &out)
+{
+    const QStringList &fields = schema::fieldNames();
+    out << fields.join(u'\t') << '\n';
+    if (std::none_of(keyRanges.begin(), keyRanges.end(), [](const KeyRange &r) { return r.first > 0; }))
+        return;
+    QList<int> at; // where each of our fields stands in the store's records
+    db.readRecords(keyRanges, [&](const QStringList &columns, const Record &r) {
+        if (at.isEmpty())
+            for (const QString &f : fields)
+                at << int(columns.indexOf(f));
+        QStringList cells;
+        for (int i : at)
+            cells << shown(r[i]);
+        out << cells.join(u'\t') << '\n';
+    });
 }
 
 } // namespace zefto::cli

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "database.h"
+
 #include <QList>
-#include <QString>
-#include <utility>
+#include <QTextStream>
 
 namespace zefto::cli {
 
-// Prints the records whose keys lie in the given (first, last) ranges, one
-// per line, fields separated by tabs, NULL shown as "(null)". Throws Error
-// when the file cannot be read.
-void printRecords(const QString &databasePath, const QList<std::pair<qint64, qint64>> &keyRanges);
+// Prints the records whose keys lie in the given ranges, a header line of
+// field names first, one record per line, fields separated by tabs, NULL
+// shown as "(null)". Reads through `db`; throws Error when it cannot.
+void printRecords(Database &db, const QList<KeyRange> &keyRanges, QTextStream &out);
 
 } // namespace zefto::cli

@@ -1,34 +1,35 @@
 #pragma once
 
 #include "recordset.h"
+#include "store.h"
 
 #include <QString>
-#include <functional>
 #include <memory>
-#include <utility>
 
 namespace zefto {
 
-struct Connection;
-
-// The database file holding ovrekson. A conversion run is one transaction
-// (beginRun .. commitRun or rollbackRun); records added outside a run are
-// committed when their recordset or the database closes.
+// The database holding ovrekson, as the engine sees it, over whichever store
+// keeps the records. A conversion run is one transaction (beginRun ..
+// commitRun or rollbackRun); records added outside a run are committed when
+// their recordset or the database closes.
 class Database {
 public:
-    enum class Missing { Create, Refuse };
+    using Missing = zefto::Missing;
 
     Database() = default;
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    // Opens `name`, resolved against the current directory now. A missing
-    // file is created with the ovrekson definition, or refused (3024) with
-    // Missing::Refuse. Throws Error.
+    // Opens the database `name` leads to (a file path resolved against the
+    // current directory now). A missing file is created with the ovrekson
+    // definition, or refused (3024) with Missing::Refuse. Throws Error.
     void open(const QString &name, Missing missing = Missing::Create);
+    // Uses a store opened elsewhere (a test double, another backend).
+    void attach(std::shared_ptr<Store> store);
     void close();
     bool isOpen() const;
+    // How messages name it: the full path of the file.
     QString path() const;
 
     // A dynaset over the whole of `table` (only ovrekson exists).
@@ -37,20 +38,20 @@ public:
     // Takes the write lock for a run and holds it until commitRun or
     // rollbackRun. While another program holds it, calls whileWaiting(first)
     // every few milliseconds (it may throw to give up); after the lock wait
-    // without the lock, 3045. A file removed or replaced since it was opened
-    // is refused (3024) before anything is written.
-    void beginRun(const std::function<void(bool first)> &whileWaiting);
-    // Makes the run's records permanent, once the path still names the file
-    // they were written to; otherwise rolls them back and throws 3024.
+    // without the lock, 3045. A database removed or replaced since it was
+    // opened is refused (3024) before anything is written.
+    void beginRun(const WaitCallback &whileWaiting);
+    // Makes the run's records permanent, once the name still leads to the
+    // database they were written to; otherwise rolls them back and throws 3024.
     void commitRun();
     // Takes the run's records back out; never throws.
     void rollbackRun() noexcept;
     bool inRun() const;
+    // Whether the name still leads to the database that was opened.
+    bool stillNamesItsFile() const;
     // Keys of the first and last record of the current or last committed
     // run; (0, 0) when it stored none or was rolled back.
-    std::pair<qint64, qint64> runKeys() const;
-    // Whether the path still names the file this database opened.
-    bool stillNamesItsFile() const;
+    KeyRange runKeys() const;
 
     // Commits what recordsets added outside a run; a no-op with nothing pending.
     void commit();
@@ -59,22 +60,23 @@ public:
     // the open transaction); lowered when a failure rolls a transaction back.
     qint64 recordsStored() const;
 
+    // Hands each record whose key lies in one of the ranges to `each`, in key
+    // order, with the names of its fields.
+    void readRecords(const QList<KeyRange> &ranges,
+                     const std::function<void(const QStringList &fields, const Record &)> &each);
+
     // How long a statement waits for another program's lock before failing (3045).
-    void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+    void setBusyTimeout(int ms) { m_options.busyTimeoutMs = ms; }
     // How long a run waits for the write lock before failing (3045).
-    void setLockWait(int ms) { m_lockWaitMs = ms; }
-    // Caps the file at this many pages (0: SQLite's own limit); past it, 3026.
-    void setMaxPageCount(int pages) { m_maxPageCount = pages; }
+    void setLockWait(int ms) { m_options.lockWaitMs = ms; }
+    // Caps the file at this many pages (0: no cap of ours); past it, 3026.
+    void setMaxPageCount(int pages) { m_options.maxPageCount = pages; }
 
 private:
-    void configure(bool empty);
-    void createTableIfMissing(bool wait);
-    void checkStillNamed(qint64 records) const;
+    Store &live() const; // throws 3420 when closed
 
-    std::shared_ptr<Connection> m_conn;
-    int m_busyTimeoutMs = 5000;
-    int m_lockWaitMs = 60000;
-    int m_maxPageCount = 0;
+    std::shared_ptr<Store> m_store;
+    StoreOptions m_options;
 };
 
 } // namespace zefto

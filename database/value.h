@@ -8,7 +8,7 @@ namespace zefto {
 // (never set; stored as NULL) or null (read back from a NULL field).
 class Value {
 public:
-    enum class Kind { Empty, Null, Text, Double };
+    enum class Kind { Unset, Null, Text, Double };
 
     Value() = default; // no value
     static Value null();
@@ -16,7 +16,7 @@ public:
     static Value number(double d);
 
     Kind kind() const { return m_kind; }
-    bool isEmpty() const { return m_kind == Kind::Empty; }
+    bool isUnset() const { return m_kind == Kind::Unset; }
     bool isNull() const { return m_kind == Kind::Null; }
     bool isText() const { return m_kind == Kind::Text; }
     bool isDouble() const { return m_kind == Kind::Double; }
@@ -29,7 +29,7 @@ public:
     bool operator==(const Value &o) const;
 
 private:
-    Kind m_kind = Kind::Empty;
+    Kind m_kind = Kind::Unset;
     QString m_text;
     double m_double = 0;
 };

@@ -20,10 +20,11 @@ public:
     explicit Engine(WindowPort &window) : m_window(window) {}
 
     // Opens the database by a name resolved against the current directory
-    // now, and remembers the full path for later runs. Throws Error.
+    // now (see location.h), and remembers it for later runs. Throws Error.
     void openDatabase(const QString &name);
     // Names the database without opening it: the first run that finds its
-    // report usable opens (and if need be creates) it.
+    // report usable opens (and if need be creates) it. Throws Error for a
+    // name that cannot be used.
     void useDatabase(const QString &name);
     const QString &databasePath() const { return m_databasePath; }
 

@@ -18,7 +18,7 @@ QString valText(const Value &v)
     switch (v.kind()) {
     case Value::Kind::Text: return v.asText();
     case Value::Kind::Double: return numberText(v.asDouble());
-    case Value::Kind::Empty: return QStringLiteral("");
+    case Value::Kind::Unset: return QStringLiteral("");
     case Value::Kind::Null: break;
     }
     throw Error::of(err::InvalidUseOfNull);
@@ -59,7 +59,7 @@ bool parseNumber(const QString &t, double &out)
 bool countsAsOne(const Value &v)
 {
     switch (v.kind()) {
-    case Value::Kind::Empty: return false;
+    case Value::Kind::Unset: return false;
     case Value::Kind::Null: return false;
     case Value::Kind::Double: return v.asDouble() == 1;
     case Value::Kind::Text: break;

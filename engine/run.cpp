@@ -1,6 +1,7 @@
 #include "engine.h"
 #include "error.h"
 #include "layout.h"
+#include "location.h"
 #include "schema.h"
 
 #include <QFileInfo>
@@ -35,7 +36,7 @@ void Engine::openDatabase(const QString &name)
 
 void Engine::useDatabase(const QString &name)
 {
-    m_databasePath = QFileInfo(name).absoluteFilePath();
+    m_databasePath = location::resolved(name);
     m_databaseOpened = false;
 }
 
@@ -82,7 +83,8 @@ RunOutcome Engine::Command1_Click()
 bool Engine::prepare(const QString &path, RunOutcome &o)
 {
     // A database that cannot serve is told first, unless checking it would create it.
-    const bool wouldCreate = !db.isOpen() && !m_databaseOpened && !QFileInfo::exists(m_databasePath);
+    const bool wouldCreate = !db.isOpen() && !m_databaseOpened && !location::isServerAddress(m_databasePath)
+                             && !QFileInfo::exists(m_databasePath);
     try {
         if (!wouldCreate)
             ensureDatabase();

@@ -4,6 +4,7 @@
 #include "drivelistbox.h"
 #include "error.h"
 #include "filelistbox.h"
+#include "location.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -116,7 +117,7 @@ void frmZefto::connectHandlers()
 void frmZefto::Form_Load()
 {
     try {
-        m_engine.openDatabase(QStringLiteral("ovrek1.mdb"));
+        m_engine.openDatabase(location::chosen(std::nullopt));
     } catch (const Error &e) {
         // Shown once the window is up; Ok repeats it until the file can be opened.
         m_loadProblem = QStringLiteral("The database cannot be opened.\n\n%1").arg(e.description());

@@ -80,3 +80,21 @@ TEST_F(ConvertTest, ADatabaseThatCannotBeUsedIsNamedAndNothingRuns)
     EXPECT_TRUE(r.out.contains(QStringLiteral("error: Nothing was converted.")));
     EXPECT_TRUE(r.out.contains(path(QStringLiteral("bad.mdb"))));
 }
+
+TEST_F(ConvertTest, TheDatabaseIsChosenByOptionThenEnvironment)
+{
+    qputenv("ZEFTO_DATABASE", "from-env.mdb");
+    const Result byEnv = convert({QStringLiteral(SAMPLE_REPORT)});
+    const Result byOption = convert({QStringLiteral("--database"), QStringLiteral("option.mdb"), QStringLiteral(SAMPLE_REPORT)});
+    const Result server = convert({QStringLiteral("--database"), QStringLiteral("postgresql://clerk:pw@host/tapu"),
+                                   QStringLiteral(SAMPLE_REPORT)});
+    qunsetenv("ZEFTO_DATABASE");
+    EXPECT_EQ(byEnv.status, 0);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("from-env.mdb"))));
+    EXPECT_EQ(byOption.status, 0);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("option.mdb"))));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("ovrek1.mdb"))));
+    EXPECT_EQ(server.status, 64);
+    EXPECT_TRUE(server.err.contains(QStringLiteral("postgresql://clerk@host/tapu")));
+    EXPECT_FALSE(server.err.contains(QStringLiteral("pw@")));
+}

@@ -129,3 +129,33 @@ TEST_F(RunTest, AnInterruptedRunIsTakenBackWhole)
     EXPECT_EQ(count(db()), 48);
     expectUsable();
 }
+
+TEST_F(RunTest, AProgramInTheMiddleOfReadingNeitherKeepsTheFileFromOpeningNorTheRunFromEnding)
+{
+    ASSERT_EQ(run(blocksOfRows(1)).end, End::Converted);
+    QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+    reader.setDatabaseName(db());
+    ASSERT_TRUE(reader.open());
+    QSqlQuery(reader).exec(QStringLiteral("BEGIN"));
+    QSqlQuery read(reader);
+    ASSERT_TRUE(read.exec(QStringLiteral("SELECT count(*) FROM ovrekson")));
+    ASSERT_TRUE(read.next());
+
+    // Opening checks the table with a probe that must not wait for the reader to finish.
+    engine.db.setBusyTimeout(300);
+    engine.openDatabase(QStringLiteral("ovrek1.mdb"));
+    // The run itself waits for the reader only to commit; the reader ends meanwhile.
+    window.onValue = [&](float v) {
+        if (v == 40) {
+            read.finish();
+            QSqlQuery(reader).exec(QStringLiteral("COMMIT"));
+        }
+    };
+    window.boxes.clear();
+    const RunOutcome o = run(blocksOfRows(1));
+    EXPECT_EQ(o.end, End::Converted) << window.boxes.front().prompt.toStdString();
+    EXPECT_EQ(count(db()), 96);
+    reader.close();
+    reader = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+}

@@ -58,12 +58,12 @@ TEST(OwnerNames, InstitutionsAndOneWordNamesHaveNoSurname)
 {
     for (const QByteArray &b : {QByteArray("OVREK BELED\x98YES\x98     "), QByteArray("MAL\x98YE HAZ\x98NES\x98")}) {
         const Owner o = owner(decoded(b));
-        EXPECT_TRUE(o.soyadi.isEmpty());
+        EXPECT_TRUE(o.soyadi.isUnset());
         EXPECT_TRUE(o.adi == text(u"Ovrek Belediyesi") || o.adi == text(u"Maliye Hazinesi"));
     }
     const Owner hazine = owner(decoded("HAZ\x98NE"));
     EXPECT_EQ(hazine.adi, text(u"Hazine"));
-    EXPECT_TRUE(hazine.soyadi.isEmpty());
+    EXPECT_TRUE(hazine.soyadi.isUnset());
     // Anything else in the column defeats the institution match.
     EXPECT_EQ(owner(QStringLiteral(" OVREK BELEDIYESI")).soyadi, text(u"Beledıyesı"));
 }
@@ -75,7 +75,7 @@ TEST(OwnerNames, BlankAndEmptyColumns)
     EXPECT_EQ(blanks.adi, Value::text(QString(4, u' ')));
     EXPECT_EQ(blanks.soyadi, Value::text(QStringLiteral("")));
     // Empty: nothing runs, the slots keep what they had.
-    EXPECT_TRUE(owner(QString()).adi.isEmpty());
+    EXPECT_TRUE(owner(QString()).adi.isUnset());
 }
 
 TEST(OwnerNames, OnlyAGInAFathersNameSetsTheFlag)

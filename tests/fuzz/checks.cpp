@@ -47,7 +47,7 @@ std::string show(const QString &s)
 std::string show(const Value &v)
 {
     switch (v.kind()) {
-    case Value::Kind::Empty: return "<no value>";
+    case Value::Kind::Unset: return "<no value>";
     case Value::Kind::Null: return "<null>";
     case Value::Kind::Double: return std::to_string(v.asDouble());
     case Value::Kind::Text: return show(v.asText());
@@ -321,7 +321,7 @@ void checkOwnerName(const QString &column)
         return std::string() + "split of " + show(cased) + " gave " + show(adi) + " / " + show(soyadi);
     };
     CHECK(adi.isText() && !adi.asText().isNull(), split());
-    CHECK(soyadi.isEmpty() || (soyadi.isText() && !soyadi.asText().isNull()), split());
+    CHECK(soyadi.isUnset() || (soyadi.isText() && !soyadi.asText().isNull()), split());
     if (soyadi.isText()) {
         CHECK(adi.asText() + u' ' + soyadi.asText() == cased && !soyadi.asText().contains(u' '), split());
     } else {

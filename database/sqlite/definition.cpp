@@ -1,17 +1,24 @@
 #include "definition.h"
 
-#include "connection.h"
 #include "error.h"
 #include "schema.h"
-#include "sqliteerror.h"
+#include "sqlitestore.h"
 
-#include <QSqlQuery>
-#include <QVariant>
+#include <QHash>
 #include <optional>
-#include <sqlite3.h>
 
-namespace zefto::definition {
+namespace zefto::sqlite::definition {
 namespace {
+
+QString table()
+{
+    return QLatin1String(schema::tableName);
+}
+
+QString text(sqlite3_stmt *q, int i)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(q, i)));
+}
 
 // SQLite's rules for the affinity a declared type gives a column, in their order.
 enum class Affinity { Integer, Text, Blob, Real, Numeric };
@@ -43,51 +50,52 @@ bool isTextField(int i)
 
 } // namespace
 
-void checkFields(Connection &c)
+void checkFields(SqliteStore &store)
 {
-    const QString &path = c.path;
-    QSqlQuery q(c.db());
-    if (!q.exec(QStringLiteral("SELECT name, type FROM pragma_table_info('%1')").arg(QLatin1String(schema::tableName))))
-        throw sqliteError(q.lastError(), path);
+    const QString &path = store.name();
+    Statement q = store.prepare(
+        QStringLiteral("SELECT name, type FROM pragma_table_info('%1')").arg(table()));
     QStringList columns;
     QHash<QString, QString> types;
-    while (q.next()) {
-        columns << q.value(0).toString();
-        types.insert(columns.last(), q.value(1).toString());
+    int rc;
+    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
+        columns << text(q.get(), 0);
+        types.insert(columns.last(), text(q.get(), 1));
     }
+    if (rc != SQLITE_DONE)
+        throw store.error(rc);
     if (columns.isEmpty())
-        throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table 'ovrekson'.").arg(path));
+        throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(path, table()));
     const QStringList &fields = schema::fieldNames();
     for (const QString &f : fields)
         if (!columns.contains(f))
             throw Error(err::BadDefinition,
-                        QStringLiteral("The table 'ovrekson' of '%1' has no field '%2'.").arg(path, f));
+                        QStringLiteral("The table '%3' of '%1' has no field '%2'.").arg(path, f, table()));
     // '  300' must stay '  300': a numeric affinity would store the number 300.
     for (int i = 0; i < fields.size(); ++i)
         if (isTextField(i) && !keepsTextAsText(types.value(fields[i])))
             throw Error(err::BadDefinition,
-                        QStringLiteral("The field '%2' of table 'ovrekson' in '%1' has the type '%3', which would "
+                        QStringLiteral("The field '%2' of table '%4' in '%1' has the type '%3', which would "
                                        "store text such as '  300' as a number.")
-                            .arg(path, fields[i], types.value(fields[i])));
-    c.columns = columns;
-    c.columnIndex.clear();
-    for (int i = 0; i < columns.size(); ++i)
-        c.columnIndex.insert(columns[i], i);
+                            .arg(path, fields[i], types.value(fields[i]), table()));
+    store.setColumns(columns);
 }
 
-bool probeZeroLengthRefusal(Connection &c, bool wait)
+bool probeZeroLengthRefusal(SqliteStore &store, bool wait)
 {
     if (!wait)
-        sqlite3_busy_timeout(c.handle, 0);
-    // Outside a run the savepoint takes no lock until its first write.
-    c.exec(QStringLiteral("SAVEPOINT probe"));
+        sqlite3_busy_timeout(store.handle(), 0);
+    // Outside a run the probe is a transaction of its own that is never
+    // committed: committing nothing would still wait for every reader.
+    const bool own = sqlite3_get_autocommit(store.handle()) != 0;
+    store.exec(own ? QStringLiteral("BEGIN") : QStringLiteral("SAVEPOINT probe"));
     QString accepted;
     std::optional<Error> failure;
     bool locked = false;
     for (int i = 0; i < schema::requiredTextFields && accepted.isEmpty() && !failure && !locked; ++i) {
         const QString &f = schema::fieldNames()[i];
         try {
-            c.exec(QStringLiteral("INSERT INTO ovrekson(\"%1\") VALUES('')").arg(f));
+            store.exec(QStringLiteral("INSERT INTO %1(\"%2\") VALUES('')").arg(table(), f));
             accepted = f;
         } catch (const Error &e) {
             // Refused as it should be, or by another rule of the table: nothing learnt either way.
@@ -97,20 +105,19 @@ bool probeZeroLengthRefusal(Connection &c, bool wait)
                 failure = e;
         }
     }
-    c.tryExec(QStringLiteral("ROLLBACK TO probe"));
-    c.tryExec(QStringLiteral("RELEASE probe"));
+    sqlite3_exec(store.handle(), own ? "ROLLBACK" : "ROLLBACK TO probe; RELEASE probe", nullptr, nullptr, nullptr);
     if (!wait)
-        sqlite3_busy_timeout(c.handle, c.busyTimeoutMs);
+        sqlite3_busy_timeout(store.handle(), store.busyTimeoutMs());
     if (failure)
         throw *failure;
     if (locked)
         return false;
     if (!accepted.isEmpty())
         throw Error(err::BadDefinition,
-                    QStringLiteral("The field '%2' of table 'ovrekson' in '%1' accepts zero-length text; "
+                    QStringLiteral("The field '%2' of table '%3' in '%1' accepts zero-length text; "
                                    "the end of a report could not be recognised.")
-                        .arg(c.path, accepted));
+                        .arg(store.name(), accepted, table()));
     return true;
 }
 
-} // namespace zefto::definition
+} // namespace zefto::sqlite::definition

@@ -1,22 +1,22 @@
 #pragma once
 
-namespace zefto {
+namespace zefto::sqlite {
 
-struct Connection;
+class SqliteStore;
 
 // What the converter relies on in the table ovrekson; each check throws the
 // numbered Error that names the path and what is missing.
 namespace definition {
 
 // The 19 fields, and text fields whose type keeps text as text. Read-only.
-// Fills the connection's column list.
-void checkFields(Connection &c);
+// Gives the store its column list.
+void checkFields(SqliteStore &store);
 
 // Tries a zero-length text in each required field inside a savepoint it
 // rolls back: a table that accepted one would never end a report. Needs the
 // write lock; returns false, having written nothing, when another program
 // holds it and `wait` is false.
-bool probeZeroLengthRefusal(Connection &c, bool wait);
+bool probeZeroLengthRefusal(SqliteStore &store, bool wait);
 
 } // namespace definition
-} // namespace zefto
+} // namespace zefto::sqlite

@@ -9,7 +9,7 @@
 #include <sys/resource.h>
 #include <sys/statvfs.h>
 
-namespace zefto {
+namespace zefto::sqlite {
 namespace {
 
 // The field a failed CHECK names: our constraints carry the field's name;
@@ -47,11 +47,6 @@ bool noRoomLeft(const QString &path)
 }
 
 } // namespace
-
-Error sqliteError(const QSqlError &e, const QString &path)
-{
-    return sqliteError(e.nativeErrorCode().toInt(), e.databaseText().isEmpty() ? e.text() : e.databaseText(), path);
-}
 
 Error sqliteError(int code, const QString &message, const QString &path, int systemErrno)
 {
@@ -94,4 +89,4 @@ Error sqliteError(int code, const QString &message, const QString &path, int sys
     }
 }
 
-} // namespace zefto
+} // namespace zefto::sqlite

@@ -1,0 +1,44 @@
+#include "location.h"
+
+#include "error.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace zefto::location {
+
+QString chosen(const std::optional<QString> &option)
+{
+    if (option)
+        return *option;
+    const QString fromEnvironment = qEnvironmentVariable(environmentVariable);
+    return fromEnvironment.isEmpty() ? QString::fromLatin1(defaultFileName) : fromEnvironment;
+}
+
+bool isServerAddress(const QString &name)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    return scheme.match(name).hasMatch();
+}
+
+QString shown(const QString &name)
+{
+    if (!isServerAddress(name))
+        return name;
+    static const QRegularExpression password(QStringLiteral("^([^:/]*://[^:/@]*):[^@/]*@"));
+    return QString(name).replace(password, QStringLiteral("\\1@"));
+}
+
+QString resolved(const QString &name)
+{
+    if (isServerAddress(name))
+        throw Error(err::CannotOpen,
+                    QStringLiteral("'%1' is a database server address; this version of Zefto stores records only in a "
+                                   "database file. Name a file instead (default: %2).")
+                        .arg(shown(name), QString::fromLatin1(defaultFileName)));
+    if (name.isEmpty())
+        throw Error(err::CannotOpen, QStringLiteral("No database was named."));
+    return QDir::cleanPath(QDir::current().absoluteFilePath(name));
+}
+
+} // namespace zefto::location

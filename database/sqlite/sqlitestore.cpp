@@ -1,0 +1,470 @@
+#include "sqlitestore.h"
+
+#include "sqlitebackend.h"
+
+#include "definition.h"
+#include "error.h"
+#include "schema.h"
+#include "sqliteerror.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+
+namespace zefto::sqlite {
+namespace {
+
+// How often a run that waits for the write lock tries again (and lets a window paint).
+constexpr int lockRetryMs = 20;
+
+QString quoted(const QString &name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+const QString table = QLatin1String(schema::tableName);
+
+// Refusals that need no connection: what the path names and what we may do there.
+void checkPath(const QString &path, Missing missing)
+{
+    const QFileInfo fi(path);
+    const QFileInfo folder(fi.absolutePath());
+    if (fi.isDir())
+        throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': it is a directory.").arg(path));
+    if (!fi.exists()) {
+        if (missing == Missing::Refuse)
+            throw Error(err::DatabaseGone,
+                        QStringLiteral("The database '%1' no longer exists; nothing was converted.").arg(path));
+        if (!folder.isDir() || !folder.isWritable())
+            throw Error(err::CannotOpen,
+                        QStringLiteral("Cannot create the database '%1': the folder does not exist or is not writable.")
+                            .arg(path));
+        return;
+    }
+    if (!fi.isFile())
+        throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': it is not a regular file.").arg(path));
+    if (!fi.isReadable())
+        throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': permission denied.").arg(path));
+    if (!fi.isWritable())
+        throw Error(err::ReadOnly, QStringLiteral("Cannot update. The database '%1' is read-only.").arg(path));
+    if (!folder.isWritable())
+        throw Error(err::ReadOnly, QStringLiteral("Cannot update the database '%1': its folder '%2' is not writable, and "
+                                                  "every change needs a journal file beside the database.")
+                                       .arg(path, folder.absoluteFilePath()));
+}
+
+Value columnValue(sqlite3_stmt *stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL: return Value::null();
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: return Value::number(sqlite3_column_double(stmt, i));
+    default: {
+        const void *text = sqlite3_column_text16(stmt, i);
+        const int bytes = sqlite3_column_bytes16(stmt, i);
+        return Value::text(QString(static_cast<const QChar *>(text), bytes / 2));
+    }
+    }
+}
+
+int bind(sqlite3_stmt *stmt, int i, const Value &v)
+{
+    switch (v.kind()) {
+    case Value::Kind::Text:
+        // The value outlives the step that uses it, so SQLite need not copy it.
+        return sqlite3_bind_text16(stmt, i, v.asText().utf16(), int(v.asText().size() * 2), SQLITE_STATIC);
+    case Value::Kind::Double: return sqlite3_bind_double(stmt, i, v.asDouble());
+    default: return sqlite3_bind_null(stmt, i);
+    }
+}
+
+// Sets the busy timeout for the life of a scope, and puts the usual one back.
+class BusyTimeout {
+public:
+    BusyTimeout(SqliteStore &s, int ms) : m_store(s) { sqlite3_busy_timeout(s.handle(), ms); }
+    ~BusyTimeout() { sqlite3_busy_timeout(m_store.handle(), m_store.busyTimeoutMs()); }
+    BusyTimeout(const BusyTimeout &) = delete;
+    BusyTimeout &operator=(const BusyTimeout &) = delete;
+
+private:
+    SqliteStore &m_store;
+};
+
+} // namespace
+
+// Commit strategy. A conversion run is one transaction: beginRun takes the
+// write lock (BEGIN IMMEDIATE) before the first read-back and holds it to
+// the run's end, so a run's records are contiguous, a read-back sees only
+// this run's records or older ones, and other programs see the table as
+// before or after a run. The journal is SQLite's rollback journal with
+// synchronous=FULL: outside a run the file alone holds every committed
+// record, a killed run leaves the table as it was, and it works on network
+// shares. Records added outside a run (tests, tools) go into a transaction
+// of their own, committed by commitPending and at close.
+std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing missing, const StoreOptions &options)
+{
+    checkPath(path, missing);
+    std::shared_ptr<SqliteStore> store(new SqliteStore(path, options));
+    // Never delete what we opened on failure: another program may be using the file by now.
+    try {
+        store->connect(missing);
+        const std::optional<FileIdentity> id = FileIdentity::of(path);
+        if (!id)
+            throw Error(err::DatabaseGone, QStringLiteral("The database '%1' was removed while it was opened.").arg(path));
+        store->m_identity = *id;
+        store->configure(QFileInfo(path).size() == 0);
+        store->createTableIfFileEmpty();
+        if (!store->m_tablePending) {
+            definition::checkFields(*store);
+            store->m_probePending = !definition::probeZeroLengthRefusal(*store, false);
+        }
+    } catch (const Error &) {
+        store->close();
+        throw;
+    }
+    return store;
+}
+
+SqliteStore::~SqliteStore()
+{
+    try {
+        close();
+    } catch (const Error &) {
+        // Nothing can be reported from a destructor; SQLite keeps the file whole.
+    }
+}
+
+void SqliteStore::connect(Missing missing)
+{
+    const int flags = SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const Error e = m_db ? error(rc) : sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), m_path);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw e;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, m_options.busyTimeoutMs);
+}
+
+void SqliteStore::configure(bool empty)
+{
+    // Report text is 16-bit already; stored as such it is bound without conversion.
+    // The encoding can only be chosen before the file's first write.
+    if (empty)
+        exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
+    // A file left in write-ahead mode by an older version is switched back
+    // unless another program has it open; that one will switch it later.
+    tryExec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    // Appending touches only the rightmost pages: 1 MiB of cache keeps memory flat with report size.
+    exec(QStringLiteral("PRAGMA cache_size=-1024"));
+    if (m_options.maxPageCount > 0)
+        exec(QStringLiteral("PRAGMA max_page_count=%1").arg(m_options.maxPageCount));
+}
+
+// A database with nothing in it is a new file, or one whose creation was cut
+// short: it gets its table. When another program holds the write lock (it is
+// likely creating the same table), the run does it under its own lock.
+void SqliteStore::createTableIfFileEmpty()
+{
+    Statement objects = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    const int rc = sqlite3_step(objects.get());
+    if (rc != SQLITE_ROW)
+        throw error(rc);
+    const bool empty = sqlite3_column_int(objects.get(), 0) == 0;
+    objects = Statement();
+    m_tablePending = false;
+    if (!empty)
+        return;
+    int begun = SQLITE_OK;
+    {
+        BusyTimeout noWait(*this, 0);
+        begun = tryExec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    if (begun == SQLITE_BUSY) {
+        m_tablePending = true;
+        return;
+    }
+    try {
+        exec(schema::createStatement());
+        exec(QStringLiteral("COMMIT"));
+    } catch (const Error &) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void SqliteStore::close()
+{
+    if (!m_db)
+        return;
+    std::optional<Error> failure;
+    // A run not committed by its end is not kept: runs are whole or absent.
+    rollbackRun();
+    try {
+        commitPending();
+    } catch (const Error &e) {
+        failure = e;
+    }
+    m_inserts.clear();
+    m_lastRow = Statement();
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    if (failure)
+        throw *failure;
+}
+
+Error SqliteStore::error(int code) const
+{
+    // The extended code and errno tell a full disk from other I/O failures.
+    const int extended = sqlite3_extended_errcode(m_db);
+    if ((extended & 0xff) == (code & 0xff))
+        code = extended;
+    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(m_db)), m_path, sqlite3_system_errno(m_db));
+}
+
+void SqliteStore::exec(const QString &sql)
+{
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw error(rc);
+}
+
+int SqliteStore::tryExec(const QString &sql)
+{
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_BUSY)
+        throw error(rc);
+    return rc == SQLITE_OK ? SQLITE_OK : SQLITE_BUSY;
+}
+
+Statement SqliteStore::prepare(const QString &sql)
+{
+    int rc = SQLITE_OK;
+    Statement s(m_db, sql, &rc);
+    if (rc != SQLITE_OK)
+        throw error(rc);
+    return s;
+}
+
+std::optional<Record> SqliteStore::lastRecord()
+{
+    if (!m_lastRow)
+        m_lastRow = prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid DESC LIMIT 1").arg(table));
+    sqlite3_stmt *q = m_lastRow.get();
+    ResetOnExit reset(q);
+    const int rc = sqlite3_step(q);
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    if (rc != SQLITE_ROW)
+        throw error(rc);
+    // SELECT * yields the columns in table order, the order of m_columns.
+    const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
+    Record r(m_columns.size(), Value::null());
+    for (int i = 0; i < n; ++i)
+        r[i] = columnValue(q, i);
+    return r;
+}
+
+Statement &SqliteStore::insertFor(const std::vector<bool> &given)
+{
+    auto it = m_inserts.find(given);
+    if (it != m_inserts.end())
+        return it->second;
+    QStringList cols, marks;
+    for (size_t i = 0; i < given.size(); ++i)
+        if (given[i]) {
+            cols << quoted(m_columns[int(i)]);
+            marks << QStringLiteral("?");
+        }
+    // Fields not given keep the table's defaults.
+    Statement s = prepare(cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                         : QStringLiteral("INSERT INTO %1(%2) VALUES(%3)")
+                                               .arg(table, cols.join(u','), marks.join(u',')));
+    return m_inserts.emplace(given, std::move(s)).first->second;
+}
+
+void SqliteStore::append(const Record &values, const std::vector<bool> &given)
+{
+    sqlite3_stmt *q = insertFor(given).get();
+    {
+        ResetOnExit reset(q);
+        int b = 0;
+        for (size_t i = 0; i < given.size(); ++i)
+            if (given[i] && bind(q, ++b, values[i]) != SQLITE_OK)
+                throw error(sqlite3_errcode(m_db));
+        if (sqlite3_get_autocommit(m_db) != 0)
+            exec(QStringLiteral("BEGIN"));
+        const int rc = sqlite3_step(q);
+        if (rc != SQLITE_DONE) {
+            const Error e = error(rc);
+            afterFailure();
+            throw e;
+        }
+    }
+    ++m_pending;
+    ++m_stored;
+    m_runKeys.second = sqlite3_last_insert_rowid(m_db);
+    if (m_runKeys.first == 0)
+        m_runKeys.first = m_runKeys.second;
+}
+
+void SqliteStore::afterFailure()
+{
+    if (sqlite3_get_autocommit(m_db) != 0) {
+        m_stored -= m_pending;
+        m_pending = 0;
+        m_inRun = false;
+        m_runKeys = {0, 0};
+    }
+}
+
+void SqliteStore::commitPending()
+{
+    if (m_inRun || !m_db)
+        return; // the run commits its records as one
+    if (sqlite3_get_autocommit(m_db) == 0) {
+        try {
+            exec(QStringLiteral("COMMIT"));
+        } catch (const Error &) {
+            afterFailure();
+            throw;
+        }
+    }
+    m_pending = 0;
+}
+
+bool SqliteStore::stillThere() const
+{
+    const std::optional<FileIdentity> now = FileIdentity::of(m_path);
+    return m_db && now && *now == m_identity;
+}
+
+void SqliteStore::checkStillNamed(qint64 records) const
+{
+    const std::optional<FileIdentity> now = FileIdentity::of(m_path);
+    if (now && *now == m_identity)
+        return;
+    if (records < 0)
+        throw Error(err::DatabaseGone,
+                    now ? QStringLiteral("The database '%1' was replaced by another file since it was opened; "
+                                         "nothing was converted.")
+                              .arg(m_path)
+                        : QStringLiteral("The database '%1' no longer exists; nothing was converted.").arg(m_path));
+    throw Error(err::DatabaseGone,
+                QStringLiteral("The database '%1' was removed or replaced during the conversion; its %2 records are "
+                               "not in it.")
+                    .arg(m_path)
+                    .arg(records));
+}
+
+// Waiting in short steps lets the caller paint, report and give up.
+void SqliteStore::waitForWriteLock(const WaitCallback &whileWaiting)
+{
+    BusyTimeout noWait(*this, 0);
+    QElapsedTimer waited;
+    waited.start();
+    for (bool first = true; tryExec(QStringLiteral("BEGIN IMMEDIATE")) == SQLITE_BUSY; first = false) {
+        if (waited.elapsed() >= m_options.lockWaitMs)
+            throw Error(err::FileInUse, QStringLiteral("The database '%1' is in use by another program, which held its "
+                                                       "write lock for %2 s; nothing was stored.")
+                                            .arg(m_path)
+                                            .arg(m_options.lockWaitMs / 1000.0));
+        whileWaiting(first);
+        QThread::msleep(lockRetryMs);
+    }
+}
+
+void SqliteStore::beginRun(const WaitCallback &whileWaiting)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is already in progress.").arg(m_path));
+    checkStillNamed(-1);
+    commitPending();
+    waitForWriteLock(whileWaiting);
+    m_inRun = true;
+    m_pending = 0;
+    m_runKeys = {0, 0};
+    try {
+        if (m_tablePending) {
+            exec(schema::createStatement());
+            m_tablePending = false;
+            definition::checkFields(*this);
+        }
+        if (m_probePending) {
+            definition::probeZeroLengthRefusal(*this, true);
+            m_probePending = false;
+        }
+        // The file may have been replaced while we waited for its lock.
+        checkStillNamed(-1);
+    } catch (...) {
+        rollbackRun();
+        throw;
+    }
+}
+
+void SqliteStore::commitRun()
+{
+    if (!m_db || !m_inRun)
+        return;
+    try {
+        checkStillNamed(m_pending);
+        exec(QStringLiteral("COMMIT"));
+    } catch (const Error &) {
+        rollbackRun();
+        throw;
+    }
+    m_inRun = false;
+    m_pending = 0;
+}
+
+void SqliteStore::rollbackRun() noexcept
+{
+    if (!m_db || !m_inRun)
+        return;
+    if (sqlite3_get_autocommit(m_db) == 0)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_stored -= m_pending;
+    m_pending = 0;
+    m_inRun = false;
+    m_runKeys = {0, 0};
+}
+
+void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    Statement q = prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid BETWEEN ? AND ? ORDER BY rowid").arg(table));
+    for (const auto &[first, last] : ranges) {
+        if (first <= 0)
+            continue;
+        ResetOnExit reset(q.get());
+        sqlite3_bind_int64(q.get(), 1, first);
+        sqlite3_bind_int64(q.get(), 2, last);
+        int rc;
+        while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
+            const int n = std::min<int>(sqlite3_column_count(q.get()), int(m_columns.size()));
+            Record r(m_columns.size(), Value::null());
+            for (int i = 0; i < n; ++i)
+                r[i] = columnValue(q.get(), i);
+            each(r);
+        }
+        if (rc != SQLITE_DONE)
+            throw error(rc);
+    }
+}
+
+} // namespace zefto::sqlite
+
+namespace zefto::sqlite {
+
+std::shared_ptr<Store> openSqliteStore(const QString &path, Missing missing, const StoreOptions &options)
+{
+    return SqliteStore::open(path, missing, options);
+}
+
+} // namespace zefto::sqlite

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "error.h"
+#include "fileidentity.h"
+#include "statement.h"
+#include "store.h"
+
+#include <map>
+
+namespace zefto::sqlite {
+
+// The records in an SQLite file (ovrek1.mdb by default), through SQLite's
+// own API: prepared statements bound straight from our 16-bit text.
+class SqliteStore final : public Store {
+public:
+    // Opens (and when allowed creates) the file at the absolute `path`. Throws Error.
+    static std::shared_ptr<SqliteStore> open(const QString &path, Missing missing, const StoreOptions &options);
+    ~SqliteStore() override;
+
+    QString name() const override { return m_path; }
+    bool isOpen() const override { return m_db != nullptr; }
+    void close() override;
+    const QStringList &columns() const override { return m_columns; }
+    std::optional<Record> lastRecord() override;
+    void append(const Record &values, const std::vector<bool> &given) override;
+    void commitPending() override;
+    void beginRun(const WaitCallback &whileWaiting) override;
+    void commitRun() override;
+    void rollbackRun() noexcept override;
+    bool inRun() const override { return m_inRun; }
+    KeyRange runKeys() const override { return m_runKeys; }
+    qint64 recordsStored() const override { return m_stored; }
+    bool stillThere() const override;
+    void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
+
+    // For the definition check and the statements below: run, prepare, fail.
+    Error error(int code) const;
+    void exec(const QString &sql);
+    int tryExec(const QString &sql); // SQLITE_BUSY comes back as a result, other failures throw
+    Statement prepare(const QString &sql);
+    void setColumns(const QStringList &columns) { m_columns = columns; }
+    sqlite3 *handle() const { return m_db; }
+    int busyTimeoutMs() const { return m_options.busyTimeoutMs; }
+
+private:
+    SqliteStore(const QString &path, const StoreOptions &options) : m_path(path), m_options(options) {}
+    void connect(Missing missing);
+    void configure(bool empty);
+    void createTableIfFileEmpty();
+    void waitForWriteLock(const WaitCallback &whileWaiting);
+    void checkStillNamed(qint64 records) const;
+    void afterFailure(); // SQLite may have rolled the whole transaction back
+    Statement &insertFor(const std::vector<bool> &given);
+
+    QString m_path;
+    StoreOptions m_options;
+    sqlite3 *m_db = nullptr;
+    FileIdentity m_identity;      // the file we opened, to notice it being removed or replaced
+    QStringList m_columns;        // fields of ovrekson, in table order
+    std::map<std::vector<bool>, Statement> m_inserts; // one INSERT per set of given fields
+    Statement m_lastRow;          // the record added last
+    bool m_inRun = false;         // a run's transaction is open: nothing else commits it
+    bool m_tablePending = false;  // a new file whose table another writer kept us from creating at open
+    bool m_probePending = false;  // the zero-length probe waits for the write lock
+    qint64 m_pending = 0;         // records added since the open transaction began
+    qint64 m_stored = 0;          // records added that are in the file or the open transaction
+    KeyRange m_runKeys{0, 0};
+};
+
+} // namespace zefto::sqlite

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "value.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace zefto {
+
+// One record of ovrekson, its values in the store's column order.
+using Record = std::vector<Value>;
+// Keys of the first and last record of a run; (0, 0) when there are none.
+using KeyRange = std::pair<qint64, qint64>;
+
+// What opening a database may do when it does not exist yet.
+enum class Missing { Create, Refuse };
+
+// Settings a store takes at open; the defaults are the program's.
+struct StoreOptions {
+    int busyTimeoutMs = 5000; // how long one statement waits for another program's lock (3045 after)
+    int lockWaitMs = 60000;   // how long a run waits for the write lock (3045 after)
+    int maxPageCount = 0;     // a size cap for tests of a full database (0: none)
+};
+
+// Called every few milliseconds while a run waits for another program's
+// write lock; `first` on the first call. It may throw to give up waiting.
+using WaitCallback = std::function<void(bool first)>;
+
+// Everything the DAO surface (Database, Recordset) asks of the engine that
+// keeps the records. Each backend implements it in its own files; nothing
+// above this interface knows which one runs. Failures are thrown as Error.
+class Store {
+public:
+    virtual ~Store() = default;
+
+    // The database as messages name it: its full path (or address without password).
+    virtual QString name() const = 0;
+    virtual bool isOpen() const = 0;
+    // Commits what was added outside a run, takes back an unfinished run, and closes.
+    virtual void close() = 0;
+
+    // The fields of ovrekson in table order, the order of every Record.
+    virtual const QStringList &columns() const = 0;
+    // The record added last, or nothing when the table is empty.
+    virtual std::optional<Record> lastRecord() = 0;
+    // Stores a record of which only the fields marked in `given` are set
+    // (the others keep the table's defaults), or throws and stores nothing.
+    virtual void append(const Record &values, const std::vector<bool> &given) = 0;
+    // Makes permanent what was appended outside a run.
+    virtual void commitPending() = 0;
+
+    // A conversion run is one transaction that holds the write lock throughout.
+    virtual void beginRun(const WaitCallback &whileWaiting) = 0;
+    virtual void commitRun() = 0;
+    virtual void rollbackRun() noexcept = 0;
+    virtual bool inRun() const = 0;
+    // Keys of the current or last committed run's records.
+    virtual KeyRange runKeys() const = 0;
+    // Records appended through this store that are stored (committed or in the open transaction).
+    virtual qint64 recordsStored() const = 0;
+    // Whether the name still leads to the database that was opened.
+    virtual bool stillThere() const = 0;
+
+    // Hands each record whose key lies in one of the ranges to `each`, in key order.
+    virtual void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) = 0;
+};
+
+// Opens the store a database name leads to (today a file path); see location.h.
+std::shared_ptr<Store> openStore(const QString &name, Missing missing, const StoreOptions &options);
+
+} // namespace zefto

@@ -1,0 +1,138 @@
+#include "val.h"
+
+#include "error.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace zefto {
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// The text's characters with blanks, tabs and line feeds skipped, one at a time.
+class Cursor {
+public:
+    explicit Cursor(const QString &t) : m_text(t) { skip(); }
+    QChar peek() const { return m_pos < m_text.size() ? m_text[m_pos] : QChar(); }
+    QChar take()
+    {
+        const QChar c = peek();
+        ++m_pos;
+        skip();
+        return c;
+    }
+    bool takeIf(std::initializer_list<char16_t> any)
+    {
+        for (char16_t c : any)
+            if (peek() == c) {
+                take();
+                return true;
+            }
+        return false;
+    }
+    // Appends the run of decimal digits here to `out`; true when there was one.
+    bool takeDigits(std::string &out)
+    {
+        bool any = false;
+        for (; isDigit(peek()); any = true)
+            out += char(take().unicode());
+        return any;
+    }
+
+private:
+    void skip()
+    {
+        while (m_pos < m_text.size() && (m_text[m_pos] == u' ' || m_text[m_pos] == u'\t' || m_text[m_pos] == u'\n'))
+            ++m_pos;
+    }
+    const QString &m_text;
+    qsizetype m_pos = 0;
+};
+
+int digitValue(QChar c, int radix)
+{
+    int d = -1;
+    if (isDigit(c))
+        d = c.unicode() - u'0';
+    else if (c.toUpper() >= u'A' && c.toUpper() <= u'F')
+        d = c.toUpper().unicode() - u'A' + 10;
+    return d < radix ? d : -1;
+}
+
+// &H and &O: the digits form a 16-bit value when they fit in 16 bits and a
+// 32-bit one otherwise, both read as signed (so &HFFFF is -1).
+double radixValue(Cursor &in, int radix)
+{
+    quint64 v = 0;
+    for (int d; (d = digitValue(in.peek(), radix)) >= 0; in.take()) {
+        v = v * radix + d;
+        if (v > 0xFFFFFFFFull)
+            throw Error::of(err::Overflow);
+    }
+    if (v <= 0xFFFF)
+        return static_cast<qint16>(static_cast<quint16>(v));
+    return static_cast<qint32>(static_cast<quint32>(v));
+}
+
+// Sign, digits, "." and digits, then an exponent when it has digits: as ASCII.
+std::string decimalText(Cursor &in)
+{
+    std::string s;
+    if (in.peek() == u'+' || in.peek() == u'-') {
+        if (in.take() == u'-')
+            s += '-';
+    }
+    bool digits = in.takeDigits(s);
+    if (in.takeIf({u'.'})) {
+        s += '.';
+        digits |= in.takeDigits(s);
+    }
+    if (!digits)
+        return {};
+    if (in.takeIf({u'E', u'e', u'D', u'd'})) {
+        std::string exp = "e";
+        if (in.peek() == u'+' || in.peek() == u'-')
+            exp += char(in.take().unicode());
+        if (in.takeDigits(exp))
+            s += exp;
+    }
+    return s;
+}
+
+double toDouble(const std::string &s)
+{
+    double result = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), result);
+    if (ec == std::errc::result_out_of_range) {
+        // Underflow reads as zero; only a number too large to hold overflows.
+        if (s.find("e-") != std::string::npos)
+            return 0;
+        throw Error::of(err::Overflow);
+    }
+    if (ec != std::errc() || !std::isfinite(result))
+        throw Error::of(err::Overflow);
+    return result;
+}
+
+} // namespace
+
+double val(const QString &t)
+{
+    Cursor in(t);
+    if (in.takeIf({u'&'})) {
+        if (in.takeIf({u'H', u'h'}))
+            return radixValue(in, 16);
+        if (in.takeIf({u'O', u'o'}))
+            return radixValue(in, 8);
+        return 0;
+    }
+    const std::string s = decimalText(in);
+    return s.empty() ? 0 : toDouble(s);
+}
+
+} // namespace zefto

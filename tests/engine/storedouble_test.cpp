@@ -1,0 +1,145 @@
+#include "engine.h"
+#include "error.h"
+#include "fakewindow.h"
+#include "reportbuilder.h"
+#include "schema.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+using zefto::Error;
+using zefto::Record;
+using zefto::RunOutcome;
+using zefto::Value;
+using End = zefto::RunOutcome::End;
+
+namespace {
+
+// Keeps records in memory, refuses zero-length text as the table does, and
+// writes down every transaction call the engine makes.
+class RecordingStore : public zefto::Store {
+public:
+    RecordingStore() : m_columns(QStringList{QStringLiteral("id")} + zefto::schema::fieldNames()) {}
+
+    QStringList calls;
+    std::vector<Record> committed;
+    std::vector<Record> pending;
+
+    QString name() const override { return QStringLiteral("memory"); }
+    bool isOpen() const override { return m_open; }
+    void close() override
+    {
+        calls << QStringLiteral("close");
+        m_open = false;
+    }
+    const QStringList &columns() const override { return m_columns; }
+    std::optional<Record> lastRecord() override
+    {
+        if (!pending.empty())
+            return pending.back();
+        if (!committed.empty())
+            return committed.back();
+        return std::nullopt;
+    }
+    void append(const Record &values, const std::vector<bool> &given) override
+    {
+        for (int i = 1; i <= zefto::schema::requiredTextFields; ++i)
+            if (given[i] && values[i].isText() && values[i].asText().isEmpty())
+                throw Error(zefto::err::ZeroLengthString, QStringLiteral("zero-length"));
+        pending.push_back(values);
+    }
+    void commitPending() override {}
+    void beginRun(const zefto::WaitCallback &) override { calls << QStringLiteral("begin"); }
+    void commitRun() override
+    {
+        calls << QStringLiteral("commit");
+        committed.insert(committed.end(), pending.begin(), pending.end());
+        pending.clear();
+    }
+    void rollbackRun() noexcept override
+    {
+        calls << QStringLiteral("rollback");
+        pending.clear();
+    }
+    bool inRun() const override { return false; }
+    zefto::KeyRange runKeys() const override { return {0, 0}; }
+    qint64 recordsStored() const override { return qint64(committed.size() + pending.size()); }
+    bool stillThere() const override { return m_open; }
+    void readRecords(const QList<zefto::KeyRange> &, const std::function<void(const Record &)> &) override {}
+
+private:
+    QStringList m_columns;
+    bool m_open = true;
+};
+
+class StoreDoubleTest : public TempDirTest {
+protected:
+    RunOutcome run(const std::vector<QByteArray> &table)
+    {
+        window.path = write(QStringLiteral("r.txt"), report::join(report::paginate(table)));
+        engine.db.attach(store);
+        return engine.Command1_Click();
+    }
+
+    std::vector<QByteArray> rows(int n, const QString &father = QStringLiteral("DOĞAN"))
+    {
+        std::vector<QByteArray> t;
+        for (int i = 0; i < n; ++i) {
+            report::Row r = report::sampleRow(i);
+            r.father = father;
+            t.push_back(report::ownerLine(r));
+        }
+        return t;
+    }
+
+    std::shared_ptr<RecordingStore> store = std::make_shared<RecordingStore>();
+    FakeWindow window;
+    zefto::Engine engine{window};
+};
+
+} // namespace
+
+TEST_F(StoreDoubleTest, EveryReportedEndCommitsTheRunOnce)
+{
+    // "Converted", then the database is closed as the window expects.
+    EXPECT_EQ(run(rows(60)).end, End::Converted);
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("commit"), QStringLiteral("close")}));
+    EXPECT_EQ(store->committed.size(), 60u);
+
+    // " Invalid file ": committed, and the database stays open.
+    store = std::make_shared<RecordingStore>();
+    EXPECT_EQ(run(rows(5, QStringLiteral("AHMET"))).end, End::InvalidFile);
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("commit")}));
+    EXPECT_EQ(store->committed.size(), 5u);
+
+    // A failure part-way: the records before it are committed and counted.
+    store = std::make_shared<RecordingStore>();
+    std::vector<QByteArray> table = rows(8);
+    report::Row bad = report::sampleRow(9);
+    bad.newShare = QStringLiteral("1,5/2");
+    table.push_back(report::ownerLine(bad));
+    const RunOutcome failed = run(table);
+    EXPECT_EQ(failed.end, End::Failed);
+    EXPECT_EQ(failed.errorNumber, 13);
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("commit")}));
+    EXPECT_EQ(failed.recordsStored, 8);
+    EXPECT_EQ(store->committed.size(), 8u);
+}
+
+TEST_F(StoreDoubleTest, AnInterruptedRunIsRolledBackNotCommitted)
+{
+    window.interruptAfterLines = 30;
+    const RunOutcome o = run(rows(60));
+    EXPECT_EQ(o.end, End::Interrupted);
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("rollback")}));
+    EXPECT_TRUE(store->committed.empty());
+    EXPECT_EQ(o.recordsStored, 0);
+}
+
+TEST_F(StoreDoubleTest, AReportThatCannotBeReadNeverStartsARun)
+{
+    window.path = path(QStringLiteral("missing.txt"));
+    engine.db.attach(store);
+    EXPECT_EQ(engine.Command1_Click().end, End::NotStarted);
+    EXPECT_TRUE(store->calls.isEmpty());
+}
