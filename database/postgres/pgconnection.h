@@ -29,8 +29,8 @@ public:
     // The address as messages show it.
     const QString &name() const { return m_address.shown; }
 
-    // Runs one statement (or several separated by ';') and hands back the
-    // finished query for reading; throws the mapped Error.
+    // Runs one statement and hands back the finished query for reading;
+    // throws the mapped Error.
     QSqlQuery exec(const QString &sql);
     // As exec, but hands back the failure instead of throwing it.
     std::optional<Failure> tryExec(const QString &sql, QSqlQuery *result = nullptr);

@@ -125,9 +125,11 @@ void PostgresStore::readLastRecord()
 
 std::optional<Failure> PostgresStore::tryLock(bool wait)
 {
-    const QString sql = QStringLiteral("BEGIN; LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE%2")
-                            .arg(table, wait ? QString() : QStringLiteral(" NOWAIT"));
-    std::optional<Failure> f = m_connection.tryExec(sql);
+    // The driver reports only the first result of several statements: one at a time.
+    std::optional<Failure> f = m_connection.tryExec(QStringLiteral("BEGIN"));
+    if (!f)
+        f = m_connection.tryExec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE%2")
+                                     .arg(table, wait ? QString() : QStringLiteral(" NOWAIT")));
     if (f && m_connection.alive())
         m_connection.tryExec(QStringLiteral("ROLLBACK"));
     return f;
