@@ -13,7 +13,8 @@ QString cleanMessage(QString message, const QString &sqlstate)
     QStringList lines = message.split(u'\n', Qt::SkipEmptyParts);
     for (QString &l : lines)
         l = l.trimmed();
-    lines.removeAll(QString());
+    // The statement's text and the caret under it say nothing to the operator.
+    lines.removeIf([](const QString &l) { return l.isEmpty() || l.startsWith(QLatin1String("LINE ")) || l == u'^'; });
     QString joined = lines.join(QStringLiteral("; "));
     // Callers end the sentence themselves.
     while (joined.endsWith(u'.') || joined.endsWith(u'?'))
