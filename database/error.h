@@ -27,6 +27,7 @@ inline constexpr int DiskFull = 3026;
 inline constexpr int ReadOnly = 3027;
 inline constexpr int FileInUse = 3045;         // locked by another program beyond the busy wait
 inline constexpr int CannotOpen = 3051;        // cannot open or create the file
+inline constexpr int ConnectionFailed = 3151;  // a database server could not be reached, or the connection was lost
 inline constexpr int TableNotFound = 3078;
 inline constexpr int ItemNotFound = 3265;      // a field name the table lacks
 inline constexpr int ZeroLengthString = 3315;

@@ -1,6 +1,7 @@
 #include "location.h"
 
 #include "error.h"
+#include "postgres/address.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -25,16 +26,26 @@ QString shown(const QString &name)
 {
     if (!isServerAddress(name))
         return name;
+    QString problem;
+    if (const auto address = postgres::Address::parse(name, &problem))
+        return address->shown;
     static const QRegularExpression password(QStringLiteral("^([^:/]*://[^:/@]*):[^@/]*@"));
     return QString(name).replace(password, QStringLiteral("\\1@"));
 }
 
 QString resolved(const QString &name)
 {
+    if (postgres::isPostgresAddress(name)) {
+        QString problem;
+        if (!postgres::Address::parse(name, &problem))
+            throw Error(err::CannotOpen,
+                        QStringLiteral("'%1' is not a PostgreSQL address Zefto can use: %2.").arg(shown(name), problem));
+        return name;
+    }
     if (isServerAddress(name))
         throw Error(err::CannotOpen,
-                    QStringLiteral("'%1' is a database server address; this version of Zefto stores records only in a "
-                                   "database file. Name a file instead (default: %2).")
+                    QStringLiteral("'%1' is a database server address of a kind Zefto cannot use. Name a database file "
+                                   "(default: %2) or a PostgreSQL address (postgresql://user@host/database).")
                         .arg(shown(name), QString::fromLatin1(defaultFileName)));
     if (name.isEmpty())
         throw Error(err::CannotOpen, QStringLiteral("No database was named."));

@@ -21,8 +21,8 @@ bool isServerAddress(const QString &name);
 QString shown(const QString &name);
 
 // The name made independent of the current directory: a file path becomes
-// absolute now; an address stays as it is. Throws Error (3051) for a name
-// this version cannot use.
+// absolute now; a PostgreSQL address stays as it is. Throws Error (3051) for
+// a name Zefto cannot use (another server, a malformed address).
 QString resolved(const QString &name);
 
 } // namespace zefto::location

@@ -71,7 +71,7 @@ public:
     virtual void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) = 0;
 };
 
-// Opens the store a database name leads to (today a file path); see location.h.
+// Opens the store a database name leads to (a file path or a postgresql:// address); see location.h.
 std::shared_ptr<Store> openStore(const QString &name, Missing missing, const StoreOptions &options);
 
 } // namespace zefto

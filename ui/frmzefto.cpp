@@ -116,8 +116,15 @@ void frmZefto::connectHandlers()
 
 void frmZefto::Form_Load()
 {
+    const QString chosen = location::chosen(std::nullopt);
+    // Clerks sharing a server must see where their records go; the default file needs no word.
+    if (chosen != QLatin1String(location::defaultFileName)) {
+        m_databaseNote = QStringLiteral("Database: %1").arg(location::shown(chosen));
+        for (QWidget *w : std::initializer_list<QWidget *>{ProgressBar1, Label1, Label2, m_waiting})
+            w->setToolTip(m_databaseNote);
+    }
     try {
-        m_engine.openDatabase(location::chosen(std::nullopt));
+        m_engine.openDatabase(chosen);
     } catch (const Error &e) {
         // Shown once the window is up; Ok repeats it until the file can be opened.
         m_loadProblem = QStringLiteral("The database cannot be opened.\n\n%1").arg(e.description());
@@ -278,7 +285,7 @@ void frmZefto::setProgressValue(float v)
 void frmZefto::showWaiting(const QString &text)
 {
     m_waiting->setText(text);
-    m_waiting->setToolTip(text);
+    m_waiting->setToolTip(m_databaseNote.isEmpty() ? text : text + u'\n' + m_databaseNote);
     m_waiting->setVisible(!text.isEmpty());
     if (!text.isEmpty())
         m_waiting->raise();
@@ -301,7 +308,9 @@ void frmZefto::msgBox(const QString &prompt, MessageIcon icon)
     case MessageIcon::Critical: i = QMessageBox::Critical; break;
     case MessageIcon::None: break;
     }
-    QMessageBox box(i, QStringLiteral("Zefto"), prompt, QMessageBox::Ok, this);
+    QMessageBox box(i, QStringLiteral("Zefto"),
+                    m_databaseNote.isEmpty() ? prompt : prompt + QStringLiteral("\n\n") + m_databaseNote,
+                    QMessageBox::Ok, this);
     box.exec();
 }
 

@@ -86,6 +86,7 @@ private:
     QLabel *m_waiting = nullptr; // over the bottom row while another program holds the database
     Engine m_engine{*this};
     std::optional<RunOutcome> m_lastOutcome;
+    QString m_databaseNote; // "Database: <address>" when it is not the default file, else empty
     QString m_loadProblem;
     bool m_loadProblemShown = false;
     bool m_running = false;

@@ -28,7 +28,9 @@ QStringList lineNumbersStored(const QList<QVariantList> &rows)
 
 } // namespace
 
-TEST_F(RunTest, ATypicalReportWithAGInAFathersNameEndsConverted)
+INSTANTIATE_TEST_SUITE_P(Backends, BackendRunTest, ::testing::Values(Backend::File, Backend::Postgres), backendName);
+
+TEST_P(BackendRunTest, ATypicalReportWithAGInAFathersNameEndsConverted)
 {
     const RunOutcome o = run(typical(pages(130, true)));
     EXPECT_EQ(o.end, End::Converted);
@@ -59,7 +61,7 @@ TEST_F(RunTest, ATypicalReportWithAGInAFathersNameEndsConverted)
     expectUsable();
 }
 
-TEST_F(RunTest, TheSameReportWithoutAGRepairIsAnInvalidFileAndKeepsItsRows)
+TEST_P(BackendRunTest, TheSameReportWithoutAGRepairIsAnInvalidFileAndKeepsItsRows)
 {
     const RunOutcome o = run(typical(pages(130, false)));
     EXPECT_EQ(o.end, End::InvalidFile);
@@ -71,7 +73,7 @@ TEST_F(RunTest, TheSameReportWithoutAGRepairIsAnInvalidFileAndKeepsItsRows)
     expectUsable();
 }
 
-TEST_F(RunTest, OnlyAFathersGCountsNotAnOwners)
+TEST_P(BackendRunTest, OnlyAFathersGCountsNotAnOwners)
 {
     auto lines = typical(pages(130, false));
     report::Row r = report::sampleRow(3);
@@ -80,7 +82,7 @@ TEST_F(RunTest, OnlyAFathersGCountsNotAnOwners)
     EXPECT_EQ(run(lines).end, End::InvalidFile);
 }
 
-TEST_F(RunTest, TheEndOfTheFileAfterABlockEndsLikeTheEndOfTheTable)
+TEST_P(BackendRunTest, TheEndOfTheFileAfterABlockEndsLikeTheEndOfTheTable)
 {
     // 123 lines: the file ends exactly at the first line of the second gap.
     RunOutcome o = run(pages(123, true));
@@ -96,7 +98,7 @@ TEST_F(RunTest, TheEndOfTheFileAfterABlockEndsLikeTheEndOfTheTable)
     expectUsable();
 }
 
-TEST_F(RunTest, AReportEndingInsideAGapOrTheHeaderFailsWithItsLineAndCount)
+TEST_P(BackendRunTest, AReportEndingInsideAGapOrTheHeaderFailsWithItsLineAndCount)
 {
     RunOutcome o = run(pages(65, true));
     EXPECT_EQ(o.end, End::Failed);
@@ -120,7 +122,7 @@ TEST_F(RunTest, AReportEndingInsideAGapOrTheHeaderFailsWithItsLineAndCount)
     expectUsable();
 }
 
-TEST_F(RunTest, ABlankLineInsideTheTableBeforeLaterDataIsNotCalledConverted)
+TEST_P(BackendRunTest, ABlankLineInsideTheTableBeforeLaterDataIsNotCalledConverted)
 {
     auto lines = typical(pages(130, true));
     lines[29] = QByteArray();
@@ -141,7 +143,7 @@ TEST_F(RunTest, ABlankLineInsideTheTableBeforeLaterDataIsNotCalledConverted)
     expectUsable();
 }
 
-TEST_F(RunTest, ABlankLineThatEndsTheTableEarlyIsStillANormalEnd)
+TEST_P(BackendRunTest, ABlankLineThatEndsTheTableEarlyIsStillANormalEnd)
 {
     // Nothing after line 30 that would have been stored: short lines and signature only.
     auto lines = pages(130, true);
@@ -154,7 +156,7 @@ TEST_F(RunTest, ABlankLineThatEndsTheTableEarlyIsStillANormalEnd)
     EXPECT_EQ(rows().size(), 20);
 }
 
-TEST_F(RunTest, ASecondRunAfterConvertedOpensTheSameDatabaseAgain)
+TEST_P(BackendRunTest, ASecondRunAfterConvertedOpensTheSameDatabaseAgain)
 {
     const auto lines = typical(pages(130, true));
     EXPECT_EQ(run(lines).end, End::Converted);
@@ -170,7 +172,7 @@ TEST_F(RunTest, ASecondRunAfterConvertedOpensTheSameDatabaseAgain)
     EXPECT_EQ(rows().size(), 146);
 }
 
-TEST_F(RunTest, ProblemsFoundBeforeConvertingNameThePathAndWriteNothing)
+TEST_P(BackendRunTest, ProblemsFoundBeforeConvertingNameThePathAndWriteNothing)
 {
     QDir().mkdir(path(QStringLiteral("folder")));
     write(QStringLiteral("empty.txt"), QByteArray());
@@ -212,7 +214,7 @@ TEST_F(RunTest, ADatabaseThatCannotBeOpenedAgainIsReportedBeforeConverting)
     expectUsable();
 }
 
-TEST_F(RunTest, LineEndingsDoNotChangeTheResult)
+TEST_P(BackendRunTest, LineEndingsDoNotChangeTheResult)
 {
     for (const QByteArray &eol : {QByteArray("\n"), QByteArray("\r")}) {
         const RunOutcome o = run(typical(pages(130, true)), eol);

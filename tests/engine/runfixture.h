@@ -4,17 +4,35 @@
 #include "engine.h"
 #include "layout.h"
 #include "fakewindow.h"
+#include "pgserver.h"
 #include "reportbuilder.h"
 #include "tempdir.h"
 
-// A temporary directory with ovrek1.mdb opened as the window opens it, an
-// engine on a recording window, and helpers to lay out reports line by line.
-class RunTest : public TempDirTest {
+#include <memory>
+
+enum class Backend { File, Postgres };
+
+// A temporary directory with the database opened as the window opens it
+// (ovrek1.mdb there, or a throwaway PostgreSQL server's), an engine on a
+// recording window, and helpers to lay out reports line by line.
+class RunFixture : public TempDirTest {
 protected:
+    virtual Backend backend() const = 0;
+
     void SetUp() override
     {
         TempDirTest::SetUp();
-        engine.openDatabase(QStringLiteral("ovrek1.mdb"));
+        if (backend() == Backend::Postgres) {
+            server = std::make_unique<PgServer>();
+            ASSERT_TRUE(server->isRunning());
+        }
+        engine.openDatabase(databaseName());
+    }
+
+    // The name the engine is given for the backend under test.
+    QString databaseName() const
+    {
+        return server ? server->uri() : QStringLiteral("ovrek1.mdb");
     }
 
     // A report of n lines: header and gap lines as printed, every data line
@@ -43,8 +61,8 @@ protected:
 
     QList<QVariantList> rows(const QString &columns = QStringLiteral("adi, soyadi"))
     {
-        return rawRows(path(QStringLiteral("ovrek1.mdb")),
-                       QStringLiteral("SELECT %1 FROM ovrekson ORDER BY id").arg(columns));
+        const QString sql = QStringLiteral("SELECT %1 FROM ovrekson ORDER BY id").arg(columns);
+        return server ? server->query(sql) : rawRows(path(QStringLiteral("ovrek1.mdb")), sql);
     }
 
     // The window as the operator can use it after every end of a run.
@@ -56,6 +74,24 @@ protected:
         EXPECT_FALSE(engine.report.isOpen());
     }
 
+    std::unique_ptr<PgServer> server; // declared first: it outlives the engine's connection
     FakeWindow window;
     zefto::Engine engine{window};
 };
+
+// The fixture on the file backend, for what only a file can do.
+class RunTest : public RunFixture {
+protected:
+    Backend backend() const override { return Backend::File; }
+};
+
+// The fixture on each backend in turn: the behaviour every backend owes.
+class BackendRunTest : public RunFixture, public ::testing::WithParamInterface<Backend> {
+protected:
+    Backend backend() const override { return GetParam(); }
+};
+
+inline std::string backendName(const ::testing::TestParamInfo<Backend> &info)
+{
+    return info.param == Backend::File ? "File" : "Postgres";
+}

@@ -3,6 +3,7 @@
 #include "drivelistbox.h"
 #include "filelistbox.h"
 #include "frmzefto.h"
+#include "pgserver.h"
 #include "reportbuilder.h"
 #include "tempdir.h"
 
@@ -338,4 +339,27 @@ TEST_F(FrmZeftoTest, TheProgressBarReachesItsEndOnTheLastLineOfALongReport)
     EXPECT_EQ(boxes[0].progressValue, 3000);
     // 47 full blocks, then lines 2,971 to 2,999 of the 48th.
     EXPECT_EQ(storedRecords(), 47 * 50 + 29);
+}
+
+TEST_F(FrmZeftoTest, OnAServerTheWindowSaysWhereTheRecordsGoAndKeepsItsCaption)
+{
+    PgServer server;
+    ASSERT_TRUE(server.isRunning());
+    qputenv("ZEFTO_DATABASE", server.uri().toUtf8());
+    window = std::make_unique<frmZefto>();
+    qunsetenv("ZEFTO_DATABASE");
+    window->show();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Converter"));
+    EXPECT_TRUE(window->loadProblem().isEmpty()) << window->loadProblem().toStdString();
+    const QString note = QStringLiteral("Database: %1").arg(server.uri());
+    EXPECT_EQ(window->ProgressBar1->toolTip(), note);
+
+    writeReport(QStringLiteral("server.txt"));
+    window->Text1->setText(path(QStringLiteral("reports/server.txt")));
+    const auto seen = answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\n") + note);
+    EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 60);
+    EXPECT_EQ(storedRecords(), 0); // the file the window first opened got none
+    window.reset(); // its connection goes before the server
 }

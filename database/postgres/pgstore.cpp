@@ -1,0 +1,362 @@
+#include "pgstore.h"
+
+#include "location.h"
+#include "postgresbackend.h"
+#include "schema.h"
+
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QThread>
+#include <QVariant>
+
+namespace zefto::postgres {
+namespace {
+
+// How often a run that waits for the write lock tries again (and lets a window paint).
+constexpr int lockRetryMs = 20;
+
+const QString table = QLatin1String(schema::tableName);
+
+QString quoted(const QString &name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+Value valueOf(const QVariant &v)
+{
+    if (v.isNull())
+        return Value::null();
+    if (v.typeId() == QMetaType::QString)
+        return Value::text(v.toString());
+    return Value::number(v.toDouble());
+}
+
+} // namespace
+
+// Commit strategy. A conversion run is one transaction that takes
+// LOCK TABLE ovrekson IN SHARE ROW EXCLUSIVE MODE before its first
+// read-back and holds it to the run's end: other writers (conversions
+// included) wait, readers never do, a run's records are contiguous and the
+// table's last record is the run's own once it stored one. So the table's
+// last record is read once, when the lock is taken, and after that the
+// record appended last is kept in memory. The records go to the server
+// through one COPY per run (many records per round trip); the server's
+// verdict on them comes when the COPY ends, at the commit. Any server error
+// aborts the whole transaction there, so records the run must refuse
+// (zero-length text) are refused here before anything of them is sent.
+// Records added outside a run get a transaction of their own that takes the
+// same lock, committed by commitPending and at close.
+std::shared_ptr<PostgresStore> PostgresStore::open(const Address &address, const StoreOptions &options)
+{
+    std::shared_ptr<PostgresStore> store(new PostgresStore(address, options));
+    try {
+        store->m_connection.open(options.busyTimeoutMs);
+        store->m_table = prepareTable(store->m_connection);
+    } catch (const Error &) {
+        store->m_connection.close();
+        throw;
+    }
+    return store;
+}
+
+PostgresStore::~PostgresStore()
+{
+    try {
+        close();
+    } catch (const Error &) {
+        // Nothing can be reported from a destructor; the server keeps only committed records.
+    }
+}
+
+void PostgresStore::close()
+{
+    if (!isOpen())
+        return;
+    std::optional<Error> failure;
+    // A run not committed by its end is not kept: runs are whole or absent.
+    rollbackRun();
+    try {
+        commitPending();
+    } catch (const Error &e) {
+        failure = e;
+    }
+    m_connection.close();
+    if (failure)
+        throw *failure;
+}
+
+QString PostgresStore::keyName() const
+{
+    return quoted(m_table.columns[m_table.key]);
+}
+
+Record PostgresStore::recordOf(const QSqlQuery &q) const
+{
+    Record r(m_table.columns.size(), Value::null());
+    const int n = std::min<int>(q.record().count(), int(r.size()));
+    for (int i = 0; i < n; ++i)
+        r[i] = valueOf(q.value(i));
+    return r;
+}
+
+std::optional<Record> PostgresStore::lastRecord()
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (m_inTransaction)
+        return m_last;
+    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2 DESC LIMIT 1").arg(table, keyName()));
+    if (!q.next())
+        return std::nullopt;
+    return recordOf(q);
+}
+
+void PostgresStore::readLastRecord()
+{
+    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2 DESC LIMIT 1").arg(table, keyName()));
+    m_last.reset();
+    m_keyBefore = 0;
+    if (q.next()) {
+        m_last = recordOf(q);
+        m_keyBefore = q.value(m_table.key).toLongLong();
+    }
+}
+
+std::optional<Failure> PostgresStore::tryLock(bool wait)
+{
+    // The driver reports only the first result of several statements: one at a time.
+    std::optional<Failure> f = m_connection.tryExec(QStringLiteral("BEGIN"));
+    if (!f)
+        f = m_connection.tryExec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE%2")
+                                     .arg(table, wait ? QString() : QStringLiteral(" NOWAIT")));
+    if (f && m_connection.alive())
+        m_connection.tryExec(QStringLiteral("ROLLBACK"));
+    return f;
+}
+
+// A run waits in short steps, so the caller can paint, report and give up;
+// records added outside a run wait as any statement does (lock_timeout).
+void PostgresStore::beginTransaction(const WaitCallback *whileWaiting)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (bool first = true;; first = false) {
+        const std::optional<Failure> f = tryLock(whileWaiting == nullptr);
+        if (!f)
+            break;
+        if (f->sqlstate != QLatin1String("55P03") || f->connectionLost || !whileWaiting)
+            throw m_connection.error(*f);
+        if (waited.elapsed() >= m_options.lockWaitMs)
+            throw Error(err::FileInUse, QStringLiteral("The database '%1' is in use by another program, which held its "
+                                                       "write lock for %2 s; nothing was stored.")
+                                            .arg(name())
+                                            .arg(m_options.lockWaitMs / 1000.0));
+        (*whileWaiting)(first);
+        QThread::msleep(lockRetryMs);
+    }
+    m_inTransaction = true;
+    m_pending = 0;
+    m_runKeys = {0, 0};
+    try {
+        readLastRecord();
+    } catch (const Error &e) {
+        failed(e);
+    }
+}
+
+void PostgresStore::checkValues(const Record &values, const std::vector<bool> &given) const
+{
+    const QStringList &fields = schema::fieldNames();
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (!given[i])
+            continue;
+        const Value &v = values[i];
+        const QString &column = m_table.columns[int(i)];
+        // A server error would abort the whole run: refuse here what the table's checks refuse.
+        if (v.isText() && v.asText().isEmpty() && fields.indexOf(column) >= 0
+            && fields.indexOf(column) < schema::requiredTextFields)
+            throw Error(err::ZeroLengthString, QStringLiteral("Field '%1' cannot be a zero-length string.").arg(column));
+        bool number = true;
+        if (v.isText() && m_table.numeric[i])
+            v.asText().trimmed().toDouble(&number);
+        if (!number)
+            throw Error(err::DataTypeConversion,
+                        QStringLiteral("Data type conversion error: the field '%1' holds numbers, not the text '%2'.")
+                            .arg(column, v.asText()));
+        if (int(i) == m_table.key)
+            throw Error(err::DataTypeConversion,
+                        QStringLiteral("Data type conversion error: the key '%1' is given by the database.").arg(column));
+    }
+}
+
+// The record as the table holds it once stored; its key is not known before the commit.
+Record PostgresStore::stored(const Record &values, const std::vector<bool> &given) const
+{
+    Record r(m_table.columns.size(), Value::null());
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (!given[i] || values[i].isUnset() || values[i].isNull())
+            continue;
+        const Value &v = values[i];
+        if (v.isText() && m_table.numeric[i])
+            r[i] = Value::number(v.asText().trimmed().toDouble());
+        else if (v.isDouble() && !m_table.numeric[i]) {
+            QByteArray line;
+            appendCopyLine(line, {v}, {true});
+            r[i] = Value::text(QString::fromUtf8(line.chopped(1)));
+        } else
+            r[i] = v;
+    }
+    return r;
+}
+
+void PostgresStore::append(const Record &values, const std::vector<bool> &given)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    checkValues(values, given);
+    if (!m_inTransaction)
+        beginTransaction(nullptr);
+    try {
+        if (m_copy.isOpen() && m_copy.given() != given)
+            m_copy.finish();
+        if (!m_copy.isOpen())
+            m_copy.start(table, m_table.columns, given);
+        m_copy.put(values);
+    } catch (const Error &e) {
+        failed(e);
+    }
+    m_last = stored(values, given);
+    ++m_pending;
+    ++m_stored;
+}
+
+void PostgresStore::failed(const Error &e)
+{
+    const qint64 lost = m_pending;
+    rollbackTransaction();
+    if (e.number() == err::ConnectionFailed && lost > 0)
+        throw Error(e.number(), e.description() + QStringLiteral(" The transaction was rolled back; none of its %1 "
+                                                                 "records were stored.")
+                                                      .arg(lost));
+    throw e;
+}
+
+void PostgresStore::commitTransaction()
+{
+    try {
+        m_copy.finish();
+        if (m_pending > 0) {
+            QSqlQuery q = m_connection.exec(QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2 WHERE %1 > %3")
+                                                .arg(keyName(), table)
+                                                .arg(m_keyBefore));
+            q.next();
+            m_runKeys = {q.value(0).toLongLong(), q.value(1).toLongLong()};
+            // The server's count is the one to tell.
+            m_stored += q.value(2).toLongLong() - m_pending;
+            m_pending = q.value(2).toLongLong();
+        }
+    } catch (const Error &e) {
+        failed(e);
+    }
+    const std::optional<Failure> f = m_connection.tryExec(QStringLiteral("COMMIT"));
+    if (f && f->connectionLost) {
+        // The commit may or may not have reached the server: never claim a count it did not confirm.
+        const qint64 unknown = m_pending;
+        rollbackTransaction();
+        throw Error(err::ConnectionFailed,
+                    QStringLiteral("The connection to the database server of '%1' was lost while %2 records were being "
+                                   "committed: %3. Whether the server kept them is not known; look in the table before "
+                                   "converting the report again.")
+                        .arg(name())
+                        .arg(unknown)
+                        .arg(f->message));
+    }
+    if (f)
+        failed(m_connection.error(*f));
+    m_inTransaction = false;
+    m_inRun = false;
+    m_pending = 0;
+    m_last.reset();
+}
+
+void PostgresStore::rollbackTransaction() noexcept
+{
+    m_copy.abandon();
+    if (m_inTransaction && m_connection.alive())
+        m_connection.tryExec(QStringLiteral("ROLLBACK"));
+    m_stored -= m_pending;
+    m_pending = 0;
+    m_inTransaction = false;
+    m_inRun = false;
+    m_last.reset();
+    m_runKeys = {0, 0};
+}
+
+void PostgresStore::commitPending()
+{
+    if (m_inRun || !isOpen() || !m_inTransaction)
+        return; // the run commits its records as one
+    commitTransaction();
+}
+
+void PostgresStore::beginRun(const WaitCallback &whileWaiting)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is already in progress.").arg(name()));
+    commitPending();
+    beginTransaction(&whileWaiting);
+    m_inRun = true;
+}
+
+void PostgresStore::commitRun()
+{
+    if (!isOpen() || !m_inRun)
+        return;
+    commitTransaction();
+}
+
+void PostgresStore::rollbackRun() noexcept
+{
+    if (!m_inRun)
+        return;
+    rollbackTransaction();
+}
+
+void PostgresStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (m_copy.isOpen()) {
+        try {
+            m_copy.finish();
+        } catch (const Error &e) {
+            failed(e);
+        }
+    }
+    for (const auto &[first, last] : ranges) {
+        if (first <= 0)
+            continue;
+        QSqlQuery q = m_connection.exec(QStringLiteral("SELECT * FROM %1 WHERE %2 BETWEEN %3 AND %4 ORDER BY %2")
+                                            .arg(table, keyName())
+                                            .arg(first)
+                                            .arg(last));
+        while (q.next())
+            each(recordOf(q));
+    }
+}
+
+std::shared_ptr<Store> openPostgresStore(const QString &address, Missing, const StoreOptions &options)
+{
+    QString problem;
+    const std::optional<Address> a = Address::parse(address, &problem);
+    if (!a)
+        throw Error(err::CannotOpen, QStringLiteral("'%1' is not a PostgreSQL address Zefto can use: %2.")
+                                         .arg(location::shown(address), problem));
+    // The database itself is the office's to create; its table is ours.
+    return PostgresStore::open(*a, options);
+}
+
+} // namespace zefto::postgres
