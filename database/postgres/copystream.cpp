@@ -1,7 +1,8 @@
 #include "copystream.h"
 
+#include "libpq.h"
+
 #include <charconv>
-#include <libpq-fe.h>
 
 namespace zefto::postgres {
 namespace {
@@ -68,16 +69,16 @@ void CopyStream::start(const QString &table, const QStringList &columns, const s
     if (!c)
         throw Error::of(err::ObjectInvalid);
     const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, names.join(u',')).toUtf8();
-    PGresult *r = PQexec(c, sql.constData());
-    const bool started = PQresultStatus(r) == PGRES_COPY_IN;
+    PGresult *r = libpq().exec(c, sql.constData());
+    const bool started = libpq().resultStatus(r) == PGRES_COPY_IN;
     Failure f;
     if (!started) {
-        f = {QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)),
-             QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)), PQstatus(c) != CONNECTION_OK};
+        f = {QString::fromLatin1(libpq().resultErrorField(r, PG_DIAG_SQLSTATE)),
+             QString::fromUtf8(libpq().resultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)), libpq().status(c) != CONNECTION_OK};
         if (f.message.isEmpty())
-            f.message = cleanMessage(QString::fromUtf8(PQerrorMessage(c)), QString());
+            f.message = cleanMessage(QString::fromUtf8(libpq().errorMessage(c)), QString());
     }
-    PQclear(r);
+    libpq().clear(r);
     if (!started)
         throw m_connection.error(f);
     m_open = true;
@@ -96,7 +97,7 @@ void CopyStream::send()
 {
     if (m_buffer.isEmpty())
         return;
-    if (PQputCopyData(m_connection.handle(), m_buffer.constData(), int(m_buffer.size())) != 1)
+    if (libpq().putCopyData(m_connection.handle(), m_buffer.constData(), int(m_buffer.size())) != 1)
         fail();
     m_buffer.clear();
 }
@@ -104,7 +105,7 @@ void CopyStream::send()
 Failure CopyStream::lastFailure() const
 {
     PGconn *c = m_connection.handle();
-    return {QString(), cleanMessage(QString::fromUtf8(PQerrorMessage(c)), QString()), PQstatus(c) != CONNECTION_OK};
+    return {QString(), cleanMessage(QString::fromUtf8(libpq().errorMessage(c)), QString()), libpq().status(c) != CONNECTION_OK};
 }
 
 void CopyStream::fail()
@@ -120,22 +121,22 @@ void CopyStream::finish()
         return;
     send();
     PGconn *c = m_connection.handle();
-    if (PQputCopyEnd(c, nullptr) != 1)
+    if (libpq().putCopyEnd(c, nullptr) != 1)
         fail();
     m_open = false;
     std::optional<Failure> failure;
     // The COPY's own result, then the end of the command.
-    while (PGresult *r = PQgetResult(c)) {
-        if (PQresultStatus(r) != PGRES_COMMAND_OK && !failure)
-            failure = Failure{QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)),
-                              QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)),
-                              PQstatus(c) != CONNECTION_OK};
-        PQclear(r);
+    while (PGresult *r = libpq().getResult(c)) {
+        if (libpq().resultStatus(r) != PGRES_COMMAND_OK && !failure)
+            failure = Failure{QString::fromLatin1(libpq().resultErrorField(r, PG_DIAG_SQLSTATE)),
+                              QString::fromUtf8(libpq().resultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)),
+                              libpq().status(c) != CONNECTION_OK};
+        libpq().clear(r);
     }
     if (failure) {
         if (failure->message.isEmpty())
             failure->message = lastFailure().message;
-        failure->connectionLost = PQstatus(c) != CONNECTION_OK;
+        failure->connectionLost = libpq().status(c) != CONNECTION_OK;
         throw m_connection.error(*failure);
     }
 }
@@ -147,11 +148,11 @@ void CopyStream::abandon() noexcept
     m_open = false;
     m_buffer.clear();
     PGconn *c = m_connection.handle();
-    if (!c || PQstatus(c) != CONNECTION_OK)
+    if (!c || libpq().status(c) != CONNECTION_OK)
         return;
-    if (PQputCopyEnd(c, "abandoned by Zefto") == 1)
-        while (PGresult *r = PQgetResult(c))
-            PQclear(r);
+    if (libpq().putCopyEnd(c, "abandoned by Zefto") == 1)
+        while (PGresult *r = libpq().getResult(c))
+            libpq().clear(r);
 }
 
 } // namespace zefto::postgres

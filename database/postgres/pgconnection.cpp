@@ -1,10 +1,11 @@
 #include "pgconnection.h"
 
+#include "libpq.h"
+
 #include <QAtomicInteger>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <libpq-fe.h>
 
 namespace zefto::postgres {
 namespace {
@@ -103,7 +104,7 @@ pg_conn *Connection::handle() const
 bool Connection::alive() const
 {
     PGconn *c = handle();
-    return c && PQstatus(c) == CONNECTION_OK;
+    return c && libpq().status(c) == CONNECTION_OK;
 }
 
 Failure Connection::failureOf(const QSqlQuery &q) const
