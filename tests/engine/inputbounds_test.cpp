@@ -138,11 +138,15 @@ TEST_F(InputBoundsTest, AZeroFilledTailAfterTheTableStillEndsConverted)
 
 // --- NUL bytes --------------------------------------------------------------
 
+// The fourteen columns as the report prints them: first and last position, 1-based.
+constexpr std::pair<int, int> printed[] = {{8, 12},   {14, 19},   {21, 26},   {28, 35},   {37, 57},
+                                           {59, 68},  {70, 88},   {90, 99},   {101, 110}, {112, 121},
+                                           {131, 135}, {137, 138}, {140, 149}, {151, 161}};
+
 TEST_F(InputBoundsTest, ANulInAnyColumnOfAnOwnerRowStopsTheRunAtThatLine)
 {
-    for (int c = 0; c < layout::ColumnCount; ++c) {
-        const layout::Column col = layout::columns[size_t(c)];
-        for (int pos : {col.start, col.start + col.length - 1}) {
+    for (int c = 0; c < 14; ++c) {
+        for (int pos : {printed[c].first, printed[c].second}) {
             QByteArray line = ownerRows(3)[2];
             line[pos - 1] = '\0';
             const qsizetype before = rows().size();
@@ -177,11 +181,10 @@ TEST_F(InputBoundsTest, AContinuationRowIsJudgedOnlyByTheColumnsItStores)
     // Columns 1-10 of a continuation row come from the record before it: NULs there change nothing.
     QByteArray ignored = report::continuationLine(base);
     for (int c = 0; c < 10; ++c) {
-        if (c == layout::OwnerName)
+        if (c == 4) // the owner column, blank, is what makes it a continuation row
             continue;
-        const layout::Column col = layout::columns[size_t(c)];
-        for (int i = 0; i < col.length; ++i)
-            ignored[col.start - 1 + i] = '\0';
+        for (int pos = printed[c].first; pos <= printed[c].second; ++pos)
+            ignored[pos - 1] = '\0';
     }
     RunOutcome o = runWithRow(2, ignored);
     EXPECT_EQ(o.end, End::Converted) << o.message.toStdString();
@@ -192,9 +195,9 @@ TEST_F(InputBoundsTest, AContinuationRowIsJudgedOnlyByTheColumnsItStores)
     EXPECT_EQ(copied[2][1], copied[1][1]);
     EXPECT_EQ(copied[2][2].toString().trimmed(), base.newParcel);
 
-    for (int c = layout::NewBlock; c < layout::ColumnCount; ++c) {
+    for (int c = 10; c < 14; ++c) {
         QByteArray line = report::continuationLine(base);
-        line[layout::columns[size_t(c)].start] = '\0';
+        line[printed[c].first] = '\0'; // the column's second position
         o = runWithRow(2, line);
         expectDamagedAt(o, reportLineOf(2), 2, "column " + std::to_string(c + 1));
     }
