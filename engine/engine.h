@@ -28,6 +28,11 @@ public:
     void useDatabase(const QString &name);
     const QString &databasePath() const { return m_databasePath; }
 
+    // The SHA-256 of a report's bytes (lower-case hex) and its size; throws Error 57.
+    static std::pair<QString, qint64> fingerprint(const QString &path);
+    // What a refused duplicate is told: the report, the earlier conversion, the database.
+    static QString duplicateMessage(const QString &reportPath, const Conversion &earlier, const QString &database);
+
     // One conversion of the report named by the window's text box.
     RunOutcome Command1_Click();
 

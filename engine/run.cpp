@@ -28,8 +28,17 @@ QString records(qint64 n)
     return n == 1 ? QStringLiteral("1 record was stored") : QStringLiteral("%1 records were stored").arg(n);
 }
 
-// The SHA-256 of a file's bytes in lower-case hex, and its size.
-std::pair<QString, qint64> fingerprint(const QString &path)
+QString earlierConversion(const Conversion &earlier)
+{
+    return QStringLiteral("on %1 by %2: %3 record%4 (%5)")
+        .arg(conversionlog::shownTime(earlier.startedAt), earlier.user)
+        .arg(earlier.records)
+        .arg(earlier.records == 1 ? QString() : QStringLiteral("s"), earlier.outcome.trimmed());
+}
+
+} // namespace
+
+std::pair<QString, qint64> Engine::fingerprint(const QString &path)
 {
     QFile f(path);
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -38,7 +47,14 @@ std::pair<QString, qint64> fingerprint(const QString &path)
     return {QString::fromLatin1(hash.result().toHex()), f.size()};
 }
 
-} // namespace
+QString Engine::duplicateMessage(const QString &reportPath, const Conversion &earlier, const QString &database)
+{
+    return QStringLiteral("%1 was already converted %2 as conversion %3 of %4; nothing was stored. "
+                          "--again converts it anyway.")
+        .arg(reportPath, earlierConversion(earlier))
+        .arg(earlier.id)
+        .arg(database);
+}
 
 Engine::Engine(WindowPort &window) : mahalle(mahalle::defaultName), m_window(window) {}
 
@@ -122,20 +138,14 @@ bool Engine::mayConvert(const std::optional<Conversion> &earlier, RunOutcome &o)
 {
     if (!earlier || earlier->id == m_acceptedDuplicate)
         return true;
-    const QString when = QStringLiteral("on %1 by %2: %3 record%4 (%5)")
-                             .arg(conversionlog::shownTime(earlier->startedAt), earlier->user)
-                             .arg(earlier->records)
-                             .arg(earlier->records == 1 ? QString() : QStringLiteral("s"), earlier->outcome.trimmed());
-    if (m_window.askConvertAgain(QStringLiteral("This report was already converted %1. Convert it again?").arg(when))) {
+    if (m_window.askConvertAgain(
+            QStringLiteral("This report was already converted %1. Convert it again?").arg(earlierConversion(*earlier)))) {
         m_acceptedDuplicate = earlier->id;
         return true;
     }
     o.end = RunOutcome::End::Duplicate;
     o.earlier = earlier;
-    o.message = QStringLiteral("%1 was already converted %2 as conversion %3 of %4; nothing was stored.")
-                    .arg(o.reportPath, when)
-                    .arg(earlier->id)
-                    .arg(db.path());
+    o.message = duplicateMessage(o.reportPath, *earlier, db.path());
     return false;
 }
 
