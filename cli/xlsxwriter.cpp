@@ -53,10 +53,18 @@ QString sheetText(const QString &text, int &replaced)
     return out;
 }
 
+// libxlsxwriter's words for an error, ending in one full stop.
+QString reason(lxw_error e)
+{
+    QString words = QString::fromUtf8(lxw_strerror(e));
+    if (!words.endsWith(u'.'))
+        words += u'.';
+    return words;
+}
+
 Error writeError(const QString &path, lxw_error e)
 {
-    return Error(err::DeviceIo, QStringLiteral("Cannot write the workbook '%1': %2.")
-                                    .arg(path, QString::fromUtf8(lxw_strerror(e))));
+    return Error(err::DeviceIo, QStringLiteral("Cannot write the workbook '%1': %2").arg(path, reason(e)));
 }
 
 } // namespace
@@ -95,10 +103,10 @@ void XlsxWriter::writeText(int row, int column, const QString &text)
     const QByteArray utf8 = sheetText(text, m_replaced).toUtf8();
     if (const lxw_error e = worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), utf8.constData(), nullptr);
         e != LXW_NO_ERROR)
-        throw Error(err::DeviceIo, QStringLiteral("Cannot write record %1, column %2, to the workbook '%3': %4.")
+        throw Error(err::DeviceIo, QStringLiteral("Cannot write record %1, column %2, to the workbook '%3': %4")
                                        .arg(row)
                                        .arg(column + 1)
-                                       .arg(m_path, QString::fromUtf8(lxw_strerror(e))));
+                                       .arg(m_path, reason(e)));
 }
 
 void XlsxWriter::header(const QStringList &fields)

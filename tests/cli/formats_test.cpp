@@ -211,3 +211,18 @@ TEST_F(XlsxWriterTest, NothingIsWrittenWithoutCloseAndABadPlaceIsRefusedAtOnce)
                                .arg(missingFolder, path(QStringLiteral("no/such"))));
     EXPECT_EQ(errorNumber([&] { XlsxWriter w(path(QString())); }, &description), zefto::err::PathAccess);
 }
+
+TEST_F(XlsxWriterTest, AFolderGoneBeforeCloseIsAnErrorNotASilentLoss)
+{
+    QDir(path(QString())).mkdir(QStringLiteral("gone"));
+    const QString file = path(QStringLiteral("gone/out.xlsx"));
+    XlsxWriter w(file);
+    w.header({QStringLiteral("yada")});
+    w.row({text(u"1")});
+    ASSERT_TRUE(QDir(path(QStringLiteral("gone"))).removeRecursively());
+    QString description;
+    EXPECT_EQ(errorNumber([&] { w.close(); }, &description), zefto::err::DeviceIo);
+    EXPECT_EQ(description, QStringLiteral("Cannot write the workbook '%1': Error creating output xlsx file. Usually a "
+                                          "permissions error.")
+                               .arg(file));
+}
