@@ -47,7 +47,7 @@ void TerminalWindow::showWaiting(const QString &text)
 void TerminalWindow::msgBox(const QString &prompt, MessageIcon icon)
 {
     setProgressVisible(false);
-    QTextStream out(stdout);
+    QTextStream out(m_toStderr ? stderr : stdout);
     switch (icon) {
     case MessageIcon::Warning: out << "warning: "; break;
     case MessageIcon::Critical: out << "error: "; break;

@@ -21,6 +21,10 @@ public:
     }
     // Where the run looks for a stop request at every line boundary.
     void setInterruptFlag(const volatile int *flag) { m_interrupt = flag; }
+    // The answer to "Convert it again?" (--again); no by default.
+    void setConvertAgain(bool on) { m_again = on; }
+    // Messages go to standard error instead of standard output (a dry run's standard output is its records).
+    void setMessagesToStandardError(bool on) { m_toStderr = on; }
 
     QString text1() const override { return m_report; }
     void setCommand1Enabled(bool) override {}
@@ -32,6 +36,7 @@ public:
     void msgBox(const QString &prompt, MessageIcon icon) override;
     void showWaiting(const QString &text) override;
     bool interruptRequested() const override { return m_interrupt && *m_interrupt != 0; }
+    bool askConvertAgain(const QString &) override { return m_again; }
     QString reportName() const override { return m_reportName.isEmpty() ? m_report : m_reportName; }
 
 private:
@@ -41,6 +46,8 @@ private:
     QString m_reportName;
     const volatile int *m_interrupt = nullptr;
     bool m_showProgress;
+    bool m_again = false;
+    bool m_toStderr = false;
     bool m_drawn = false;
     float m_min = 0, m_max = 100;
     int m_lastPercent = -1;

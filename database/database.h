@@ -65,12 +65,22 @@ public:
     void readRecords(const QList<KeyRange> &ranges,
                      const std::function<void(const QStringList &fields, const Record &)> &each);
 
+    // The conversion log; see Store for what each does.
+    qint64 logRun(const Conversion &entry) { return live().logRun(entry); }
+    std::optional<Conversion> findConversion(const QString &sha256) { return live().findConversion(sha256); }
+    std::vector<Conversion> conversions() { return live().conversions(); }
+    qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
+    // The store underneath, for what only it can tell (its columns, its last record).
+    Store &store() const { return live(); }
+
     // How long a statement waits for another program's lock before failing (3045).
     void setBusyTimeout(int ms) { m_options.busyTimeoutMs = ms; }
     // How long a run waits for the write lock before failing (3045).
     void setLockWait(int ms) { m_options.lockWaitMs = ms; }
     // Caps the file at this many pages (0: no cap of ours); past it, 3026.
     void setMaxPageCount(int pages) { m_options.maxPageCount = pages; }
+    // Opens later databases only to read them (no creation, no journal switch).
+    void setReadOnly(bool on) { m_options.readOnly = on; }
 
 private:
     Store &live() const; // throws 3420 when closed

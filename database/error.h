@@ -35,6 +35,7 @@ inline constexpr int UnrecognizedFormat = 3343; // not a database, or corrupt
 inline constexpr int ObjectInvalid = 3420;      // use of a closed database or recordset
 inline constexpr int DataTypeConversion = 3421;
 inline constexpr int BadDefinition = 3372;      // the table lacks a field or a constraint we rely on
+inline constexpr int UndoRefused = 3197;        // a conversion already undone, or whose records changed since
 } // namespace err
 
 // The one failure type of every layer: a number callers can test and the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion.h"
 #include "value.h"
 
 #include <QList>
@@ -26,6 +27,7 @@ struct StoreOptions {
     int busyTimeoutMs = 5000; // how long one statement waits for another program's lock (3045 after)
     int lockWaitMs = 60000;   // how long a run waits for the write lock (3045 after)
     int maxPageCount = 0;     // a size cap for tests of a full database (0: none)
+    bool readOnly = false;    // only read: no creation, no journal switch, no probe (a dry run, the records tool)
 };
 
 // Called every few milliseconds while a run waits for another program's
@@ -69,6 +71,22 @@ public:
 
     // Hands each record whose key lies in one of the ranges to `each`, in key order.
     virtual void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) = 0;
+
+    // The conversion log (zefto_conversions), created by beginRun when missing.
+    // Writes `entry` for the open run, in the run's transaction, with the run's
+    // record count and keys filled in; returns the entry's id. Called once,
+    // just before commitRun; a run rolled back afterwards leaves no entry.
+    virtual qint64 logRun(const Conversion &entry) = 0;
+    // The newest conversion of a report with this SHA-256 that stored records
+    // and is not undone; nothing when there is none (or no log yet).
+    virtual std::optional<Conversion> findConversion(const QString &sha256) = 0;
+    // Every conversion in the log, oldest first (none when there is no log yet).
+    virtual std::vector<Conversion> conversions() = 0;
+    // In one transaction of its own: removes exactly the records of conversion
+    // `id` and marks it undone now by `by`; returns how many it removed.
+    // Refuses (throws, removing nothing) an unknown id, an undone conversion,
+    // or one whose records are no longer all there.
+    virtual qint64 undoConversion(qint64 id, const QString &by) = 0;
 };
 
 // Opens the store a database name leads to (a file path or a postgresql:// address); see location.h.

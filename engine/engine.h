@@ -17,7 +17,7 @@ namespace zefto {
 // itself (Ok's click) and the page converter. The window owns one.
 class Engine {
 public:
-    explicit Engine(WindowPort &window) : m_window(window) {}
+    explicit Engine(WindowPort &window);
 
     // Opens the database by a name resolved against the current directory
     // now (see location.h), and remembers it for later runs. Throws Error.
@@ -28,11 +28,19 @@ public:
     void useDatabase(const QString &name);
     const QString &databasePath() const { return m_databasePath; }
 
+    // The SHA-256 of a report's bytes (lower-case hex) and its size; throws Error 57.
+    static std::pair<QString, qint64> fingerprint(const QString &path);
+    // What a refused duplicate is told: the report, the earlier conversion, the database.
+    static QString duplicateMessage(const QString &reportPath, const Conversion &earlier, const QString &database);
+
     // One conversion of the report named by the window's text box.
     RunOutcome Command1_Click();
 
     // Converts the data block whose first line is in satir (50 lines).
     void tabloici();
+
+    // The neighbourhood every record of a run gets (see mahalle.h).
+    QString mahalle;
 
     // Shared state of a run.
     Database db;
@@ -49,6 +57,9 @@ private:
     void checkInterrupt();
     void ensureDatabase();
     bool prepare(const QString &path, RunOutcome &outcome);
+    bool mayConvert(const std::optional<Conversion> &earlier, RunOutcome &outcome);
+    void logRun(RunOutcome &outcome);
+    void describe(RunOutcome &outcome) const;
     std::optional<Error> convert(RunOutcome &outcome);
     void settle(RunOutcome &outcome, const std::optional<Error> &failure);
     void finish(RunOutcome &outcome);
@@ -58,6 +69,9 @@ private:
     WindowPort &m_window;
     QString m_databasePath;
     bool m_databaseOpened = false; // once opened, a vanished file is not made anew
+    qint64 m_acceptedDuplicate = -1; // the earlier conversion the operator chose to convert again
+    QString m_startedAt;   // of the run under way, for its log entry
+    qint64 m_storedBefore = 0;
 };
 
 } // namespace zefto

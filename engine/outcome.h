@@ -1,6 +1,9 @@
 #pragma once
 
+#include "conversion.h"
+
 #include <QString>
+#include <optional>
 
 namespace zefto {
 
@@ -13,6 +16,7 @@ struct RunOutcome {
         Failed,      // any other failure once the conversion had begun
         Interrupted, // stopped on request and taken back: nothing of it was stored
         NotStarted,  // the report or the database could not be used; nothing written
+        Duplicate,   // the report's bytes were converted before and not undone: refused, nothing written
     };
     End end = End::NotStarted;
     QString message;        // what the operator was shown
@@ -25,6 +29,11 @@ struct RunOutcome {
     qint64 recordsStored = 0;
     qint64 firstKey = 0, lastKey = 0; // of the run's records in ovrekson (0 when none was stored)
     int unconvertedDataLines = 0; // Incomplete only
+    QString sha256;         // of the report's bytes, lower-case hex
+    qint64 reportSize = 0;  // in bytes
+    QString mahalle;        // the neighbourhood every record got
+    qint64 conversionId = 0;             // its entry in the conversion log (0 when none was written)
+    std::optional<Conversion> earlier;   // Duplicate: the conversion of the same bytes still on record
 };
 
 } // namespace zefto

@@ -63,9 +63,8 @@ void normaliseOwner(Working &w, ValidityFlag &validity)
     splitShare(w.col[OldShare].asText(), w.ehispay, w.ehispayda);
 }
 
-void store(Recordset &kayit, const Working &w)
+void store(Recordset &kayit, const Working &w, const QString &mahalle)
 {
-    static const QString mahalle = QStringLiteral("Tarçınbağı");
     kayit.addNew();
     kayit.setField(name(schema::Yada), w.col[NewBlock]);
     kayit.setField(name(schema::Yparsel), w.col[NewParcel]);
@@ -134,7 +133,7 @@ void Engine::tabloici()
             normaliseOwner(w, validity);
         if (kind == RowKind::Continuation || kind == RowKind::Owner) {
             splitShare(cut[NewShare], w.yhispay, w.yhispayda);
-            store(kayit, w);
+            store(kayit, w, mahalle);
         }
         readLine();
     }

@@ -2,8 +2,11 @@
 #include "error.h"
 #include "layout.h"
 #include "location.h"
+#include "mahalle.h"
 #include "schema.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
 #include <new>
 #include <tuple>
@@ -25,7 +28,35 @@ QString records(qint64 n)
     return n == 1 ? QStringLiteral("1 record was stored") : QStringLiteral("%1 records were stored").arg(n);
 }
 
+QString earlierConversion(const Conversion &earlier)
+{
+    return QStringLiteral("on %1 by %2: %3 record%4 (%5)")
+        .arg(conversionlog::shownTime(earlier.startedAt), earlier.user)
+        .arg(earlier.records)
+        .arg(earlier.records == 1 ? QString() : QStringLiteral("s"), earlier.outcome.trimmed());
+}
+
 } // namespace
+
+std::pair<QString, qint64> Engine::fingerprint(const QString &path)
+{
+    QFile f(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!f.open(QIODevice::ReadOnly) || !hash.addData(&f))
+        throw Error(err::DeviceIo, QStringLiteral("The report '%1' could not be read: %2.").arg(fullPath(path), f.errorString()));
+    return {QString::fromLatin1(hash.result().toHex()), f.size()};
+}
+
+QString Engine::duplicateMessage(const QString &reportPath, const Conversion &earlier, const QString &database)
+{
+    return QStringLiteral("%1 was already converted %2 as conversion %3 of %4; nothing was stored. "
+                          "--again converts it anyway.")
+        .arg(reportPath, earlierConversion(earlier))
+        .arg(earlier.id)
+        .arg(database);
+}
+
+Engine::Engine(WindowPort &window) : mahalle(mahalle::defaultName), m_window(window) {}
 
 void Engine::openDatabase(const QString &name)
 {
@@ -71,12 +102,51 @@ RunOutcome Engine::Command1_Click()
         restoreWindow();
         return outcome;
     }
-    const qint64 storedBefore = db.recordsStored();
+    outcome.mahalle = mahalle;
+    m_acceptedDuplicate = -1;
+    std::optional<Conversion> earlier;
+    try {
+        earlier = db.findConversion(outcome.sha256);
+    } catch (const Error &e) {
+        outcome.errorNumber = e.number();
+        outcome.errorDescription = e.description();
+        outcome.message = QStringLiteral("Nothing was converted.\n\n%1").arg(e.description());
+        m_window.msgBox(outcome.message, MessageIcon::Critical);
+        restoreWindow();
+        return outcome;
+    }
+    if (!mayConvert(earlier, outcome)) {
+        restoreWindow();
+        return outcome;
+    }
+    m_startedAt = conversionlog::nowUtc();
+    m_storedBefore = db.recordsStored();
     const std::optional<Error> failure = convert(outcome);
+    if (outcome.end == RunOutcome::End::Duplicate) {
+        report.close();
+        restoreWindow();
+        return outcome;
+    }
     settle(outcome, failure);
-    outcome.recordsStored = db.recordsStored() - storedBefore;
+    outcome.recordsStored = db.recordsStored() - m_storedBefore;
     finish(outcome);
     return outcome;
+}
+
+// A report converted before is converted again only when the operator says so.
+bool Engine::mayConvert(const std::optional<Conversion> &earlier, RunOutcome &o)
+{
+    if (!earlier || earlier->id == m_acceptedDuplicate)
+        return true;
+    if (m_window.askConvertAgain(
+            QStringLiteral("This report was already converted %1. Convert it again?").arg(earlierConversion(*earlier)))) {
+        m_acceptedDuplicate = earlier->id;
+        return true;
+    }
+    o.end = RunOutcome::End::Duplicate;
+    o.earlier = earlier;
+    o.message = duplicateMessage(o.reportPath, *earlier, db.path());
+    return false;
 }
 
 // Nothing is written unless the report and the database can both be used.
@@ -92,6 +162,7 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
         if (lines == 0)
             throw Error(err::InputPastEnd, QStringLiteral("The report '%1' is empty.").arg(fullPath(path)));
         stir = qint16(lines);
+        std::tie(o.sha256, o.reportSize) = fingerprint(path);
         if (wouldCreate)
             ensureDatabase();
     } catch (const Error &e) {
@@ -126,6 +197,11 @@ std::optional<Error> Engine::convert(RunOutcome &o)
         });
         if (std::exchange(waited, false))
             m_window.showWaiting(QString());
+        // Asked again under the lock: another clerk may have stored the same report meanwhile.
+        if (!mayConvert(db.findConversion(o.sha256), o)) {
+            db.rollbackRun();
+            return std::nullopt;
+        }
         kayit = db.openRecordset(QLatin1String(schema::tableName));
         const QString again = m_window.text1();
         o.reportPath = fullPath(again);
@@ -167,9 +243,13 @@ void Engine::settle(RunOutcome &o, const std::optional<Error> &failure)
     try {
         if (kayit.isOpen())
             kayit.close();
+        // A run that never began, or that the database took back, has nothing to log.
+        if (db.inRun())
+            logRun(o);
         db.commitRun();
         std::tie(o.firstKey, o.lastKey) = db.runKeys();
     } catch (const Error &e) {
+        o.conversionId = 0;
         // The records are not where the operator will look for them: that is the news.
         o.errorNumber = e.number();
         o.errorDescription = e.description();
@@ -177,13 +257,35 @@ void Engine::settle(RunOutcome &o, const std::optional<Error> &failure)
     }
 }
 
-void Engine::finish(RunOutcome &o)
+// The entry the run's transaction commits with it, its outcome as the operator will read it.
+void Engine::logRun(RunOutcome &o)
+{
+    o.recordsStored = db.recordsStored() - m_storedBefore;
+    describe(o);
+    Conversion c;
+    c.startedAt = m_startedAt;
+    c.endedAt = conversionlog::nowUtc();
+    c.user = conversionlog::userName();
+    c.host = conversionlog::hostName();
+    c.reportPath = o.reportPath;
+    c.reportSize = o.reportSize;
+    c.sha256 = o.sha256;
+    c.mahalle = o.mahalle;
+    c.linesInReport = o.linesInReport;
+    c.linesRead = o.linesRead;
+    c.outcome = o.message.section(u'\n', 0, 0);
+    const bool clean = o.end == RunOutcome::End::Converted || o.end == RunOutcome::End::InvalidFile;
+    c.errorNumber = clean ? 0 : o.errorNumber;
+    o.conversionId = db.logRun(c);
+}
+
+// How the run ended and what the operator is told, from what it did.
+void Engine::describe(RunOutcome &o) const
 {
     const bool tableEnded = o.errorNumber == err::ZeroLengthString || o.errorNumber == 0;
     if (o.errorNumber == err::Interrupted) {
         o.end = RunOutcome::End::Interrupted;
         o.message = QStringLiteral("interrupted: nothing of %1 was stored").arg(m_window.reportName());
-        m_window.msgBox(o.message, MessageIcon::None);
     } else if (tableEnded && o.unconvertedDataLines > 0) {
         o.end = RunOutcome::End::Incomplete;
         o.message = QStringLiteral("The conversion stopped at line %1 of '%2': a required column is empty (%3)\n"
@@ -191,10 +293,27 @@ void Engine::finish(RunOutcome &o)
                         .arg(o.stoppedAtLine)
                         .arg(o.reportPath, o.errorDescription, records(o.recordsStored))
                         .arg(o.unconvertedDataLines);
-        m_window.msgBox(o.message, MessageIcon::Warning);
     } else if (tableEnded) {
         o.end = validity != 0 ? RunOutcome::End::Converted : RunOutcome::End::InvalidFile;
         o.message = validity != 0 ? converted : invalidFile;
+    } else {
+        o.end = RunOutcome::End::Failed;
+        o.message = QStringLiteral("Error %1: %2\n\nReport: %3\nThe conversion stopped at line %4; %5.")
+                        .arg(o.errorNumber)
+                        .arg(o.errorDescription, o.reportPath)
+                        .arg(o.stoppedAtLine)
+                        .arg(records(o.recordsStored));
+    }
+}
+
+void Engine::finish(RunOutcome &o)
+{
+    describe(o);
+    if (o.end == RunOutcome::End::Interrupted) {
+        m_window.msgBox(o.message, MessageIcon::None);
+    } else if (o.end == RunOutcome::End::Incomplete) {
+        m_window.msgBox(o.message, MessageIcon::Warning);
+    } else if (o.end == RunOutcome::End::Converted || o.end == RunOutcome::End::InvalidFile) {
         m_window.msgBox(o.message, validity != 0 ? MessageIcon::Information : MessageIcon::None);
         if (validity != 0) {
             try {
@@ -205,12 +324,6 @@ void Engine::finish(RunOutcome &o)
             stt = 0;
         }
     } else {
-        o.end = RunOutcome::End::Failed;
-        o.message = QStringLiteral("Error %1: %2\n\nReport: %3\nThe conversion stopped at line %4; %5.")
-                        .arg(o.errorNumber)
-                        .arg(o.errorDescription, o.reportPath)
-                        .arg(o.stoppedAtLine)
-                        .arg(records(o.recordsStored));
         m_window.msgBox(o.message, MessageIcon::Critical);
     }
     restoreWindow();

@@ -29,6 +29,9 @@ public:
     virtual void keepAlive() {}
     // Asked at every line boundary: true stops the run and takes it back.
     virtual bool interruptRequested() const { return false; }
+    // The report was converted before: asks `question` with the buttons
+    // "Convert again" and "Cancel" (the default, and Escape); true converts it again.
+    virtual bool askConvertAgain(const QString &question) { (void)question; return false; }
     // How messages name the report; the path unless the caller knows better.
     virtual QString reportName() const { return text1(); }
 };

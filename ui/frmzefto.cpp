@@ -1,5 +1,7 @@
 #include "frmzefto.h"
 
+#include "mahalle.h"
+
 #include "dirlistbox.h"
 #include "drivelistbox.h"
 #include "error.h"
@@ -124,6 +126,11 @@ void frmZefto::Form_Load()
             w->setToolTip(m_databaseNote);
     }
     try {
+        m_engine.mahalle = mahalle::chosen(std::nullopt);
+    } catch (const Error &e) {
+        m_mahalleProblem = QStringLiteral("Nothing can be converted.\n\n%1").arg(e.description());
+    }
+    try {
         m_engine.openDatabase(chosen);
     } catch (const Error &e) {
         // Shown once the window is up; Ok repeats it until the file can be opened.
@@ -210,6 +217,10 @@ void frmZefto::Command1_Click()
 {
     if (m_running)
         return;
+    if (!m_mahalleProblem.isEmpty()) {
+        msgBox(m_mahalleProblem, MessageIcon::Critical);
+        return;
+    }
     m_running = true;
     m_sincePaint.start();
     m_lastOutcome = m_engine.Command1_Click();
@@ -312,6 +323,20 @@ void frmZefto::msgBox(const QString &prompt, MessageIcon icon)
                     m_databaseNote.isEmpty() ? prompt : prompt + QStringLiteral("\n\n") + m_databaseNote,
                     QMessageBox::Ok, this);
     box.exec();
+}
+
+bool frmZefto::askConvertAgain(const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Zefto"),
+                    m_databaseNote.isEmpty() ? question : question + QStringLiteral("\n\n") + m_databaseNote,
+                    QMessageBox::NoButton, this);
+    const QPushButton *again = box.addButton(QStringLiteral("Convert again"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    // Storing a report twice doubles every owner's shares: the safe answer is the easy one.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == again;
 }
 
 } // namespace zefto::ui

@@ -72,6 +72,7 @@ public:
     void msgBox(const QString &prompt, MessageIcon icon) override;
     void showWaiting(const QString &text) override;
     void keepAlive() override;
+    bool askConvertAgain(const QString &question) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -88,6 +89,7 @@ private:
     std::optional<RunOutcome> m_lastOutcome;
     QString m_databaseNote; // "Database: <address>" when it is not the default file, else empty
     QString m_loadProblem;
+    QString m_mahalleProblem; // a blank ZEFTO_MAHALLE: no run until it names a neighbourhood
     bool m_loadProblemShown = false;
     bool m_running = false;
     bool m_revertingDrive = false;

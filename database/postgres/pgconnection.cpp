@@ -125,6 +125,20 @@ std::optional<Failure> Connection::tryExec(const QString &sql, QSqlQuery *result
     return std::nullopt;
 }
 
+QSqlQuery Connection::exec(const QString &sql, const QList<QVariant> &params)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    if (!q.prepare(sql))
+        throw error(failureOf(q));
+    for (const QVariant &v : params)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw error(failureOf(q));
+    return q;
+}
+
 QSqlQuery Connection::exec(const QString &sql)
 {
     QSqlQuery q;

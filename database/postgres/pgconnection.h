@@ -32,6 +32,8 @@ public:
     // Runs one statement and hands back the finished query for reading;
     // throws the mapped Error.
     QSqlQuery exec(const QString &sql);
+    // As exec, with values bound to the statement's placeholders (?) in order.
+    QSqlQuery exec(const QString &sql, const QList<QVariant> &params);
     // As exec, but hands back the failure instead of throwing it.
     std::optional<Failure> tryExec(const QString &sql, QSqlQuery *result = nullptr);
     Error error(const Failure &f) const { return serverError(f, name()); }

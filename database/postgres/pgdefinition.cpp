@@ -152,4 +152,12 @@ TableDefinition prepareTable(Connection &c)
     return check(columns, c);
 }
 
+TableDefinition checkTable(Connection &c)
+{
+    const QList<Column> columns = readColumns(c);
+    if (columns.isEmpty())
+        throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(c.name(), table));
+    return check(columns, c);
+}
+
 } // namespace zefto::postgres

@@ -19,5 +19,7 @@ struct TableDefinition {
 // kept as text, the zero-length refusal of fields 1-14, the key. Each
 // refusal is the numbered Error naming the database and what is missing.
 TableDefinition prepareTable(Connection &connection);
+// Only checks the table, creating nothing: 3078 when there is none.
+TableDefinition checkTable(Connection &connection);
 
 } // namespace zefto::postgres

@@ -1,5 +1,6 @@
 #include "pgstore.h"
 
+#include "conversion.h"
 #include "location.h"
 #include "postgresbackend.h"
 #include "schema.h"
@@ -52,7 +53,7 @@ std::shared_ptr<PostgresStore> PostgresStore::open(const Address &address, const
     std::shared_ptr<PostgresStore> store(new PostgresStore(address, options));
     try {
         store->m_connection.open(options.busyTimeoutMs);
-        store->m_table = prepareTable(store->m_connection);
+        store->m_table = options.readOnly ? checkTable(store->m_connection) : prepareTable(store->m_connection);
     } catch (const Error &) {
         store->m_connection.close();
         throw;
@@ -242,20 +243,26 @@ void PostgresStore::failed(const Error &e)
     throw e;
 }
 
+// Ends the COPY and asks the server which keys the transaction's records got.
+void PostgresStore::settleRunKeys()
+{
+    m_copy.finish();
+    if (m_pending > 0) {
+        QSqlQuery q = m_connection.exec(QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2 WHERE %1 > %3")
+                                            .arg(keyName(), table)
+                                            .arg(m_keyBefore));
+        q.next();
+        m_runKeys = {q.value(0).toLongLong(), q.value(1).toLongLong()};
+        // The server's count is the one to tell.
+        m_stored += q.value(2).toLongLong() - m_pending;
+        m_pending = q.value(2).toLongLong();
+    }
+}
+
 void PostgresStore::commitTransaction()
 {
     try {
-        m_copy.finish();
-        if (m_pending > 0) {
-            QSqlQuery q = m_connection.exec(QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2 WHERE %1 > %3")
-                                                .arg(keyName(), table)
-                                                .arg(m_keyBefore));
-            q.next();
-            m_runKeys = {q.value(0).toLongLong(), q.value(1).toLongLong()};
-            // The server's count is the one to tell.
-            m_stored += q.value(2).toLongLong() - m_pending;
-            m_pending = q.value(2).toLongLong();
-        }
+        settleRunKeys();
     } catch (const Error &e) {
         failed(e);
     }
@@ -309,6 +316,15 @@ void PostgresStore::beginRun(const WaitCallback &whileWaiting)
     commitPending();
     beginTransaction(&whileWaiting);
     m_inRun = true;
+    try {
+        // Under the table lock every run takes, so two clients never create it at once.
+        QSqlQuery exists = m_connection.exec(
+            QStringLiteral("SELECT to_regclass('%1') IS NOT NULL").arg(QLatin1String(conversionTableName)));
+        if (!exists.next() || !exists.value(0).toBool())
+            m_connection.exec(conversionlog::createStatement(true));
+    } catch (const Error &e) {
+        failed(e);
+    }
 }
 
 void PostgresStore::commitRun()
@@ -345,6 +361,105 @@ void PostgresStore::readRecords(const QList<KeyRange> &ranges, const std::functi
                                             .arg(last));
         while (q.next())
             each(recordOf(q));
+    }
+}
+
+std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList<QVariant> &params)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    std::vector<Conversion> out;
+    QSqlQuery exists = m_connection.exec(
+        QStringLiteral("SELECT to_regclass('%1') IS NOT NULL").arg(QLatin1String(conversionTableName)));
+    if (!exists.next() || !exists.value(0).toBool())
+        return out;
+    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT %1 FROM %2 %3")
+                                        .arg(QLatin1String(conversionlog::fieldList),
+                                             QLatin1String(conversionTableName), where),
+                                    params);
+    while (q.next()) {
+        QList<QVariant> row;
+        for (int i = 0; i < q.record().count(); ++i)
+            row << q.value(i);
+        out.push_back(conversionlog::fromFields(row));
+    }
+    return out;
+}
+
+qint64 PostgresStore::logRun(const Conversion &entry)
+{
+    if (!isOpen() || !m_inRun)
+        throw Error::of(err::ObjectInvalid);
+    try {
+        settleRunKeys();
+        Conversion c = entry;
+        c.records = m_pending;
+        std::tie(c.firstKey, c.lastKey) = m_runKeys;
+        QSqlQuery q = m_connection.exec(QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
+                                                       "RETURNING id")
+                                            .arg(QLatin1String(conversionTableName),
+                                                 QString::fromLatin1(conversionlog::fieldList).mid(4)),
+                                        conversionlog::fieldValues(c));
+        q.next();
+        return q.value(0).toLongLong();
+    } catch (const Error &e) {
+        failed(e);
+    }
+}
+
+std::optional<Conversion> PostgresStore::findConversion(const QString &sha256)
+{
+    std::vector<Conversion> found = readLog(
+        QStringLiteral("WHERE report_sha256 = ? AND undone_at IS NULL AND records > 0 ORDER BY id DESC LIMIT 1"),
+        {sha256});
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
+}
+
+std::vector<Conversion> PostgresStore::conversions()
+{
+    return readLog(QStringLiteral("ORDER BY id"), {});
+}
+
+qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
+    commitPending();
+    // The lock every run takes: no run adds records or log entries meanwhile.
+    beginTransaction(nullptr);
+    try {
+        const std::vector<Conversion> found = readLog(QStringLiteral("WHERE id = ?"), {id});
+        if (found.empty())
+            throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, name()));
+        const Conversion &c = found.front();
+        qint64 present = 0;
+        if (c.records > 0) {
+            QSqlQuery q = m_connection.exec(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 BETWEEN %3 AND %4")
+                                                .arg(table, keyName())
+                                                .arg(c.firstKey)
+                                                .arg(c.lastKey));
+            q.next();
+            present = q.value(0).toLongLong();
+        }
+        if (const QString refusal = conversionlog::undoRefusal(c, present, name()); !refusal.isEmpty())
+            throw Error(err::UndoRefused, refusal);
+        if (c.records > 0)
+            m_connection.exec(QStringLiteral("DELETE FROM %1 WHERE %2 BETWEEN %3 AND %4")
+                                  .arg(table, keyName())
+                                  .arg(c.firstKey)
+                                  .arg(c.lastKey));
+        m_connection.exec(QStringLiteral("UPDATE %1 SET undone_at = ?, undone_by = ? WHERE id = ?")
+                              .arg(QLatin1String(conversionTableName)),
+                          {conversionlog::nowUtc(), by, id});
+        commitTransaction();
+        return present;
+    } catch (const Error &) {
+        rollbackTransaction();
+        throw;
     }
 }
 

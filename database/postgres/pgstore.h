@@ -29,6 +29,10 @@ public:
     qint64 recordsStored() const override { return m_stored; }
     bool stillThere() const override { return m_connection.alive(); }
     void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
+    qint64 logRun(const Conversion &entry) override;
+    std::optional<Conversion> findConversion(const QString &sha256) override;
+    std::vector<Conversion> conversions() override;
+    qint64 undoConversion(qint64 id, const QString &by) override;
 
 private:
     PostgresStore(const Address &address, const StoreOptions &options)
@@ -43,6 +47,8 @@ private:
     [[noreturn]] void failed(const Error &e);
     Record recordOf(const class QSqlQuery &q) const;
     QString keyName() const;
+    void settleRunKeys();
+    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
 
     Connection m_connection;
     StoreOptions m_options;

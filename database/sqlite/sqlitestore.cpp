@@ -2,6 +2,7 @@
 
 #include "sqlitebackend.h"
 
+#include "conversion.h"
 #include "definition.h"
 #include "error.h"
 #include "schema.h"
@@ -25,7 +26,7 @@ QString quoted(const QString &name)
 const QString table = QLatin1String(schema::tableName);
 
 // Refusals that need no connection: what the path names and what we may do there.
-void checkPath(const QString &path, Missing missing)
+void checkPath(const QString &path, Missing missing, bool readOnly)
 {
     const QFileInfo fi(path);
     const QFileInfo folder(fi.absolutePath());
@@ -45,6 +46,8 @@ void checkPath(const QString &path, Missing missing)
         throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': it is not a regular file.").arg(path));
     if (!fi.isReadable())
         throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': permission denied.").arg(path));
+    if (readOnly)
+        return;
     if (!fi.isWritable())
         throw Error(err::ReadOnly, QStringLiteral("Cannot update. The database '%1' is read-only.").arg(path));
     if (!folder.isWritable())
@@ -103,7 +106,10 @@ private:
 // of their own, committed by commitPending and at close.
 std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing missing, const StoreOptions &options)
 {
-    checkPath(path, missing);
+    const bool readOnly = options.readOnly;
+    if (readOnly)
+        missing = Missing::Refuse;
+    checkPath(path, missing, readOnly);
     std::shared_ptr<SqliteStore> store(new SqliteStore(path, options));
     // Never delete what we opened on failure: another program may be using the file by now.
     try {
@@ -112,6 +118,12 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing miss
         if (!id)
             throw Error(err::DatabaseGone, QStringLiteral("The database '%1' was removed while it was opened.").arg(path));
         store->m_identity = *id;
+        if (readOnly) {
+            // A reader changes nothing: not the journal, not the table, no probe.
+            store->exec(QStringLiteral("PRAGMA cache_size=-1024"));
+            definition::checkFields(*store);
+            return store;
+        }
         store->configure(QFileInfo(path).size() == 0);
         store->createTableIfFileEmpty();
         if (!store->m_tablePending) {
@@ -136,7 +148,8 @@ SqliteStore::~SqliteStore()
 
 void SqliteStore::connect(Missing missing)
 {
-    const int flags = SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0);
+    const int flags = m_options.readOnly ? SQLITE_OPEN_READONLY
+                                         : SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const Error e = m_db ? error(rc) : sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), m_path);
@@ -307,6 +320,18 @@ void SqliteStore::append(const Record &values, const std::vector<bool> &given)
     ++m_pending;
     ++m_stored;
     m_runKeys.second = sqlite3_last_insert_rowid(m_db);
+    if (m_inRun && m_runKeys.first == 0 && m_keyFloor >= m_runKeys.second) {
+        // Moved above every key a conversion ever used; later records follow it.
+        Statement move = prepare(QStringLiteral("UPDATE %1 SET rowid = ? WHERE rowid = ?").arg(table));
+        sqlite3_bind_int64(move.get(), 1, m_keyFloor + 1);
+        sqlite3_bind_int64(move.get(), 2, m_runKeys.second);
+        if (const int rc = sqlite3_step(move.get()); rc != SQLITE_DONE) {
+            const Error e = error(rc);
+            afterFailure();
+            throw e;
+        }
+        m_runKeys.second = m_keyFloor + 1;
+    }
     if (m_runKeys.first == 0)
         m_runKeys.first = m_runKeys.second;
 }
@@ -399,6 +424,9 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
             definition::probeZeroLengthRefusal(*this, true);
             m_probePending = false;
         }
+        exec(conversionlog::createStatement(false));
+        m_keyFloor = scalar(QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1")
+                                .arg(QLatin1String(conversionTableName)));
         // The file may have been replaced while we waited for its lock.
         checkStillNamed(-1);
     } catch (...) {
@@ -455,6 +483,147 @@ void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function
         }
         if (rc != SQLITE_DONE)
             throw error(rc);
+    }
+}
+
+qint64 SqliteStore::scalar(const QString &sql, qint64 param)
+{
+    Statement q = prepare(sql);
+    if (sql.contains(u'?'))
+        sqlite3_bind_int64(q.get(), 1, param);
+    const int rc = sqlite3_step(q.get());
+    if (rc != SQLITE_ROW)
+        throw error(rc);
+    return sqlite3_column_int64(q.get(), 0);
+}
+
+void SqliteStore::bindAll(sqlite3_stmt *q, const QList<QVariant> &params)
+{
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant &v = params[i];
+        int rc;
+        if (v.isNull())
+            rc = sqlite3_bind_null(q, i + 1);
+        else if (v.typeId() == QMetaType::QString) {
+            const QString text = v.toString();
+            rc = sqlite3_bind_text16(q, i + 1, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        } else
+            rc = sqlite3_bind_int64(q, i + 1, v.toLongLong());
+        if (rc != SQLITE_OK)
+            throw error(rc);
+    }
+}
+
+bool SqliteStore::hasLog()
+{
+    Statement q = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '%1'")
+                              .arg(QLatin1String(conversionTableName)));
+    const int rc = sqlite3_step(q.get());
+    if (rc != SQLITE_ROW)
+        throw error(rc);
+    return sqlite3_column_int(q.get(), 0) > 0;
+}
+
+std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<QVariant> &params)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    std::vector<Conversion> out;
+    if (!hasLog())
+        return out;
+    Statement q = prepare(QStringLiteral("SELECT %1 FROM %2 %3")
+                              .arg(QLatin1String(conversionlog::fieldList), QLatin1String(conversionTableName), where));
+    bindAll(q.get(), params);
+    int rc;
+    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
+        QList<QVariant> row;
+        for (int i = 0; i < sqlite3_column_count(q.get()); ++i) {
+            switch (sqlite3_column_type(q.get(), i)) {
+            case SQLITE_NULL: row << QVariant(); break;
+            case SQLITE_INTEGER: row << QVariant(qint64(sqlite3_column_int64(q.get(), i))); break;
+            default:
+                row << QVariant(QString(static_cast<const QChar *>(sqlite3_column_text16(q.get(), i)),
+                                        sqlite3_column_bytes16(q.get(), i) / 2));
+            }
+        }
+        out.push_back(conversionlog::fromFields(row));
+    }
+    if (rc != SQLITE_DONE)
+        throw error(rc);
+    return out;
+}
+
+qint64 SqliteStore::logRun(const Conversion &entry)
+{
+    if (!m_db || !m_inRun)
+        throw Error::of(err::ObjectInvalid);
+    Conversion c = entry;
+    c.records = m_pending;
+    std::tie(c.firstKey, c.lastKey) = m_runKeys;
+    Statement q = prepare(QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                              .arg(QLatin1String(conversionTableName),
+                                   QString::fromLatin1(conversionlog::fieldList).mid(4)));
+    bindAll(q.get(), conversionlog::fieldValues(c));
+    if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE) {
+        const Error e = error(rc);
+        afterFailure();
+        throw e;
+    }
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+std::optional<Conversion> SqliteStore::findConversion(const QString &sha256)
+{
+    std::vector<Conversion> found = readLog(
+        QStringLiteral("WHERE report_sha256 = ? AND undone_at IS NULL AND records > 0 ORDER BY id DESC LIMIT 1"),
+        {sha256});
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
+}
+
+std::vector<Conversion> SqliteStore::conversions()
+{
+    return readLog(QStringLiteral("ORDER BY id"), {});
+}
+
+qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(m_path));
+    checkStillNamed(-1);
+    commitPending();
+    waitForWriteLock([](bool) {});
+    try {
+        const std::vector<Conversion> found = readLog(QStringLiteral("WHERE id = ?"), {id});
+        if (found.empty())
+            throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, m_path));
+        const Conversion &c = found.front();
+        const qint64 present =
+            c.records == 0 ? 0
+                           : scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid BETWEEN %2 AND ?")
+                                        .arg(table)
+                                        .arg(c.firstKey),
+                                    c.lastKey);
+        if (const QString refusal = conversionlog::undoRefusal(c, present, m_path); !refusal.isEmpty())
+            throw Error(err::UndoRefused, refusal);
+        if (c.records > 0)
+            exec(QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3").arg(table).arg(c.firstKey).arg(c.lastKey));
+        Statement mark = prepare(QStringLiteral("UPDATE %1 SET undone_at = ?, undone_by = ? WHERE id = ?")
+                                     .arg(QLatin1String(conversionTableName)));
+        bindAll(mark.get(), {conversionlog::nowUtc(), by, id});
+        if (const int rc = sqlite3_step(mark.get()); rc != SQLITE_DONE)
+            throw error(rc);
+        mark = Statement();
+        checkStillNamed(0);
+        exec(QStringLiteral("COMMIT"));
+        return present;
+    } catch (...) {
+        if (sqlite3_get_autocommit(m_db) == 0)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
 }
 

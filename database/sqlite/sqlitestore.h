@@ -32,6 +32,10 @@ public:
     qint64 recordsStored() const override { return m_stored; }
     bool stillThere() const override;
     void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
+    qint64 logRun(const Conversion &entry) override;
+    std::optional<Conversion> findConversion(const QString &sha256) override;
+    std::vector<Conversion> conversions() override;
+    qint64 undoConversion(qint64 id, const QString &by) override;
 
     // For the definition check and the statements below: run, prepare, fail.
     Error error(int code) const;
@@ -51,6 +55,10 @@ private:
     void checkStillNamed(qint64 records) const;
     void afterFailure(); // SQLite may have rolled the whole transaction back
     Statement &insertFor(const std::vector<bool> &given);
+    bool hasLog();
+    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
+    qint64 scalar(const QString &sql, qint64 param = 0);
+    void bindAll(sqlite3_stmt *q, const QList<QVariant> &params);
 
     QString m_path;
     StoreOptions m_options;
@@ -65,6 +73,7 @@ private:
     qint64 m_pending = 0;         // records added since the open transaction began
     qint64 m_stored = 0;          // records added that are in the file or the open transaction
     KeyRange m_runKeys{0, 0};
+    qint64 m_keyFloor = 0;        // a run's first key must lie above it: keys of undone conversions stay unused
 };
 
 } // namespace zefto::sqlite

@@ -39,7 +39,9 @@ protected:
 TEST_F(ConvertTest, TheSampleConvertsIntoTheCurrentDirectoryEveryTime)
 {
     for (int i = 1; i <= 2; ++i) {
-        const Result r = convert({QStringLiteral(SAMPLE_REPORT)});
+        // The second time on purpose: --again, or the guard would refuse it.
+        const Result r = convert(i == 1 ? QStringList{QStringLiteral(SAMPLE_REPORT)}
+                                        : QStringList{QStringLiteral("--again"), QStringLiteral(SAMPLE_REPORT)});
         EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
         EXPECT_TRUE(r.out.contains(QStringLiteral(": Converted\n")));
         EXPECT_TRUE(r.out.contains(QStringLiteral("records stored 120"))) << r.out.toStdString();
@@ -59,8 +61,12 @@ TEST_F(ConvertTest, ExitStatusTellsTheWorstEnd)
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.out.contains(QStringLiteral("File not found")));
 
-    r = convert({invalid, QStringLiteral(SAMPLE_REPORT)});
+    r = convert({QStringLiteral("--again"), invalid, QStringLiteral(SAMPLE_REPORT)});
     EXPECT_EQ(r.status, 1);
+    // Without --again the sample, stored above, is refused: 3 outranks " Invalid file ".
+    r = convert({path(QStringLiteral("invalid.txt")), QStringLiteral(SAMPLE_REPORT)});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("records stored 0"))) << r.out.toStdString();
 }
 
 TEST_F(ConvertTest, BadUsageAndHelp)

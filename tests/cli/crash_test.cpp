@@ -32,7 +32,9 @@ protected:
     std::unique_ptr<Program> start(const QString &database)
     {
         return std::make_unique<Program>(QStringLiteral(ZEFTO_CONVERT), path(QString()),
-                                         QStringList{QStringLiteral("--database"), database, report()});
+                                         // The same report again and again: each run is a fresh conversion of it.
+                                         QStringList{QStringLiteral("--again"), QStringLiteral("--database"), database,
+                                                     report()});
     }
 
     // Every complete run prints what the first one printed: the same report gives the same summary.

@@ -43,12 +43,15 @@ protected:
         return table;
     }
 
-    Result convert(const QStringList &reports)
+    // With `again`, a report named twice is converted twice rather than refused as a duplicate.
+    Result convert(const QStringList &reports, bool again = true)
     {
         QProcess p;
         p.setWorkingDirectory(QDir::currentPath());
         const QString database = QStringLiteral("run%1.mdb").arg(++runs);
-        p.start(QStringLiteral(ZEFTO_CONVERT), QStringList{QStringLiteral("--database"), database} + reports);
+        p.start(QStringLiteral(ZEFTO_CONVERT), QStringList{QStringLiteral("--database"), database}
+                                                   + (again ? QStringList{QStringLiteral("--again")} : QStringList())
+                                                   + reports);
         EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
@@ -114,6 +117,29 @@ TEST_F(ExitStatusTest, TheWorstEndOfAnyOrderIsTheStatus)
         for (const QString &report : c.reports)
             names << QFileInfo(report).fileName();
         const Result r = convert(c.reports);
+        EXPECT_EQ(r.status, c.status) << names.join(u' ').toStdString() << '\n' << r.out.toStdString();
+    }
+}
+
+TEST_F(ExitStatusTest, ARefusedDuplicateRanksBelowAFailureAndAboveAnInvalidFile)
+{
+    struct Case {
+        QStringList reports;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {{converted, converted}, 3},
+        {{invalid, invalid}, 3},
+        {{converted, converted, invalid}, 3},
+        {{invalid, converted, converted}, 3},
+        {{converted, converted, failed}, 2},
+        {{incomplete, converted, converted}, 2},
+    };
+    for (const Case &c : cases) {
+        QStringList names;
+        for (const QString &report : c.reports)
+            names << QFileInfo(report).fileName();
+        const Result r = convert(c.reports, false);
         EXPECT_EQ(r.status, c.status) << names.join(u' ').toStdString() << '\n' << r.out.toStdString();
     }
 }

@@ -6,7 +6,8 @@
 #include <functional>
 #include <vector>
 
-// Records what the run does to the window, and answers OK to every box.
+// Records what the run does to the window, answers OK to every box, and
+// "Convert again" to the question about a report converted before unless told otherwise.
 class FakeWindow : public zefto::WindowPort {
 public:
     struct Box {
@@ -25,6 +26,8 @@ public:
     int keepAlives = 0;
     int interruptAfterLines = -1; // asks the run to stop once this many values were set
     std::function<void(float)> onValue; // something that happens to the world mid-run
+    bool convertAgain = true;           // the answer to "Convert it again?"
+    QStringList questions;              // every such question asked
 
     QString text1() const override
     {
@@ -46,6 +49,11 @@ public:
     void msgBox(const QString &prompt, zefto::MessageIcon icon) override
     {
         boxes.push_back({prompt, icon, okEnabled, cancelEnabled, progressVisible});
+    }
+    bool askConvertAgain(const QString &question) override
+    {
+        questions << question;
+        return convertAgain;
     }
     void showWaiting(const QString &text) override { waitingTexts << text; }
     void keepAlive() override { ++keepAlives; }

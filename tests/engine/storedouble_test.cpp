@@ -49,27 +49,46 @@ public:
         pending.push_back(values);
     }
     void commitPending() override {}
-    void beginRun(const zefto::WaitCallback &) override { calls << QStringLiteral("begin"); }
+    void beginRun(const zefto::WaitCallback &) override
+    {
+        calls << QStringLiteral("begin");
+        m_inRun = true;
+    }
     void commitRun() override
     {
         calls << QStringLiteral("commit");
+        m_inRun = false;
         committed.insert(committed.end(), pending.begin(), pending.end());
         pending.clear();
     }
     void rollbackRun() noexcept override
     {
         calls << QStringLiteral("rollback");
+        m_inRun = false;
         pending.clear();
     }
-    bool inRun() const override { return false; }
+    bool inRun() const override { return m_inRun; }
     zefto::KeyRange runKeys() const override { return {0, 0}; }
     qint64 recordsStored() const override { return qint64(committed.size() + pending.size()); }
     bool stillThere() const override { return m_open; }
     void readRecords(const QList<zefto::KeyRange> &, const std::function<void(const Record &)> &) override {}
+    qint64 logRun(const zefto::Conversion &entry) override
+    {
+        calls << QStringLiteral("log %1").arg(entry.outcome);
+        return 1;
+    }
+    std::optional<zefto::Conversion> findConversion(const QString &) override
+    {
+        calls << QStringLiteral("find");
+        return std::nullopt;
+    }
+    std::vector<zefto::Conversion> conversions() override { return {}; }
+    qint64 undoConversion(qint64, const QString &) override { return 0; }
 
 private:
     QStringList m_columns;
     bool m_open = true;
+    bool m_inRun = false;
 };
 
 class StoreDoubleTest : public TempDirTest {
@@ -103,13 +122,17 @@ TEST_F(StoreDoubleTest, EveryReportedEndCommitsTheRunOnce)
 {
     // "Converted", then the database is closed as the window expects.
     EXPECT_EQ(run(rows(60)).end, End::Converted);
-    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("commit"), QStringLiteral("close")}));
+    // The guard asks before the run and again under its lock; the log entry goes in before the commit.
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("find"), QStringLiteral("begin"), QStringLiteral("find"),
+                                         QStringLiteral("log Converted"), QStringLiteral("commit"),
+                                         QStringLiteral("close")}));
     EXPECT_EQ(store->committed.size(), 60u);
 
     // " Invalid file ": committed, and the database stays open.
     store = std::make_shared<RecordingStore>();
     EXPECT_EQ(run(rows(5, QStringLiteral("AHMET"))).end, End::InvalidFile);
-    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("commit")}));
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("find"), QStringLiteral("begin"), QStringLiteral("find"),
+                                         QStringLiteral("log  Invalid file "), QStringLiteral("commit")}));
     EXPECT_EQ(store->committed.size(), 5u);
 
     // A failure part-way: the records before it are committed and counted.
@@ -121,7 +144,11 @@ TEST_F(StoreDoubleTest, EveryReportedEndCommitsTheRunOnce)
     const RunOutcome failed = run(table);
     EXPECT_EQ(failed.end, End::Failed);
     EXPECT_EQ(failed.errorNumber, 13);
-    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("commit")}));
+    ASSERT_EQ(store->calls.size(), 5);
+    EXPECT_TRUE(store->calls[3].startsWith(QStringLiteral("log Error 13: Type mismatch"))) << store->calls[3].toStdString();
+    store->calls.removeAt(3);
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("find"), QStringLiteral("begin"), QStringLiteral("find"),
+                                         QStringLiteral("commit")}));
     EXPECT_EQ(failed.recordsStored, 8);
     EXPECT_EQ(store->committed.size(), 8u);
 }
@@ -131,7 +158,9 @@ TEST_F(StoreDoubleTest, AnInterruptedRunIsRolledBackNotCommitted)
     window.interruptAfterLines = 30;
     const RunOutcome o = run(rows(60));
     EXPECT_EQ(o.end, End::Interrupted);
-    EXPECT_EQ(store->calls, QStringList({QStringLiteral("begin"), QStringLiteral("rollback")}));
+    // Taken back before anything is logged.
+    EXPECT_EQ(store->calls, QStringList({QStringLiteral("find"), QStringLiteral("begin"), QStringLiteral("find"),
+                                         QStringLiteral("rollback")}));
     EXPECT_TRUE(store->committed.empty());
     EXPECT_EQ(o.recordsStored, 0);
 }

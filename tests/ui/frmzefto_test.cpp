@@ -25,6 +25,8 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool okEnabled = false, cancelEnabled = false, progressVisible = false;
     int progressValue = -1, progressMaximum = -1;
+    QStringList buttons;       // their texts, in order
+    QString defaultButton, escapeButton;
 };
 
 } // namespace
@@ -57,7 +59,21 @@ protected:
                 seen.push_back({box->windowTitle(), box->text(), box->icon(), window->Command1->isEnabled(),
                                 window->Command3->isEnabled(), window->ProgressBar1->isVisible(),
                                 window->ProgressBar1->value(), window->ProgressBar1->maximum()});
-                box->accept();
+                for (QAbstractButton *b : box->buttons())
+                    seen.back().buttons << b->text();
+                if (box->defaultButton())
+                    seen.back().defaultButton = box->defaultButton()->text();
+                if (box->escapeButton())
+                    seen.back().escapeButton = box->escapeButton()->text();
+                // The question about a report converted before gets the answer the test chose.
+                QAbstractButton *answer = nullptr;
+                for (QAbstractButton *b : box->buttons())
+                    if (b->text() == (convertAgain ? QStringLiteral("Convert again") : QStringLiteral("Cancel")))
+                        answer = b;
+                if (answer && seen.back().buttons.contains(QStringLiteral("Convert again")))
+                    answer->click();
+                else
+                    box->accept();
             }
         });
         timer.start();
@@ -85,6 +101,7 @@ protected:
     }
 
     std::unique_ptr<frmZefto> window;
+    bool convertAgain = true; // the answer to "Convert it again?"
 };
 
 TEST_F(FrmZeftoTest, OpensInItsDesignedStateAndCreatesTheDatabase)
@@ -259,10 +276,11 @@ TEST_F(FrmZeftoTest, OkConvertsThePickedReportAndLeavesTheWindowUsable)
     // The database stays the one opened at load although the current directory moved.
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("reports/ovrek1.mdb"))));
 
-    // Again, and then a report without a Ğ.
+    // Again, answering "Convert again", and then a report without a Ğ.
     boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted"));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("This report was already converted on ")));
+    EXPECT_EQ(boxes[1].text, QStringLiteral("Converted"));
     writeReport(QStringLiteral("b.txt"), false);
     window->Text1->setText(QStringLiteral("b.txt"));
     boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
@@ -362,4 +380,34 @@ TEST_F(FrmZeftoTest, OnAServerTheWindowSaysWhereTheRecordsGoAndKeepsItsCaption)
     EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 60);
     EXPECT_EQ(storedRecords(), 0); // the file the window first opened got none
     window.reset(); // its connection goes before the server
+}
+
+TEST_F(FrmZeftoTest, AReportConvertedBeforeIsAskedAboutAndCancelStoresNothing)
+{
+    writeReport(QStringLiteral("a.txt"));
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    window->Text1->setText(QStringLiteral("a.txt"));
+    auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    const QList<QVariantList> logged = rawRows(path(QStringLiteral("ovrek1.mdb")),
+                                               QStringLiteral("SELECT started_at, user_name FROM zefto_conversions"));
+    ASSERT_EQ(logged.size(), 1);
+
+    convertAgain = false;
+    boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("This report was already converted on %1 by %2: 60 records (Converted). "
+                                            "Convert it again?")
+                                 .arg(zefto::conversionlog::shownTime(logged[0][0].toString()),
+                                      logged[0][1].toString()));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Question);
+    EXPECT_EQ(boxes[0].buttons, QStringList({QStringLiteral("Convert again"), QStringLiteral("Cancel")}));
+    EXPECT_EQ(boxes[0].defaultButton, QStringLiteral("Cancel"));
+    EXPECT_EQ(boxes[0].escapeButton, QStringLiteral("Cancel"));
+    EXPECT_EQ(storedRecords(), 60);
+    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_TRUE(window->Command3->isEnabled());
+    EXPECT_FALSE(window->ProgressBar1->isVisible());
+    ASSERT_TRUE(window->lastOutcome().has_value());
+    EXPECT_EQ(window->lastOutcome()->end, zefto::RunOutcome::End::Duplicate);
 }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "value.h"
+
+#include <QIODevice>
+#include <QStringList>
+#include <vector>
+
+namespace zefto::cli {
+
+// Writes records as RFC 4180 CSV in UTF-8: CRLF after every line, a field
+// quoted only when it holds a comma, a quote, CR or LF (its quotes doubled),
+// texts exactly as stored, no value (unset or null) as an empty field,
+// numbers as csvNumber writes them.
+class CsvWriter {
+public:
+    // With `byteOrderMark`, EF BB BF is written first (for spreadsheet programs
+    // reading a file; never on standard output).
+    CsvWriter(QIODevice &out, bool byteOrderMark);
+
+    void header(const QStringList &fields);
+    void row(const std::vector<Value> &values);
+    // False once any write to the device has failed.
+    bool ok() const { return m_ok; }
+
+private:
+    void write(const QByteArray &bytes);
+
+    QIODevice &m_out;
+    bool m_ok = true;
+    QByteArray m_line;
+};
+
+// A double with "." and the fewest digits that read back to the same double,
+// whatever the locale: 1250.5, 0.1, 1e+21, -0.
+QString csvNumber(double d);
+
+} // namespace zefto::cli

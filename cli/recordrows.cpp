@@ -1,0 +1,43 @@
+#include "recordrows.h"
+
+#include "csvwriter.h"
+#include "letterfold.h"
+#include "schema.h"
+
+namespace zefto::cli {
+
+const QStringList &recordFields()
+{
+    return schema::fieldNames();
+}
+
+std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record)
+{
+    std::vector<Value> out;
+    out.reserve(schema::FieldCount);
+    for (const QString &f : recordFields()) {
+        const qsizetype at = columns.indexOf(f);
+        out.push_back(at >= 0 && size_t(at) < record.size() ? record[size_t(at)] : Value::null());
+    }
+    return out;
+}
+
+bool matchesFilter(const std::vector<Value> &fields, const QString &text)
+{
+    using namespace schema;
+    for (const Field f : {Adi, Soyadi, Babaadi, Yada, Yparsel, Eada, Eparsel, Mahalle})
+        if (fields[f].isText() && containsFolded(fields[f].asText(), text))
+            return true;
+    return false;
+}
+
+QString cellText(const Value &v)
+{
+    switch (v.kind()) {
+    case Value::Kind::Text: return v.asText();
+    case Value::Kind::Double: return csvNumber(v.asDouble());
+    default: return QString();
+    }
+}
+
+} // namespace zefto::cli

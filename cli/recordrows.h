@@ -1,0 +1,23 @@
+#pragma once
+
+#include "store.h"
+
+#include <QStringList>
+#include <vector>
+
+namespace zefto::cli {
+
+// The 19 fields in table order: the header of every listing and export.
+const QStringList &recordFields();
+
+// A record of a store whose columns are `columns`, as the 19 fields in table order.
+std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record);
+
+// Whether the owner's given names or surname, the father's name, a block, a
+// parcel or the neighbourhood contains `text`, ignoring case and Turkish letter marks.
+bool matchesFilter(const std::vector<Value> &fields, const QString &text);
+
+// How a listing shows a value: text as stored, a number as CSV writes it, no value as nothing.
+QString cellText(const Value &v);
+
+} // namespace zefto::cli

@@ -1,0 +1,359 @@
+#include "conversion.h"
+#include "csvwriter.h"
+#include "database.h"
+#include "error.h"
+#include "exitstatus.h"
+#include "location.h"
+#include "recordrows.h"
+#include "reportargs.h"
+#include "xlsxwriter.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QSaveFile>
+#include <QTextStream>
+#include <cstdio>
+#include <limits>
+#include <unistd.h>
+
+using namespace zefto;
+using namespace zefto::cli;
+
+namespace {
+
+const char *usage =
+    "Usage: zefto-records [--database FILE|ADDRESS] COMMAND\n"
+    "Shows, exports and undoes what zefto-convert stored in ovrekson.\n"
+    "\n"
+    "Commands:\n"
+    "  log [--format table|csv]            the conversions, newest last\n"
+    "  show [--conversion ID|last] [--filter TEXT] [--format table|csv]\n"
+    "                                      the records in the order they were added\n"
+    "  export FILE.csv|FILE.xlsx [--conversion ID|last] [--filter TEXT] [--force]\n"
+    "                                      writes them to a file (never over one without --force)\n"
+    "  undo ID|last                        removes exactly the records of that conversion\n"
+    "                                      and marks it undone in the log\n"
+    "\n"
+    "  --database FILE  the database (else ZEFTO_DATABASE, else ovrek1.mdb here)\n"
+    "  --conversion     only the records of that conversion; last: the newest not undone\n"
+    "  --filter TEXT    records whose given names, surname, father's name, block, parcel\n"
+    "                   or neighbourhood contain TEXT, ignoring case and Turkish letter marks\n"
+    "  -h, --help       this text\n"
+    "\n"
+    "Exit status: 0 done, 2 failed or refused (the reason is printed), 64 wrong usage.\n";
+
+// Why a command cannot go on: printed, then exit 2.
+struct Refused {
+    QString why;
+};
+
+// A usage mistake: printed with the usage, then exit 64.
+struct Misused {
+    QString why;
+};
+
+QString shownKeys(const Conversion &c)
+{
+    return c.records == 0 ? QStringLiteral("-") : QStringLiteral("%1-%2").arg(c.firstKey).arg(c.lastKey);
+}
+
+// Columns padded to their widest cell, for a terminal.
+QString aligned(const QStringList &header, const QList<QStringList> &rows)
+{
+    QList<qsizetype> widths;
+    for (const QString &h : header)
+        widths << h.size();
+    for (const QStringList &r : rows)
+        for (int i = 0; i < r.size(); ++i)
+            widths[i] = std::max(widths[i], r[i].size());
+    QString out;
+    const auto line = [&](const QStringList &cells) {
+        QString l;
+        for (int i = 0; i < cells.size(); ++i)
+            l += (i + 1 < cells.size() ? cells[i].leftJustified(widths[i]) + QStringLiteral("  ") : cells[i]);
+        out += l + u'\n';
+    };
+    line(header);
+    for (const QStringList &r : rows)
+        line(r);
+    return out;
+}
+
+// Standard output, through $PAGER when it is a terminal.
+void page(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    const QByteArray pager = qgetenv("PAGER");
+    if (isatty(STDOUT_FILENO) && !pager.isEmpty()) {
+        if (FILE *p = popen(pager.constData(), "w")) {
+            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), p);
+            pclose(p);
+            return;
+        }
+    }
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+class Records {
+public:
+    explicit Records(const QString &name) : m_name(name) {}
+
+    Database &open(bool write)
+    {
+        m_db.setReadOnly(!write);
+        m_db.open(m_name, Missing::Refuse);
+        return m_db;
+    }
+
+    // The conversion `which` names (an id or "last": the newest not undone).
+    Conversion conversion(const QString &which)
+    {
+        const std::vector<Conversion> log = m_db.conversions();
+        if (which == QLatin1String("last")) {
+            for (auto it = log.rbegin(); it != log.rend(); ++it)
+                if (!it->undone())
+                    return *it;
+            throw Refused{QStringLiteral("The log of '%1' holds no conversion that is not undone.").arg(m_db.path())};
+        }
+        bool number = false;
+        const qint64 id = which.toLongLong(&number);
+        if (!number || id <= 0)
+            throw Misused{QStringLiteral("'%1' is neither a conversion id nor 'last'.").arg(which)};
+        for (const Conversion &c : log)
+            if (c.id == id)
+                return c;
+        throw Refused{QStringLiteral("The log of '%1' holds no conversion %2.").arg(m_db.path()).arg(id)};
+    }
+
+    // Every record chosen, in insertion order, as the 19 fields.
+    std::vector<std::vector<Value>> chosen(const std::optional<QString> &conversion, const std::optional<QString> &filter)
+    {
+        KeyRange range{1, std::numeric_limits<qint64>::max()};
+        if (conversion) {
+            const Conversion c = this->conversion(*conversion);
+            if (c.undone())
+                throw Refused{QStringLiteral("Conversion %1 of '%2' was undone on %3 by %4; it has no records.")
+                                  .arg(c.id)
+                                  .arg(m_db.path(), conversionlog::shownTime(c.undoneAt), c.undoneBy)};
+            range = {c.firstKey, c.lastKey};
+        }
+        std::vector<std::vector<Value>> out;
+        m_db.readRecords({range}, [&](const QStringList &columns, const Record &r) {
+            std::vector<Value> fields = inFieldOrder(columns, r);
+            if (!filter || matchesFilter(fields, *filter))
+                out.push_back(std::move(fields));
+        });
+        return out;
+    }
+
+private:
+    QString m_name;
+    Database m_db;
+};
+
+void writeCsv(QIODevice &device, bool byteOrderMark, const std::vector<std::vector<Value>> &rows)
+{
+    CsvWriter csv(device, byteOrderMark);
+    csv.header(recordFields());
+    for (const auto &r : rows)
+        csv.row(r);
+    if (!csv.ok())
+        throw Refused{QStringLiteral("The records could not be written: %1.").arg(device.errorString())};
+}
+
+int logCommand(Records &records, const QString &format)
+{
+    Database &db = records.open(false);
+    const std::vector<Conversion> log = db.conversions();
+    if (format == QLatin1String("csv")) {
+        QFile out;
+        out.open(stdout, QIODevice::WriteOnly);
+        CsvWriter csv(out, false);
+        csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", ")));
+        for (const Conversion &c : log) {
+            std::vector<Value> row{Value::number(double(c.id))};
+            for (const QVariant &v : conversionlog::fieldValues(c)) {
+                if (v.isNull())
+                    row.push_back(Value::null());
+                else if (v.typeId() == QMetaType::QString)
+                    row.push_back(Value::text(v.toString()));
+                else
+                    row.push_back(Value::number(v.toDouble()));
+            }
+            csv.row(row);
+        }
+        return csv.ok() ? exitStatus::converted : exitStatus::failed;
+    }
+    QList<QStringList> rows;
+    for (const Conversion &c : log)
+        rows << QStringList{QString::number(c.id),
+                            conversionlog::shownTime(c.startedAt),
+                            c.user + u'@' + c.host,
+                            QString::number(c.records),
+                            shownKeys(c),
+                            c.outcome,
+                            c.mahalle,
+                            c.reportPath,
+                            c.undone() ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
+                                       : QString()};
+    page(aligned({QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("by"), QStringLiteral("records"),
+                  QStringLiteral("keys"), QStringLiteral("outcome"), QStringLiteral("mahalle"),
+                  QStringLiteral("report"), QStringLiteral("undone")},
+                 rows));
+    return exitStatus::converted;
+}
+
+int showCommand(Records &records, const std::optional<QString> &conversion, const std::optional<QString> &filter,
+                const QString &format)
+{
+    records.open(false);
+    const auto rows = records.chosen(conversion, filter);
+    if (format == QLatin1String("csv")) {
+        QFile out;
+        out.open(stdout, QIODevice::WriteOnly);
+        writeCsv(out, false, rows);
+        return exitStatus::converted;
+    }
+    QList<QStringList> cells;
+    for (const auto &r : rows) {
+        QStringList line;
+        for (const Value &v : r)
+            line << cellText(v);
+        cells << line;
+    }
+    page(aligned(recordFields(), cells));
+    return exitStatus::converted;
+}
+
+int exportCommand(Records &records, const QString &file, const std::optional<QString> &conversion,
+                  const std::optional<QString> &filter, bool force)
+{
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx"))
+        throw Misused{QStringLiteral("export writes FILE.csv or FILE.xlsx, not '%1'.").arg(file)};
+    const QString path = QFileInfo(file).absoluteFilePath();
+    if (QFileInfo::exists(path) && !force)
+        throw Refused{QStringLiteral("'%1' already exists; --force writes over it.").arg(path)};
+    records.open(false);
+    const auto rows = records.chosen(conversion, filter);
+    QTextStream err(stderr);
+    if (suffix == QLatin1String("csv")) {
+        QSaveFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
+            throw Refused{QStringLiteral("Cannot write '%1': %2.").arg(path, out.errorString())};
+        writeCsv(out, true, rows);
+        if (!out.commit())
+            throw Refused{QStringLiteral("Cannot write '%1': %2.").arg(path, out.errorString())};
+    } else {
+        if (qint64(rows.size()) > XlsxWriter::maxRecords)
+            throw Refused{QStringLiteral("%1 records are more than a sheet holds (%2); export them to a .csv file, or "
+                                         "one conversion at a time with --conversion.")
+                              .arg(rows.size())
+                              .arg(QLocale(QLocale::English).toString(XlsxWriter::maxRecords))};
+        XlsxWriter xlsx(path);
+        xlsx.header(recordFields());
+        for (const auto &r : rows)
+            xlsx.row(r);
+        xlsx.close();
+        if (xlsx.replacedCharacters() > 0)
+            err << "warning: " << xlsx.replacedCharacters()
+                << " control character(s) a sheet cannot hold were written as U+FFFD\n";
+    }
+    err << rows.size() << " record" << (rows.size() == 1 ? "" : "s") << " written to " << path << '\n';
+    return exitStatus::converted;
+}
+
+int undoCommand(Records &records, const QString &which)
+{
+    Database &db = records.open(true);
+    qint64 id = 0;
+    if (which == QLatin1String("last")) {
+        id = records.conversion(which).id;
+    } else {
+        bool number = false;
+        id = which.toLongLong(&number);
+        if (!number || id <= 0)
+            throw Misused{QStringLiteral("'%1' is neither a conversion id nor 'last'.").arg(which)};
+    }
+    // The store says why it refuses: unknown, undone already, or records gone.
+    const qint64 removed = db.undoConversion(id, conversionlog::userName() + u'@' + conversionlog::hostName());
+    QTextStream(stdout) << "Conversion " << id << " undone: " << removed << " record" << (removed == 1 ? "" : "s")
+                        << " removed from " << db.path() << '\n';
+    return exitStatus::converted;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (const QString bad = cli::undecodableFileArgument(argc, argv); !bad.isEmpty()) {
+        QTextStream(stderr) << "zefto-records: " << bad << '\n';
+        return exitStatus::usage;
+    }
+    QCoreApplication app(argc, argv);
+    QTextStream err(stderr);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("database"), QString(), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("format"), QString(), QStringLiteral("table|csv"), QStringLiteral("table")});
+    parser.addOption({QStringLiteral("conversion"), QString(), QStringLiteral("ID")});
+    parser.addOption({QStringLiteral("filter"), QString(), QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("force"), QString()});
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
+    if (!parser.parse(app.arguments())) {
+        err << "zefto-records: " << parser.errorText() << '\n' << usage;
+        return exitStatus::usage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << usage;
+        return exitStatus::converted;
+    }
+    const QStringList args = parser.positionalArguments();
+    const QString command = args.value(0);
+    const QString format = parser.value(QStringLiteral("format"));
+    const auto optional = [&](const char *name) {
+        const QString n = QString::fromLatin1(name);
+        return parser.isSet(n) ? std::optional(parser.value(n)) : std::nullopt;
+    };
+    try {
+        if (format != QLatin1String("table") && format != QLatin1String("csv"))
+            throw Misused{QStringLiteral("--format is table or csv, not '%1'.").arg(format)};
+        const QHash<QString, int> arity{{QStringLiteral("log"), 1}, {QStringLiteral("show"), 1},
+                                        {QStringLiteral("export"), 2}, {QStringLiteral("undo"), 2}};
+        if (!arity.contains(command))
+            throw Misused{command.isEmpty() ? QStringLiteral("no command given.")
+                                            : QStringLiteral("'%1' is not a command.").arg(command)};
+        if (args.size() != arity.value(command))
+            throw Misused{QStringLiteral("%1 takes %2.").arg(command,
+                                                             arity.value(command) == 1 ? QStringLiteral("no argument")
+                                                             : command == QLatin1String("undo")
+                                                                 ? QStringLiteral("ID or last")
+                                                                 : QStringLiteral("FILE.csv or FILE.xlsx"))};
+        if ((command == QLatin1String("log") || command == QLatin1String("undo"))
+            && (parser.isSet(QStringLiteral("conversion")) || parser.isSet(QStringLiteral("filter"))))
+            throw Misused{QStringLiteral("%1 takes neither --conversion nor --filter.").arg(command)};
+        if (parser.isSet(QStringLiteral("force")) && command != QLatin1String("export"))
+            throw Misused{QStringLiteral("--force belongs to export.")};
+
+        Records records(location::resolved(location::chosen(optional("database"))));
+        if (command == QLatin1String("log"))
+            return logCommand(records, format);
+        if (command == QLatin1String("show"))
+            return showCommand(records, optional("conversion"), optional("filter"), format);
+        if (command == QLatin1String("export"))
+            return exportCommand(records, args[1], optional("conversion"), optional("filter"),
+                                 parser.isSet(QStringLiteral("force")));
+        return undoCommand(records, args[1]);
+    } catch (const Misused &m) {
+        err << "zefto-records: " << m.why << '\n' << usage;
+        return exitStatus::usage;
+    } catch (const Refused &r) {
+        err << "zefto-records: " << r.why << '\n';
+    } catch (const Error &e) {
+        err << "zefto-records: error " << e.number() << ": " << e.description() << '\n';
+    }
+    return exitStatus::failed;
+}

@@ -1,0 +1,105 @@
+#include "conversion.h"
+
+#include <QDateTime>
+#include <QSysInfo>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace zefto::conversionlog {
+
+QString createStatement(bool server)
+{
+    const QString integer = server ? QStringLiteral("bigint") : QStringLiteral("INTEGER");
+    const QString text = server ? QStringLiteral("text") : QStringLiteral("TEXT");
+    const QString key = server ? QStringLiteral("bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
+                               : QStringLiteral("INTEGER PRIMARY KEY");
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id %2, started_at %3 NOT NULL, ended_at %3 NOT NULL, "
+                          "user_name %3 NOT NULL, host %3 NOT NULL, report_path %3 NOT NULL, report_size %4 NOT NULL, "
+                          "report_sha256 %3 NOT NULL, mahalle %3 NOT NULL, lines_in_report %4 NOT NULL, "
+                          "lines_read %4 NOT NULL, outcome %3 NOT NULL, error_number %4, records %4 NOT NULL, "
+                          "first_key %4, last_key %4, undone_at %3, undone_by %3)")
+        .arg(QLatin1String(conversionTableName), key, text, integer);
+}
+
+QList<QVariant> fieldValues(const Conversion &c)
+{
+    const auto orNull = [](qint64 n) { return n == 0 ? QVariant() : QVariant(n); };
+    const auto textOrNull = [](const QString &s) { return s.isEmpty() ? QVariant() : QVariant(s); };
+    return {c.startedAt, c.endedAt, c.user, c.host, c.reportPath, c.reportSize, c.sha256, c.mahalle,
+            c.linesInReport, c.linesRead, c.outcome, orNull(c.errorNumber), c.records, orNull(c.firstKey),
+            orNull(c.lastKey), textOrNull(c.undoneAt), textOrNull(c.undoneBy)};
+}
+
+Conversion fromFields(const QList<QVariant> &r)
+{
+    Conversion c;
+    c.id = r.value(0).toLongLong();
+    c.startedAt = r.value(1).toString();
+    c.endedAt = r.value(2).toString();
+    c.user = r.value(3).toString();
+    c.host = r.value(4).toString();
+    c.reportPath = r.value(5).toString();
+    c.reportSize = r.value(6).toLongLong();
+    c.sha256 = r.value(7).toString();
+    c.mahalle = r.value(8).toString();
+    c.linesInReport = r.value(9).toInt();
+    c.linesRead = r.value(10).toInt();
+    c.outcome = r.value(11).toString();
+    c.errorNumber = r.value(12).toInt();
+    c.records = r.value(13).toLongLong();
+    c.firstKey = r.value(14).toLongLong();
+    c.lastKey = r.value(15).toLongLong();
+    c.undoneAt = r.value(16).toString();
+    c.undoneBy = r.value(17).toString();
+    return c;
+}
+
+QString nowUtc()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+}
+
+QString userName()
+{
+    // The account the process runs as, not what the environment claims.
+    if (const passwd *pw = getpwuid(geteuid()); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    const QString fromEnv = qEnvironmentVariable("USER");
+    return fromEnv.isEmpty() ? QStringLiteral("uid %1").arg(geteuid()) : fromEnv;
+}
+
+QString hostName()
+{
+    return QSysInfo::machineHostName();
+}
+
+QString shownTime(const QString &isoUtc)
+{
+    const QDateTime t = QDateTime::fromString(isoUtc, Qt::ISODate);
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : isoUtc;
+}
+
+QString undoRefusal(const Conversion &c, qint64 present, const QString &database)
+{
+    if (c.undone())
+        return QStringLiteral("Conversion %1 of '%2' was already undone on %3 by %4; nothing was removed.")
+            .arg(c.id)
+            .arg(database, shownTime(c.undoneAt), c.undoneBy);
+    if (present != c.records)
+        return QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but only %6 of them are still "
+                              "in ovrekson; nothing was removed.")
+            .arg(c.id)
+            .arg(database)
+            .arg(c.records)
+            .arg(c.firstKey)
+            .arg(c.lastKey)
+            .arg(present);
+    return QString();
+}
+
+QString unknownConversion(qint64 id, const QString &database)
+{
+    return QStringLiteral("The log of '%1' holds no conversion %2; nothing was removed.").arg(database).arg(id);
+}
+
+} // namespace zefto::conversionlog

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <QtGlobal>
+
+namespace zefto {
+
+// The log table every backend keeps beside ovrekson.
+inline constexpr auto conversionTableName = "zefto_conversions";
+
+// One entry of the conversion log: one committed run.
+struct Conversion {
+    qint64 id = 0;
+    QString startedAt, endedAt; // UTC, ISO 8601 (2024-05-01T09:30:00Z)
+    QString user, host;         // login name and machine of whoever ran it
+    QString reportPath;         // absolute
+    qint64 reportSize = 0;
+    QString sha256;             // of the report's bytes, lower-case hex
+    QString mahalle;
+    int linesInReport = 0, linesRead = 0;
+    QString outcome;            // the first line of the run's message
+    int errorNumber = 0;        // 0 when the run ended without an error
+    qint64 records = 0;
+    qint64 firstKey = 0, lastKey = 0; // 0 when it stored none
+    QString undoneAt, undoneBy; // empty until undone
+
+    bool undone() const { return !undoneAt.isEmpty(); }
+};
+
+namespace conversionlog {
+
+// The log's fields in table order, the order fieldValues and every SELECT of the log use.
+inline constexpr auto fieldList = "id, started_at, ended_at, user_name, host, report_path, report_size, report_sha256, "
+                                  "mahalle, lines_in_report, lines_read, outcome, error_number, records, first_key, "
+                                  "last_key, undone_at, undone_by";
+// CREATE TABLE IF NOT EXISTS for the log: on a server (identity key, bigint) or in a file.
+QString createStatement(bool server);
+// The entry's fields after id, in fieldList order; an integer 0 of
+// error_number, first_key and last_key stands for NULL, as empty undone fields do.
+QList<QVariant> fieldValues(const Conversion &c);
+// The entry a row read in fieldList order holds.
+Conversion fromFields(const QList<QVariant> &row);
+
+// Now, as the log writes it.
+QString nowUtc();
+// The login name of the user running this program.
+QString userName();
+// This machine's name.
+QString hostName();
+// A logged UTC time as the operator reads it: local time, to the minute.
+QString shownTime(const QString &isoUtc);
+// The refusal to undo conversion `c`, or empty when it may be undone given
+// that `present` of its records are still in ovrekson.
+QString undoRefusal(const Conversion &c, qint64 present, const QString &database);
+// The refusal of an id the log of `database` does not hold.
+QString unknownConversion(qint64 id, const QString &database);
+
+} // namespace conversionlog
+} // namespace zefto

@@ -1,0 +1,118 @@
+#include "scratchstore.h"
+
+#include "error.h"
+#include "schema.h"
+
+namespace zefto {
+
+ScratchStore::ScratchStore(QString name, QStringList columns, std::optional<Record> lastRecordBefore)
+    : m_name(std::move(name)), m_columns(std::move(columns)), m_before(std::move(lastRecordBefore))
+{
+    const QStringList required = schema::fieldNames().mid(0, schema::requiredTextFields);
+    for (qsizetype i = 0; i < m_columns.size(); ++i)
+        if (required.contains(m_columns[i]))
+            m_required.push_back(int(i));
+    if (!m_columns.isEmpty() && m_columns.front().compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+        m_idColumn = 0;
+}
+
+void ScratchStore::checkOpen() const
+{
+    if (!m_open)
+        throw Error::of(err::ObjectInvalid);
+}
+
+void ScratchStore::close()
+{
+    rollbackRun();
+    m_open = false;
+}
+
+std::optional<Record> ScratchStore::lastRecord()
+{
+    checkOpen();
+    if (!m_records.empty())
+        return m_records.back();
+    return m_before;
+}
+
+void ScratchStore::append(const Record &values, const std::vector<bool> &given)
+{
+    checkOpen();
+    // The same refusal, word for word, as the tables' CHECK constraints give.
+    for (int i : m_required)
+        if (size_t(i) < given.size() && given[i] && values[i].isText() && values[i].asText().isEmpty())
+            throw Error(err::ZeroLengthString, QStringLiteral("Field '%1' cannot be a zero-length string.")
+                                                   .arg(m_columns[i]));
+    // What a database hands back: fields not given, or given no value, read back as NULL.
+    Record r(m_columns.size(), Value::null());
+    for (size_t i = 0; i < r.size() && i < given.size(); ++i)
+        if (given[i] && !values[i].isUnset())
+            r[i] = values[i];
+    const qint64 key = qint64(m_records.size()) + 1;
+    if (m_idColumn >= 0)
+        r[m_idColumn] = Value::number(double(key));
+    m_records.push_back(std::move(r));
+    m_runKeys.second = key;
+    if (m_runKeys.first == 0)
+        m_runKeys.first = key;
+}
+
+void ScratchStore::beginRun(const WaitCallback &)
+{
+    checkOpen();
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is already in progress.").arg(m_name));
+    m_inRun = true;
+    m_runStart = m_records.size();
+    m_runKeys = {0, 0};
+}
+
+void ScratchStore::commitRun()
+{
+    m_inRun = false;
+}
+
+void ScratchStore::rollbackRun() noexcept
+{
+    if (!m_inRun)
+        return;
+    m_records.resize(m_runStart);
+    m_inRun = false;
+    m_runKeys = {0, 0};
+}
+
+void ScratchStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)
+{
+    checkOpen();
+    const qint64 count = qint64(m_records.size());
+    for (const auto &[first, last] : ranges) {
+        if (first <= 0)
+            continue;
+        for (qint64 k = first; k <= std::min(last, count); ++k)
+            each(m_records[size_t(k - 1)]);
+    }
+}
+
+qint64 ScratchStore::logRun(const Conversion &)
+{
+    checkOpen();
+    return 0;
+}
+
+std::optional<Conversion> ScratchStore::findConversion(const QString &)
+{
+    return std::nullopt;
+}
+
+std::vector<Conversion> ScratchStore::conversions()
+{
+    return {};
+}
+
+qint64 ScratchStore::undoConversion(qint64 id, const QString &)
+{
+    throw Error(err::ReadOnly, QStringLiteral("A dry run changes nothing: conversion %1 cannot be undone in it.").arg(id));
+}
+
+} // namespace zefto

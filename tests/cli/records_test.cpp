@@ -1,0 +1,285 @@
+#include "dbtestutil.h"
+#include "pgserver.h"
+#include "reportbuilder.h"
+#include "tempdir.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+enum class Backend { File, Postgres };
+
+// zefto-convert and zefto-records together, on a file and on a server.
+class RecordsTest : public TempDirTest, public ::testing::WithParamInterface<Backend> {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        if (GetParam() == Backend::Postgres) {
+            server = std::make_unique<PgServer>();
+            ASSERT_TRUE(server->isRunning());
+        }
+    }
+
+    struct Result {
+        int status;
+        QByteArray out;
+        QString err;
+        QString text() const { return QString::fromUtf8(out); }
+    };
+
+    QString database() const { return server ? server->uri() : path(QStringLiteral("ovrek1.mdb")); }
+
+    QProcess *start(const char *program, const QStringList &args)
+    {
+        auto *p = new QProcess;
+        p->setWorkingDirectory(QDir::currentPath());
+        p->start(QString::fromUtf8(program), QStringList{QStringLiteral("--database"), database()} + args);
+        return p;
+    }
+
+    Result finish(QProcess *p)
+    {
+        EXPECT_TRUE(p->waitForFinished(120000));
+        Result r{p->exitCode(), p->readAllStandardOutput(), QString::fromUtf8(p->readAllStandardError())};
+        delete p;
+        return r;
+    }
+
+    Result convert(const QStringList &args) { return finish(start(ZEFTO_CONVERT, args)); }
+    Result records(const QStringList &args) { return finish(start(ZEFTO_RECORDS, args)); }
+
+    qint64 count()
+    {
+        const QString sql = QStringLiteral("SELECT count(*) FROM ovrekson");
+        return (server ? server->query(sql) : rawRows(database(), sql)).value(0).value(0).toLongLong();
+    }
+
+    // A report of n owners whose names carry `tag`; with Ğ in the fathers' names unless told.
+    QString report(const QString &name, const QString &tag, int n, bool withG = true)
+    {
+        std::vector<QByteArray> lines;
+        for (int i = 0; i < n; ++i) {
+            report::Row r = report::sampleRow(i);
+            if (!withG)
+                r.father = QStringLiteral("AHMET");
+            if (i % 7 == 3)
+                r.owner = tag + QStringLiteral(" IŞIK");
+            lines.push_back(report::ownerLine(r));
+        }
+        return write(name, report::join(report::paginate(lines)));
+    }
+
+    std::unique_ptr<PgServer> server;
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordsTest, ::testing::Values(Backend::File, Backend::Postgres),
+                         [](const auto &info) { return info.param == Backend::File ? "File" : "Postgres"; });
+
+} // namespace
+
+TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainOrUndo)
+{
+    const QString first = report(QStringLiteral("first.txt"), QStringLiteral("ALİ"), 30);
+    ASSERT_EQ(convert({first}).status, 0);
+    ASSERT_EQ(count(), 30);
+
+    // The same bytes under another name: exit 3, the earlier conversion named, nothing stored.
+    QFile::copy(first, path(QStringLiteral("copy.txt")));
+    Result r = convert({path(QStringLiteral("copy.txt"))});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("%1 was already converted on ").arg(path(QStringLiteral("copy.txt")))))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(": 30 records (Converted) as conversion 1 of %1; nothing was stored.")
+                                   .arg(database())))
+        << r.err.toStdString();
+    EXPECT_EQ(count(), 30);
+
+    // Most severe first: a failure over a duplicate, a duplicate over " Invalid file ".
+    const QString invalid = report(QStringLiteral("invalid.txt"), QStringLiteral("VELİ"), 5, false);
+    EXPECT_EQ(convert({invalid, first}).status, 3);
+    EXPECT_EQ(convert({first, path(QStringLiteral("missing.txt"))}).status, 2);
+    EXPECT_EQ(count(), 35);
+
+    // --again stores it; undoing both copies makes it new again.
+    r = convert({QStringLiteral("--again"), first});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(count(), 65);
+    r = records({QStringLiteral("undo"), QStringLiteral("last")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.text(), QStringLiteral("Conversion 3 undone: 30 records removed from %1\n").arg(database()));
+    EXPECT_EQ(records({QStringLiteral("undo"), QStringLiteral("1")}).status, 0);
+    EXPECT_EQ(count(), 5);
+    EXPECT_EQ(convert({first}).status, 0);
+    EXPECT_EQ(count(), 35);
+
+    // Undo refusals say why and exit 2; usage mistakes exit 64.
+    r = records({QStringLiteral("undo"), QStringLiteral("1")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("zefto-records: error 3197: Conversion 1 of '%1' was already undone on ")
+                                     .arg(database())))
+        << r.err.toStdString();
+    r = records({QStringLiteral("undo"), QStringLiteral("77")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, QStringLiteral("zefto-records: error 3265: The log of '%1' holds no conversion 77; nothing was "
+                                    "removed.\n")
+                         .arg(database()));
+    EXPECT_EQ(records({QStringLiteral("undo")}).status, 64);
+    EXPECT_EQ(records({QStringLiteral("remove"), QStringLiteral("1")}).status, 64);
+    EXPECT_EQ(records({QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")}).status, 64);
+    EXPECT_EQ(convert({QStringLiteral("--mahalle"), QStringLiteral("  "), first}).status, 64);
+}
+
+TEST_P(RecordsTest, TwoConvertersStartingTheSameReportAtOnceStoreItOnce)
+{
+    const QString r = report(QStringLiteral("same.txt"), QStringLiteral("AYNI"), 400);
+    if (server)
+        ASSERT_EQ(convert({report(QStringLiteral("seed.txt"), QStringLiteral("SEED"), 2)}).status, 0);
+    QProcess *a = start(ZEFTO_CONVERT, {r});
+    QProcess *b = start(ZEFTO_CONVERT, {r});
+    const int sa = finish(a).status, sb = finish(b).status;
+    EXPECT_EQ(std::min(sa, sb), 0);
+    EXPECT_EQ(std::max(sa, sb), 3);
+    EXPECT_EQ(count(), (server ? 2 : 0) + 400);
+}
+
+TEST_P(RecordsTest, ADryRunChangesNothingAndPrintsExactlyTheRecordsTheRunThenStores)
+{
+    const QString first = report(QStringLiteral("a.txt"), QStringLiteral("ÖNCE"), 12);
+    ASSERT_EQ(convert({QStringLiteral("--mahalle"), QStringLiteral("Kale"), first}).status, 0);
+    const QString second = report(QStringLiteral("b.txt"), QStringLiteral("SONRA"), 70, false);
+    QByteArray fileBefore;
+    if (!server) {
+        QFile f(database());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        fileBefore = f.readAll();
+    }
+    const Result dry = convert({QStringLiteral("--dry-run"), QStringLiteral("--mahalle"), QStringLiteral("Kale"), second});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_TRUE(dry.err.contains(QStringLiteral(" Invalid file ")));
+    EXPECT_TRUE(dry.err.contains(QStringLiteral("70 records were stored, but no father's name needed the Ğ repair")))
+        << dry.err.toStdString();
+    EXPECT_EQ(count(), 12);
+    if (!server) {
+        QFile f(database());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), fileBefore);
+        EXPECT_FALSE(QFile::exists(database() + QStringLiteral("-journal")));
+    }
+
+    const Result real = convert({QStringLiteral("--mahalle"), QStringLiteral("Kale"), second});
+    EXPECT_EQ(real.status, 1);
+    EXPECT_TRUE(real.text().contains(QStringLiteral("records stored 70, stopped at line")));
+    const Result shown = records({QStringLiteral("show"), QStringLiteral("--conversion"), QStringLiteral("last"),
+                                  QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(dry.out, shown.out);
+    EXPECT_EQ(dry.out.count("\r\n"), 71);
+
+    // A dry run of a report on record: 3, as the real run, its records still printed.
+    const Result again = convert({QStringLiteral("--dry-run"), second});
+    EXPECT_EQ(again.status, 3);
+    EXPECT_EQ(again.out.count("\r\n"), 71);
+    EXPECT_EQ(count(), 82);
+
+    // A database that does not exist is an empty table, and is not made.
+    if (!server) {
+        const Result none = convert({QStringLiteral("--dry-run"), QStringLiteral("--database"),
+                                     path(QStringLiteral("none.mdb")), first});
+        EXPECT_EQ(none.status, 0) << none.err.toStdString();
+        EXPECT_EQ(none.out.count("\r\n"), 13);
+        EXPECT_FALSE(QFile::exists(path(QStringLiteral("none.mdb"))));
+    }
+}
+
+TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("ÇİFTÇİ"), 20)}).status, 0);
+    ASSERT_EQ(convert({report(QStringLiteral("b.txt"), QStringLiteral("KAYA"), 10)}).status, 0);
+
+    Result log = records({QStringLiteral("log"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(log.status, 0);
+    const QStringList lines = log.text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("id,started_at,ended_at,user_name,host,report_path,report_size,report_sha256,"
+                                       "mahalle,lines_in_report,lines_read,outcome,error_number,records,first_key,"
+                                       "last_key,undone_at,undone_by"));
+    QFile a(path(QStringLiteral("a.txt")));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    const QByteArray aBytes = a.readAll();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1,")));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(",%1,%2,%3,Tarçınbağı,")
+                                      .arg(path(QStringLiteral("a.txt")))
+                                      .arg(aBytes.size())
+                                      .arg(QString::fromLatin1(
+                                          QCryptographicHash::hash(aBytes, QCryptographicHash::Sha256).toHex()))))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",Converted,,10,21,30,,"))) << lines[2].toStdString();
+
+    // The filter folds case and letter marks: "cifci" finds Çiftçi, "ISIK" finds Işık.
+    Result shown = records({QStringLiteral("show"), QStringLiteral("--filter"), QStringLiteral("cIFTcI"),
+                            QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(shown.status, 0);
+    // The three tagged owners and the sample's own Zeynep Çiftçi (row 13).
+    EXPECT_EQ(shown.out.count("\r\n"), 1 + 4);
+    EXPECT_TRUE(shown.text().contains(QStringLiteral(",Çiftçi,Işık,")));
+    shown = records({QStringLiteral("show"), QStringLiteral("--filter"), QStringLiteral("isik"),
+                     QStringLiteral("--conversion"), QStringLiteral("2"), QStringLiteral("--format"),
+                     QStringLiteral("csv")});
+    // Üst Işık and İkinci Işık (rows 0 and 1) and the tagged Kaya Işık (row 3).
+    EXPECT_EQ(shown.out.count("\r\n"), 1 + 3);
+    EXPECT_TRUE(shown.text().contains(QStringLiteral(",Kaya,Işık,")));
+    const Result all = records({QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(all.out.count("\r\n"), 31);
+    // Blanks kept as stored, numbers as numbers.
+    EXPECT_TRUE(all.out.startsWith("yada,yparsel,"));
+    const Result table = records({QStringLiteral("show")});
+    EXPECT_EQ(table.text().count(u'\n'), 31);
+
+    // CSV export: a byte-order mark, then exactly what show prints; never over a file without --force.
+    EXPECT_EQ(records({QStringLiteral("export"), QStringLiteral("out.csv")}).status, 0);
+    QFile csv(path(QStringLiteral("out.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll(), QByteArray("\xEF\xBB\xBF") + all.out);
+    Result again = records({QStringLiteral("export"), QStringLiteral("out.csv")});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_EQ(again.err, QStringLiteral("zefto-records: '%1' already exists; --force writes over it.\n")
+                             .arg(path(QStringLiteral("out.csv"))));
+    EXPECT_EQ(records({QStringLiteral("export"), QStringLiteral("out.csv"), QStringLiteral("--force"),
+                       QStringLiteral("--conversion"), QStringLiteral("2")})
+                  .status,
+              0);
+    EXPECT_EQ(records({QStringLiteral("export"), QStringLiteral("out.txt")}).status, 64);
+
+    // XLSX export read back by openpyxl: the same cells as the CSV, numbers as numbers.
+    ASSERT_EQ(records({QStringLiteral("export"), QStringLiteral("out.xlsx"), QStringLiteral("--conversion"),
+                       QStringLiteral("1")})
+                  .status,
+              0);
+    QProcess py;
+    py.start(QStringLiteral("/usr/bin/python3"),
+             {QStringLiteral("-c"),
+              QStringLiteral("import openpyxl,sys\n"
+                             "ws=openpyxl.load_workbook(sys.argv[1])['ovrekson']\n"
+                             "print(ws.freeze_panes)\n"
+                             "for row in ws.iter_rows(values_only=True):\n"
+                             "  print('|'.join('<none>' if v is None else (repr(v) if isinstance(v,float) else v) for v in row))\n"),
+              path(QStringLiteral("out.xlsx"))});
+    ASSERT_TRUE(py.waitForFinished(60000));
+    const QStringList sheet = QString::fromUtf8(py.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(sheet.size(), 1 + 1 + 20) << py.readAllStandardError().toStdString();
+    EXPECT_EQ(sheet[0], QStringLiteral("A2"));
+    const Result first = records({QStringLiteral("show"), QStringLiteral("--conversion"), QStringLiteral("1"),
+                                  QStringLiteral("--format"), QStringLiteral("csv")});
+    const QStringList csvLines = first.text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(csvLines.size(), 21);
+    for (int i = 0; i < 21; ++i) {
+        QStringList cells = csvLines[i].split(u',');
+        for (QString &c : cells)
+            if (c.isEmpty())
+                c = QStringLiteral("<none>");
+        EXPECT_EQ(sheet[i + 1], cells.join(u'|')) << i;
+    }
+}
