@@ -47,7 +47,16 @@ void TerminalWindow::showWaiting(const QString &text)
 void TerminalWindow::msgBox(const QString &prompt, MessageIcon icon)
 {
     setProgressVisible(false);
+    // Errors and warnings in full on standard error; the report's line on standard output keeps their first line.
+    const bool problem = icon == MessageIcon::Warning || icon == MessageIcon::Critical;
     QTextStream out(m_toStderr ? stderr : stdout);
+    if (problem && !m_toStderr) {
+        out << prompt.section(u'\n', 0, 0) << '\n';
+        out.flush();
+        QTextStream err(stderr);
+        err << reportName() << (icon == MessageIcon::Warning ? ": warning: " : ": error: ") << prompt << '\n';
+        return;
+    }
     switch (icon) {
     case MessageIcon::Warning: out << "warning: "; break;
     case MessageIcon::Critical: out << "error: "; break;

@@ -267,7 +267,8 @@ void Engine::logRun(RunOutcome &o)
     c.endedAt = conversionlog::nowUtc();
     c.user = conversionlog::userName();
     c.host = conversionlog::hostName();
-    c.reportPath = o.reportPath;
+    // A report read through a temporary copy (standard input) is logged by the name the operator knows.
+    c.reportPath = m_window.reportName() == m_window.text1() ? o.reportPath : m_window.reportName();
     c.reportSize = o.reportSize;
     c.sha256 = o.sha256;
     c.mahalle = o.mahalle;

@@ -59,7 +59,9 @@ TEST_F(ConvertTest, ExitStatusTellsTheWorstEnd)
 
     r = convert({QStringLiteral(SAMPLE_REPORT), path(QStringLiteral("missing.txt"))});
     EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("File not found")));
+    // The first line of an error stays beside the report's name; the whole message goes to standard error.
+    EXPECT_TRUE(r.out.contains(QStringLiteral("missing.txt: Nothing was converted.\n")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("missing.txt: error: Nothing was converted.\n\nFile not found")));
 
     r = convert({QStringLiteral("--again"), invalid, QStringLiteral(SAMPLE_REPORT)});
     EXPECT_EQ(r.status, 1);
@@ -83,8 +85,9 @@ TEST_F(ConvertTest, ADatabaseThatCannotBeUsedIsNamedAndNothingRuns)
     write(QStringLiteral("bad.mdb"), QByteArray(4096, 'x'));
     const Result r = convert({QStringLiteral("--database"), QStringLiteral("bad.mdb"), QStringLiteral(SAMPLE_REPORT)});
     EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("error: Nothing was converted.")));
-    EXPECT_TRUE(r.out.contains(path(QStringLiteral("bad.mdb"))));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("sample-report.txt: Nothing was converted.\n")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("error: Nothing was converted.")));
+    EXPECT_TRUE(r.err.contains(path(QStringLiteral("bad.mdb"))));
 }
 
 TEST_F(ConvertTest, TheDatabaseIsChosenByOptionThenEnvironment)

@@ -36,23 +36,25 @@ TEST_F(LimitsTest, AFileSizeLimitIsAFullDatabaseNotASilentDeath)
     // Reached while converting: the run says so and nothing half-done stays.
     const Result during = convert(QStringLiteral("ulimit -f 64"), QStringLiteral("--database during.mdb r.txt"));
     EXPECT_EQ(during.status, 2);
-    EXPECT_TRUE(during.out.contains(QStringLiteral("error: Error 3026: The database '%1' is full").arg(path(QStringLiteral("during.mdb")))))
+    EXPECT_TRUE(during.out.contains(QStringLiteral("r.txt: Error 3026: The database '%1' is full").arg(path(QStringLiteral("during.mdb")))))
         << during.out.toStdString();
+    EXPECT_TRUE(during.err.contains(QStringLiteral("r.txt: error: Error 3026: The database '%1' is full").arg(path(QStringLiteral("during.mdb")))))
+        << during.err.toStdString();
     EXPECT_EQ(rawRows(path(QStringLiteral("during.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 0);
 
     // Reached while creating the database: the same number, and nothing converted.
     const Result atOpen = convert(QStringLiteral("ulimit -f 0"), QStringLiteral("--database atopen.mdb r.txt"));
     EXPECT_EQ(atOpen.status, 2);
-    EXPECT_TRUE(atOpen.out.contains(QStringLiteral("Nothing was converted.")));
-    EXPECT_TRUE(atOpen.out.contains(QStringLiteral("The database '%1' is full").arg(path(QStringLiteral("atopen.mdb")))))
-        << atOpen.out.toStdString();
+    EXPECT_TRUE(atOpen.out.contains(QStringLiteral("r.txt: Nothing was converted.")));
+    EXPECT_TRUE(atOpen.err.contains(QStringLiteral("The database '%1' is full").arg(path(QStringLiteral("atopen.mdb")))))
+        << atOpen.err.toStdString();
 }
 
 TEST_F(LimitsTest, AMissingReportCreatesNoDatabase)
 {
     const Result r = convert(QStringLiteral("true"), QStringLiteral("--database new.mdb missing.txt"));
     EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("File not found: '%1'.").arg(path(QStringLiteral("missing.txt")))));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("File not found: '%1'.").arg(path(QStringLiteral("missing.txt")))));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("new.mdb"))));
 }
 
