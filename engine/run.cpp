@@ -5,9 +5,10 @@
 #include "mahalle.h"
 #include "schema.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <memory>
+#include <openssl/evp.h>
 #include <new>
 #include <tuple>
 #include <utility>
@@ -38,13 +39,30 @@ QString earlierConversion(const Conversion &earlier)
 
 } // namespace
 
+// OpenSSL's SHA-256 uses the processor's hash instructions: several times
+// faster than Qt's, whose hashing took a quarter of a run's instructions.
 std::pair<QString, qint64> Engine::fingerprint(const QString &path)
 {
     QFile f(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!f.open(QIODevice::ReadOnly) || !hash.addData(&f))
-        throw Error(err::DeviceIo, QStringLiteral("The report '%1' could not be read: %2.").arg(fullPath(path), f.errorString()));
-    return {QString::fromLatin1(hash.result().toHex()), f.size()};
+    const auto unreadable = [&] {
+        return Error(err::DeviceIo, QStringLiteral("The report '%1' could not be read: %2.").arg(fullPath(path), f.errorString()));
+    };
+    if (!f.open(QIODevice::ReadOnly))
+        throw unreadable();
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
+        throw std::bad_alloc();
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    qint64 size = 0;
+    for (qint64 n; (n = f.read(buffer.data(), buffer.size())) != 0; size += n) {
+        if (n < 0)
+            throw unreadable();
+        EVP_DigestUpdate(ctx.get(), buffer.constData(), size_t(n));
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(ctx.get(), digest, &length);
+    return {QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex()), size};
 }
 
 QString Engine::duplicateMessage(const QString &reportPath, const Conversion &earlier, const QString &database)

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev
+packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev libssl-dev
   postgresql-15 libqt6sql6-psql libpq-dev libxlsxwriter-dev python3-openpyxl "$@")
 missing=()
 for p in "${packages[@]}"; do
