@@ -57,5 +57,11 @@ QString undoRefusal(const Conversion &c, qint64 present, const QString &database
 // The refusal of an id the log of `database` does not hold.
 QString unknownConversion(qint64 id, const QString &database);
 
+// What both backends ask of the log: the newest conversion of a report's
+// bytes whose records are still there (bound: its SHA-256), and all of it.
+inline constexpr auto latestStillStored =
+    "WHERE report_sha256 = ? AND undone_at IS NULL AND records > 0 ORDER BY id DESC LIMIT 1";
+inline constexpr auto oldestFirst = "ORDER BY id";
+
 } // namespace conversionlog
 } // namespace zefto

@@ -409,9 +409,7 @@ qint64 PostgresStore::logRun(const Conversion &entry)
 
 std::optional<Conversion> PostgresStore::findConversion(const QString &sha256)
 {
-    std::vector<Conversion> found = readLog(
-        QStringLiteral("WHERE report_sha256 = ? AND undone_at IS NULL AND records > 0 ORDER BY id DESC LIMIT 1"),
-        {sha256});
+    std::vector<Conversion> found = readLog(QLatin1String(conversionlog::latestStillStored), {sha256});
     if (found.empty())
         return std::nullopt;
     return found.front();
@@ -419,7 +417,7 @@ std::optional<Conversion> PostgresStore::findConversion(const QString &sha256)
 
 std::vector<Conversion> PostgresStore::conversions()
 {
-    return readLog(QStringLiteral("ORDER BY id"), {});
+    return readLog(QLatin1String(conversionlog::oldestFirst), {});
 }
 
 qint64 PostgresStore::undoConversion(qint64 id, const QString &by)

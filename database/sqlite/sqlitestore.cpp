@@ -574,9 +574,7 @@ qint64 SqliteStore::logRun(const Conversion &entry)
 
 std::optional<Conversion> SqliteStore::findConversion(const QString &sha256)
 {
-    std::vector<Conversion> found = readLog(
-        QStringLiteral("WHERE report_sha256 = ? AND undone_at IS NULL AND records > 0 ORDER BY id DESC LIMIT 1"),
-        {sha256});
+    std::vector<Conversion> found = readLog(QLatin1String(conversionlog::latestStillStored), {sha256});
     if (found.empty())
         return std::nullopt;
     return found.front();
@@ -584,7 +582,7 @@ std::optional<Conversion> SqliteStore::findConversion(const QString &sha256)
 
 std::vector<Conversion> SqliteStore::conversions()
 {
-    return readLog(QStringLiteral("ORDER BY id"), {});
+    return readLog(QLatin1String(conversionlog::oldestFirst), {});
 }
 
 qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
