@@ -93,6 +93,15 @@ void frmZefto::layOut()
         label->setFont(f);
     }
 
+    // Screen readers and automation tell the controls apart by these names.
+    Command1->setAccessibleName(Command1->text());
+    Text1->setAccessibleName(QStringLiteral("Report file"));
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
+    File1->setAccessibleName(QStringLiteral("Files"));
+    Command3->setAccessibleName(Command3->text());
+    Drive1->setAccessibleName(QStringLiteral("Drives"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+
     // Focus order: Ok, text box, directories, files, Cancel, drives.
     QWidget::setTabOrder(Command1, Text1);
     QWidget::setTabOrder(Text1, Dir1);
