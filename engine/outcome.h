@@ -21,6 +21,7 @@ struct RunOutcome {
     End end = End::NotStarted;
     QString message;        // what the operator was shown
     QString reportPath;     // full path of the report as the run opened it
+    QString database;       // where the records go, as an operator may be shown it (no password)
     int errorNumber = 0;    // what stopped the run (3315 at a normal end, 0 at the end of the file)
     QString errorDescription;
     int linesInReport = 0;
@@ -29,6 +30,7 @@ struct RunOutcome {
     qint64 recordsStored = 0;
     qint64 firstKey = 0, lastKey = 0; // of the run's records in ovrekson (0 when none was stored)
     int unconvertedDataLines = 0; // Incomplete only
+    bool notAReport = false; // nothing stored, and no line where data lines stand is as long as one
     QString sha256;         // of the report's bytes, lower-case hex
     qint64 reportSize = 0;  // in bytes
     QString mahalle;        // the neighbourhood every record got

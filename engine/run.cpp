@@ -3,6 +3,7 @@
 #include "layout.h"
 #include "location.h"
 #include "mahalle.h"
+#include "reportcheck.h"
 #include "schema.h"
 
 #include <QFile>
@@ -114,9 +115,10 @@ RunOutcome Engine::Command1_Click()
 
     const QString path = m_window.text1();
     outcome.reportPath = fullPath(path);
+    outcome.database = location::shown(m_databasePath);
     if (!prepare(path, outcome)) {
         outcome.message = QStringLiteral("Nothing was converted.\n\n%1").arg(outcome.errorDescription);
-        m_window.msgBox(outcome.message, MessageIcon::Critical);
+        m_window.endBox(outcome, MessageIcon::Critical);
         restoreWindow();
         return outcome;
     }
@@ -129,7 +131,7 @@ RunOutcome Engine::Command1_Click()
         outcome.errorNumber = e.number();
         outcome.errorDescription = e.description();
         outcome.message = QStringLiteral("Nothing was converted.\n\n%1").arg(e.description());
-        m_window.msgBox(outcome.message, MessageIcon::Critical);
+        m_window.endBox(outcome, MessageIcon::Critical);
         restoreWindow();
         return outcome;
     }
@@ -174,6 +176,10 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
     const bool wouldCreate = !db.isOpen() && !m_databaseOpened && !location::isServerAddress(m_databasePath)
                              && !QFileInfo::exists(m_databasePath);
     try {
+        // Read as a report, the database would be damaged by its own run; it is never opened as one.
+        if (reportcheck::isDatabaseFile(path, m_databasePath))
+            throw Error(err::PathAccess,
+                        QStringLiteral("'%1' is the database the records are stored in, not a report.").arg(fullPath(path)));
         if (!wouldCreate)
             ensureDatabase();
         const int lines = ReportReader::countLines(path);
@@ -258,6 +264,7 @@ void Engine::settle(RunOutcome &o, const std::optional<Error> &failure)
         db.rollbackRun();
         return;
     }
+
     try {
         if (kayit.isOpen())
             kayit.close();
@@ -328,12 +335,15 @@ void Engine::describe(RunOutcome &o) const
 void Engine::finish(RunOutcome &o)
 {
     describe(o);
+    // A run that stored nothing may have been given some other file; read again only then, after the commit.
+    if (o.recordsStored == 0 && o.end != RunOutcome::End::Interrupted)
+        o.notAReport = !reportcheck::hasFullDataLine(m_window.text1());
     if (o.end == RunOutcome::End::Interrupted) {
-        m_window.msgBox(o.message, MessageIcon::None);
+        m_window.endBox(o, MessageIcon::None);
     } else if (o.end == RunOutcome::End::Incomplete) {
-        m_window.msgBox(o.message, MessageIcon::Warning);
+        m_window.endBox(o, MessageIcon::Warning);
     } else if (o.end == RunOutcome::End::Converted || o.end == RunOutcome::End::InvalidFile) {
-        m_window.msgBox(o.message, validity != 0 ? MessageIcon::Information : MessageIcon::None);
+        m_window.endBox(o, validity != 0 ? MessageIcon::Information : MessageIcon::None);
         if (validity != 0) {
             try {
                 db.close();
@@ -343,7 +353,7 @@ void Engine::finish(RunOutcome &o)
             stt = 0;
         }
     } else {
-        m_window.msgBox(o.message, MessageIcon::Critical);
+        m_window.endBox(o, MessageIcon::Critical);
     }
     restoreWindow();
 }

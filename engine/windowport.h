@@ -1,5 +1,7 @@
 #pragma once
 
+#include "outcome.h"
+
 #include <QString>
 
 namespace zefto {
@@ -21,6 +23,8 @@ public:
     virtual void setProgressValue(float v) = 0;
     // Shows the prompt and returns once the operator has pressed OK.
     virtual void msgBox(const QString &prompt, MessageIcon icon) = 0;
+    // The box that ends a run; a window may tell more of the outcome than its message.
+    virtual void endBox(const RunOutcome &outcome, MessageIcon icon) { msgBox(outcome.message, icon); }
 
     // While another program holds the database's write lock: the text to
     // show once (empty when the wait is over), and a call every few

@@ -3,6 +3,7 @@
 #include "dirlistbox.h"
 
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 
@@ -150,6 +151,24 @@ void FileListBox::mousePressEvent(QMouseEvent *event)
     // pick all the same: the text box may have been edited since.
     if (before >= 0 && listIndex() == before && itemAt(event->position().toPoint()) == item(before))
         emit fileClick();
+}
+
+// Not itemActivated: styles that activate on a single click would start a run on every pick.
+void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QListWidget::mouseDoubleClickEvent(event);
+    const QListWidgetItem *hit = itemAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && hit && row(hit) == listIndex())
+        emit fileActivated();
+}
+
+void FileListBox::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && listIndex() >= 0) {
+        emit fileActivated();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 } // namespace zefto::ui

@@ -53,10 +53,14 @@ public:
 signals:
     // The operator picked a file with the mouse or the keyboard.
     void fileClick();
+    // Double-click or Enter on a file: the operator wants it converted.
+    void fileActivated();
     void failed(const QString &message);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool load(const QString &dir, const QString &pattern);

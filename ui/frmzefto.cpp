@@ -3,6 +3,7 @@
 #include "mahalle.h"
 
 #include "dirlistbox.h"
+#include "endbox.h"
 #include "drivelistbox.h"
 #include "error.h"
 #include "filelistbox.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,17 @@ namespace {
 QRect twips(int left, int top, int width, int height)
 {
     return {left / 15, top / 15, width / 15, height / 15};
+}
+
+// A box as narrow as "Converted" has its title bar cut to "Z…o" by the window manager's buttons.
+void keepTitleWhole(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 + 240;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 } // namespace
@@ -116,6 +129,7 @@ void frmZefto::connectHandlers()
     connect(Drive1, &DriveListBox::change, this, &frmZefto::Drive1_Change);
     connect(Dir1, &DirListBox::change, this, &frmZefto::Dir1_Change);
     connect(File1, &FileListBox::fileClick, this, &frmZefto::File1_Click);
+    connect(File1, &FileListBox::fileActivated, this, &frmZefto::File1_Activated);
     connect(Command1, &QPushButton::clicked, this, &frmZefto::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmZefto::Command3_Click);
     connect(Drive1, &DriveListBox::failed, this, &frmZefto::showProblem);
@@ -188,15 +202,51 @@ void frmZefto::File1_Click()
         Text1->setText(File1->list(i));
 }
 
+// Double-click or Enter on a file: pick it, then Ok.
+void frmZefto::File1_Activated()
+{
+    File1_Click();
+    if (Command1->isEnabled())
+        Command1_Click();
+}
+
 void frmZefto::Text1_KeyPress(qint16 &KeyAscii)
 {
     if (KeyAscii == 13)
-        File1->setFileName(Text1->text());
+        applyTypedName();
 }
 
 void frmZefto::Text1_LostFocus()
 {
+    applyTypedName();
+}
+
+// A typed directory moves every list, or none: a file shown is then a file Ok finds.
+void frmZefto::applyTypedName()
+{
+    const QString before = File1->path();
+    const QString pattern = File1->pattern();
+    if (!File1->setFileName(Text1->text()) || File1->path() == Dir1->path())
+        return;
+    const QString target = File1->path();
+    // The current directory is about to move: a relative name must keep naming the same file.
+    if (QDir::isRelativePath(Text1->text()))
+        Text1->setText(QDir::cleanPath(QDir::current().absoluteFilePath(Text1->text())));
+    if (!moveListsTo(target)) {
+        File1->setPattern(pattern);
+        File1->setPath(before);
+        return;
+    }
+    // Moving the folder list refreshed the file list; the typed name is selected again.
     File1->setFileName(Text1->text());
+}
+
+bool frmZefto::moveListsTo(const QString &directory)
+{
+    Drive1->rememberDirectory(directory);
+    if (Drive1->driveOf(directory) != Drive1->drive())
+        return Drive1->setDrive(directory) && Dir1->path() == directory;
+    return Dir1->setPath(directory);
 }
 
 bool frmZefto::eventFilter(QObject *watched, QEvent *event)
@@ -321,6 +371,16 @@ void frmZefto::keepAlive()
 
 void frmZefto::msgBox(const QString &prompt, MessageIcon icon)
 {
+    showBox(m_databaseNote.isEmpty() ? prompt : prompt + QStringLiteral("\n\n") + m_databaseNote, icon);
+}
+
+void frmZefto::endBox(const RunOutcome &outcome, MessageIcon icon)
+{
+    showBox(endbox::text(outcome), icon);
+}
+
+void frmZefto::showBox(const QString &text, MessageIcon icon)
+{
     QMessageBox::Icon i = QMessageBox::NoIcon;
     switch (icon) {
     case MessageIcon::Information: i = QMessageBox::Information; break;
@@ -328,9 +388,8 @@ void frmZefto::msgBox(const QString &prompt, MessageIcon icon)
     case MessageIcon::Critical: i = QMessageBox::Critical; break;
     case MessageIcon::None: break;
     }
-    QMessageBox box(i, QStringLiteral("Zefto"),
-                    m_databaseNote.isEmpty() ? prompt : prompt + QStringLiteral("\n\n") + m_databaseNote,
-                    QMessageBox::Ok, this);
+    QMessageBox box(i, QStringLiteral("Zefto"), text, QMessageBox::Ok, this);
+    keepTitleWhole(box);
     box.exec();
 }
 
@@ -344,6 +403,7 @@ bool frmZefto::askConvertAgain(const QString &question)
     // Storing a report twice doubles every owner's shares: the safe answer is the easy one.
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
+    keepTitleWhole(box);
     box.exec();
     return box.clickedButton() == again;
 }

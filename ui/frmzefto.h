@@ -70,6 +70,7 @@ public:
     void setProgressMax(float v) override;
     void setProgressValue(float v) override;
     void msgBox(const QString &prompt, MessageIcon icon) override;
+    void endBox(const RunOutcome &outcome, MessageIcon icon) override;
     void showWaiting(const QString &text) override;
     void keepAlive() override;
     bool askConvertAgain(const QString &question) override;
@@ -83,6 +84,10 @@ private:
     void layOut();
     void connectHandlers();
     void showProblem(const QString &message);
+    void applyTypedName();
+    bool moveListsTo(const QString &directory);
+    void File1_Activated();
+    void showBox(const QString &text, MessageIcon icon);
 
     QLabel *m_waiting = nullptr; // over the bottom row while another program holds the database
     Engine m_engine{*this};

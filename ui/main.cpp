@@ -6,7 +6,6 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zefto"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zefto"));
     QApplication::setDesktopFileName(QStringLiteral("zefto"));
     zefto::ui::frmZefto window;
     window.show();

@@ -215,10 +215,10 @@ TEST_F(FrmZeftoTest, ADriveThatVanishedIsReportedAndEverythingStaysPut)
     EXPECT_EQ(QDir::currentPath(), start);
 }
 
-TEST_F(FrmZeftoTest, EnterAppliesATypedDirectoryToTheFileListOnlyAndStartsNoRun)
+TEST_F(FrmZeftoTest, EnterAppliesATypedPathToEveryListAndStartsNoRun)
 {
     writeReport(QStringLiteral("a.txt"));
-    const QString start = QDir::currentPath();
+    const QString drive = window->Drive1->drive();
     window->Text1->setFocus();
     QTest::keyClicks(window->Text1, path(QStringLiteral("reports/a.txt")));
     const auto boxes = answeringBoxes([&] {
@@ -229,10 +229,98 @@ TEST_F(FrmZeftoTest, EnterAppliesATypedDirectoryToTheFileListOnlyAndStartsNoRun)
     EXPECT_TRUE(window->isVisible()); // Escape is not Cancel
     EXPECT_EQ(window->File1->path(), path(QStringLiteral("reports")));
     EXPECT_EQ(window->File1->list(window->File1->listIndex()), QStringLiteral("a.txt"));
-    EXPECT_EQ(window->Dir1->path(), start);
-    EXPECT_EQ(QDir::currentPath(), start);
+    EXPECT_EQ(window->Dir1->path(), path(QStringLiteral("reports")));
+    EXPECT_EQ(window->Drive1->drive(), drive);
+    EXPECT_EQ(QDir::currentPath(), path(QStringLiteral("reports")));
     EXPECT_EQ(window->Text1->text(), path(QStringLiteral("reports/a.txt")));
     EXPECT_EQ(storedRecords(), 0);
+}
+
+TEST_F(FrmZeftoTest, AfterATypedFolderTheListsAgreeAndAFileShownIsTheFileOkConverts)
+{
+    writeReport(QStringLiteral("a.txt"));
+    QDir().mkdir(path(QStringLiteral("reports/old")));
+    writeReport(QStringLiteral("old/b.txt"));
+
+    // A relative path: the lists move, and the text box keeps naming the same file.
+    window->Text1->setFocus();
+    QTest::keyClicks(window->Text1, QStringLiteral("reports/old/b.txt"));
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    EXPECT_EQ(window->Dir1->path(), path(QStringLiteral("reports/old")));
+    EXPECT_EQ(window->File1->path(), path(QStringLiteral("reports/old")));
+    EXPECT_EQ(QDir::currentPath(), path(QStringLiteral("reports/old")));
+    EXPECT_EQ(window->Text1->text(), path(QStringLiteral("reports/old/b.txt")));
+
+    // A folder typed, then Ok: the folder list follows, and a file picked there is found.
+    window->Text1->setFocus();
+    window->Text1->setText(path(QStringLiteral("reports")));
+    auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u); // a folder is not a report
+    EXPECT_EQ(window->Dir1->path(), path(QStringLiteral("reports")));
+    EXPECT_EQ(window->File1->path(), path(QStringLiteral("reports")));
+    ASSERT_GE(window->File1->listCount(), 1);
+    EXPECT_EQ(window->File1->list(0), QStringLiteral("a.txt"));
+    window->File1->setFocus();
+    QTest::mouseClick(window->File1->viewport(), Qt::LeftButton, {},
+                      window->File1->visualItemRect(window->File1->item(0)).center());
+    EXPECT_EQ(window->Text1->text(), QStringLiteral("a.txt"));
+    boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Converted\n"))) << boxes[0].text.toStdString();
+    EXPECT_EQ(storedRecords(), 60);
+
+    // A folder that is not there moves nothing.
+    window->Text1->setFocus();
+    window->Text1->setText(path(QStringLiteral("gone/x.txt")));
+    boxes = answeringBoxes([&] { QTest::keyClick(window->Text1, Qt::Key_Return); });
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(window->Dir1->path(), path(QStringLiteral("reports")));
+    EXPECT_EQ(window->File1->path(), path(QStringLiteral("reports")));
+    EXPECT_EQ(QDir::currentPath(), path(QStringLiteral("reports")));
+}
+
+TEST_F(FrmZeftoTest, DoubleClickOrEnterOnAFilePicksItAndConvertsIt)
+{
+    writeReport(QStringLiteral("a.txt"));
+    writeReport(QStringLiteral("b.txt"), false);
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    ASSERT_EQ(window->File1->listCount(), 2);
+
+    const QPoint a = window->File1->visualItemRect(window->File1->item(0)).center();
+    auto boxes = answeringBoxes([&] {
+        QTest::mouseClick(window->File1->viewport(), Qt::LeftButton, {}, a);
+        QTest::mouseDClick(window->File1->viewport(), Qt::LeftButton, {}, a);
+    });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Converted\n")));
+    EXPECT_EQ(window->Text1->text(), QStringLiteral("a.txt"));
+    EXPECT_EQ(storedRecords(), 60);
+
+    window->File1->setFocus();
+    window->File1->setListIndex(1);
+    boxes = answeringBoxes([&] { QTest::keyClick(window->File1, Qt::Key_Return); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral(" Invalid file \n")));
+    EXPECT_EQ(window->Text1->text(), QStringLiteral("b.txt"));
+    EXPECT_EQ(storedRecords(), 120);
+
+    // A double-click on no file starts nothing.
+    boxes = answeringBoxes([&] {
+        QTest::mouseDClick(window->File1->viewport(), Qt::LeftButton, {}, QPoint(5, window->File1->height() - 5));
+    });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(storedRecords(), 120);
+}
+
+TEST_F(FrmZeftoTest, EveryControlHasTheNameAScreenReaderReads)
+{
+    EXPECT_EQ(window->Command1->accessibleName(), QStringLiteral("Ok"));
+    EXPECT_EQ(window->Command3->accessibleName(), QStringLiteral("Cancel"));
+    EXPECT_EQ(window->Text1->accessibleName(), QStringLiteral("Report file"));
+    EXPECT_EQ(window->Drive1->accessibleName(), QStringLiteral("Drives"));
+    EXPECT_EQ(window->Dir1->accessibleName(), QStringLiteral("Folders"));
+    EXPECT_EQ(window->File1->accessibleName(), QStringLiteral("Files"));
+    EXPECT_EQ(window->ProgressBar1->accessibleName(), QStringLiteral("Progress"));
 }
 
 TEST_F(FrmZeftoTest, LeavingTheTextBoxAppliesAWildcardOrReportsAMissingDirectory)
@@ -263,7 +351,9 @@ TEST_F(FrmZeftoTest, OkConvertsThePickedReportAndLeavesTheWindowUsable)
     window->Text1->setText(QStringLiteral("a.txt"));
     auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted"));
+    const QString facts = QStringLiteral("\n\nReport: %1\nRecords stored: 60\nDatabase: %2")
+                              .arg(path(QStringLiteral("reports/a.txt")), path(QStringLiteral("ovrek1.mdb")));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted") + facts);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Zefto"));
     EXPECT_FALSE(boxes[0].cancelEnabled); // the box is shown while the run still owns the window
@@ -280,12 +370,16 @@ TEST_F(FrmZeftoTest, OkConvertsThePickedReportAndLeavesTheWindowUsable)
     boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("This report was already converted on ")));
-    EXPECT_EQ(boxes[1].text, QStringLiteral("Converted"));
+    EXPECT_EQ(boxes[1].text, QStringLiteral("Converted") + facts);
     writeReport(QStringLiteral("b.txt"), false);
     window->Text1->setText(QStringLiteral("b.txt"));
     boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral(" Invalid file "));
+    EXPECT_EQ(boxes[0].text,
+              QStringLiteral(" Invalid file \n\nReport: %1\nRecords stored: 60\nDatabase: %2\n\n"
+                             "No father's name in this report needed the Ğ repair, so it may not come from the "
+                             "expected printer. Check the records, and undo the conversion if they are wrong.")
+                  .arg(path(QStringLiteral("reports/b.txt")), path(QStringLiteral("ovrek1.mdb"))));
     EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
     EXPECT_EQ(storedRecords(), 180);
     EXPECT_TRUE(window->Command1->isEnabled());
@@ -352,7 +446,7 @@ TEST_F(FrmZeftoTest, TheProgressBarReachesItsEndOnTheLastLineOfALongReport)
 
     const auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted"));
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Converted\n\n"))) << boxes[0].text.toStdString();
     EXPECT_EQ(boxes[0].progressMaximum, 3000);
     EXPECT_EQ(boxes[0].progressValue, 3000);
     // 47 full blocks, then lines 2,971 to 2,999 of the 48th.
@@ -376,7 +470,8 @@ TEST_F(FrmZeftoTest, OnAServerTheWindowSaysWhereTheRecordsGoAndKeepsItsCaption)
     window->Text1->setText(path(QStringLiteral("reports/server.txt")));
     const auto seen = answeringBoxes([&] { window->Command1->click(); });
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\n") + note);
+    EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\nReport: %1\nRecords stored: 60\n%2")
+                                .arg(path(QStringLiteral("reports/server.txt")), note));
     EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 60);
     EXPECT_EQ(storedRecords(), 0); // the file the window first opened got none
     window.reset(); // its connection goes before the server
@@ -410,4 +505,81 @@ TEST_F(FrmZeftoTest, AReportConvertedBeforeIsAskedAboutAndCancelStoresNothing)
     EXPECT_FALSE(window->ProgressBar1->isVisible());
     ASSERT_TRUE(window->lastOutcome().has_value());
     EXPECT_EQ(window->lastOutcome()->end, zefto::RunOutcome::End::Duplicate);
+}
+
+TEST_F(FrmZeftoTest, EveryEndBoxKeepsItsFirstLineAndTellsTheFacts)
+{
+    const QString database = QStringLiteral("Database: %1").arg(path(QStringLiteral("ovrek1.mdb")));
+    const auto convert = [&](const QString &report) {
+        window->Text1->setText(report);
+        auto boxes = answeringBoxes([&] { window->Command1->click(); });
+        EXPECT_EQ(boxes.size(), 1u) << report.toStdString();
+        return boxes.empty() ? SeenBox() : boxes[0];
+    };
+    const auto firstLine = [&] { return window->lastOutcome()->message.section(u'\n', 0, 0); };
+
+    // Stopped by a blank line with data after it: the warning names the report itself.
+    std::vector<QByteArray> table;
+    for (int i = 0; i < 30; ++i)
+        table.push_back(report::ownerLine(report::sampleRow(i)));
+    table[10] = QByteArray();
+    const QString gap = write(QStringLiteral("reports/gap.txt"), report::join(report::paginate(table)));
+    SeenBox box = convert(gap);
+    EXPECT_TRUE(firstLine().startsWith(QStringLiteral("The conversion stopped at line 20 of '%1'").arg(gap)));
+    EXPECT_TRUE(box.text.startsWith(firstLine() + u'\n'));
+    EXPECT_FALSE(box.text.contains(QStringLiteral("Report: ")));
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 10\n") + database)) << box.text.toStdString();
+    EXPECT_EQ(box.icon, QMessageBox::Warning);
+
+    // A failure part-way: its error number first, the records it kept below.
+    table[10] = report::ownerLine(report::sampleRow(10));
+    report::Row mismatch = report::sampleRow(5);
+    mismatch.newShare = QStringLiteral("1,5/2");
+    table[5] = report::ownerLine(mismatch);
+    box = convert(write(QStringLiteral("reports/bad.txt"), report::join(report::paginate(table))));
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("Error 13: "))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 5\n") + database)) << box.text.toStdString();
+    EXPECT_FALSE(box.text.contains(QStringLiteral("does not look like")));
+
+    // A letter: the error stays first, and the box says what the file is not.
+    const QString letter = write(QStringLiteral("reports/letter.txt"),
+                                 "Dear Sir,\r\nThe parcels of block 101 are listed below.\r\nRegards\r\n");
+    box = convert(letter);
+    EXPECT_TRUE(firstLine().startsWith(QStringLiteral("Error 62: ")));
+    EXPECT_TRUE(box.text.startsWith(firstLine() +
+                                    QStringLiteral("\n'%1' does not look like a share table report.\n").arg(letter)))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 0\n") + database));
+
+    // A report that cannot be opened: nothing was converted, and where nothing went is still said.
+    box = convert(path(QStringLiteral("reports/missing.txt")));
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("Nothing was converted.\n\n")));
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 0\n") + database)) << box.text.toStdString();
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(storedRecords(), 15);
+}
+
+TEST_F(FrmZeftoTest, TheDatabaseChosenAsAReportIsRefusedBeforeItIsRead)
+{
+    writeReport(QStringLiteral("a.txt"));
+    window->Text1->setText(path(QStringLiteral("reports/a.txt")));
+    answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(storedRecords(), 60);
+    const QString db = path(QStringLiteral("ovrek1.mdb"));
+    // By its name, and by another name for the same file.
+    ASSERT_TRUE(QFile::link(db, path(QStringLiteral("reports/link.txt"))));
+    for (const QString &name : {db, path(QStringLiteral("reports/link.txt"))}) {
+        window->Text1->setText(name);
+        const auto boxes = answeringBoxes([&] { window->Command1->click(); });
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0].text.startsWith(
+            QStringLiteral("Nothing was converted.\n\n'%1' is the database the records are stored in, not a report.")
+                .arg(name)))
+            << boxes[0].text.toStdString();
+        EXPECT_EQ(window->lastOutcome()->end, zefto::RunOutcome::End::NotStarted);
+        EXPECT_EQ(window->lastOutcome()->errorNumber, 75);
+    }
+    EXPECT_EQ(storedRecords(), 60);
+    EXPECT_EQ(rawRows(db, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
+    EXPECT_TRUE(window->Command1->isEnabled());
 }

@@ -1,0 +1,53 @@
+#include "reportbuilder.h"
+#include "reportcheck.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace zefto;
+
+class ReportCheckTest : public TempDirTest {};
+
+TEST_F(ReportCheckTest, OnlyAFullLineWhereDataLinesStandMakesAFileLookLikeAReport)
+{
+    const QByteArray full(161, 'x');
+    std::vector<QByteArray> lines(80, QByteArray("short line"));
+    EXPECT_FALSE(reportcheck::hasFullDataLine(write(QStringLiteral("letter.txt"), report::join(lines))));
+
+    // Lines 1-9 are the header and 60-72 the first gap: a long line there is not a data line.
+    for (int n : {1, 9, 60, 72})
+        lines[n - 1] = full;
+    EXPECT_FALSE(reportcheck::hasFullDataLine(write(QStringLiteral("headers.txt"), report::join(lines))));
+    // One character short of the last column is not a full line either.
+    lines[9] = QByteArray(160, 'x');
+    EXPECT_FALSE(reportcheck::hasFullDataLine(write(QStringLiteral("short.txt"), report::join(lines))));
+
+    for (int n : {10, 59, 73}) {
+        std::vector<QByteArray> one = lines;
+        one[n - 1] = full;
+        EXPECT_TRUE(reportcheck::hasFullDataLine(write(QStringLiteral("one.txt"), report::join(one)))) << n;
+    }
+    EXPECT_TRUE(reportcheck::hasFullDataLine(
+        write(QStringLiteral("report.txt"), report::join(report::paginate(report::sampleTable(3))))));
+    EXPECT_FALSE(reportcheck::hasFullDataLine(path(QStringLiteral("missing.txt"))));
+    EXPECT_FALSE(reportcheck::hasFullDataLine(path(QString())));
+}
+
+TEST_F(ReportCheckTest, TheDatabaseAndItsSideFilesAreKnownUnderAnyName)
+{
+    const QString db = write(QStringLiteral("ovrek1.mdb"), "SQLite format 3");
+    const QString journal = write(QStringLiteral("ovrek1.mdb-journal"), "j");
+    write(QStringLiteral("other.txt"), "r");
+    QDir().mkdir(path(QStringLiteral("sub")));
+    ASSERT_TRUE(QFile::link(db, path(QStringLiteral("sub/alias.txt"))));
+
+    EXPECT_TRUE(reportcheck::isDatabaseFile(db, db));
+    EXPECT_TRUE(reportcheck::isDatabaseFile(QStringLiteral("sub/../ovrek1.mdb"), db));
+    EXPECT_TRUE(reportcheck::isDatabaseFile(path(QStringLiteral("sub/alias.txt")), db));
+    EXPECT_TRUE(reportcheck::isDatabaseFile(journal, db));
+    EXPECT_FALSE(reportcheck::isDatabaseFile(path(QStringLiteral("other.txt")), db));
+    EXPECT_FALSE(reportcheck::isDatabaseFile(path(QStringLiteral("missing.txt")), db));
+    // A missing database is no file to confuse a report with.
+    EXPECT_FALSE(reportcheck::isDatabaseFile(db, path(QStringLiteral("new.mdb"))));
+    EXPECT_FALSE(reportcheck::isDatabaseFile(db, QStringLiteral("postgresql://localhost/ovrek")));
+}
