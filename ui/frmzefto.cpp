@@ -113,6 +113,11 @@ void frmZefto::layOut()
     File1->setAccessibleName(QStringLiteral("Files"));
     Command3->setAccessibleName(Command3->text());
     Drive1->setAccessibleName(QStringLiteral("Drives"));
+    // Qt on Linux names a combo box after its current entry and takes its name from the label
+    // that labels it: one without room on screen, so the drive list is announced as "Drives".
+    auto *drives = new QLabel(QStringLiteral("Drives"), this);
+    drives->setBuddy(Drive1);
+    drives->setGeometry(Drive1->x(), Drive1->y(), 0, 0);
     ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
 
     // Focus order: Ok, text box, directories, files, Cancel, drives.
@@ -282,6 +287,8 @@ void frmZefto::Command1_Click()
     }
     m_running = true;
     m_sincePaint.start();
+    // The last run's bar would stand full over this run's question or counting pass.
+    ProgressBar1->setValue(ProgressBar1->minimum());
     m_lastOutcome = m_engine.Command1_Click();
     m_running = false;
 }
