@@ -62,7 +62,11 @@ RecordsWindow::RecordsWindow(const QString &database, QWidget *parent) : QMainWi
     table->resizeColumnsToContents();
 }
 
-RecordsWindow::~RecordsWindow() = default;
+RecordsWindow::~RecordsWindow()
+{
+    // The views still ask for rows while they close; the store goes with m_db before them.
+    model->setStore(nullptr);
+}
 
 RecordsWindow *RecordsWindow::openOn(QWidget *parent, std::optional<qint64> conversionId)
 {
