@@ -4,7 +4,6 @@
 #include "drytarget.h"
 #include "engine.h"
 #include "error.h"
-#include "location.h"
 #include "mahalle.h"
 #include "recordtablemodel.h"
 #include "reportreader.h"
@@ -55,7 +54,9 @@ PreviewDialog::PreviewDialog(const QString &database, const QString &reportPath,
     records->setModel(model);
     records->setAccessibleName(tr("Records"));
     records->setSelectionBehavior(QAbstractItemView::SelectRows);
+    records->setWordWrap(false);
     records->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    records->verticalHeader()->setDefaultSectionSize(records->fontMetrics().height() + 6);
     report = new QPlainTextEdit;
     report->setReadOnly(true);
     report->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -153,7 +154,10 @@ void PreviewDialog::preview()
     try {
         const records::DryTarget target = records::readDryTarget(m_database);
         if (const auto earlier = target.db ? target.earlier(Engine::fingerprint(m_report).first) : std::nullopt)
-            before = Engine::duplicateMessage(m_report, *earlier, location::shown(m_database));
+            before = tr("These bytes were converted before: conversion %1 on %2 stored %3 records. Convert asks "
+                        "before storing them again.")
+                         .arg(earlier->id)
+                         .arg(conversionlog::shownTime(earlier->startedAt), QLocale().toString(earlier->records));
         auto scratch = std::make_shared<ScratchStore>(m_database, target.columns, target.last);
         Engine engine(*this);
         engine.mahalle = *mahalle;
@@ -164,6 +168,7 @@ void PreviewDialog::preview()
         for (const Record &r : scratch->records())
             kept->append(r, std::vector<bool>(r.size(), true));
         model->setStore(kept);
+        records->resizeColumnsToContents();
     } catch (const Error &e) {
         message->setText(tr("The report cannot be previewed.\n\n%1").arg(e.description()));
         return;
