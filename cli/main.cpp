@@ -1,4 +1,5 @@
 #include "csvwriter.h"
+#include "drytarget.h"
 #include "engine.h"
 #include "error.h"
 #include "exitstatus.h"
@@ -25,6 +26,7 @@ using namespace zefto;
 namespace {
 
 using namespace cli;
+using namespace records;
 
 const char *usage =
     "Usage: zefto-convert [--database FILE|ADDRESS] [--mahalle NAME] [--again] [--dry-run] [--list] REPORT...\n"
@@ -105,33 +107,6 @@ int worse(int a, int b)
     return rank(a) >= rank(b) ? a : b;
 }
 
-// What a dry run starts from: the target's columns, last record and log, read without changing a byte.
-struct Target {
-    QStringList columns = QStringList{QStringLiteral("id")} + recordFields();
-    std::optional<Record> last;
-    std::shared_ptr<Database> db; // open while there is a table to read
-};
-
-Target readTarget(const QString &name)
-{
-    Target t;
-    if (!location::isServerAddress(name) && !QFileInfo::exists(name))
-        return t; // a missing database is an empty table
-    t.db = std::make_shared<Database>();
-    t.db->setReadOnly(true);
-    try {
-        t.db->open(name, Missing::Refuse);
-    } catch (const Error &e) {
-        if (e.number() != err::TableNotFound)
-            throw;
-        t.db.reset();
-        return t;
-    }
-    t.columns = t.db->store().columns();
-    t.last = t.db->store().lastRecord();
-    return t;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -203,11 +178,11 @@ int main(int argc, char **argv)
     QFile stdoutFile;
     stdoutFile.open(stdout, QIODevice::WriteOnly);
     std::optional<CsvWriter> csv;
-    Target before;
+    DryTarget before;
     std::optional<Record> dryLast; // the record the previous dry report would have stored last
     if (dryRun) {
         try {
-            before = readTarget(target);
+            before = readDryTarget(target);
         } catch (const Error &e) {
             err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
             return exitStatus::failed;
@@ -239,8 +214,7 @@ int main(int argc, char **argv)
             // The guard the real run would apply, asked of the target's own log.
             try {
                 if (before.db && !parser.isSet(QStringLiteral("again"))) {
-                    const std::optional<Conversion> earlier =
-                        before.db->findConversion(Engine::fingerprint(input->path()).first);
+                    const std::optional<Conversion> earlier = before.earlier(Engine::fingerprint(input->path()).first);
                     if (earlier) {
                         err << Engine::duplicateMessage(QFileInfo(input->path()).absoluteFilePath(), *earlier, target)
                             << '\n';

@@ -1,27 +1,27 @@
+#include "chosen.h"
 #include "conversion.h"
 #include "csvwriter.h"
 #include "database.h"
 #include "error.h"
 #include "exitstatus.h"
+#include "export.h"
 #include "location.h"
 #include "recordrows.h"
 #include "reportargs.h"
-#include "xlsxwriter.h"
+#include "undo.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QLocale>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cstdio>
-#include <limits>
 #include <unistd.h>
 
 using namespace zefto;
 using namespace zefto::cli;
+using namespace zefto::records;
 
 namespace {
 
@@ -47,9 +47,7 @@ const char *usage =
     "Exit status: 0 done, 2 failed or refused (the reason is printed), 64 wrong usage.\n";
 
 // Why a command cannot go on: printed, then exit 2.
-struct Refused {
-    QString why;
-};
+using Refused = records::Refusal;
 
 // A usage mistake: printed with the usage, then exit 64.
 struct Misused {
@@ -132,22 +130,15 @@ public:
     // Every record chosen, in insertion order, as the 19 fields.
     std::vector<std::vector<Value>> chosen(const std::optional<QString> &conversion, const std::optional<QString> &filter)
     {
-        KeyRange range{1, std::numeric_limits<qint64>::max()};
-        if (conversion) {
-            const Conversion c = this->conversion(*conversion);
-            if (c.undone())
-                throw Refused{QStringLiteral("Conversion %1 of '%2' was undone on %3 by %4; it has no records.")
-                                  .arg(c.id)
-                                  .arg(m_db.path(), conversionlog::shownTime(c.undoneAt), c.undoneBy)};
-            range = {c.firstKey, c.lastKey};
-        }
         std::vector<std::vector<Value>> out;
-        m_db.readRecords({range}, [&](const QStringList &columns, const Record &r) {
-            std::vector<Value> fields = inFieldOrder(columns, r);
-            if (!filter || matchesFilter(fields, *filter))
-                out.push_back(std::move(fields));
-        });
+        forEachChosen(m_db, keys(conversion), filter, [&](const std::vector<Value> &r) { out.push_back(r); });
         return out;
+    }
+
+    // The keys of every record, or of those of the conversion `which` names.
+    KeyRange keys(const std::optional<QString> &which)
+    {
+        return which ? keysOf(conversion(*which), m_db.path()) : allKeys;
     }
 
 private:
@@ -155,9 +146,9 @@ private:
     Database m_db;
 };
 
-void writeCsv(QIODevice &device, bool byteOrderMark, const std::vector<std::vector<Value>> &rows)
+void writeCsv(QIODevice &device, const std::vector<std::vector<Value>> &rows)
 {
-    CsvWriter csv(device, byteOrderMark);
+    CsvWriter csv(device, false);
     csv.header(recordFields());
     for (const auto &r : rows)
         csv.row(r);
@@ -215,7 +206,7 @@ int showCommand(Records &records, const std::optional<QString> &conversion, cons
     if (format == QLatin1String("csv")) {
         QFile out;
         out.open(stdout, QIODevice::WriteOnly);
-        writeCsv(out, false, rows);
+        writeCsv(out, rows);
         return exitStatus::converted;
     }
     QList<QStringList> cells;
@@ -232,38 +223,18 @@ int showCommand(Records &records, const std::optional<QString> &conversion, cons
 int exportCommand(Records &records, const QString &file, const std::optional<QString> &conversion,
                   const std::optional<QString> &filter, bool force)
 {
-    const QString suffix = QFileInfo(file).suffix().toLower();
-    if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx"))
+    if (!exportable(file))
         throw Misused{QStringLiteral("export writes FILE.csv or FILE.xlsx, not '%1'.").arg(file)};
     const QString path = QFileInfo(file).absoluteFilePath();
     if (QFileInfo::exists(path) && !force)
         throw Refused{QStringLiteral("'%1' already exists; --force writes over it.").arg(path)};
-    records.open(false);
-    const auto rows = records.chosen(conversion, filter);
+    Database &db = records.open(false);
+    const Exported done = exportRecords(db, path, records.keys(conversion), filter);
     QTextStream err(stderr);
-    if (suffix == QLatin1String("csv")) {
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly))
-            throw Refused{QStringLiteral("Cannot write '%1': %2.").arg(path, out.errorString())};
-        writeCsv(out, true, rows);
-        if (!out.commit())
-            throw Refused{QStringLiteral("Cannot write '%1': %2.").arg(path, out.errorString())};
-    } else {
-        if (qint64(rows.size()) > XlsxWriter::maxRecords)
-            throw Refused{QStringLiteral("%1 records are more than a sheet holds (%2); export them to a .csv file, or "
-                                         "one conversion at a time with --conversion.")
-                              .arg(rows.size())
-                              .arg(QLocale(QLocale::English).toString(XlsxWriter::maxRecords))};
-        XlsxWriter xlsx(path);
-        xlsx.header(recordFields());
-        for (const auto &r : rows)
-            xlsx.row(r);
-        xlsx.close();
-        if (xlsx.replacedCharacters() > 0)
-            err << "warning: " << xlsx.replacedCharacters()
-                << " control character(s) a sheet cannot hold were written as U+FFFD\n";
-    }
-    err << rows.size() << " record" << (rows.size() == 1 ? "" : "s") << " written to " << path << '\n';
+    if (done.replacedCharacters > 0)
+        err << "warning: " << done.replacedCharacters
+            << " control character(s) a sheet cannot hold were written as U+FFFD\n";
+    err << done.records << " record" << (done.records == 1 ? "" : "s") << " written to " << path << '\n';
     return exitStatus::converted;
 }
 
@@ -280,7 +251,7 @@ int undoCommand(Records &records, const QString &which)
             throw Misused{QStringLiteral("'%1' is neither a conversion id nor 'last'.").arg(which)};
     }
     // The store says why it refuses: unknown, undone already, or records gone.
-    const qint64 removed = db.undoConversion(id, conversionlog::userName() + u'@' + conversionlog::hostName());
+    const qint64 removed = undoConversion(db, id);
     QTextStream(stdout) << "Conversion " << id << " undone: " << removed << " record" << (removed == 1 ? "" : "s")
                         << " removed from " << db.path() << '\n';
     return exitStatus::converted;

@@ -94,6 +94,45 @@ void ScratchStore::readRecords(const QList<KeyRange> &ranges, const std::functio
     }
 }
 
+KeyRange ScratchStore::clamped(KeyRange within) const
+{
+    return {std::max<qint64>(within.first, 1), std::min(within.second, qint64(m_records.size()))};
+}
+
+// The keys are 1..n without gaps, so every answer is arithmetic.
+qint64 ScratchStore::countRecords(KeyRange within)
+{
+    checkOpen();
+    const auto [first, last] = clamped(within);
+    return std::max<qint64>(0, last - first + 1);
+}
+
+std::optional<qint64> ScratchStore::keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
+{
+    checkOpen();
+    const auto [first, last] = clamped(within);
+    const qint64 key = down ? std::min(from, last) - offset : std::max(from, first) + offset;
+    if (key < first || key > last)
+        return std::nullopt;
+    return key;
+}
+
+void ScratchStore::readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
+{
+    checkOpen();
+    const auto [first, last] = clamped(within);
+    for (qint64 k = std::max(after + 1, first); k <= last && k - std::max(after + 1, first) < limit; ++k)
+        each(m_records[size_t(k - 1)]);
+}
+
+void ScratchStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)
+{
+    checkOpen();
+    for (qint64 k : keys)
+        if (k >= 1 && k <= qint64(m_records.size()))
+            each(m_records[size_t(k - 1)]);
+}
+
 qint64 ScratchStore::logRun(const Conversion &)
 {
     checkOpen();

@@ -34,6 +34,10 @@ public:
     qint64 recordsStored() const override { return qint64(m_records.size()); }
     bool stillThere() const override { return m_open; }
     void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
+    qint64 countRecords(KeyRange within) override;
+    std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
+    void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
+    void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
 
     // A dry run leaves no entry: nothing is logged and 0 comes back.
     qint64 logRun(const Conversion &entry) override;
@@ -45,6 +49,7 @@ public:
 
 private:
     void checkOpen() const; // throws 3420 when closed
+    KeyRange clamped(KeyRange within) const; // the part of `within` that holds keys (first > last when none)
 
     QString m_name;
     QStringList m_columns;

@@ -72,6 +72,18 @@ public:
     // Hands each record whose key lies in one of the ranges to `each`, in key order.
     virtual void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) = 0;
 
+    // A window at a time, for a browser. Keys ascend but need not be
+    // contiguous (an undo leaves a gap); everything stays inside `within`.
+    // How many records have keys in `within`.
+    virtual qint64 countRecords(KeyRange within) = 0;
+    // The key `offset` records on from key `from` (`from` itself is offset 0
+    // when stored), upwards or, with `down`, downwards; nothing past the end.
+    virtual std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) = 0;
+    // Up to `limit` records with keys above `after`, in key order.
+    virtual void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) = 0;
+    // The records with these keys (ascending) that are still there, in key order.
+    virtual void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) = 0;
+
     // The conversion log (zefto_conversions), created by beginRun when missing.
     // Writes `entry` for the open run, in the run's transaction, with the run's
     // record count and keys filled in; returns the entry's id. Called once,

@@ -1,5 +1,6 @@
 #include "pgstore.h"
 
+#include "browse.h"
 #include "conversion.h"
 #include "location.h"
 #include "postgresbackend.h"
@@ -343,6 +344,20 @@ void PostgresStore::rollbackRun() noexcept
 
 void PostgresStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)
 {
+    finishCopy();
+    for (const auto &[first, last] : ranges) {
+        if (first <= 0)
+            continue;
+        eachRow(QStringLiteral("SELECT * FROM %1 WHERE %2 BETWEEN %3 AND %4 ORDER BY %2")
+                    .arg(table, keyName())
+                    .arg(first)
+                    .arg(last),
+                each);
+    }
+}
+
+void PostgresStore::finishCopy()
+{
     if (!isOpen())
         throw Error::of(err::ObjectInvalid);
     if (m_copy.isOpen()) {
@@ -352,16 +367,41 @@ void PostgresStore::readRecords(const QList<KeyRange> &ranges, const std::functi
             failed(e);
         }
     }
-    for (const auto &[first, last] : ranges) {
-        if (first <= 0)
-            continue;
-        QSqlQuery q = m_connection.exec(QStringLiteral("SELECT * FROM %1 WHERE %2 BETWEEN %3 AND %4 ORDER BY %2")
-                                            .arg(table, keyName())
-                                            .arg(first)
-                                            .arg(last));
-        while (q.next())
-            each(recordOf(q));
-    }
+}
+
+void PostgresStore::eachRow(const QString &sql, const std::function<void(const Record &)> &each)
+{
+    QSqlQuery q = m_connection.exec(sql);
+    while (q.next())
+        each(recordOf(q));
+}
+
+qint64 PostgresStore::countRecords(KeyRange within)
+{
+    finishCopy();
+    QSqlQuery q = m_connection.exec(browse::countStatement(keyName(), within));
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+std::optional<qint64> PostgresStore::keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
+{
+    finishCopy();
+    QSqlQuery q = m_connection.exec(browse::keyAtStatement(keyName(), within, from, offset, down));
+    if (!q.next())
+        return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
+void PostgresStore::readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
+{
+    finishCopy();
+    eachRow(browse::afterStatement(keyName(), within, after, limit), each);
+}
+
+void PostgresStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)
+{
+    finishCopy();
+    eachRow(browse::keysStatement(keyName(), keys), each);
 }
 
 std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList<QVariant> &params)

@@ -29,6 +29,10 @@ public:
     qint64 recordsStored() const override { return m_stored; }
     bool stillThere() const override { return m_connection.alive(); }
     void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
+    qint64 countRecords(KeyRange within) override;
+    std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
+    void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
+    void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     std::optional<Conversion> findConversion(const QString &sha256) override;
     std::vector<Conversion> conversions() override;
@@ -46,6 +50,8 @@ private:
     void rollbackTransaction() noexcept;
     [[noreturn]] void failed(const Error &e);
     Record recordOf(const class QSqlQuery &q) const;
+    void finishCopy(); // what was streamed in is read back with everything else
+    void eachRow(const QString &sql, const std::function<void(const Record &)> &each);
     QString keyName() const;
     void settleRunKeys();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);

@@ -2,6 +2,7 @@
 
 #include "sqlitebackend.h"
 
+#include "browse.h"
 #include "conversion.h"
 #include "definition.h"
 #include "error.h"
@@ -473,17 +474,58 @@ void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function
         ResetOnExit reset(q.get());
         sqlite3_bind_int64(q.get(), 1, first);
         sqlite3_bind_int64(q.get(), 2, last);
-        int rc;
-        while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
-            const int n = std::min<int>(sqlite3_column_count(q.get()), int(m_columns.size()));
-            Record r(m_columns.size(), Value::null());
-            for (int i = 0; i < n; ++i)
-                r[i] = columnValue(q.get(), i);
-            each(r);
-        }
-        if (rc != SQLITE_DONE)
-            throw error(rc);
+        eachRow(q.get(), each);
     }
+}
+
+void SqliteStore::eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each)
+{
+    int rc;
+    while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
+        const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
+        Record r(m_columns.size(), Value::null());
+        for (int i = 0; i < n; ++i)
+            r[i] = columnValue(q, i);
+        each(r);
+    }
+    if (rc != SQLITE_DONE)
+        throw error(rc);
+}
+
+qint64 SqliteStore::countRecords(KeyRange within)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    return scalar(browse::countStatement(QStringLiteral("rowid"), within));
+}
+
+std::optional<qint64> SqliteStore::keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    Statement q = prepare(browse::keyAtStatement(QStringLiteral("rowid"), within, from, offset, down));
+    const int rc = sqlite3_step(q.get());
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    if (rc != SQLITE_ROW)
+        throw error(rc);
+    return sqlite3_column_int64(q.get(), 0);
+}
+
+void SqliteStore::readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    Statement q = prepare(browse::afterStatement(QStringLiteral("rowid"), within, after, limit));
+    eachRow(q.get(), each);
+}
+
+void SqliteStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    Statement q = prepare(browse::keysStatement(QStringLiteral("rowid"), keys));
+    eachRow(q.get(), each);
 }
 
 qint64 SqliteStore::scalar(const QString &sql, qint64 param)

@@ -32,6 +32,10 @@ public:
     qint64 recordsStored() const override { return m_stored; }
     bool stillThere() const override;
     void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
+    qint64 countRecords(KeyRange within) override;
+    std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
+    void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
+    void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     std::optional<Conversion> findConversion(const QString &sha256) override;
     std::vector<Conversion> conversions() override;
@@ -58,6 +62,7 @@ private:
     bool hasLog();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
     qint64 scalar(const QString &sql, qint64 param = 0);
+    void eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each);
     void bindAll(sqlite3_stmt *q, const QList<QVariant> &params);
 
     QString m_path;

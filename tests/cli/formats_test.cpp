@@ -13,9 +13,9 @@
 #include <limits>
 
 using zefto::Value;
-using zefto::cli::CsvWriter;
-using zefto::cli::csvNumber;
-using zefto::cli::XlsxWriter;
+using zefto::records::CsvWriter;
+using zefto::records::csvNumber;
+using zefto::records::XlsxWriter;
 
 namespace {
 

@@ -72,6 +72,10 @@ public:
     qint64 recordsStored() const override { return qint64(committed.size() + pending.size()); }
     bool stillThere() const override { return m_open; }
     void readRecords(const QList<zefto::KeyRange> &, const std::function<void(const Record &)> &) override {}
+    qint64 countRecords(zefto::KeyRange) override { return 0; }
+    std::optional<qint64> keyAt(zefto::KeyRange, qint64, qint64, bool) override { return std::nullopt; }
+    void readAfter(zefto::KeyRange, qint64, int, const std::function<void(const Record &)> &) override {}
+    void readKeys(const std::vector<qint64> &, const std::function<void(const Record &)> &) override {}
     qint64 logRun(const zefto::Conversion &entry) override
     {
         calls << QStringLiteral("log %1").arg(entry.outcome);

@@ -4,11 +4,18 @@
 #include "letterfold.h"
 #include "schema.h"
 
-namespace zefto::cli {
+namespace zefto::records {
 
 const QStringList &recordFields()
 {
     return schema::fieldNames();
+}
+
+qint64 keyOf(const QStringList &columns, const Record &record)
+{
+    const qsizetype at = columns.indexOf(QStringLiteral("id"));
+    return at >= 0 && size_t(at) < record.size() && record[size_t(at)].isDouble() ? qint64(record[size_t(at)].asDouble())
+                                                                                  : 0;
 }
 
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record)
@@ -40,4 +47,4 @@ QString cellText(const Value &v)
     }
 }
 
-} // namespace zefto::cli
+} // namespace zefto::records

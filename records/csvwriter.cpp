@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <cmath>
 
-namespace zefto::cli {
+namespace zefto::records {
 namespace {
 
 bool needsQuotes(const QString &field)
@@ -84,4 +84,4 @@ void CsvWriter::write(const QByteArray &bytes)
         m_ok = false;
 }
 
-} // namespace zefto::cli
+} // namespace zefto::records

@@ -9,7 +9,7 @@
 struct lxw_workbook;
 struct lxw_worksheet;
 
-namespace zefto::cli {
+namespace zefto::records {
 
 // Writes records to an .xlsx workbook through libxlsxwriter: one sheet named
 // "ovrekson", the header row frozen, texts as text cells (blanks kept, "  300"
@@ -46,4 +46,4 @@ private:
     int m_replaced = 0;
 };
 
-} // namespace zefto::cli
+} // namespace zefto::records

@@ -13,7 +13,7 @@
 #include <xlsxwriter/workbook.h>
 #include <xlsxwriter/worksheet.h>
 
-namespace zefto::cli {
+namespace zefto::records {
 namespace {
 
 // Whether text[i..] is an escape _xHHHH_ that a sheet reader would decode.
@@ -156,4 +156,4 @@ void XlsxWriter::close()
     }
 }
 
-} // namespace zefto::cli
+} // namespace zefto::records

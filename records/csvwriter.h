@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <vector>
 
-namespace zefto::cli {
+namespace zefto::records {
 
 // Writes records as RFC 4180 CSV in UTF-8: CRLF after every line, a field
 // quoted only when it holds a comma, a quote, CR or LF (its quotes doubled),
@@ -35,4 +35,4 @@ private:
 // whatever the locale: 1250.5, 0.1, 1e+21, -0.
 QString csvNumber(double d);
 
-} // namespace zefto::cli
+} // namespace zefto::records

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "store.h"
+
+#include <QString>
+#include <vector>
+
+// The statements both backends use to read ovrekson a window at a time by
+// key. Only integers we hold are put into them, so they are written inline.
+namespace zefto::browse {
+
+// How many records have keys in `within`.
+QString countStatement(const QString &key, KeyRange within);
+// The key `offset` records on from `from` (itself offset 0 when stored), upwards or `down`, inside `within`.
+QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 offset, bool down);
+// Up to `limit` whole records with keys above `after`, inside `within`, in key order.
+QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit);
+// The whole records with these keys, in key order.
+QString keysStatement(const QString &key, const std::vector<qint64> &keys);
+
+} // namespace zefto::browse

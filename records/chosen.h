@@ -1,0 +1,28 @@
+#pragma once
+
+#include "database.h"
+#include "refusal.h"
+
+#include <functional>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace zefto::records {
+
+// Every key: the records of all conversions and of none.
+inline constexpr KeyRange allKeys{1, std::numeric_limits<qint64>::max()};
+
+// The keys of conversion `c`'s records; a Refusal for one that was undone.
+KeyRange keysOf(const Conversion &c, const QString &database);
+
+// Hands each record with a key in `keys` that matches `filter` (every one
+// without a filter) to `each` as the 19 fields, in key order. Reads a few
+// thousand records at a time, so memory stays small on either backend.
+void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &filter,
+                   const std::function<void(const std::vector<Value> &)> &each);
+
+// How many records forEachChosen would hand over.
+qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &filter);
+
+} // namespace zefto::records

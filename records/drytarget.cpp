@@ -1,0 +1,37 @@
+#include "drytarget.h"
+
+#include "error.h"
+#include "location.h"
+#include "recordrows.h"
+
+#include <QFileInfo>
+
+namespace zefto::records {
+
+std::optional<Conversion> DryTarget::earlier(const QString &sha256) const
+{
+    return db ? db->findConversion(sha256) : std::nullopt;
+}
+
+DryTarget readDryTarget(const QString &name)
+{
+    DryTarget t;
+    t.columns = QStringList{QStringLiteral("id")} + recordFields();
+    if (!location::isServerAddress(name) && !QFileInfo::exists(name))
+        return t;
+    t.db = std::make_shared<Database>();
+    t.db->setReadOnly(true);
+    try {
+        t.db->open(name, Missing::Refuse);
+    } catch (const Error &e) {
+        if (e.number() != err::TableNotFound)
+            throw;
+        t.db.reset();
+        return t;
+    }
+    t.columns = t.db->store().columns();
+    t.last = t.db->store().lastRecord();
+    return t;
+}
+
+} // namespace zefto::records

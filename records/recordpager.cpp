@@ -1,0 +1,123 @@
+#include "recordpager.h"
+
+#include "recordrows.h"
+
+#include <algorithm>
+
+namespace zefto::records {
+
+void RecordPager::show(KeyRange keys, const QString &filter)
+{
+    m_keys = keys;
+    m_filter = filter;
+    m_cache.clear();
+    m_known.clear();
+    m_matches.clear();
+    m_total = keys.first > 0 ? m_store.countRecords(keys) : 0;
+    m_scannedTo = keys.first - 1;
+    m_scanDone = filter.isEmpty() || m_total == 0;
+}
+
+bool RecordPager::scanFilter(int records)
+{
+    if (m_scanDone)
+        return false;
+    const QStringList &columns = m_store.columns();
+    int read = 0;
+    m_store.readAfter(m_keys, m_scannedTo, records, [&](const Record &r) {
+        ++read;
+        m_scannedTo = keyOf(columns, r);
+        if (matchesFilter(inFieldOrder(columns, r), m_filter))
+            m_matches.push_back(m_scannedTo);
+    });
+    m_scanDone = read < records;
+    // The last window may have been read short while matches were still coming.
+    m_cache.remove_if([](const Window &w) { return w.rows.size() < size_t(windowRows); });
+    return !m_scanDone;
+}
+
+const Row &RecordPager::row(qint64 r)
+{
+    static const Row none;
+    if (r < 0 || r >= rows())
+        return none;
+    const Window &w = window(r / windowRows);
+    const size_t at = size_t(r % windowRows);
+    return at < w.rows.size() ? w.rows[at] : none;
+}
+
+RecordPager::Window &RecordPager::window(qint64 index)
+{
+    const auto held = std::find_if(m_cache.begin(), m_cache.end(), [&](const Window &w) { return w.index == index; });
+    if (held != m_cache.end()) {
+        m_cache.splice(m_cache.begin(), m_cache, held);
+        return m_cache.front();
+    }
+    m_cache.push_front(Window{index, fetch(index)});
+    if (m_cache.size() > size_t(maxWindows))
+        m_cache.pop_back();
+    return m_cache.front();
+}
+
+Row RecordPager::rowOf(const Record &r) const
+{
+    const QStringList &columns = m_store.columns();
+    return Row{keyOf(columns, r), inFieldOrder(columns, r)};
+}
+
+std::vector<Row> RecordPager::fetch(qint64 index)
+{
+    std::vector<Row> out;
+    const qint64 first = index * windowRows;
+    if (m_filter.isEmpty()) {
+        const std::optional<qint64> key = keyOfRow(first);
+        if (!key)
+            return out;
+        m_store.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
+        if (!out.empty()) {
+            m_known[first] = out.front().key;
+            m_known[first + qint64(out.size()) - 1] = out.back().key;
+        }
+        return out;
+    }
+    const auto begin = m_matches.begin() + first;
+    const std::vector<qint64> keys(begin, begin + std::min<qint64>(windowRows, qint64(m_matches.size()) - first));
+    std::vector<Row> found;
+    m_store.readKeys(keys, [&](const Record &r) { found.push_back(rowOf(r)); });
+    // A record removed since the scan keeps its row, empty, so the rows below do not move.
+    auto next = found.begin();
+    for (qint64 k : keys) {
+        if (next != found.end() && next->key == k)
+            out.push_back(std::move(*next++));
+        else
+            out.push_back(Row{k, {}});
+    }
+    return out;
+}
+
+// The key of row r, counted from the nearest row whose key is known or from
+// either end of the range: a jump to the end costs as little as the start.
+std::optional<qint64> RecordPager::keyOfRow(qint64 r)
+{
+    qint64 from = m_keys.first, steps = r;
+    bool down = false;
+    const auto consider = [&](qint64 key, qint64 distance, bool downwards) {
+        if (distance < steps) {
+            from = key;
+            steps = distance;
+            down = downwards;
+        }
+    };
+    consider(m_keys.second, m_total - 1 - r, true);
+    const auto above = m_known.lower_bound(r);
+    if (above != m_known.end())
+        consider(above->second, above->first - r, true);
+    if (above != m_known.begin())
+        consider(std::prev(above)->second, r - std::prev(above)->first, false);
+    // A few thousand windows' ends at most; after that, start afresh.
+    if (m_known.size() > 4096)
+        m_known.clear();
+    return m_store.keyAt(m_keys, from, steps, down);
+}
+
+} // namespace zefto::records

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "store.h"
+
+#include <QString>
+#include <list>
+#include <map>
+#include <vector>
+
+namespace zefto::records {
+
+// One row a browser shows: the record's key and its 19 fields (none when
+// the record went away after it was counted).
+struct Row {
+    qint64 key = 0;
+    std::vector<Value> fields;
+};
+
+// The records of ovrekson as rows 0..rows()-1 in key order, read from the
+// store a window of rows at a time by key, never by position: the keys have
+// gaps after an undo. Only the last few windows read are kept, so memory
+// does not grow with the table; a filter keeps the key of each match.
+class RecordPager {
+public:
+    static constexpr int windowRows = 256;
+    static constexpr int maxWindows = 8;
+
+    explicit RecordPager(Store &store) : m_store(store) {}
+
+    // Shows the records with keys in `keys` (allKeys or one conversion's);
+    // with a filter, only those matching it, found by scanFilter.
+    void show(KeyRange keys, const QString &filter);
+    // Counts again and forgets every window: the table changed underneath.
+    void reload() { show(m_keys, m_filter); }
+
+    // Records with keys in the range: the table's count(*).
+    qint64 total() const { return m_total; }
+    // Rows shown: total(), or the matches found so far.
+    qint64 rows() const { return m_filter.isEmpty() ? m_total : qint64(m_matches.size()); }
+    // A filter whose scan has not reached the last record yet.
+    bool filtering() const { return !m_filter.isEmpty() && !m_scanDone; }
+    // Reads up to `records` more records for the filter; false once the scan is complete.
+    bool scanFilter(int records);
+
+    // Row r, 0 <= r < rows(); an empty row out of range.
+    const Row &row(qint64 r);
+    // Windows held right now (never more than maxWindows).
+    int cachedWindows() const { return int(m_cache.size()); }
+    const QString &filter() const { return m_filter; }
+    KeyRange keys() const { return m_keys; }
+
+private:
+    struct Window {
+        qint64 index;
+        std::vector<Row> rows;
+    };
+    Window &window(qint64 index);
+    std::vector<Row> fetch(qint64 index);
+    std::optional<qint64> keyOfRow(qint64 r);
+    Row rowOf(const Record &r) const;
+
+    Store &m_store;
+    KeyRange m_keys{0, 0};
+    QString m_filter;
+    qint64 m_total = 0;
+    std::list<Window> m_cache;      // most recently used first
+    std::map<qint64, qint64> m_known; // row -> key, the ends of windows read so far
+    std::vector<qint64> m_matches;  // keys of the records matching the filter, ascending
+    qint64 m_scannedTo = 0;         // the filter scan has read every key up to this one
+    bool m_scanDone = true;
+};
+
+} // namespace zefto::records

@@ -1,0 +1,275 @@
+#include "chosen.h"
+#include "previewdialog.h"
+#include "recordsfixture.h"
+#include "mahalle.h"
+#include "recordswindow.h"
+#include "recordtablemodel.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using zefto::ui::PreviewDialog;
+using zefto::ui::RecordsWindow;
+
+namespace {
+
+struct SeenBox {
+    QString text;
+    QStringList buttons;
+    QString defaultButton, escapeButton;
+};
+
+class RecordsWindowTest : public RecordsFixture {
+protected:
+    void TearDown() override
+    {
+        window.reset();
+        RecordsFixture::TearDown();
+    }
+
+    RecordsWindow &open()
+    {
+        window = std::make_unique<RecordsWindow>(database());
+        window->show();
+        return *window;
+    }
+
+    // Answers every message box that opens while `action` runs with the button captioned `answer`.
+    std::vector<SeenBox> answering(const QString &answer, const std::function<void()> &action)
+    {
+        std::vector<SeenBox> seen;
+        QTimer timer;
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            SeenBox s{box->text(), {}, {}, {}};
+            QAbstractButton *chosen = nullptr;
+            for (QAbstractButton *b : box->buttons()) {
+                s.buttons << b->text();
+                if (b->text() == answer)
+                    chosen = b;
+            }
+            if (box->defaultButton())
+                s.defaultButton = box->defaultButton()->text();
+            if (box->escapeButton())
+                s.escapeButton = box->escapeButton()->text();
+            seen.push_back(s);
+            chosen ? chosen->click() : box->reject();
+        });
+        timer.start();
+        action();
+        return seen;
+    }
+
+    // The owner names in the table's rows, as shown.
+    QStringList shownOwners()
+    {
+        window->model->finishFiltering();
+        QStringList out;
+        for (int r = 0; r < window->model->rowCount(); ++r)
+            out << window->model->index(r, zefto::schema::Adi).data().toString();
+        return out;
+    }
+
+    std::unique_ptr<RecordsWindow> window;
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordsWindowTest, ::testing::Values(Backend::File, Backend::Postgres), backendName);
+
+} // namespace
+
+TEST_P(RecordsWindowTest, TheFilterFoldsTurkishLettersAsTheRecordsToolDoesAndTheStatusCounts)
+{
+    const QStringList owners{QStringLiteral("Işık"), QStringLiteral("İsmail"), QStringLiteral("Şükrü"),
+                             QStringLiteral("Ağaoğlu"), QStringLiteral("Isil"), QStringLiteral("Mehmet")};
+    storeOwners(owners);
+    open();
+    EXPECT_EQ(window->count->text(), QStringLiteral("6 records"));
+
+    struct Case {
+        QString typed;
+        QStringList found;
+    };
+    for (const Case &c : {Case{QStringLiteral("ışık"), {QStringLiteral("Işık")}},
+                          Case{QStringLiteral("ISIK"), {QStringLiteral("Işık")}},
+                          Case{QStringLiteral("ismaİL"), {QStringLiteral("İsmail")}},
+                          Case{QStringLiteral("sukru"), {QStringLiteral("Şükrü")}},
+                          Case{QStringLiteral("AGAOGLU"), {QStringLiteral("Ağaoğlu")}},
+                          // ı, I, İ and i are one letter to a search.
+                          Case{QStringLiteral("ış"), {QStringLiteral("Işık"), QStringLiteral("İsmail"), QStringLiteral("Isil")}},
+                          Case{QStringLiteral("nobody"), {}}}) {
+        window->filter->setText(c.typed);
+        EXPECT_EQ(shownOwners(), c.found) << c.typed.toStdString();
+        EXPECT_EQ(window->count->text(), QStringLiteral("%1 of 6 shown").arg(c.found.size()));
+    }
+    window->filter->clear();
+    EXPECT_EQ(shownOwners(), owners);
+    EXPECT_EQ(window->count->text(), QStringLiteral("6 records"));
+}
+
+TEST_P(RecordsWindowTest, NoValueIsShownApartFromTextAndNumbersStandRight)
+{
+    storeOwners({QStringLiteral("Ali")}); // no surname: NULL
+    open();
+    EXPECT_EQ(window->count->text(), QStringLiteral("1 record"));
+    const QModelIndex surname = window->model->index(0, zefto::schema::Soyadi);
+    const QModelIndex owner = window->model->index(0, zefto::schema::Adi);
+    const QModelIndex area = window->model->index(0, zefto::schema::Ealan);
+    EXPECT_FALSE(surname.data().toString().isEmpty());
+    EXPECT_NE(surname.data(Qt::ForegroundRole), owner.data(Qt::ForegroundRole));
+    EXPECT_TRUE(surname.data(Qt::FontRole).value<QFont>().italic());
+    EXPECT_EQ(area.data().toString(), QStringLiteral("1250.5"));
+    EXPECT_TRUE(area.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_TRUE(owner.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
+    EXPECT_EQ(window->model->headerData(zefto::schema::Babaadi, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Father's name"));
+    EXPECT_EQ(window->model->headerData(0, Qt::Vertical, Qt::DisplayRole).toLongLong(), 1);
+}
+
+TEST_P(RecordsWindowTest, EveryControlHasAnAccessibleName)
+{
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zefto Records"));
+    EXPECT_EQ(window->table->accessibleName(), QStringLiteral("Records"));
+    EXPECT_EQ(window->filter->accessibleName(), QStringLiteral("Filter"));
+    EXPECT_EQ(window->conversions->accessibleName(), QStringLiteral("Conversions"));
+    for (QPushButton *b : window->findChildren<QPushButton *>())
+        EXPECT_EQ(b->accessibleName(), b->text().remove(u'&')) << b->text().toStdString();
+}
+
+TEST_P(RecordsWindowTest, UndoAsksWithTheCountAndTheReportThenRemovesExactlyThatConversion)
+{
+    const zefto::RunOutcome first = convert(report(QStringLiteral("north.txt"), 40, QStringLiteral("KUZEY")));
+    const zefto::RunOutcome second = convert(report(QStringLiteral("south.txt"), 30, QStringLiteral("GÜNEY")));
+    ASSERT_EQ(stored(), first.recordsStored + second.recordsStored);
+    open();
+    window->showConversion(first.conversionId);
+    EXPECT_EQ(window->model->total(), first.recordsStored);
+    ASSERT_TRUE(window->undoButton->isEnabled());
+
+    // Cancel, the default and Escape, keeps everything.
+    std::vector<SeenBox> seen = answering(QStringLiteral("Cancel"), [&] { window->undoButton->click(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].text.contains(QString::number(first.recordsStored))) << seen[0].text.toStdString();
+    EXPECT_TRUE(seen[0].text.contains(QStringLiteral("north.txt")));
+    EXPECT_EQ(seen[0].defaultButton, QStringLiteral("Cancel"));
+    EXPECT_EQ(seen[0].escapeButton, QStringLiteral("Cancel"));
+    EXPECT_EQ(stored(), first.recordsStored + second.recordsStored);
+
+    seen = answering(QStringLiteral("Undo conversion"), [&] { window->undoButton->click(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(stored(), second.recordsStored);
+    EXPECT_EQ(query(QStringLiteral("SELECT count(*) FROM zefto_conversions WHERE undone_at IS NOT NULL"))[0][0].toInt(), 1);
+    // Every record shown again: the second run's alone, its keys after the gap.
+    window->showConversion(std::nullopt);
+    EXPECT_EQ(window->model->total(), second.recordsStored);
+    EXPECT_EQ(window->model->keyAt(0), second.firstKey);
+    EXPECT_EQ(window->count->text(), QStringLiteral("%1 records").arg(second.recordsStored));
+    window->showConversion(first.conversionId);
+    EXPECT_FALSE(window->undoButton->isEnabled());
+    EXPECT_EQ(window->model->rowCount(), 0);
+}
+
+TEST_P(RecordsWindowTest, ExportWritesWhatIsShownAllFilteredOrOneConversion)
+{
+    const zefto::RunOutcome first = convert(report(QStringLiteral("north.txt"), 40, QStringLiteral("KUZEY")));
+    const zefto::RunOutcome second = convert(report(QStringLiteral("south.txt"), 30, QStringLiteral("GÜNEY")));
+    open();
+    QString target;
+    window->chooseExportFile = [&](QWidget *, const QString &) { return target; };
+    const auto linesOf = [](const QString &file) {
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    };
+
+    target = path(QStringLiteral("all.csv"));
+    window->exportButton->click();
+    EXPECT_EQ(linesOf(target).size(), 1 + first.recordsStored + second.recordsStored);
+
+    window->filter->setText(QStringLiteral("güney no1"));
+    window->model->finishFiltering();
+    target = path(QStringLiteral("filtered.csv"));
+    window->exportButton->click();
+    const QStringList filtered = linesOf(target);
+    EXPECT_EQ(filtered.size(), 1 + window->model->shown());
+    for (const QString &line : filtered.mid(1))
+        EXPECT_TRUE(line.contains(QStringLiteral("Güney"))) << line.toStdString();
+
+    window->filter->clear();
+    window->showConversion(first.conversionId);
+    target = path(QStringLiteral("north.xlsx"));
+    window->exportButton->click();
+    EXPECT_GT(QFileInfo(target).size(), 0);
+    target = path(QStringLiteral("north.csv"));
+    window->exportButton->click();
+    const QStringList north = linesOf(target);
+    EXPECT_EQ(north.size(), 1 + first.recordsStored);
+    EXPECT_TRUE(north.value(1).contains(QStringLiteral("Kuzey")));
+}
+
+TEST_P(RecordsWindowTest, APreviewStoresNothingThenConvertStoresItWithItsOwnNeighbourhood)
+{
+    const QString reportPath = report(QStringLiteral("east.txt"), 25, QStringLiteral("DOĞU"));
+    open();
+    PreviewDialog *preview = window->preview(reportPath);
+    ASSERT_TRUE(preview->dryRun());
+    const zefto::RunOutcome dry = *preview->dryRun();
+    EXPECT_EQ(dry.end, zefto::RunOutcome::End::Converted);
+    EXPECT_GT(dry.recordsStored, 0);
+    EXPECT_EQ(preview->model->shown(), dry.recordsStored);
+    EXPECT_EQ(preview->highlightedLine(), dry.stoppedAtLine);
+    EXPECT_GT(dry.stoppedAtLine, 0);
+    EXPECT_TRUE(preview->message->text().contains(QStringLiteral("Converted")));
+    EXPECT_EQ(preview->neighbourhood->text(), zefto::mahalle::defaultName);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("ovrek1.mdb"))) && GetParam() == Backend::File);
+
+    preview->neighbourhood->setText(QStringLiteral("Kadıköy"));
+    preview->convertButton->click();
+    ASSERT_TRUE(preview->converted());
+    EXPECT_EQ(preview->converted()->recordsStored, dry.recordsStored);
+    EXPECT_EQ(stored(), dry.recordsStored);
+    EXPECT_EQ(query(QStringLiteral("SELECT count(*) FROM ovrekson WHERE mahalle = 'Kadıköy'"))[0][0].toLongLong(),
+              dry.recordsStored);
+    // The window shows the new records and their conversion at once.
+    EXPECT_EQ(window->model->total(), dry.recordsStored);
+    EXPECT_EQ(window->conversions->count(), 2);
+    // Nothing is remembered: the next preview starts from the usual neighbourhood.
+    PreviewDialog *next = window->preview(reportPath);
+    EXPECT_EQ(next->neighbourhood->text(), zefto::mahalle::defaultName);
+}
+
+TEST_P(RecordsWindowTest, ConvertingFromAPreviewAgainMeetsTheGuardWhoseCancelStoresNothing)
+{
+    const QString reportPath = report(QStringLiteral("west.txt"), 20, QStringLiteral("BATI"));
+    const zefto::RunOutcome earlier = convert(reportPath);
+    ASSERT_GT(earlier.recordsStored, 0);
+    open();
+    PreviewDialog *preview = window->preview(reportPath);
+    // The preview says it was converted before.
+    EXPECT_TRUE(preview->message->text().contains(QString::number(earlier.conversionId)));
+
+    std::vector<SeenBox> seen = answering(QStringLiteral("Cancel"), [&] { preview->convertButton->click(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].buttons, (QStringList{QStringLiteral("Convert again"), QStringLiteral("Cancel")}));
+    EXPECT_EQ(seen[0].defaultButton, QStringLiteral("Cancel"));
+    EXPECT_EQ(seen[0].escapeButton, QStringLiteral("Cancel"));
+    EXPECT_EQ(preview->converted()->end, zefto::RunOutcome::End::Duplicate);
+    EXPECT_EQ(stored(), earlier.recordsStored);
+    EXPECT_TRUE(preview->convertButton->isEnabled());
+
+    seen = answering(QStringLiteral("Convert again"), [&] { preview->convertButton->click(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(stored(), 2 * earlier.recordsStored);
+    EXPECT_FALSE(preview->convertButton->isEnabled());
+}

@@ -1,0 +1,359 @@
+#include "recordswindow.h"
+
+#include "chosen.h"
+#include "error.h"
+#include "export.h"
+#include "location.h"
+#include "previewdialog.h"
+#include "recordtablemodel.h"
+#include "undo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace zefto::ui {
+namespace {
+
+// The list item of "every record" holds no conversion id.
+constexpr qint64 everyRecord = 0;
+
+QString reportName(const Conversion &c)
+{
+    return QFileInfo(c.reportPath).fileName();
+}
+
+// A wait cursor for as long as the window reads or writes many records.
+struct Busy {
+    Busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Busy() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+RecordsWindow::RecordsWindow(const QString &database, QWidget *parent) : QMainWindow(parent), m_name(database)
+{
+    chooseExportFile = [](QWidget *w, const QString &suggested) {
+        return QFileDialog::getSaveFileName(w, tr("Export records"), suggested,
+                                            tr("CSV file (*.csv);;Excel workbook (*.xlsx)"));
+    };
+    chooseReport = [](QWidget *w) {
+        return QFileDialog::getOpenFileName(w, tr("Preview report"), QString(),
+                                            tr("Reports (*.txt *.TXT *.prn *.PRN);;All files (*)"));
+    };
+    layOut();
+    openDatabase();
+    fillLog();
+    showSelected();
+    // Columns as wide as the first rows need: measuring every row would read them all.
+    table->resizeColumnsToContents();
+}
+
+RecordsWindow::~RecordsWindow()
+{
+    // The views still ask for rows while they close; the store goes with m_db before them.
+    model->setStore(nullptr);
+}
+
+RecordsWindow *RecordsWindow::openOn(QWidget *parent, std::optional<qint64> conversionId)
+{
+    QString name;
+    try {
+        name = location::resolved(location::chosen(std::nullopt));
+    } catch (const Error &) {
+        name = location::chosen(std::nullopt); // the window says why it cannot open it
+    }
+    auto *w = new RecordsWindow(name, parent);
+    w->setWindowFlag(Qt::Window);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->showConversion(conversionId);
+    w->show();
+    return w;
+}
+
+void RecordsWindow::layOut()
+{
+    setWindowTitle(tr("Zefto Records"));
+    setAccessibleName(windowTitle());
+
+    conversions = new QListWidget;
+    conversions->setAccessibleName(tr("Conversions"));
+    conversions->setToolTip(tr("Pick a conversion to see only its records."));
+    conversions->setSpacing(3);
+    conversions->setAlternatingRowColors(true);
+    auto *logLabel = new QLabel(tr("&Conversions"));
+    logLabel->setBuddy(conversions);
+    undoButton = new QPushButton(tr("&Undo conversion…"));
+    undoButton->setAccessibleName(tr("Undo conversion…"));
+    auto *left = new QWidget;
+    auto *leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(logLabel);
+    leftLayout->addWidget(conversions, 1);
+    leftLayout->addWidget(undoButton);
+
+    filter = new QLineEdit;
+    filter->setAccessibleName(tr("Filter"));
+    filter->setPlaceholderText(tr("Owner, surname, father's name, block, parcel or neighbourhood"));
+    filter->setClearButtonEnabled(true);
+    auto *filterLabel = new QLabel(tr("&Filter:"));
+    filterLabel->setBuddy(filter);
+    model = new RecordTableModel(this);
+    table = new QTableView;
+    table->setModel(model);
+    table->setAccessibleName(tr("Records"));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setAlternatingRowColors(true);
+    table->setWordWrap(false);
+    // Fixed row heights: the view never measures a million rows.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->verticalHeader()->setResizeContentsPrecision(200);
+    table->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table->horizontalHeader()->setHighlightSections(false);
+    auto *filterRow = new QHBoxLayout;
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(filter, 1);
+    auto *right = new QWidget;
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addLayout(filterRow);
+    rightLayout->addWidget(table, 1);
+
+    auto *split = new QSplitter;
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(1, 1);
+    split->setSizes({300, 900});
+
+    previewButton = new QPushButton(tr("&Preview report…"));
+    previewButton->setAccessibleName(tr("Preview report…"));
+    exportButton = new QPushButton(tr("&Export…"));
+    exportButton->setAccessibleName(tr("Export…"));
+    closeButton = new QPushButton(tr("Close"));
+    closeButton->setAccessibleName(tr("Close"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(previewButton);
+    buttons->addWidget(exportButton);
+    buttons->addStretch(1);
+    buttons->addWidget(closeButton);
+
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(split, 1);
+    layout->addLayout(buttons);
+    setCentralWidget(central);
+
+    count = new QLabel;
+    count->setAccessibleName(tr("Record count"));
+    searching = new QLabel(tr("Searching…"));
+    searching->hide();
+    statusBar()->addPermanentWidget(searching);
+    statusBar()->addPermanentWidget(count);
+    resize(1200, 700);
+
+    connect(conversions, &QListWidget::currentRowChanged, this, [this] { showSelected(); });
+    connect(filter, &QLineEdit::textChanged, this, [this] { showSelected(); });
+    connect(model, &RecordTableModel::countsChanged, this, &RecordsWindow::updateCount);
+    connect(model, &RecordTableModel::failed, this, &RecordsWindow::problem);
+    connect(undoButton, &QPushButton::clicked, this, &RecordsWindow::undoConversion);
+    connect(exportButton, &QPushButton::clicked, this, &RecordsWindow::exportRecords);
+    connect(previewButton, &QPushButton::clicked, this, [this] { previewReport(); });
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void RecordsWindow::openDatabase()
+{
+    m_db.close();
+    m_db.setReadOnly(true);
+    try {
+        m_db.open(m_name, Missing::Refuse);
+    } catch (const Error &e) {
+        problem(e.description());
+        model->setStore(nullptr);
+        return;
+    }
+    // The model reads through the window's database; it never outlives it.
+    model->setStore(std::shared_ptr<Store>(std::shared_ptr<Store>(), &m_db.store()));
+}
+
+void RecordsWindow::fillLog()
+{
+    const std::optional<qint64> wanted = shownConversion();
+    QSignalBlocker quiet(conversions);
+    conversions->clear();
+    m_log.clear();
+    try {
+        if (m_db.isOpen())
+            m_log = m_db.conversions();
+    } catch (const Error &e) {
+        problem(e.description());
+    }
+    auto *all = new QListWidgetItem(tr("All records"), conversions);
+    all->setData(Qt::UserRole, everyRecord);
+    const QLocale locale;
+    // Newest first: the conversion just made is the one looked for.
+    for (auto c = m_log.rbegin(); c != m_log.rend(); ++c) {
+        QString text = tr("%1  %2  %3\n%4 records").arg(c->id).arg(conversionlog::shownTime(c->startedAt), reportName(*c),
+                                                        locale.toString(c->records));
+        if (c->undone())
+            text += tr(", undone %1 by %2").arg(conversionlog::shownTime(c->undoneAt), c->undoneBy);
+        auto *item = new QListWidgetItem(text, conversions);
+        item->setData(Qt::UserRole, c->id);
+        item->setToolTip(tr("%1\nby %2@%3, neighbourhood %4\n%5")
+                             .arg(QDir::toNativeSeparators(c->reportPath), c->user, c->host, c->mahalle, c->outcome));
+        if (c->undone())
+            item->setForeground(QColor(Qt::gray));
+    }
+    int row = 0;
+    for (int i = 0; wanted && i < conversions->count(); ++i)
+        if (conversions->item(i)->data(Qt::UserRole).toLongLong() == *wanted)
+            row = i;
+    conversions->setCurrentRow(row);
+}
+
+std::optional<qint64> RecordsWindow::shownConversion() const
+{
+    const QListWidgetItem *item = conversions->currentItem();
+    const qint64 id = item ? item->data(Qt::UserRole).toLongLong() : everyRecord;
+    return id == everyRecord ? std::nullopt : std::optional(id);
+}
+
+void RecordsWindow::showConversion(std::optional<qint64> id)
+{
+    for (int i = 0; i < conversions->count(); ++i)
+        if (conversions->item(i)->data(Qt::UserRole).toLongLong() == id.value_or(everyRecord))
+            conversions->setCurrentRow(i);
+}
+
+void RecordsWindow::showSelected()
+{
+    const std::optional<qint64> id = shownConversion();
+    const auto c = std::find_if(m_log.begin(), m_log.end(), [&](const Conversion &e) { return id && e.id == *id; });
+    KeyRange keys = records::allKeys;
+    if (c != m_log.end()) {
+        try {
+            keys = records::keysOf(*c, location::shown(m_name));
+        } catch (const records::Refusal &r) {
+            keys = {0, 0};
+            statusBar()->showMessage(r.why);
+        }
+    }
+    undoButton->setEnabled(c != m_log.end() && !c->undone());
+    model->show(keys, filter->text());
+}
+
+void RecordsWindow::reload()
+{
+    if (!m_db.isOpen())
+        openDatabase();
+    fillLog();
+    showSelected();
+}
+
+void RecordsWindow::updateCount()
+{
+    count->setText(model->countText());
+    searching->setVisible(model->filtering());
+}
+
+void RecordsWindow::problem(const QString &text)
+{
+    statusBar()->showMessage(text);
+}
+
+void RecordsWindow::undoConversion()
+{
+    const std::optional<qint64> id = shownConversion();
+    const auto c = std::find_if(m_log.begin(), m_log.end(), [&](const Conversion &e) { return id && e.id == *id; });
+    if (c == m_log.end() || c->undone())
+        return;
+    QMessageBox ask(QMessageBox::Question, tr("Undo conversion"),
+                    tr("Remove the %1 records of conversion %2, the report '%3' converted on %4?\n\n"
+                       "The log keeps the conversion, marked undone.")
+                        .arg(QLocale().toString(c->records))
+                        .arg(c->id)
+                        .arg(reportName(*c), conversionlog::shownTime(c->startedAt)),
+                    QMessageBox::NoButton, this);
+    const QPushButton *remove = ask.addButton(tr("Undo conversion"), QMessageBox::DestructiveRole);
+    QPushButton *keep = ask.addButton(QMessageBox::Cancel);
+    ask.setDefaultButton(keep);
+    ask.setEscapeButton(keep);
+    ask.exec();
+    if (ask.clickedButton() != remove)
+        return;
+    try {
+        Busy busy;
+        Database writable;
+        writable.open(m_name, Missing::Refuse);
+        const qint64 removed = records::undoConversion(writable, c->id);
+        writable.close();
+        statusBar()->showMessage(tr("Conversion %1 undone: %2 records removed.").arg(*id).arg(QLocale().toString(removed)));
+    } catch (const Error &e) {
+        QMessageBox::critical(this, tr("Undo conversion"), e.description());
+    }
+    reload();
+}
+
+void RecordsWindow::exportRecords()
+{
+    const std::optional<qint64> id = shownConversion();
+    const QString suggested = id ? QStringLiteral("conversion-%1.csv").arg(*id) : QStringLiteral("ovrekson.csv");
+    QString path = chooseExportFile(this, QDir::current().filePath(suggested));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    if (!records::exportable(path)) {
+        QMessageBox::critical(this, tr("Export records"), tr("Records are exported to a .csv or an .xlsx file."));
+        return;
+    }
+    const QString text = filter->text().trimmed();
+    try {
+        Busy busy;
+        const records::Exported done = records::exportRecords(
+            m_db, path, model->pager() ? model->pager()->keys() : records::allKeys,
+            text.isEmpty() ? std::nullopt : std::optional(text));
+        statusBar()->showMessage(tr("%1 records written to %2")
+                                     .arg(QLocale().toString(done.records), QDir::toNativeSeparators(path)));
+        if (done.replacedCharacters > 0)
+            QMessageBox::warning(this, tr("Export records"),
+                                 tr("%1 control characters a sheet cannot hold were written as U+FFFD.")
+                                     .arg(done.replacedCharacters));
+    } catch (const records::Refusal &r) {
+        QMessageBox::critical(this, tr("Export records"), r.why);
+    } catch (const Error &e) {
+        QMessageBox::critical(this, tr("Export records"), e.description());
+    }
+}
+
+PreviewDialog *RecordsWindow::previewReport()
+{
+    const QString path = chooseReport(this);
+    return path.isEmpty() ? nullptr : preview(path);
+}
+
+PreviewDialog *RecordsWindow::preview(const QString &reportPath)
+{
+    auto *dialog = new PreviewDialog(m_name, reportPath, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &PreviewDialog::recordsStored, this, &RecordsWindow::reload);
+    dialog->show();
+    dialog->preview();
+    return dialog;
+}
+
+} // namespace zefto::ui

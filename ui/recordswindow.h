@@ -1,0 +1,80 @@
+#pragma once
+
+#include "database.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTableView;
+
+namespace zefto::ui {
+
+class PreviewDialog;
+class RecordTableModel;
+
+// "Zefto Records": the records of ovrekson beside the conversion log, a
+// filter, and undo, export and preview of a report. Everything it does is
+// the records library's and the engine's; the window shows and forwards.
+class RecordsWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // On the database `name` (a file path or a postgresql:// address, resolved).
+    explicit RecordsWindow(const QString &database, QWidget *parent = nullptr);
+    ~RecordsWindow() override;
+
+    // The main window's way in: a window of its own on the database the main
+    // window uses, showing conversion `conversionId` (every record when none).
+    // It deletes itself when closed.
+    static RecordsWindow *openOn(QWidget *parent, std::optional<qint64> conversionId);
+
+    // Shows the records of conversion `id`, or every record.
+    void showConversion(std::optional<qint64> id);
+    // The conversion whose records are shown; none for every record.
+    std::optional<qint64> shownConversion() const;
+    // Reads the log and the records again.
+    void reload();
+
+    // Asks, removes the shown conversion's records, and says what it did.
+    void undoConversion();
+    // Writes the records shown (all, one conversion's, filtered) to a file the user names.
+    void exportRecords();
+    // Asks for a report and opens its preview (returned; nullptr when none was chosen).
+    PreviewDialog *previewReport();
+    // Opens the preview of `reportPath`, its dry run done.
+    PreviewDialog *preview(const QString &reportPath);
+
+    // Where file names come from; tests answer instead of a file dialog.
+    std::function<QString(QWidget *parent, const QString &suggested)> chooseExportFile;
+    std::function<QString(QWidget *parent)> chooseReport;
+
+    QListWidget *conversions;
+    QLineEdit *filter;
+    QTableView *table;
+    QPushButton *previewButton;
+    QPushButton *exportButton;
+    QPushButton *undoButton;
+    QPushButton *closeButton;
+    QLabel *count;
+    QLabel *searching;
+    RecordTableModel *model;
+
+private:
+    void layOut();
+    void openDatabase();
+    void fillLog();
+    void showSelected();
+    void updateCount();
+    void problem(const QString &text);
+
+    QString m_name;
+    Database m_db; // read only; undo opens the database for writing on its own
+    std::vector<Conversion> m_log;
+};
+
+} // namespace zefto::ui

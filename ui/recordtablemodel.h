@@ -1,0 +1,68 @@
+#pragma once
+
+#include "recordpager.h"
+
+#include <QAbstractTableModel>
+#include <QTimer>
+#include <memory>
+
+namespace zefto::ui {
+
+// The records of ovrekson for a QTableView: rows come from the store a
+// window at a time (see RecordPager), so a million records cost what a few
+// hundred do. A filter is searched a slice at a time between events, its
+// matches appearing as they are found.
+class RecordTableModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    // How many records one step of a filter search reads.
+    static constexpr int scanSlice = 20000;
+
+    explicit RecordTableModel(QObject *parent = nullptr);
+    ~RecordTableModel() override;
+
+    // Reads from `store` (nothing shown without one), every record at first.
+    void setStore(std::shared_ptr<Store> store);
+    // The records with keys in `keys` that match `filter` (all when it is empty).
+    void show(KeyRange keys, const QString &filter);
+    // Counts and reads again after the table changed.
+    void reload();
+    // Searches for the filter's matches to the end now, not between events.
+    void finishFiltering();
+
+    bool filtering() const { return m_pager && m_pager->filtering(); }
+    qint64 total() const { return m_pager ? m_pager->total() : 0; }
+    qint64 shown() const { return m_rows; }
+    // "N records", or "M of N shown" under a filter.
+    QString countText() const;
+    // The key of the record in row r (0 when unknown).
+    qint64 keyAt(int r) const;
+    const records::RecordPager *pager() const { return m_pager.get(); }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // The heading of field `f` (schema order) as the window shows it.
+    static QString heading(int f);
+
+signals:
+    // The counts or the search state changed.
+    void countsChanged();
+    // Reading failed; the text says why.
+    void failed(const QString &why);
+
+private:
+    void scanMore();
+    void settle(); // rows shown catch up with the pager, inside insert notices
+    const records::Row *rowAt(int r) const;
+
+    std::shared_ptr<Store> m_store;
+    std::unique_ptr<records::RecordPager> m_pager;
+    qint64 m_rows = 0; // what the view has been told
+    QTimer m_scan;
+};
+
+} // namespace zefto::ui
