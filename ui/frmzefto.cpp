@@ -2,17 +2,18 @@
 
 #include "mahalle.h"
 
+#include "boxes.h"
 #include "dirlistbox.h"
 #include "endbox.h"
 #include "drivelistbox.h"
 #include "error.h"
 #include "filelistbox.h"
 #include "location.h"
+#include "recordswindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,17 +31,6 @@ namespace {
 QRect twips(int left, int top, int width, int height)
 {
     return {left / 15, top / 15, width / 15, height / 15};
-}
-
-// A box as narrow as "Converted" has its title bar cut to "Z…o" by the window manager's buttons.
-void keepTitleWhole(QMessageBox &box)
-{
-    auto *grid = qobject_cast<QGridLayout *>(box.layout());
-    if (!grid)
-        return;
-    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 + 240;
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
-                  grid->columnCount());
 }
 
 } // namespace
@@ -383,10 +373,13 @@ void frmZefto::msgBox(const QString &prompt, MessageIcon icon)
 
 void frmZefto::endBox(const RunOutcome &outcome, MessageIcon icon)
 {
-    showBox(endbox::text(outcome), icon);
+    // Answered with "Show records", the box ends as OK does, then the records window opens on the run.
+    if (showBox(endbox::text(outcome), icon, tr("Show records")))
+        RecordsWindow::openOn(this, m_engine.databasePath(),
+                              outcome.conversionId > 0 ? std::optional(outcome.conversionId) : std::nullopt);
 }
 
-void frmZefto::showBox(const QString &text, MessageIcon icon)
+bool frmZefto::showBox(const QString &text, MessageIcon icon, const QString &second)
 {
     QMessageBox::Icon i = QMessageBox::NoIcon;
     switch (icon) {
@@ -396,23 +389,17 @@ void frmZefto::showBox(const QString &text, MessageIcon icon)
     case MessageIcon::None: break;
     }
     QMessageBox box(i, QStringLiteral("Zefto"), text, QMessageBox::Ok, this);
+    const QPushButton *other = second.isEmpty() ? nullptr : box.addButton(second, QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
     keepTitleWhole(box);
     box.exec();
+    return other && box.clickedButton() == other;
 }
 
 bool frmZefto::askConvertAgain(const QString &question)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Zefto"),
-                    m_databaseNote.isEmpty() ? question : question + QStringLiteral("\n\n") + m_databaseNote,
-                    QMessageBox::NoButton, this);
-    const QPushButton *again = box.addButton(QStringLiteral("Convert again"), QMessageBox::AcceptRole);
-    QPushButton *cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    // Storing a report twice doubles every owner's shares: the safe answer is the easy one.
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
-    keepTitleWhole(box);
-    box.exec();
-    return box.clickedButton() == again;
+    return ui::askConvertAgain(this, m_databaseNote.isEmpty() ? question
+                                                              : question + QStringLiteral("\n\n") + m_databaseNote);
 }
 
 } // namespace zefto::ui

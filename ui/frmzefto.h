@@ -87,7 +87,8 @@ private:
     void applyTypedName();
     bool moveListsTo(const QString &directory);
     void File1_Activated();
-    void showBox(const QString &text, MessageIcon icon);
+    // True when the operator answered with `second`, a button beside OK (none when empty).
+    bool showBox(const QString &text, MessageIcon icon, const QString &second = QString());
 
     QLabel *m_waiting = nullptr; // over the bottom row while another program holds the database
     Engine m_engine{*this};

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
 
     if (parser.isSet(records)) {
         QApplication::setApplicationDisplayName(QStringLiteral("Zefto Records")); // the title alone, nothing appended
-        zefto::ui::RecordsWindow *window = zefto::ui::RecordsWindow::openOn(nullptr, std::nullopt);
+        zefto::ui::RecordsWindow *window = zefto::ui::RecordsWindow::openOn(nullptr, zefto::ui::RecordsWindow::chosenDatabase(), std::nullopt);
         (void)window;
         return app.exec();
     }

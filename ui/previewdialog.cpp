@@ -1,6 +1,6 @@
 #include "previewdialog.h"
 
-#include "convertagainbox.h"
+#include "boxes.h"
 #include "drytarget.h"
 #include "engine.h"
 #include "error.h"

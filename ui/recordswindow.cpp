@@ -68,15 +68,18 @@ RecordsWindow::~RecordsWindow()
     model->setStore(nullptr);
 }
 
-RecordsWindow *RecordsWindow::openOn(QWidget *parent, std::optional<qint64> conversionId)
+QString RecordsWindow::chosenDatabase()
 {
-    QString name;
     try {
-        name = location::resolved(location::chosen(std::nullopt));
+        return location::resolved(location::chosen(std::nullopt));
     } catch (const Error &) {
-        name = location::chosen(std::nullopt); // the window says why it cannot open it
+        return location::chosen(std::nullopt); // the window says why it cannot open it
     }
-    auto *w = new RecordsWindow(name, parent);
+}
+
+RecordsWindow *RecordsWindow::openOn(QWidget *parent, const QString &database, std::optional<qint64> conversionId)
+{
+    auto *w = new RecordsWindow(database, parent);
     w->setWindowFlag(Qt::Window);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->showConversion(conversionId);

@@ -28,10 +28,12 @@ public:
     explicit RecordsWindow(const QString &database, QWidget *parent = nullptr);
     ~RecordsWindow() override;
 
-    // The main window's way in: a window of its own on the database the main
-    // window uses, showing conversion `conversionId` (every record when none).
+    // A window of its own on `database` (resolved, as the main window keeps
+    // it), showing conversion `conversionId` (every record when none).
     // It deletes itself when closed.
-    static RecordsWindow *openOn(QWidget *parent, std::optional<qint64> conversionId);
+    static RecordsWindow *openOn(QWidget *parent, const QString &database, std::optional<qint64> conversionId);
+    // The database a window started alone uses, as location::chosen ranks them, resolved here.
+    static QString chosenDatabase();
 
     // Shows the records of conversion `id`, or every record.
     void showConversion(std::optional<qint64> id);

@@ -4,6 +4,8 @@
 #include "filelistbox.h"
 #include "frmzefto.h"
 #include "pgserver.h"
+#include "recordswindow.h"
+#include "recordtablemodel.h"
 #include "reportbuilder.h"
 #include "tempdir.h"
 
@@ -70,7 +72,10 @@ protected:
                 for (QAbstractButton *b : box->buttons())
                     if (b->text() == (convertAgain ? QStringLiteral("Convert again") : QStringLiteral("Cancel")))
                         answer = b;
-                if (answer && seen.back().buttons.contains(QStringLiteral("Convert again")))
+                for (QAbstractButton *b : box->buttons())
+                    if (!endAnswer.isEmpty() && b->text() == endAnswer)
+                        answer = b;
+                if (answer && (seen.back().buttons.contains(QStringLiteral("Convert again")) || !endAnswer.isEmpty()))
                     answer->click();
                 else
                     box->accept();
@@ -102,6 +107,7 @@ protected:
 
     std::unique_ptr<frmZefto> window;
     bool convertAgain = true; // the answer to "Convert it again?"
+    QString endAnswer;        // a button to press on the end box instead of OK
 };
 
 TEST_F(FrmZeftoTest, OpensInItsDesignedStateAndCreatesTheDatabase)
@@ -582,4 +588,37 @@ TEST_F(FrmZeftoTest, TheDatabaseChosenAsAReportIsRefusedBeforeItIsRead)
     EXPECT_EQ(storedRecords(), 60);
     EXPECT_EQ(rawRows(db, QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
     EXPECT_TRUE(window->Command1->isEnabled());
+}
+
+TEST_F(FrmZeftoTest, ShowRecordsOnTheEndBoxOpensTheRecordsOfThatConversionInTheMainWindowsDatabase)
+{
+    writeReport(QStringLiteral("a.txt"));
+    writeReport(QStringLiteral("b.txt"), false);
+    // The lists move the current directory: the records must still come from the database opened at load.
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    window->Text1->setText(QStringLiteral("a.txt"));
+    auto boxes = answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].buttons.size(), 2);
+    EXPECT_TRUE(boxes[0].buttons.contains(QStringLiteral("Show records")));
+    EXPECT_EQ(boxes[0].defaultButton, QStringLiteral("OK"));
+    EXPECT_TRUE(window->findChildren<zefto::ui::RecordsWindow *>().isEmpty()) << "OK opens nothing";
+
+    endAnswer = QStringLiteral("Show records");
+    window->Text1->setText(QStringLiteral("b.txt"));
+    boxes = answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral(" Invalid file \n")));
+    // It ended as OK does: the run's end state, then the window.
+    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_FALSE(window->ProgressBar1->isVisible());
+    const auto opened = window->findChildren<zefto::ui::RecordsWindow *>();
+    ASSERT_EQ(opened.size(), 1);
+    ASSERT_TRUE(window->lastOutcome().has_value());
+    EXPECT_EQ(opened[0]->shownConversion(), window->lastOutcome()->conversionId);
+    EXPECT_EQ(opened[0]->windowTitle(), QStringLiteral("Zefto Records"));
+    EXPECT_TRUE(opened[0]->isWindow());
+    EXPECT_EQ(opened[0]->model->rowCount(), 60) << "the second conversion's records only";
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("reports/ovrek1.mdb"))));
+    delete opened[0];
 }

@@ -1,5 +1,6 @@
-#include "convertagainbox.h"
+#include "boxes.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -13,8 +14,20 @@ bool askConvertAgain(QWidget *parent, const QString &question)
     // Storing a report twice doubles every owner's shares: the safe answer is the easy one.
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
+    keepTitleWhole(box);
     box.exec();
     return box.clickedButton() == again;
+}
+
+void keepTitleWhole(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    // A box as narrow as "Converted" had its title cut to "Z…o".
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 + 240;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 } // namespace zefto::ui
