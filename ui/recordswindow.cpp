@@ -21,9 +21,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace zefto::ui {
 namespace {
@@ -166,7 +168,9 @@ void RecordsWindow::layOut()
     searching->hide();
     statusBar()->addPermanentWidget(searching);
     statusBar()->addPermanentWidget(count);
-    resize(1200, 700);
+    // As large as is useful, but never past the screen: the filter and the count must stay in sight.
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1200, 700);
+    resize(std::min(1200, screen.width() * 9 / 10), std::min(700, screen.height() * 85 / 100));
 
     connect(conversions, &QListWidget::currentRowChanged, this, [this] { showSelected(); });
     connect(filter, &QLineEdit::textChanged, this, [this] { showSelected(); });
