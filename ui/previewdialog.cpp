@@ -7,6 +7,7 @@
 #include "mahalle.h"
 #include "recordtablemodel.h"
 #include "reportreader.h"
+#include "reporttext.h"
 #include "scratchstore.h"
 
 #include <QApplication>
@@ -120,7 +121,7 @@ void PreviewDialog::showReportText()
         ReportReader reader;
         reader.open(m_report);
         while (!reader.atEnd())
-            lines << reader.readLine();
+            lines << asPrinted(reader.readLine());
     } catch (const Error &e) {
         lines = {e.description()};
     }
