@@ -65,4 +65,14 @@ void TerminalWindow::msgBox(const QString &prompt, MessageIcon icon)
     out << prompt << '\n';
 }
 
+void TerminalWindow::endBox(const RunOutcome &outcome, MessageIcon icon)
+{
+    msgBox(outcome.message, icon);
+    // Said apart from the message: the first line beside the report stays what the run said.
+    if (outcome.notAReport) {
+        QTextStream err(stderr);
+        err << reportName() << ": this does not look like a share table report\n";
+    }
+}
+
 } // namespace zefto::cli

@@ -34,6 +34,7 @@ public:
     void setProgressMax(float v) override { m_max = v; }
     void setProgressValue(float v) override;
     void msgBox(const QString &prompt, MessageIcon icon) override;
+    void endBox(const RunOutcome &outcome, MessageIcon icon) override;
     void showWaiting(const QString &text) override;
     bool interruptRequested() const override { return m_interrupt && *m_interrupt != 0; }
     bool askConvertAgain(const QString &) override { return m_again; }

@@ -108,3 +108,31 @@ TEST_F(ConvertTest, TheDatabaseIsChosenByOptionThenEnvironment)
     EXPECT_TRUE(server.err.contains(QStringLiteral("mysql://clerk@host/tapu")));
     EXPECT_FALSE(server.err.contains(QStringLiteral("pw@")));
 }
+
+TEST_F(ConvertTest, AFileThatIsNoReportIsSaidToBeNoneAndTheDatabaseIsNeverReadAsOne)
+{
+    const QString letter = write(QStringLiteral("letter.txt"), "Dear Sir,\r\nthe parcels are listed below.\r\n");
+    Result r = convert({letter});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.startsWith(letter + QStringLiteral(": Error 62: "))) << r.out.toStdString();
+    EXPECT_TRUE(r.err.endsWith(letter + QStringLiteral(": this does not look like a share table report\n")))
+        << r.err.toStdString();
+
+    // A report cut short after its first records is a report all the same.
+    std::vector<QByteArray> lines = report::paginate(report::sampleTable(20));
+    lines.resize(15);
+    r = convert({write(QStringLiteral("cut.txt"), report::join(lines))});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("records stored 6"))) << r.out.toStdString(); // lines 10 to 15
+    EXPECT_FALSE(r.err.contains(QStringLiteral("does not look like")));
+
+    const QString db = path(QStringLiteral("ovrek1.mdb"));
+    const QByteArray before = [&] { QFile f(db); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    r = convert({QStringLiteral("ovrek1.mdb")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("'%1' is the database the records are stored in, not a report.").arg(db)))
+        << r.err.toStdString();
+    QFile f(db);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before) << "the database was touched";
+}
