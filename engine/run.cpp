@@ -6,6 +6,7 @@
 #include "reportcheck.h"
 #include "schema.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
@@ -158,8 +159,19 @@ bool Engine::mayConvert(const std::optional<Conversion> &earlier, RunOutcome &o)
 {
     if (!earlier || earlier->id == m_acceptedDuplicate)
         return true;
-    if (m_window.askConvertAgain(
-            QStringLiteral("This report was already converted %1. Convert it again?").arg(earlierConversion(*earlier)))) {
+    // Asked only in a window, so in the user's language; the outcome stays the run's own word.
+    const QString question =
+        earlier->records == 1
+            ? QCoreApplication::translate("zefto::Engine",
+                                          "This report was already converted on %1 by %2: 1 record (%3). "
+                                          "Convert it again?")
+                  .arg(conversionlog::shownTime(earlier->startedAt), earlier->user, earlier->outcome.trimmed())
+            : QCoreApplication::translate("zefto::Engine",
+                                          "This report was already converted on %1 by %2: %3 records (%4). "
+                                          "Convert it again?")
+                  .arg(conversionlog::shownTime(earlier->startedAt), earlier->user,
+                       QString::number(earlier->records), earlier->outcome.trimmed());
+    if (m_window.askConvertAgain(question)) {
         m_acceptedDuplicate = earlier->id;
         return true;
     }
@@ -213,8 +225,9 @@ std::optional<Error> Engine::convert(RunOutcome &o)
         m_window.setCommand1Enabled(false);
         db.beginRun([&](bool first) {
             if (first)
-                m_window.showWaiting(
-                    QStringLiteral("waiting for another program to finish writing %1…").arg(db.path()));
+                m_window.showWaiting(QCoreApplication::translate(
+                                         "zefto::Engine", "waiting for another program to finish writing %1…")
+                                         .arg(db.path()));
             waited = true;
             m_window.keepAlive();
             checkInterrupt();

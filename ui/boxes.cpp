@@ -1,5 +1,6 @@
 #include "boxes.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
@@ -9,8 +10,10 @@ namespace zefto::ui {
 bool askConvertAgain(QWidget *parent, const QString &question)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Zefto"), question, QMessageBox::NoButton, parent);
-    const QPushButton *again = box.addButton(QStringLiteral("Convert again"), QMessageBox::AcceptRole);
-    QPushButton *cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    const QPushButton *again =
+        box.addButton(QCoreApplication::translate("zefto::ui::boxes", "Convert again"), QMessageBox::AcceptRole);
+    QPushButton *cancel =
+        box.addButton(QCoreApplication::translate("zefto::ui::boxes", "Cancel"), QMessageBox::RejectRole);
     // Storing a report twice doubles every owner's shares: the safe answer is the easy one.
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);

@@ -83,19 +83,19 @@ void sortNatural(QStringList &names)
 DirectoryListing readDirectory(const QString &dir, QDir::Filters kind, const QStringList &nameFilters)
 {
     if (dir.isEmpty())
-        return {{}, QStringLiteral("No directory was named.")};
+        return {{}, DirListBox::tr("No directory was named.")};
     const QFileInfo info(dir);
     if (!info.exists())
-        return {{}, QStringLiteral("The directory '%1' does not exist.").arg(native(dir))};
+        return {{}, DirListBox::tr("The directory '%1' does not exist.").arg(native(dir))};
     if (!info.isDir())
-        return {{}, QStringLiteral("'%1' is not a directory.").arg(native(dir))};
+        return {{}, DirListBox::tr("'%1' is not a directory.").arg(native(dir))};
     bool readable = info.isReadable();
 #ifdef Q_OS_UNIX
     // Without search permission the names can be read but nothing under them opened.
     readable = readable && info.isExecutable();
 #endif
     if (!readable)
-        return {{}, QStringLiteral("The directory '%1' cannot be read: permission denied.").arg(native(dir))};
+        return {{}, DirListBox::tr("The directory '%1' cannot be read: permission denied.").arg(native(dir))};
 
     QStringList names = QDir(dir).entryList(nameFilters, kind | QDir::NoDotAndDotDot, QDir::NoSort);
     sortNatural(names);

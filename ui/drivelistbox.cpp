@@ -166,7 +166,7 @@ bool DriveListBox::setDrive(const QString &drive)
         root = listedRootFor(drive);
     }
     if (root.isEmpty()) {
-        emit failed(QStringLiteral("There is no drive '%1'.").arg(QDir::toNativeSeparators(drive)));
+        emit failed(tr("There is no drive '%1'.").arg(QDir::toNativeSeparators(drive)));
         return false;
     }
     return select(findData(root));
@@ -284,10 +284,10 @@ QString DriveListBox::problemWith(const QString &root) const
                                  [&root](const Volume &v) { return sameRoot(cleanRoot(v.rootPath), root); });
     const QString native = QDir::toNativeSeparators(root);
     if (it == now.cend())
-        return QStringLiteral("Drive '%1' is not ready: it is no longer present.").arg(native);
+        return tr("Drive '%1' is not ready: it is no longer present.").arg(native);
     const QFileInfo info(root);
     if (!it->readable || !info.isDir() || !info.isReadable())
-        return QStringLiteral("Drive '%1' is not ready: it cannot be read.").arg(native);
+        return tr("Drive '%1' is not ready: it cannot be read.").arg(native);
     return {};
 }
 

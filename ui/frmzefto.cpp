@@ -39,6 +39,7 @@ frmZefto::frmZefto(QWidget *parent) : frmZefto(&DriveListBox::systemVolumes, par
 
 frmZefto::frmZefto(DriveListBoxVolumes volumes, QWidget *parent) : QWidget(parent)
 {
+    // The title, the buttons and the percent labels read the same in every language: never translated.
     setWindowTitle(QStringLiteral("Converter"));
     Command1 = new QPushButton(QStringLiteral("Ok"), this);
     Text1 = new QLineEdit(this);
@@ -98,17 +99,17 @@ void frmZefto::layOut()
 
     // Screen readers and automation tell the controls apart by these names.
     Command1->setAccessibleName(Command1->text());
-    Text1->setAccessibleName(QStringLiteral("Report file"));
-    Dir1->setAccessibleName(QStringLiteral("Folders"));
-    File1->setAccessibleName(QStringLiteral("Files"));
+    Text1->setAccessibleName(tr("Report file"));
+    Dir1->setAccessibleName(tr("Folders"));
+    File1->setAccessibleName(tr("Files"));
     Command3->setAccessibleName(Command3->text());
-    Drive1->setAccessibleName(QStringLiteral("Drives"));
+    Drive1->setAccessibleName(tr("Drives"));
     // Qt on Linux names a combo box after its current entry and takes its name from the label
     // that labels it: one without room on screen, so the drive list is announced as "Drives".
-    auto *drives = new QLabel(QStringLiteral("Drives"), this);
+    auto *drives = new QLabel(tr("Drives"), this);
     drives->setBuddy(Drive1);
     drives->setGeometry(Drive1->x(), Drive1->y(), 0, 0);
-    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+    ProgressBar1->setAccessibleName(tr("Progress"));
 
     // Focus order: Ok, text box, directories, files, Cancel, drives.
     QWidget::setTabOrder(Command1, Text1);
@@ -139,20 +140,20 @@ void frmZefto::Form_Load()
     const QString chosen = location::chosen(std::nullopt);
     // Clerks sharing a server must see where their records go; the default file needs no word.
     if (chosen != QLatin1String(location::defaultFileName)) {
-        m_databaseNote = QStringLiteral("Database: %1").arg(location::shown(chosen));
+        m_databaseNote = tr("Database: %1").arg(location::shown(chosen));
         for (QWidget *w : std::initializer_list<QWidget *>{ProgressBar1, Label1, Label2, m_waiting})
             w->setToolTip(m_databaseNote);
     }
     try {
         m_engine.mahalle = mahalle::chosen(std::nullopt);
     } catch (const Error &e) {
-        m_mahalleProblem = QStringLiteral("Nothing can be converted.\n\n%1").arg(e.description());
+        m_mahalleProblem = tr("Nothing can be converted.") + QStringLiteral("\n\n") + e.description();
     }
     try {
         m_engine.openDatabase(chosen);
     } catch (const Error &e) {
         // Shown once the window is up; Ok repeats it until the file can be opened.
-        m_loadProblem = QStringLiteral("The database cannot be opened.\n\n%1").arg(e.description());
+        m_loadProblem = tr("The database cannot be opened.") + QStringLiteral("\n\n") + e.description();
     }
 }
 
@@ -184,7 +185,7 @@ void frmZefto::Dir1_Change()
     if (!File1->setPath(Dir1->path()))
         return;
     if (!QDir::setCurrent(File1->path())) {
-        showProblem(QStringLiteral("Cannot make '%1' the current folder.").arg(File1->path()));
+        showProblem(tr("Cannot make '%1' the current folder.").arg(File1->path()));
         return;
     }
     Drive1->rememberDirectory(File1->path());

@@ -8,6 +8,7 @@
 #include "recordtablemodel.h"
 #include "reportbuilder.h"
 #include "tempdir.h"
+#include "translations.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -621,4 +622,120 @@ TEST_F(FrmZeftoTest, ShowRecordsOnTheEndBoxOpensTheRecordsOfThatConversionInTheM
     EXPECT_EQ(opened[0]->model->rowCount(), 60) << "the second conversion's records only";
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("reports/ovrek1.mdb"))));
     delete opened[0];
+}
+
+// The window built as the program builds it for a Turkish session: translators first.
+class FrmZeftoTurkishTest : public FrmZeftoTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(zefto::ui::installTranslators(QLocale(QLocale::Turkish, QLocale::Turkey)));
+        FrmZeftoTest::SetUp();
+    }
+    void TearDown() override
+    {
+        FrmZeftoTest::TearDown();
+        zefto::ui::removeTranslators();
+    }
+};
+
+TEST_F(FrmZeftoTurkishTest, TheControlsAreNamedInTurkishWhileTheCaptionsStayAsTheyAre)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Converter"));
+    EXPECT_EQ(window->Command1->text(), QStringLiteral("Ok"));
+    EXPECT_EQ(window->Command3->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(window->Command1->accessibleName(), QStringLiteral("Ok"));
+    EXPECT_EQ(window->Command3->accessibleName(), QStringLiteral("Cancel"));
+    EXPECT_EQ(window->Label1->text(), QStringLiteral("% 0"));
+    EXPECT_EQ(window->Label2->text(), QStringLiteral("% 100"));
+    EXPECT_EQ(window->Text1->accessibleName(), QStringLiteral("Rapor dosyası"));
+    EXPECT_EQ(window->Dir1->accessibleName(), QStringLiteral("Klasörler"));
+    EXPECT_EQ(window->File1->accessibleName(), QStringLiteral("Dosyalar"));
+    EXPECT_EQ(window->Drive1->accessibleName(), QStringLiteral("Sürücüler"));
+    EXPECT_EQ(window->ProgressBar1->accessibleName(), QStringLiteral("İlerleme"));
+    // The label a screen reader names the drive list after says the same.
+    QStringList buddies;
+    for (QLabel *label : window->findChildren<QLabel *>())
+        if (label->buddy() == window->Drive1)
+            buddies << label->text();
+    EXPECT_EQ(buddies, QStringList(QStringLiteral("Sürücüler")));
+}
+
+TEST_F(FrmZeftoTurkishTest, EndBoxesKeepTheRunsFirstLineAndTellTheFactsInTurkish)
+{
+    const QString database = path(QStringLiteral("ovrek1.mdb"));
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    writeReport(QStringLiteral("a.txt"));
+    window->Text1->setText(QStringLiteral("a.txt"));
+    auto boxes = answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(window->lastOutcome()->message, QStringLiteral("Converted"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted\n\nRapor: %1\nSaklanan kayıt: 60\nVeritabanı: %2")
+                                 .arg(path(QStringLiteral("reports/a.txt")), database));
+    EXPECT_TRUE(boxes[0].buttons.contains(QStringLiteral("Kayıtları göster"))) << boxes[0].buttons.join(u',').toStdString();
+    EXPECT_FALSE(boxes[0].buttons.contains(QStringLiteral("Show records")));
+    // Qt's own OK button, from Qt's Turkish that the program installs beside its own.
+    EXPECT_EQ(boxes[0].defaultButton, QStringLiteral("Tamam"));
+
+    writeReport(QStringLiteral("b.txt"), false);
+    window->Text1->setText(QStringLiteral("b.txt"));
+    boxes = answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral(" Invalid file \n\nRapor: "))) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("\nSaklanan kayıt: 60\nVeritabanı: %1\n\n").arg(database)));
+    EXPECT_TRUE(boxes[0].text.endsWith(QStringLiteral("yanlışlarsa dönüştürmeyi geri alın."))) << boxes[0].text.toStdString();
+    EXPECT_FALSE(boxes[0].text.contains(QStringLiteral("Records stored")));
+}
+
+TEST_F(FrmZeftoTurkishTest, TheGuardAsksInTurkishAndItsCancelStoresNothing)
+{
+    writeReport(QStringLiteral("a.txt"));
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    window->Text1->setText(QStringLiteral("a.txt"));
+    answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(storedRecords(), 60);
+
+    endAnswer = QStringLiteral("Vazgeç");
+    const auto boxes = answeringBoxes([&] { window->Command1->click(); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Bu rapor "))) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.endsWith(QStringLiteral(": 60 kayıt (Converted). Yeniden dönüştürülsün mü?")))
+        << boxes[0].text.toStdString();
+    EXPECT_EQ(boxes[0].buttons, QStringList({QStringLiteral("Yeniden dönüştür"), QStringLiteral("Vazgeç")}));
+    EXPECT_EQ(boxes[0].defaultButton, QStringLiteral("Vazgeç"));
+    EXPECT_EQ(storedRecords(), 60);
+    EXPECT_EQ(window->lastOutcome()->end, zefto::RunOutcome::End::Duplicate);
+}
+
+TEST_F(FrmZeftoTurkishTest, ADatabaseElsewhereIsNotedAndOneThatCannotBeOpenedIsToldInTurkish)
+{
+    window.reset();
+    write(QStringLiteral("broken.mdb"), QByteArray(8192, 'z'));
+    qputenv("ZEFTO_DATABASE", path(QStringLiteral("broken.mdb")).toUtf8());
+    std::vector<SeenBox> boxes = answeringBoxes([&] {
+        window = std::make_unique<frmZefto>();
+        window->show();
+        QTest::qWait(50);
+    });
+    qunsetenv("ZEFTO_DATABASE");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Veritabanı açılamıyor.\n\n"))) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.endsWith(QStringLiteral("\n\nVeritabanı: %1").arg(path(QStringLiteral("broken.mdb")))))
+        << boxes[0].text.toStdString();
+    EXPECT_EQ(window->ProgressBar1->toolTip(), QStringLiteral("Veritabanı: %1").arg(path(QStringLiteral("broken.mdb"))));
+}
+
+TEST_F(FrmZeftoTest, WithoutATurkishLocaleNoTranslatorIsInstalledAndTheWindowStaysEnglish)
+{
+    window.reset();
+    EXPECT_FALSE(zefto::ui::installTranslators(QLocale::c()));
+    EXPECT_FALSE(zefto::ui::installTranslators(QLocale(QLocale::English, QLocale::UnitedStates)));
+    frmZefto english;
+    EXPECT_EQ(english.Text1->accessibleName(), QStringLiteral("Report file"));
+    // Taken out again, Turkish leaves nothing behind for the next window.
+    ASSERT_TRUE(zefto::ui::installTranslators(QLocale(QLocale::Turkish, QLocale::Turkey)));
+    zefto::ui::removeTranslators();
+    frmZefto after;
+    EXPECT_EQ(after.Text1->accessibleName(), QStringLiteral("Report file"));
+    EXPECT_EQ(after.ProgressBar1->accessibleName(), QStringLiteral("Progress"));
 }

@@ -4,6 +4,7 @@
 #include "mahalle.h"
 #include "recordswindow.h"
 #include "recordtablemodel.h"
+#include "translations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -272,4 +273,80 @@ TEST_P(RecordsWindowTest, ConvertingFromAPreviewAgainMeetsTheGuardWhoseCancelSto
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(stored(), 2 * earlier.recordsStored);
     EXPECT_FALSE(preview->convertButton->isEnabled());
+}
+
+namespace {
+
+// The records window as the program opens it in a Turkish session; one backend is enough for the words.
+class RecordsWindowTurkishTest : public RecordsWindowTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(zefto::ui::installTranslators(QLocale(QLocale::Turkish, QLocale::Turkey)));
+        RecordsWindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        RecordsWindowTest::TearDown();
+        zefto::ui::removeTranslators();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Turkish, RecordsWindowTurkishTest, ::testing::Values(Backend::File), backendName);
+
+} // namespace
+
+TEST_P(RecordsWindowTurkishTest, TitleButtonsCountsAndUndoSpeakTurkish)
+{
+    const zefto::RunOutcome run = convert(report(QStringLiteral("north.txt"), 40));
+    ASSERT_EQ(run.recordsStored, 40);
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zefto Kayıtları"));
+    EXPECT_EQ(window->accessibleName(), QStringLiteral("Zefto Kayıtları"));
+    EXPECT_EQ(window->previewButton->text(), QStringLiteral("&Raporu önizle…"));
+    EXPECT_EQ(window->exportButton->text(), QStringLiteral("Dışa &aktar…"));
+    EXPECT_EQ(window->undoButton->text(), QStringLiteral("Dönüştürmeyi &geri al…"));
+    EXPECT_EQ(window->closeButton->text(), QStringLiteral("Kapat"));
+    for (QPushButton *b : window->findChildren<QPushButton *>())
+        EXPECT_EQ(b->accessibleName(), b->text().remove(u'&')) << b->text().toStdString();
+    EXPECT_EQ(window->table->accessibleName(), QStringLiteral("Kayıtlar"));
+    EXPECT_EQ(window->filter->accessibleName(), QStringLiteral("Filtre"));
+    EXPECT_EQ(window->conversions->accessibleName(), QStringLiteral("Dönüştürmeler"));
+    EXPECT_EQ(window->model->headerData(zefto::schema::Babaadi, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Baba adı"));
+    // The column's own name stays the database's.
+    EXPECT_EQ(window->model->headerData(zefto::schema::Babaadi, Qt::Horizontal, Qt::ToolTipRole).toString(),
+              QStringLiteral("babaadi"));
+    EXPECT_EQ(window->count->text(), QStringLiteral("40 kayıt"));
+    ASSERT_EQ(window->conversions->count(), 2);
+    EXPECT_EQ(window->conversions->item(0)->text(), QStringLiteral("Tüm kayıtlar"));
+    EXPECT_TRUE(window->conversions->item(1)->text().endsWith(QStringLiteral("\n40 kayıt")))
+        << window->conversions->item(1)->text().toStdString();
+
+    window->filter->setText(QStringLiteral("no1"));
+    const QStringList shown = shownOwners();
+    EXPECT_EQ(shown.size(), 11) << "NO1 and NO10 to NO19";
+    EXPECT_EQ(window->count->text(), QStringLiteral("40 kayıttan %1 tanesi gösteriliyor").arg(shown.size()));
+    window->filter->clear();
+
+    window->showConversion(run.conversionId);
+    const std::vector<SeenBox> seen =
+        answering(QStringLiteral("Dönüştürmeyi geri al"), [&] { window->undoButton->click(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].text.startsWith(QStringLiteral("%1 numaralı dönüştürmenin 40 kaydı").arg(run.conversionId)))
+        << seen[0].text.toStdString();
+    EXPECT_TRUE(seen[0].buttons.contains(QStringLiteral("Dönüştürmeyi geri al")));
+    EXPECT_EQ(stored(), 0);
+    EXPECT_TRUE(window->conversions->item(1)->text().contains(QStringLiteral("tarafından geri alındı")));
+}
+
+TEST_P(RecordsWindowTest, WithNoTranslatorTheWindowIsEnglish)
+{
+    storeOwners({QStringLiteral("Ali")});
+    EXPECT_FALSE(zefto::ui::installTranslators(QLocale::c()));
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zefto Records"));
+    EXPECT_EQ(window->count->text(), QStringLiteral("1 record"));
+    EXPECT_EQ(window->undoButton->text(), QStringLiteral("&Undo conversion…"));
+    EXPECT_EQ(window->conversions->item(0)->text(), QStringLiteral("All records"));
 }
