@@ -310,6 +310,8 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--reference", required=True)
     args = parser.parse_args()
+    # Every check reaches the log even when run.sh stops a driver that hangs.
+    sys.stdout.reconfigure(line_buffering=True)
     args.shots = os.environ.get("ZEFTO_A11Y_SHOTS")
     if args.shots:
         args.shots = os.path.abspath(args.shots)
