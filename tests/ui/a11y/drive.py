@@ -13,6 +13,7 @@ import sqlite3
 import subprocess
 import sys
 import time
+import unicodedata
 
 try:
     import pyatspi
@@ -21,6 +22,8 @@ except ImportError as e:  # run.sh checks first; this keeps a direct run honest
     sys.exit(f"pyatspi is missing ({e}): run scripts/setup.sh")
 
 CONVERTED = "Converted"
+RECORDS_WINDOW = "Zefto Records"
+SHOW_RECORDS = "Show records"
 # Generous: a sanitizer build on a busy two-core machine is many times slower.
 START_TIMEOUT = 20
 STEP_TIMEOUT = 15
@@ -79,12 +82,17 @@ def children(acc):
     return out
 
 
+# A table's cells are no control; walking them costs a bus call each, thousands for the records.
+CELL_HOLDERS = (ROLE.ROLE_TABLE, ROLE.ROLE_TREE_TABLE)
+
+
 def descendants(acc):
     stack = [acc]
     while stack:
         node = stack.pop()
         yield node
-        stack.extend(reversed(children(node)))
+        if node.getRole() not in CELL_HOLDERS:
+            stack.extend(reversed(children(node)))
 
 
 def states(acc):
@@ -202,6 +210,127 @@ def logged_records(database):
         return db.execute("SELECT COALESCE(SUM(records), 0) FROM zefto_conversions WHERE undone_at IS NULL").fetchone()[0]
 
 
+# The fields the records window's filter searches, by their column names in ovrekson.
+FILTERED_COLUMNS = ("adi", "soyadi", "babaadi", "yada", "yparsel", "eada", "eparsel", "mahalle")
+
+
+def fold(text):
+    """Lowered, letter marks dropped, dotless i as i: the filter ignores case and Turkish letter marks."""
+    decomposed = unicodedata.normalize("NFD", text)
+    return "".join("i" if c == "ı" else c.lower() for c in decomposed if unicodedata.category(c) != "Mn")
+
+
+def filter_case(database):
+    """A surname with Turkish letters, typed as plain capitals, and how many records the filter should show.
+
+    The count is worked out here from the database, not taken from the program: a record matches when
+    any searched text field holds the typed text once both are folded."""
+    with sqlite3.connect(f"file:{database}?mode=ro", uri=True) as db:
+        present = {r[1].lower(): r[1] for r in db.execute("PRAGMA table_info(ovrekson)")}
+        quoted = ", ".join(f'"{present[c]}"' for c in FILTERED_COLUMNS if c in present)
+        records = db.execute(f"SELECT {quoted} FROM ovrekson").fetchall()
+        surnames = sorted({r[0] for r in db.execute(f'SELECT "{present["soyadi"]}" FROM ovrekson')
+                           if isinstance(r[0], str) and r[0].strip()})
+
+    def matches(needle):
+        return sum(1 for r in records if any(isinstance(v, str) and fold(needle) in fold(v) for v in r))
+
+    cases = []
+    for surname in surnames:
+        typed = fold(surname.strip()).upper()
+        count = matches(typed)
+        # Marked letters make the folding matter; a subset makes the count tell filtering from showing all.
+        if typed.isascii() and not surname.isascii() and 0 < count < len(records):
+            cases.append((-count, typed))
+    require(cases, "the converted records hold a surname with Turkish letters that only some records match")
+    count, typed = min(cases)
+    return typed, -count
+
+
+def count_of(text, pattern):
+    """The numbers in a count label, read with any thousands separator the locale uses."""
+    m = re.fullmatch(pattern.replace("N", r"(\d{1,3}(?:[,.\u00a0\u202f' ]?\d{3})*)"), text or "")
+    return tuple(int(re.sub(r"\D", "", g)) for g in m.groups()) if m else None
+
+
+def readable(acc):
+    """What a screen reader can read of a label: its text, else its name (Qt's text of a label), and its description."""
+    try:
+        said = [acc.queryText().getText(0, -1)]
+    except NotImplementedError:
+        said = []
+    return said + [acc.name, acc.description]
+
+
+def top_window(app, name):
+    app.clearCache()
+    return next((w for w in children(app) if w.getRole() in WINDOW_ROLES and w.name == name
+                 and pyatspi.STATE_SHOWING in states(w)), None)
+
+
+def records_window(app):
+    """The records window with its controls, once they are all on the bus."""
+    def probe():
+        window = top_window(app, RECORDS_WINDOW)
+        if window is None:
+            return None
+        # The count is the status bar's label beside "Searching…", whatever name it was given.
+        bars = [a for a in descendants(window) if a.getRole() == ROLE.ROLE_STATUS_BAR]
+        counts = [a for bar in bars for a in children(bar) if a.getRole() == ROLE.ROLE_LABEL and a.name != "Searching…"]
+        controls = dict(
+            count=counts[0] if len(counts) == 1 else None,
+            table=find_one(window, (ROLE.ROLE_TABLE, ROLE.ROLE_TREE_TABLE), "Records"),
+            conversions=find_one(window, LIST_ROLES, "Conversions"),
+            filter=find_one(window, TEXT_ROLES, "Filter"),
+            close=find_one(window, (ROLE.ROLE_PUSH_BUTTON,), "Close"),
+        )
+        return (window, controls) if all(v is not None for v in controls.values()) else None
+
+    return wait_for(f"the window {RECORDS_WINDOW!r} with one count label in its status bar, table 'Records', list 'Conversions', "
+                    "text box 'Filter' and button 'Close'", probe)
+
+
+def searching(window):
+    """Whether the window's "Searching…" note is shown: a filter's search has not reached the last record."""
+    return any(pyatspi.STATE_SHOWING in states(a) for a in find_all(window, (ROLE.ROLE_LABEL,), "Searching…"))
+
+
+def settle_records(window, controls, rows_expected, what):
+    """Waits for the table to hold the rows expected with no search going on; a table that never does stops the run."""
+    table = controls["table"].queryTable()
+    try:
+        wait_for(f"the table 'Records' to settle at {rows_expected} rows ({what})",
+                 lambda: table.nRows == rows_expected and not searching(window))
+    except Stop:
+        pass
+    require(table.nRows == rows_expected and not searching(window),
+            f"the table 'Records' has {rows_expected} rows, its search done ({what}; it has {table.nRows})")
+
+
+def check_count(controls, pattern, expected, what):
+    said = readable(controls["count"])
+    shown = pattern.replace("N", "{}").replace("?", "").format(*expected)
+    check(any(count_of(text, pattern) == expected for text in said),
+          f"the count a screen reader reads says {shown!r} ({what}; it reads {' / '.join(map(repr, said))}, "
+          f"through {controls['count'].get_interfaces()})")
+
+
+def close_records(app, window, controls, what, proc=None):
+    """Presses "Close"; with `proc`, the window is its program's only one, so the program's exit shows it closed."""
+    for name in ("Preview report…", "Export…", "Undo conversion…"):
+        check(len(find_all(window, (ROLE.ROLE_PUSH_BUTTON,), name)) == 1, f"the records window has a button {name!r}")
+    press(controls["close"])
+    if proc is not None:
+        code = exit_code(proc, "zefto --records", "'Close'")
+        check(code == 0, f"zefto --records exits with 0 after 'Close' (it exited with {code})")
+        return
+    try:
+        wait_for(f"the window {RECORDS_WINDOW!r} to close", lambda: top_window(app, RECORDS_WINDOW) is None)
+    except Stop:
+        pass
+    require(top_window(app, RECORDS_WINDOW) is None, f"the window {RECORDS_WINDOW!r} closes after 'Close' ({what})")
+
+
 def reference_conversion(convert, report, folder):
     """The same report converted by zefto-convert into a fresh database of its own."""
     os.makedirs(folder, exist_ok=True)
@@ -266,8 +395,31 @@ def scenario(args, proc):
           f"a line 'Database: <path>' names {database} (found {told.get('Database')!r})")
     stored = told.get("Records stored")
     check(stored is not None and stored.isdigit(), f"a line 'Records stored: <N>' (found {stored!r})")
-    answer(app, box, "OK")
-    settle(app, ok, cancel, "the first run's message")
+    default = find_one(box, (ROLE.ROLE_PUSH_BUTTON,), "OK")
+    check(default is not None and pyatspi.STATE_IS_DEFAULT in states(default), "the box's OK is its default button")
+    answer(app, box, SHOW_RECORDS)
+    total = int(stored) if stored is not None and stored.isdigit() else len(rows(database))
+    records, controls = records_window(app)
+    shot(args.shots, "3b-records-window")
+    settle_records(records, controls, total, "the conversion just made")
+    check_count(controls, "N records?", (total,), "the conversion just made")
+    logged = [i for i in children(controls["conversions"]) if i.name != "All records"]
+    check(len(logged) == 1, f"the list 'Conversions' holds one conversion ({[i.name for i in logged]})")
+    if logged:
+        said = logged[0].name.split("\n")
+        check(len(said) == 2 and report in said[0] and count_of(said[1], "N records?") == (total,),
+              f"the conversion is listed by its report and its {total} records (it reads {logged[0].name!r})")
+        check(pyatspi.STATE_SELECTED in states(logged[0]), "the window opens on that conversion, selected in the list")
+
+    typed, matching = filter_case(database)
+    require(controls["filter"].queryEditableText().setTextContents(typed), f"the text box 'Filter' takes {typed!r}")
+    check(controls["filter"].queryText().getText(0, -1) == typed, f"the text box 'Filter' reads back {typed!r}")
+    # The window searches between events; the rows and the count settle when the search ends.
+    settle_records(records, controls, matching, f"filtered by {typed!r}")
+    shot(args.shots, "3c-records-filtered")
+    check_count(controls, "N of N shown", (matching, total), f"filtered by {typed!r}")
+    close_records(app, records, controls, "opened from the end message")
+    settle(app, ok, cancel, "the records window")
 
     require(text.queryText().getText(0, -1) == report, "the text box still holds the report's name")
     press(ok)
@@ -294,11 +446,41 @@ def scenario(args, proc):
     require(enabled(ok), "Ok is enabled")
 
     press(cancel)
-    try:
-        code = proc.wait(timeout=STEP_TIMEOUT)
-    except subprocess.TimeoutExpired:
-        raise Stop("the program did not exit after Cancel")
+    code = exit_code(proc, "the program", "Cancel")
     check(code == 0, f"the program exits with 0 after Cancel (it exited with {code})")
+    records_alone(args, len(held))
+
+
+def records_alone(args, total):
+    """`zefto --records` in the same folder: the records window alone, on ovrek1.mdb there."""
+    with open(args.log, "a") as log:
+        proc = subprocess.Popen([args.zefto, "--records"], env=args.env, stdout=log, stderr=subprocess.STDOUT)
+    # run.sh stops whatever this file names; the first program has exited by now.
+    with open(args.pid_file, "w") as f:
+        f.write(str(proc.pid))
+    try:
+        app = wait_for("the records window alone on the accessibility bus", lambda: application(proc.pid),
+                       START_TIMEOUT)
+        records, controls = records_window(app)
+        shot(args.shots, "6-records-alone")
+        settle_records(records, controls, total, "started alone")
+        check_count(controls, "N records?", (total,), "started alone")
+        close_records(app, records, controls, "started alone", proc)
+    finally:
+        stop(proc)
+
+
+def exit_code(proc, who, after):
+    try:
+        return proc.wait(timeout=STEP_TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Stop(f"{who} did not exit after {after}")
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.kill()
+        proc.wait()
 
 
 def main():
@@ -310,6 +492,8 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--reference", required=True)
     args = parser.parse_args()
+    # Every check reaches the log even when run.sh stops a driver that hangs.
+    sys.stdout.reconfigure(line_buffering=True)
     args.shots = os.environ.get("ZEFTO_A11Y_SHOTS")
     if args.shots:
         args.shots = os.path.abspath(args.shots)
@@ -320,6 +504,7 @@ def main():
         env.pop(name, None)
     # The offscreen platform has no accessibility bridge.
     env.update(QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+    args.env = env
     with open(args.log, "w") as log:
         proc = subprocess.Popen([args.zefto], env=env, stdout=log, stderr=subprocess.STDOUT)
     with open(args.pid_file, "w") as f:
@@ -334,9 +519,7 @@ def main():
         problems.append(f"the accessibility bus failed a call: {e.message}")
         print(f"FAIL: {problems[-1]}")
     finally:
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
+        stop(proc)
     if problems:
         print(f"{len(problems)} check(s) failed:")
         for p in problems:
