@@ -163,7 +163,8 @@ void RecordsWindow::layOut()
     setCentralWidget(central);
 
     count = new QLabel;
-    count->setAccessibleName(tr("Record count"));
+    // A name would hide the count itself from a screen reader, which reads a label by its text.
+    count->setAccessibleDescription(tr("Record count"));
     searching = new QLabel(tr("Searching…"));
     searching->hide();
     statusBar()->addPermanentWidget(searching);
