@@ -67,6 +67,10 @@ void checkFields(SqliteStore &store)
     if (columns.isEmpty())
         throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(path, table()));
     const QStringList &fields = schema::fieldNames();
+    // The schema's own strings: the recordset finds a field named from the schema by address.
+    for (QString &c : columns)
+        if (const qsizetype i = fields.indexOf(c); i >= 0)
+            c = fields[i];
     for (const QString &f : fields)
         if (!columns.contains(f))
             throw Error(err::BadDefinition,

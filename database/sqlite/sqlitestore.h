@@ -66,6 +66,7 @@ private:
     FileIdentity m_identity;      // the file we opened, to notice it being removed or replaced
     QStringList m_columns;        // fields of ovrekson, in table order
     std::map<std::vector<bool>, Statement> m_inserts; // one INSERT per set of given fields
+    std::pair<const std::vector<bool>, Statement> *m_lastInsert = nullptr; // the one used last
     Statement m_lastRow;          // the record added last
     bool m_inRun = false;         // a run's transaction is open: nothing else commits it
     bool m_tablePending = false;  // a new file whose table another writer kept us from creating at open

@@ -13,6 +13,13 @@ protected:
         TempDirTest::SetUp();
         db.open(QStringLiteral("ovrek1.mdb"));
     }
+    // Closes the recordset and the database, then reads the file as another program would.
+    QList<QVariantList> rowsAfterClosing(Recordset &rs, const QString &sql)
+    {
+        rs.close();
+        db.close();
+        return rawRows(path(QStringLiteral("ovrek1.mdb")), sql);
+    }
     Database db;
 };
 
@@ -48,10 +55,8 @@ TEST_F(RecordsetTest, NoValueIsStoredAsNullAndZeroLengthMahalleAsText)
     fillRecord(rs);
     rs.setField(QStringLiteral("mahalle"), Value::text(QStringLiteral("")));
     rs.update();
-    rs.close();
-    db.close();
-    const auto rows = rawRows(path(QStringLiteral("ovrek1.mdb")),
-                              QStringLiteral("SELECT typeof(soyadi), typeof(mahalle), mahalle, typeof(ealan) FROM ovrekson"));
+    const auto rows = rowsAfterClosing(
+        rs, QStringLiteral("SELECT typeof(soyadi), typeof(mahalle), mahalle, typeof(ealan) FROM ovrekson"));
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("null"));
     EXPECT_EQ(rows[0][1].toString(), QStringLiteral("text"));
@@ -113,4 +118,36 @@ TEST_F(RecordsetTest, ClosingDiscardsAPendingRecordAndKeepsTheStoredOnes)
     const auto rows = rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT adi FROM ovrekson"));
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("Kalan"));
+}
+
+TEST_F(RecordsetTest, RecordsSettingOtherFieldsInTurnEachKeepTheirOwnFields)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    for (int i = 0; i < 4; ++i) {
+        const QString adi = QStringLiteral("Kayıt%1").arg(i);
+        if (i % 2 == 0) {
+            fillRecord(rs, adi);
+        } else {
+            // Leaves soyadi, ealan and mahalle to the table.
+            rs.addNew();
+            for (const char *f : {"yada", "yparsel", "yhispay", "yhispayda", "hisyuzolçumu", "yalan", "babaadi",
+                                  "epafta", "eada", "eparsel", "ehispay", "ehispayda"})
+                rs.setField(QString::fromUtf8(f), Value::text(QStringLiteral("2")));
+            for (const char *f : {"tapu", "dop", "tahsis"})
+                rs.setField(QString::fromUtf8(f), Value::number(7));
+            rs.setField(QStringLiteral("adi"), Value::text(adi));
+        }
+        rs.update();
+    }
+    const auto rows =
+        rowsAfterClosing(rs, QStringLiteral("SELECT adi, yada, ealan, tapu, mahalle FROM ovrekson ORDER BY id"));
+    ASSERT_EQ(rows.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const bool full = i % 2 == 0;
+        EXPECT_EQ(rows[i][0].toString(), QStringLiteral("Kayıt%1").arg(i)) << i;
+        EXPECT_EQ(rows[i][1].toString(), full ? QStringLiteral("1") : QStringLiteral("2")) << i;
+        EXPECT_EQ(rows[i][2].isNull(), !full) << i;
+        EXPECT_EQ(rows[i][3].toDouble(), full ? 1250.5 : 7.0) << i;
+        EXPECT_EQ(rows[i][4].isNull(), !full) << i;
+    }
 }
