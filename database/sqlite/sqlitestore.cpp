@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <cmath>
 
 namespace zefto::sqlite {
 namespace {
@@ -79,6 +80,12 @@ int bind(sqlite3_stmt *stmt, int i, const Value &v)
     case Value::Kind::Double: return sqlite3_bind_double(stmt, i, v.asDouble());
     default: return sqlite3_bind_null(stmt, i);
     }
+}
+
+// SQLite takes such a mark off the 16-bit text bound to it.
+bool startsWithByteOrderMark(const QString &text)
+{
+    return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
 }
 
 // Sets the busy timeout for the life of a scope, and puts the usual one back.
@@ -267,6 +274,8 @@ Statement SqliteStore::prepare(const QString &sql)
 
 std::optional<Record> SqliteStore::lastRecord()
 {
+    if (m_inRun && m_runLastKnown)
+        return m_runLast;
     if (!m_lastRow)
         m_lastRow = prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid DESC LIMIT 1").arg(table));
     sqlite3_stmt *q = m_lastRow.get();
@@ -308,8 +317,44 @@ Statement &SqliteStore::insertFor(const std::vector<bool> &given)
     return m_lastInsert->second;
 }
 
+// Keeps in m_runLast the record as the table holds it once stored, worked out
+// from what was bound (see definition::storedAsBound); false where that is not plain.
+bool SqliteStore::keepAsStored(const Record &values, const std::vector<bool> &given, qint64 key)
+{
+    using definition::FieldKind;
+    const size_t n = m_storedAsBound.size();
+    if (given.size() != n || values.size() != n)
+        return false;
+    m_runLast.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const Value &v = values[i];
+        const bool set = given[i];
+        switch (m_storedAsBound[i]) {
+        case FieldKind::Key:
+            if (set)
+                return false;
+            m_runLast[i] = Value::number(double(key));
+            continue;
+        case FieldKind::Text:
+            if (set && (v.isDouble() || (v.isText() && startsWithByteOrderMark(v.asText()))))
+                return false;
+            break;
+        case FieldKind::Real:
+            if (set && (v.isText() || (v.isDouble() && !std::isfinite(v.asDouble()))))
+                return false;
+            break;
+        }
+        if (set && (v.isText() || v.isDouble()))
+            m_runLast[i] = v;
+        else if (!m_runLast[i].isNull())
+            m_runLast[i] = Value::null();
+    }
+    return true;
+}
+
 void SqliteStore::append(const Record &values, const std::vector<bool> &given)
 {
+    m_runLastKnown = false;
     sqlite3_stmt *q = insertFor(given).get();
     {
         ResetOnExit reset(q);
@@ -343,6 +388,8 @@ void SqliteStore::append(const Record &values, const std::vector<bool> &given)
     }
     if (m_runKeys.first == 0)
         m_runKeys.first = m_runKeys.second;
+    // Continuation rows read this back: from memory, not from the table.
+    m_runLastKnown = m_inRun && !m_storedAsBound.empty() && keepAsStored(values, given, m_runKeys.second);
 }
 
 void SqliteStore::afterFailure()
@@ -352,6 +399,7 @@ void SqliteStore::afterFailure()
         m_pending = 0;
         m_inRun = false;
         m_runKeys = {0, 0};
+        m_runLastKnown = false;
     }
 }
 
@@ -423,6 +471,8 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
     m_inRun = true;
     m_pending = 0;
     m_runKeys = {0, 0};
+    m_runLastKnown = false;
+    m_storedAsBound.clear();
     try {
         if (m_tablePending) {
             exec(schema::createStatement());
@@ -436,6 +486,7 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
         exec(conversionlog::createStatement(false));
         m_keyFloor = scalar(QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1")
                                 .arg(QLatin1String(conversionTableName)));
+        m_storedAsBound = definition::storedAsBound(*this);
         // The file may have been replaced while we waited for its lock.
         checkStillNamed(-1);
     } catch (...) {
@@ -457,6 +508,7 @@ void SqliteStore::commitRun()
     }
     m_inRun = false;
     m_pending = 0;
+    m_runLastKnown = false;
 }
 
 void SqliteStore::rollbackRun() noexcept
@@ -469,6 +521,7 @@ void SqliteStore::rollbackRun() noexcept
     m_pending = 0;
     m_inRun = false;
     m_runKeys = {0, 0};
+    m_runLastKnown = false;
 }
 
 void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)
