@@ -1,5 +1,10 @@
 #include "error.h"
+#include "numbers.h"
 #include "val.h"
+
+#include <cstring>
+#include <limits>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -80,4 +85,46 @@ TEST(Val, NumbersTooLargeOverflow)
         EXPECT_EQ(e.number(), 6);
     }
     EXPECT_THROW(val(QStringLiteral("&H123456789")), zefto::Error);
+}
+
+// valOf takes a number as it is where Val of its text gives it back; every
+// other value, and every number that does not come back, must read as before.
+TEST(Val, ValOfReadsAsValOfTheValueTextForEveryKindOfNumber)
+{
+    using zefto::Value;
+    const auto same = [](const Value &v) {
+        double expected = 0;
+        int expectedError = 0;
+        try {
+            expected = val(zefto::valText(v));
+        } catch (const zefto::Error &e) {
+            expectedError = e.number();
+        }
+        double got = 0;
+        int error = 0;
+        try {
+            got = zefto::valOf(v);
+        } catch (const zefto::Error &e) {
+            error = e.number();
+        }
+        // Bit for bit: -0 and 0 differ here.
+        return error == expectedError && std::memcmp(&got, &expected, sizeof got) == 0;
+    };
+    const double limits[] = {0.0, -0.0, 1.0, -1.0, 0.1, 1250.5, 1e21, 1e-7, 123456789012345678.0,
+                             std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(),
+                             -std::numeric_limits<double>::denorm_min(), 2.5e-310, std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    for (double d : limits)
+        EXPECT_TRUE(same(Value::number(d))) << d;
+    // Every exponent, with random mantissas and signs.
+    std::mt19937_64 bits(857);
+    for (int i = 0; i < 200000; ++i) {
+        const quint64 b = bits();
+        double d;
+        std::memcpy(&d, &b, sizeof d);
+        ASSERT_TRUE(same(Value::number(d))) << std::hexfloat << d;
+    }
+    for (const Value &v : {Value(), Value::null(), Value::text(QStringLiteral("  12.50")), Value::text(QStringLiteral("&HFFFF"))})
+        EXPECT_TRUE(same(v));
 }
