@@ -80,7 +80,7 @@ void Recordset::update()
     Store &store = live();
     if (!m_editing)
         throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    store.append(m_edit, m_given);
+    store.appendTaking(m_edit, m_given); // m_edit is filled afresh by the next addNew
     m_editing = false;
 }
 

@@ -317,42 +317,66 @@ Statement &SqliteStore::insertFor(const std::vector<bool> &given)
     return m_lastInsert->second;
 }
 
-// Keeps in m_runLast the record as the table holds it once stored, worked out
-// from what was bound (see definition::storedAsBound); false where that is not plain.
-bool SqliteStore::keepAsStored(const Record &values, const std::vector<bool> &given, qint64 key)
+// Whether the record just stored reads back as it was bound: the table is
+// plain (see definition::storedAsBound) and so is every value given.
+bool SqliteStore::readsBackAsBound(const Record &values, const std::vector<bool> &given) const
 {
     using definition::FieldKind;
     const size_t n = m_storedAsBound.size();
-    if (given.size() != n || values.size() != n)
+    if (!m_inRun || n == 0 || given.size() != n || values.size() != n)
         return false;
-    m_runLast.resize(n);
     for (size_t i = 0; i < n; ++i) {
-        const Value &v = values[i];
-        const bool set = given[i];
-        switch (m_storedAsBound[i]) {
-        case FieldKind::Key:
-            if (set)
-                return false;
-            m_runLast[i] = Value::number(double(key));
+        if (!given[i])
             continue;
+        const Value &v = values[i];
+        switch (m_storedAsBound[i]) {
+        case FieldKind::Key: return false;
         case FieldKind::Text:
-            if (set && (v.isDouble() || (v.isText() && startsWithByteOrderMark(v.asText()))))
+            if (v.isDouble() || (v.isText() && startsWithByteOrderMark(v.asText())))
                 return false;
             break;
         case FieldKind::Real:
-            if (set && (v.isText() || (v.isDouble() && !std::isfinite(v.asDouble()))))
+            if (v.isText() || (v.isDouble() && !std::isfinite(v.asDouble())))
                 return false;
             break;
         }
-        if (set && (v.isText() || v.isDouble()))
-            m_runLast[i] = v;
-        else if (!m_runLast[i].isNull())
-            m_runLast[i] = Value::null();
     }
     return true;
 }
 
+// m_runLast holds the values just stored: make it the record as the table holds it.
+void SqliteStore::settleRunLast(const std::vector<bool> &given)
+{
+    for (size_t i = 0; i < m_runLast.size(); ++i) {
+        Value &v = m_runLast[i];
+        if (m_storedAsBound[i] == definition::FieldKind::Key)
+            v = Value::number(double(m_runKeys.second));
+        else if ((!given[i] || !(v.isText() || v.isDouble())) && !v.isNull())
+            v = Value::null();
+    }
+    m_runLastKnown = true;
+}
+
+// Continuation rows read the record stored last back: from memory where it can be known.
 void SqliteStore::append(const Record &values, const std::vector<bool> &given)
+{
+    insert(values, given);
+    if (readsBackAsBound(values, given)) {
+        m_runLast = values;
+        settleRunLast(given);
+    }
+}
+
+void SqliteStore::appendTaking(Record &values, const std::vector<bool> &given)
+{
+    insert(values, given);
+    if (readsBackAsBound(values, given)) {
+        m_runLast.swap(values);
+        settleRunLast(given);
+    }
+}
+
+void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
 {
     m_runLastKnown = false;
     sqlite3_stmt *q = insertFor(given).get();
@@ -388,8 +412,6 @@ void SqliteStore::append(const Record &values, const std::vector<bool> &given)
     }
     if (m_runKeys.first == 0)
         m_runKeys.first = m_runKeys.second;
-    // Continuation rows read this back: from memory, not from the table.
-    m_runLastKnown = m_inRun && !m_storedAsBound.empty() && keepAsStored(values, given, m_runKeys.second);
 }
 
 void SqliteStore::afterFailure()

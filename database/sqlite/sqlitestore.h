@@ -24,6 +24,7 @@ public:
     const QStringList &columns() const override { return m_columns; }
     std::optional<Record> lastRecord() override;
     void append(const Record &values, const std::vector<bool> &given) override;
+    void appendTaking(Record &values, const std::vector<bool> &given) override;
     void commitPending() override;
     void beginRun(const WaitCallback &whileWaiting) override;
     void commitRun() override;
@@ -56,7 +57,9 @@ private:
     void checkStillNamed(qint64 records) const;
     void afterFailure(); // SQLite may have rolled the whole transaction back
     Statement &insertFor(const std::vector<bool> &given);
-    bool keepAsStored(const Record &values, const std::vector<bool> &given, qint64 key);
+    void insert(const Record &values, const std::vector<bool> &given);
+    bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
+    void settleRunLast(const std::vector<bool> &given);
     bool hasLog();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
     qint64 scalar(const QString &sql, qint64 param = 0);

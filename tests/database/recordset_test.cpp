@@ -210,18 +210,26 @@ TEST_P(RunLastRecordTest, MoveLastInARunGivesWhatTheTableHolds)
     run.update();
     const std::optional<zefto::Record> marked = last();
     run.close();
+    // A record handed to the store itself, which keeps a copy of it.
+    ASSERT_TRUE(marked);
+    const zefto::Record again = *marked;
+    std::vector<bool> given(again.size(), true);
+    given[0] = false; // the key
+    db.store().append(again, given);
+    const std::optional<zefto::Record> copied = last();
     db.commitRun();
 
     const std::vector<zefto::Record> table = stored();
-    ASSERT_EQ(table.size(), 3);
+    ASSERT_EQ(table.size(), 4);
     EXPECT_EQ(before, table[0]);
     EXPECT_EQ(first, table[1]);
     EXPECT_EQ(afterRefusal, table[1]);
     EXPECT_EQ(marked, table[2]);
+    EXPECT_EQ(copied, table[3]);
 
     // The next run starts from the table again.
     db.beginRun([](bool) {});
-    EXPECT_EQ(last(), table[2]);
+    EXPECT_EQ(last(), table[3]);
     db.rollbackRun();
 }
 
