@@ -9,20 +9,27 @@
 namespace zefto {
 namespace {
 
-bool isDigit(QChar c)
+bool isDigit(char16_t c)
 {
     return c >= u'0' && c <= u'9';
 }
 
-// The text's characters with blanks, tabs and line feeds skipped, one at a time.
+// The text's characters with blanks, tabs and line feeds skipped, one at a
+// time; U+0000 past the end. Walks the characters themselves: Val reads every
+// numeric column of every record.
 class Cursor {
 public:
-    explicit Cursor(const QString &t) : m_text(t) { skip(); }
-    QChar peek() const { return m_pos < m_text.size() ? m_text[m_pos] : QChar(); }
-    QChar take()
+    explicit Cursor(const QString &t)
+        : m_pos(reinterpret_cast<const char16_t *>(t.constData())), m_end(m_pos + t.size())
     {
-        const QChar c = peek();
-        ++m_pos;
+        skip();
+    }
+    char16_t peek() const { return m_pos < m_end ? *m_pos : u'\0'; }
+    char16_t take()
+    {
+        const char16_t c = peek();
+        if (m_pos < m_end)
+            ++m_pos;
         skip();
         return c;
     }
@@ -40,27 +47,27 @@ public:
     {
         bool any = false;
         for (; isDigit(peek()); any = true)
-            out += char(take().unicode());
+            out += char(take());
         return any;
     }
 
 private:
     void skip()
     {
-        while (m_pos < m_text.size() && (m_text[m_pos] == u' ' || m_text[m_pos] == u'\t' || m_text[m_pos] == u'\n'))
+        while (m_pos < m_end && (*m_pos == u' ' || *m_pos == u'\t' || *m_pos == u'\n'))
             ++m_pos;
     }
-    const QString &m_text;
-    qsizetype m_pos = 0;
+    const char16_t *m_pos;
+    const char16_t *m_end;
 };
 
-int digitValue(QChar c, int radix)
+int digitValue(char16_t c, int radix)
 {
     int d = -1;
     if (isDigit(c))
-        d = c.unicode() - u'0';
-    else if (c.toUpper() >= u'A' && c.toUpper() <= u'F')
-        d = c.toUpper().unicode() - u'A' + 10;
+        d = c - u'0';
+    else if (const QChar upper = QChar(c).toUpper(); upper >= u'A' && upper <= u'F')
+        d = upper.unicode() - u'A' + 10;
     return d < radix ? d : -1;
 }
 
@@ -97,7 +104,7 @@ std::string decimalText(Cursor &in)
     if (in.takeIf({u'E', u'e', u'D', u'd'})) {
         std::string exp = "e";
         if (in.peek() == u'+' || in.peek() == u'-')
-            exp += char(in.take().unicode());
+            exp += char(in.take());
         if (in.takeDigits(exp))
             s += exp;
     }
