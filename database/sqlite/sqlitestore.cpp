@@ -381,7 +381,7 @@ void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
     m_runLastKnown = false;
     sqlite3_stmt *q = insertFor(given).get();
     {
-        ResetOnExit reset(q);
+        ResetOnExit reset(q, Bindings::Keep); // an INSERT has a parameter for each field given
         int b = 0;
         for (size_t i = 0; i < given.size(); ++i)
             if (given[i] && bind(q, ++b, values[i]) != SQLITE_OK)
