@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <optional>
 #include <string>
 
 namespace zefto {
@@ -126,10 +128,53 @@ double toDouble(const std::string &s)
     return result;
 }
 
+// The usual area and figure column: blanks, a sign, digits and one decimal
+// point, no more than 15 digits after the leading zeros and 22 after the
+// point, nothing else. Those digits over a power of ten are two exact doubles
+// whose quotient rounds once: the double from_chars makes of the same text.
+std::optional<double> plainDecimal(const QString &t)
+{
+    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char16_t *p = reinterpret_cast<const char16_t *>(t.constData());
+    const char16_t *const end = p + t.size();
+    bool negative = false, sign = false, point = false, digits = false;
+    quint64 mantissa = 0;
+    int significant = 0, decimals = 0;
+    for (; p < end; ++p) {
+        const char16_t c = *p;
+        if (c == u' ' || c == u'\t' || c == u'\n')
+            continue;
+        if (isDigit(c)) {
+            digits = true;
+            decimals += point;
+            if (mantissa == 0 && c == u'0')
+                continue; // a leading zero
+            if (++significant > 15)
+                return std::nullopt;
+            mantissa = mantissa * 10 + (c - u'0');
+        } else if (c == u'.' && !point) {
+            point = true;
+        } else if ((c == u'-' || c == u'+') && !sign && !digits && !point) {
+            sign = true;
+            negative = c == u'-';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits || decimals >= int(std::size(powersOfTen)))
+        return std::nullopt;
+    const double d = double(mantissa) / powersOfTen[decimals];
+    return negative ? -d : d;
+}
+
 } // namespace
 
 double val(const QString &t)
 {
+    if (const std::optional<double> d = plainDecimal(t))
+        return *d;
     Cursor in(t);
     if (in.takeIf({u'&'})) {
         if (in.takeIf({u'H', u'h'}))

@@ -2,9 +2,12 @@
 #include "numbers.h"
 #include "val.h"
 
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <regex>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -127,4 +130,36 @@ TEST(Val, ValOfReadsAsValOfTheValueTextForEveryKindOfNumber)
     }
     for (const Value &v : {Value(), Value::null(), Value::text(QStringLiteral("  12.50")), Value::text(QStringLiteral("&HFFFF"))})
         EXPECT_TRUE(same(v));
+}
+
+// Columns of blanks, signs, digits and points, read against a plain model of
+// Val: blanks dropped, then the longest [+-]?digits[.digits] at the start.
+TEST(Val, ColumnsOfDigitsPointsAndSignsReadAsTheirLongestLeadingNumber)
+{
+    const std::regex leadingNumber("^([+-]?)([0-9]*(\\.[0-9]*)?)");
+    const auto model = [&](const std::string &text) {
+        std::string s;
+        for (char c : text)
+            if (c != ' ' && c != '\t' && c != '\n')
+                s += c;
+        std::smatch m;
+        std::regex_search(s, m, leadingNumber);
+        const std::string number = m[2].str();
+        if (number.find_first_of("0123456789") == std::string::npos)
+            return 0.0;
+        double d = 0;
+        std::from_chars(number.data(), number.data() + number.size(), d);
+        return m[1].str() == "-" ? -d : d;
+    };
+    std::mt19937 random(1254);
+    const std::string alphabet = "0123456789000000000.. \t\n+-";
+    for (int i = 0; i < 100000; ++i) {
+        std::string text(random() % 30, ' ');
+        for (char &c : text)
+            c = alphabet[random() % alphabet.size()];
+        const double expected = model(text);
+        const double got = val(QString::fromLatin1(text));
+        // Bit for bit: -0 and 0 differ here.
+        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << '"' << text << "\" gave " << got << ", not " << expected;
+    }
 }
