@@ -123,8 +123,10 @@ void Engine::tabloici()
         for (int c = 0; c < ColumnCount; ++c)
             w.col[c] = Value::text(cut[c]);
         const RowKind kind = classify(cut[OwnerName]);
-        // stt has counted the line in satir, so it is that line's number.
-        if ((kind == RowKind::Continuation || kind == RowKind::Owner) && storesNul(cut, kind))
+        // stt has counted the line in satir, so it is that line's number. The
+        // columns are cut from satir: without a NUL in it, none has one.
+        if ((kind == RowKind::Continuation || kind == RowKind::Owner) && satir.contains(QChar(0))
+            && storesNul(cut, kind))
             throw Error(err::DamagedReport, QStringLiteral("line %1 holds NUL bytes: the report is damaged").arg(stt));
         if (kind == RowKind::Continuation)
             readBack(kayit, w);
