@@ -4,6 +4,16 @@
 #include "store.h"
 
 namespace zefto {
+namespace {
+
+// Stores name their columns with the schema's own strings where they can, so
+// a name given from the schema is found by its address, without comparing text.
+bool sameText(const QString &a, const QString &b)
+{
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
+} // namespace
 
 Recordset::Recordset(std::shared_ptr<Store> store) : m_store(std::move(store)), m_open(true) {}
 
@@ -24,7 +34,7 @@ int Recordset::column(const QString &name) const
     // Fields are mostly set in table order: try the one after the last before searching.
     const QStringList &columns = live().columns();
     const int next = m_lastColumn + 1;
-    if (next < columns.size() && columns[next] == name)
+    if (next < columns.size() && sameText(columns[next], name))
         return m_lastColumn = next;
     const int i = int(columns.indexOf(name));
     if (i < 0)
@@ -70,7 +80,7 @@ void Recordset::update()
     Store &store = live();
     if (!m_editing)
         throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    store.append(m_edit, m_given);
+    store.appendTaking(m_edit, m_given); // m_edit is filled afresh by the next addNew
     m_editing = false;
 }
 

@@ -54,6 +54,10 @@ public:
     // Stores a record of which only the fields marked in `given` are set
     // (the others keep the table's defaults), or throws and stores nothing.
     virtual void append(const Record &values, const std::vector<bool> &given) = 0;
+    // As append, but a store that keeps the record it stored may take the
+    // values instead of a copy: `values` is then left with whatever it gave back.
+    // A refused record leaves them as they were.
+    virtual void appendTaking(Record &values, const std::vector<bool> &given) { append(values, given); }
     // Makes permanent what was appended outside a run.
     virtual void commitPending() = 0;
 

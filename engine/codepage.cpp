@@ -1,5 +1,7 @@
 #include "codepage.h"
 
+#include <array>
+
 namespace zefto {
 namespace {
 
@@ -11,9 +13,7 @@ constexpr char16_t high80[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178,
 };
 
-} // namespace
-
-char16_t windows1254(unsigned char b)
+constexpr char16_t decode(unsigned char b)
 {
     if (b < 0x80)
         return b;
@@ -31,12 +31,27 @@ char16_t windows1254(unsigned char b)
     }
 }
 
+// Every byte's character, worked out at compile time: a line decodes by lookup.
+constexpr std::array<char16_t, 256> characters = [] {
+    std::array<char16_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[size_t(b)] = decode(static_cast<unsigned char>(b));
+    return t;
+}();
+
+} // namespace
+
+char16_t windows1254(unsigned char b)
+{
+    return characters[b];
+}
+
 QString decodeWindows1254(const char *bytes, qsizetype size)
 {
     QString s(size, Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(s.data());
     for (qsizetype i = 0; i < size; ++i)
-        out[i] = windows1254(static_cast<unsigned char>(bytes[i]));
+        out[i] = characters[static_cast<unsigned char>(bytes[i])];
     return s;
 }
 

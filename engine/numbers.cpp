@@ -1,9 +1,11 @@
 #include "numbers.h"
 
 #include "error.h"
+#include "val.h"
 
 #include <QLocale>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace zefto {
@@ -22,6 +24,15 @@ QString valText(const Value &v)
     case Value::Kind::Null: break;
     }
     throw Error::of(err::InvalidUseOfNull);
+}
+
+double valOf(const Value &v)
+{
+    // The shortest text of a normal number reads back as that number; zero
+    // (whose sign the text may drop), subnormals, infinities and NaN go the long way.
+    if (v.isDouble() && std::isnormal(v.asDouble()))
+        return v.asDouble();
+    return val(valText(v));
 }
 
 namespace {

@@ -4,7 +4,6 @@
 #include "numbers.h"
 #include "schema.h"
 #include "turkish.h"
-#include "val.h"
 
 #include <array>
 #include <limits>
@@ -80,10 +79,10 @@ void store(Recordset &kayit, const Working &w, const QString &mahalle)
     kayit.setField(name(schema::Eparsel), w.col[OldParcel]);
     kayit.setField(name(schema::Ehispay), w.ehispay);
     kayit.setField(name(schema::Ehispayda), w.ehispayda);
-    kayit.setField(name(schema::Ealan), Value::number(val(valText(w.col[OldArea]))));
-    kayit.setField(name(schema::Tapu), Value::number(val(valText(w.col[TitleDeed]))));
-    kayit.setField(name(schema::Dop), Value::number(val(valText(w.col[Deduction]))));
-    kayit.setField(name(schema::Tahsis), Value::number(val(valText(w.col[Allocation]))));
+    kayit.setField(name(schema::Ealan), Value::number(valOf(w.col[OldArea])));
+    kayit.setField(name(schema::Tapu), Value::number(valOf(w.col[TitleDeed])));
+    kayit.setField(name(schema::Dop), Value::number(valOf(w.col[Deduction])));
+    kayit.setField(name(schema::Tahsis), Value::number(valOf(w.col[Allocation])));
     kayit.setField(name(schema::Mahalle), Value::text(mahalle));
     kayit.update();
 }
@@ -124,8 +123,10 @@ void Engine::tabloici()
         for (int c = 0; c < ColumnCount; ++c)
             w.col[c] = Value::text(cut[c]);
         const RowKind kind = classify(cut[OwnerName]);
-        // stt has counted the line in satir, so it is that line's number.
-        if ((kind == RowKind::Continuation || kind == RowKind::Owner) && storesNul(cut, kind))
+        // stt has counted the line in satir, so it is that line's number. The
+        // columns are cut from satir: without a NUL in it, none has one.
+        if ((kind == RowKind::Continuation || kind == RowKind::Owner) && satir.contains(QChar(0))
+            && storesNul(cut, kind))
             throw Error(err::DamagedReport, QStringLiteral("line %1 holds NUL bytes: the report is damaged").arg(stt));
         if (kind == RowKind::Continuation)
             readBack(kayit, w);

@@ -124,6 +124,7 @@ void ReportReader::close()
         ::close(m_fd);
     m_fd = -1;
     m_pos = m_len = 0;
+    m_bytesRead = 0;
     m_kept.clear();
 }
 
@@ -143,6 +144,9 @@ bool ReportReader::fill()
     }
     m_pos = 0;
     m_len = n;
+    if (m_digest)
+        m_digest->add(m_buffer.data(), n);
+    m_bytesRead += n;
     return n > 0;
 }
 
@@ -211,9 +215,24 @@ qsizetype ReportReader::skipLine()
 
 int ReportReader::countLines(const QString &path)
 {
+    return count(path, nullptr, nullptr);
+}
+
+ReportReader::Survey ReportReader::survey(const QString &path)
+{
+    Survey s;
+    Sha256 digest;
+    s.lines = count(path, &digest, &s.size);
+    s.sha256 = digest.hex();
+    return s;
+}
+
+int ReportReader::count(const QString &path, Sha256 *digest, qint64 *size)
+{
     try {
         ReportReader r;
         r.open(path);
+        r.m_digest = digest;
         int lines = 0;
         while (!r.atEnd()) {
             r.skipLine();
@@ -222,6 +241,8 @@ int ReportReader::countLines(const QString &path)
                             QStringLiteral("The report '%1' has more than 32,767 lines.").arg(r.m_path));
             ++lines;
         }
+        if (size)
+            *size = r.m_bytesRead;
         return lines;
     } catch (const std::bad_alloc &) {
         throw outOfMemory();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sha256.h"
+
 #include <QString>
 #include <string>
 #include <vector>
@@ -38,8 +40,18 @@ public:
 
     // Counts the lines of a report; Error 6 when there are more than 32767.
     static int countLines(const QString &path);
+    // What the counting pass tells when it also hashes every byte it reads.
+    struct Survey {
+        int lines = 0;
+        qint64 size = 0;
+        QString sha256; // lower-case hex
+    };
+    // countLines, and the report's size and SHA-256 from the same reading;
+    // std::bad_alloc when the hash cannot be set up.
+    static Survey survey(const QString &path);
 
 private:
+    static int count(const QString &path, Sha256 *digest, qint64 *size);
     void openFile(const QString &path);
     bool fill();
     template <typename Sink> void takeLine(Sink &&sink);
@@ -51,6 +63,8 @@ private:
     qsizetype m_len = 0;
     std::string m_kept; // the kept start of a line that spans buffer refills
     qsizetype m_lastLength = 0;
+    Sha256 *m_digest = nullptr; // when set, takes every byte read
+    qint64 m_bytesRead = 0;
 };
 
 } // namespace zefto

@@ -5,12 +5,11 @@
 #include "mahalle.h"
 #include "reportcheck.h"
 #include "schema.h"
+#include "sha256.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <memory>
-#include <openssl/evp.h>
 #include <new>
 #include <tuple>
 #include <utility>
@@ -41,8 +40,8 @@ QString earlierConversion(const Conversion &earlier)
 
 } // namespace
 
-// OpenSSL's SHA-256 uses the processor's hash instructions: several times
-// faster than Qt's, whose hashing took a quarter of a run's instructions.
+// OpenSSL's SHA-256 (see sha256.h): several times faster than Qt's, whose
+// hashing took a quarter of a run's instructions.
 std::pair<QString, qint64> Engine::fingerprint(const QString &path)
 {
     QFile f(path);
@@ -51,20 +50,15 @@ std::pair<QString, qint64> Engine::fingerprint(const QString &path)
     };
     if (!f.open(QIODevice::ReadOnly))
         throw unreadable();
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
-        throw std::bad_alloc();
+    Sha256 digest;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     qint64 size = 0;
     for (qint64 n; (n = f.read(buffer.data(), buffer.size())) != 0; size += n) {
         if (n < 0)
             throw unreadable();
-        EVP_DigestUpdate(ctx.get(), buffer.constData(), size_t(n));
+        digest.add(buffer.constData(), n);
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(ctx.get(), digest, &length);
-    return {QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex()), size};
+    return {digest.hex(), size};
 }
 
 QString Engine::duplicateMessage(const QString &reportPath, const Conversion &earlier, const QString &database)
@@ -194,11 +188,14 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
                         QStringLiteral("'%1' is the database the records are stored in, not a report.").arg(fullPath(path)));
         if (!wouldCreate)
             ensureDatabase();
-        const int lines = ReportReader::countLines(path);
+        // One reading counts the lines and takes the SHA-256 for the conversion log.
+        const ReportReader::Survey survey = ReportReader::survey(path);
+        const int lines = survey.lines;
         if (lines == 0)
             throw Error(err::InputPastEnd, QStringLiteral("The report '%1' is empty.").arg(fullPath(path)));
         stir = qint16(lines);
-        std::tie(o.sha256, o.reportSize) = fingerprint(path);
+        o.sha256 = survey.sha256;
+        o.reportSize = survey.size;
         if (wouldCreate)
             ensureDatabase();
     } catch (const Error &e) {

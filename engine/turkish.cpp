@@ -12,20 +12,23 @@ QString trimTrailingBlanks(const QString &value)
 
 void repairCp857(QString &value, NameKind kind, ValidityFlag &flag)
 {
+    // Read through the constant text: a name with nothing to repair keeps sharing it.
     for (qsizetype p = value.size() - 1; p >= 0; --p) {
-        switch (value[p].unicode()) {
-        case 0x02DC: value[p] = QChar(0x0130); break; // İ
-        case 0x20AC: value[p] = QChar(0x00C7); break; // Ç
-        case 0x0161: value[p] = QChar(0x00DC); break; // Ü
-        case 0x009E: value[p] = QChar(0x015E); break; // Ş
-        case 0x2122: value[p] = QChar(0x00D6); break; // Ö
+        char16_t repaired;
+        switch (value.at(p).unicode()) {
+        case 0x02DC: repaired = 0x0130; break; // İ
+        case 0x20AC: repaired = 0x00C7; break; // Ç
+        case 0x0161: repaired = 0x00DC; break; // Ü
+        case 0x009E: repaired = 0x015E; break; // Ş
+        case 0x2122: repaired = 0x00D6; break; // Ö
         case 0x00A6:
-            value[p] = QChar(0x011E); // Ğ
+            repaired = 0x011E; // Ğ
             if (kind == NameKind::Father)
                 flag = 1;
             break;
-        default: break;
+        default: continue;
         }
+        value[p] = QChar(repaired);
     }
 }
 
@@ -35,22 +38,30 @@ char16_t lower(char16_t c)
         return u'ı';
     if (c == u'İ')
         return u'i';
+    if (c < 0x80) // most letters of a name: no need to ask Unicode's tables
+        return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
     return QChar(c).toLower().unicode();
 }
 
 void properCase(QString &value)
 {
     const qsizetype n = value.size();
+    if (n < 2)
+        return;
+    char16_t *c = reinterpret_cast<char16_t *>(value.data());
     for (qsizetype p = 1; p < n; ++p)
-        if (value[p - 1] != u' ')
-            value[p] = QChar(lower(value[p].unicode()));
+        if (c[p - 1] != u' ')
+            c[p] = lower(c[p]);
 }
 
 void firstLetterCase(QString &value)
 {
     const qsizetype n = value.size();
+    if (n < 2)
+        return;
+    char16_t *c = reinterpret_cast<char16_t *>(value.data());
     for (qsizetype p = 1; p < n; ++p)
-        value[p] = QChar(lower(value[p].unicode()));
+        c[p] = lower(c[p]);
 }
 
 void splitOwnerName(const QString &cased, Value &adi, Value &soyadi)

@@ -4,25 +4,34 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <optional>
 #include <string>
 
 namespace zefto {
 namespace {
 
-bool isDigit(QChar c)
+bool isDigit(char16_t c)
 {
     return c >= u'0' && c <= u'9';
 }
 
-// The text's characters with blanks, tabs and line feeds skipped, one at a time.
+// The text's characters with blanks, tabs and line feeds skipped, one at a
+// time; U+0000 past the end. Walks the characters themselves: Val reads every
+// numeric column of every record.
 class Cursor {
 public:
-    explicit Cursor(const QString &t) : m_text(t) { skip(); }
-    QChar peek() const { return m_pos < m_text.size() ? m_text[m_pos] : QChar(); }
-    QChar take()
+    explicit Cursor(const QString &t)
+        : m_pos(reinterpret_cast<const char16_t *>(t.constData())), m_end(m_pos + t.size())
     {
-        const QChar c = peek();
-        ++m_pos;
+        skip();
+    }
+    char16_t peek() const { return m_pos < m_end ? *m_pos : u'\0'; }
+    char16_t take()
+    {
+        const char16_t c = peek();
+        if (m_pos < m_end)
+            ++m_pos;
         skip();
         return c;
     }
@@ -40,27 +49,27 @@ public:
     {
         bool any = false;
         for (; isDigit(peek()); any = true)
-            out += char(take().unicode());
+            out += char(take());
         return any;
     }
 
 private:
     void skip()
     {
-        while (m_pos < m_text.size() && (m_text[m_pos] == u' ' || m_text[m_pos] == u'\t' || m_text[m_pos] == u'\n'))
+        while (m_pos < m_end && (*m_pos == u' ' || *m_pos == u'\t' || *m_pos == u'\n'))
             ++m_pos;
     }
-    const QString &m_text;
-    qsizetype m_pos = 0;
+    const char16_t *m_pos;
+    const char16_t *m_end;
 };
 
-int digitValue(QChar c, int radix)
+int digitValue(char16_t c, int radix)
 {
     int d = -1;
     if (isDigit(c))
-        d = c.unicode() - u'0';
-    else if (c.toUpper() >= u'A' && c.toUpper() <= u'F')
-        d = c.toUpper().unicode() - u'A' + 10;
+        d = c - u'0';
+    else if (const QChar upper = QChar(c).toUpper(); upper >= u'A' && upper <= u'F')
+        d = upper.unicode() - u'A' + 10;
     return d < radix ? d : -1;
 }
 
@@ -97,7 +106,7 @@ std::string decimalText(Cursor &in)
     if (in.takeIf({u'E', u'e', u'D', u'd'})) {
         std::string exp = "e";
         if (in.peek() == u'+' || in.peek() == u'-')
-            exp += char(in.take().unicode());
+            exp += char(in.take());
         if (in.takeDigits(exp))
             s += exp;
     }
@@ -119,10 +128,53 @@ double toDouble(const std::string &s)
     return result;
 }
 
+// The usual area and figure column: blanks, a sign, digits and one decimal
+// point, no more than 15 digits after the leading zeros and 22 after the
+// point, nothing else. Those digits over a power of ten are two exact doubles
+// whose quotient rounds once: the double from_chars makes of the same text.
+std::optional<double> plainDecimal(const QString &t)
+{
+    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char16_t *p = reinterpret_cast<const char16_t *>(t.constData());
+    const char16_t *const end = p + t.size();
+    bool negative = false, sign = false, point = false, digits = false;
+    quint64 mantissa = 0;
+    int significant = 0, decimals = 0;
+    for (; p < end; ++p) {
+        const char16_t c = *p;
+        if (c == u' ' || c == u'\t' || c == u'\n')
+            continue;
+        if (isDigit(c)) {
+            digits = true;
+            decimals += point;
+            if (mantissa == 0 && c == u'0')
+                continue; // a leading zero
+            if (++significant > 15)
+                return std::nullopt;
+            mantissa = mantissa * 10 + (c - u'0');
+        } else if (c == u'.' && !point) {
+            point = true;
+        } else if ((c == u'-' || c == u'+') && !sign && !digits && !point) {
+            sign = true;
+            negative = c == u'-';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits || decimals >= int(std::size(powersOfTen)))
+        return std::nullopt;
+    const double d = double(mantissa) / powersOfTen[decimals];
+    return negative ? -d : d;
+}
+
 } // namespace
 
 double val(const QString &t)
 {
+    if (const std::optional<double> d = plainDecimal(t))
+        return *d;
     Cursor in(t);
     if (in.takeIf({u'&'})) {
         if (in.takeIf({u'H', u'h'}))

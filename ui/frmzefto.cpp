@@ -335,16 +335,18 @@ void frmZefto::setProgressMax(float v)
 
 void frmZefto::setProgressValue(float v)
 {
-    // Qt redraws the bar on every change, costing more than converting the line:
-    // move it when it would move by a pixel, and always to its ends.
+    // Qt redraws the bar at once on every change, costing more than converting
+    // the line: move it when it would move by a pixel, during a run no more often
+    // than the window paints, and always to its ends.
     const int value = int(v);
     const int span = ProgressBar1->maximum() - ProgressBar1->minimum();
     const int step = std::max(1, span / std::max(1, ProgressBar1->width()));
-    if (std::abs(value - ProgressBar1->value()) >= step || value >= ProgressBar1->maximum()
-        || value <= ProgressBar1->minimum())
-        ProgressBar1->setValue(value);
     // Let the window paint now and then, but take no input while a run works.
-    if (m_running && m_sincePaint.elapsed() >= 50) {
+    const bool paint = m_running && m_sincePaint.elapsed() >= 50;
+    if ((std::abs(value - ProgressBar1->value()) >= step && (paint || !m_running))
+        || value >= ProgressBar1->maximum() || value <= ProgressBar1->minimum())
+        ProgressBar1->setValue(value);
+    if (paint) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         m_sincePaint.restart();
     }

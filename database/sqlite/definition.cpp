@@ -48,6 +48,51 @@ bool isTextField(int i)
     return i < schema::requiredTextFields || i == schema::Mahalle;
 }
 
+struct Reference {
+    QString sql;          // as sqlite_master holds it
+    QStringList columns;
+    std::vector<FieldKind> kinds;
+};
+
+// The table our own statement makes, read from a database in memory: the
+// text SQLite keeps for it, and how each of its fields stores a value.
+Reference readReference()
+{
+    Reference r;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK
+        && sqlite3_exec(db, schema::createStatement().toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *q = nullptr;
+        sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE type = 'table'", -1, &q, nullptr);
+        if (sqlite3_step(q) == SQLITE_ROW)
+            r.sql = text(q, 0);
+        sqlite3_finalize(q);
+        const QByteArray fields =
+            QStringLiteral("SELECT name, upper(type), pk, dflt_value IS NULL FROM pragma_table_info('%1')").arg(table()).toUtf8();
+        sqlite3_prepare_v2(db, fields.constData(), -1, &q, nullptr);
+        bool known = !r.sql.isEmpty();
+        while (sqlite3_step(q) == SQLITE_ROW) {
+            r.columns << text(q, 0);
+            const QString type = text(q, 1);
+            if (sqlite3_column_int(q, 2) == 1 && type == QLatin1String("INTEGER"))
+                r.kinds.push_back(FieldKind::Key);
+            else if (type == QLatin1String("TEXT"))
+                r.kinds.push_back(FieldKind::Text);
+            else if (type == QLatin1String("REAL"))
+                r.kinds.push_back(FieldKind::Real);
+            else
+                known = false;
+            // A default would fill a field that was not given: not worked out here.
+            known = known && sqlite3_column_int(q, 3) == 1;
+        }
+        sqlite3_finalize(q);
+        if (!known)
+            r.kinds.clear();
+    }
+    sqlite3_close(db);
+    return r;
+}
+
 } // namespace
 
 void checkFields(SqliteStore &store)
@@ -67,6 +112,10 @@ void checkFields(SqliteStore &store)
     if (columns.isEmpty())
         throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(path, table()));
     const QStringList &fields = schema::fieldNames();
+    // The schema's own strings: the recordset finds a field named from the schema by address.
+    for (QString &c : columns)
+        if (const qsizetype i = fields.indexOf(c); i >= 0)
+            c = fields[i];
     for (const QString &f : fields)
         if (!columns.contains(f))
             throw Error(err::BadDefinition,
@@ -118,6 +167,30 @@ bool probeZeroLengthRefusal(SqliteStore &store, bool wait)
                                    "the end of a report could not be recognised.")
                         .arg(store.name(), accepted, table()));
     return true;
+}
+
+std::vector<FieldKind> storedAsBound(SqliteStore &store)
+{
+    static const Reference reference = readReference();
+    if (reference.kinds.empty() || store.columns() != reference.columns)
+        return {};
+    Statement encoding = store.prepare(QStringLiteral("PRAGMA encoding"));
+    if (sqlite3_step(encoding.get()) != SQLITE_ROW || text(encoding.get(), 0) != QLatin1String("UTF-16le"))
+        return {};
+    // A trigger anywhere may write to ovrekson; only the table's own text tells its rules.
+    Statement q = store.prepare(
+        QStringLiteral("SELECT type, sql FROM sqlite_master WHERE type = 'trigger' OR (type = 'table' AND name = '%1')")
+            .arg(table()));
+    int tables = 0;
+    int rc;
+    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
+        if (text(q.get(), 0) != QLatin1String("table") || text(q.get(), 1) != reference.sql)
+            return {};
+        ++tables;
+    }
+    if (rc != SQLITE_DONE)
+        throw store.error(rc);
+    return tables == 1 ? reference.kinds : std::vector<FieldKind>();
 }
 
 } // namespace zefto::sqlite::definition

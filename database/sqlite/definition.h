@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 namespace zefto::sqlite {
 
 class SqliteStore;
@@ -17,6 +19,14 @@ void checkFields(SqliteStore &store);
 // write lock; returns false, having written nothing, when another program
 // holds it and `wait` is false.
 bool probeZeroLengthRefusal(SqliteStore &store, bool wait);
+
+// How a field of ovrekson keeps what is bound to it.
+enum class FieldKind { Key, Text, Real };
+
+// When ovrekson is exactly the table this program creates, in a UTF-16 file
+// with no trigger, a record reads back as it was bound: then the kind of each
+// field, in table order; otherwise nothing. Read-only.
+std::vector<FieldKind> storedAsBound(SqliteStore &store);
 
 } // namespace definition
 } // namespace zefto::sqlite

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <cmath>
 
 namespace zefto::sqlite {
 namespace {
@@ -82,6 +83,12 @@ int bind(sqlite3_stmt *stmt, int i, const Value &v)
     }
 }
 
+// SQLite takes such a mark off the 16-bit text bound to it.
+bool startsWithByteOrderMark(const QString &text)
+{
+    return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
+}
+
 // Sets the busy timeout for the life of a scope, and puts the usual one back.
 class BusyTimeout {
 public:
@@ -149,8 +156,10 @@ SqliteStore::~SqliteStore()
 
 void SqliteStore::connect(Missing missing)
 {
-    const int flags = m_options.readOnly ? SQLITE_OPEN_READONLY
-                                         : SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0);
+    // One thread uses a connection: without its mutex every bind and step is cheaper.
+    const int flags = SQLITE_OPEN_NOMUTEX
+                      | (m_options.readOnly ? SQLITE_OPEN_READONLY
+                                            : SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0));
     const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const Error e = m_db ? error(rc) : sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), m_path);
@@ -222,6 +231,7 @@ void SqliteStore::close()
     } catch (const Error &e) {
         failure = e;
     }
+    m_lastInsert = nullptr;
     m_inserts.clear();
     m_lastRow = Statement();
     sqlite3_close(m_db);
@@ -265,6 +275,8 @@ Statement SqliteStore::prepare(const QString &sql)
 
 std::optional<Record> SqliteStore::lastRecord()
 {
+    if (m_inRun && m_runLastKnown)
+        return m_runLast;
     if (!m_lastRow)
         m_lastRow = prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid DESC LIMIT 1").arg(table));
     sqlite3_stmt *q = m_lastRow.get();
@@ -284,9 +296,14 @@ std::optional<Record> SqliteStore::lastRecord()
 
 Statement &SqliteStore::insertFor(const std::vector<bool> &given)
 {
+    // Record after record comes with the same fields: try the statement used last first.
+    if (m_lastInsert && m_lastInsert->first == given)
+        return m_lastInsert->second;
     auto it = m_inserts.find(given);
-    if (it != m_inserts.end())
+    if (it != m_inserts.end()) {
+        m_lastInsert = &*it;
         return it->second;
+    }
     QStringList cols, marks;
     for (size_t i = 0; i < given.size(); ++i)
         if (given[i]) {
@@ -297,14 +314,75 @@ Statement &SqliteStore::insertFor(const std::vector<bool> &given)
     Statement s = prepare(cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                                          : QStringLiteral("INSERT INTO %1(%2) VALUES(%3)")
                                                .arg(table, cols.join(u','), marks.join(u',')));
-    return m_inserts.emplace(given, std::move(s)).first->second;
+    m_lastInsert = &*m_inserts.emplace(given, std::move(s)).first;
+    return m_lastInsert->second;
 }
 
+// Whether the record just stored reads back as it was bound: the table is
+// plain (see definition::storedAsBound) and so is every value given.
+bool SqliteStore::readsBackAsBound(const Record &values, const std::vector<bool> &given) const
+{
+    using definition::FieldKind;
+    const size_t n = m_storedAsBound.size();
+    if (!m_inRun || n == 0 || given.size() != n || values.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (!given[i])
+            continue;
+        const Value &v = values[i];
+        switch (m_storedAsBound[i]) {
+        case FieldKind::Key: return false;
+        case FieldKind::Text:
+            if (v.isDouble() || (v.isText() && startsWithByteOrderMark(v.asText())))
+                return false;
+            break;
+        case FieldKind::Real:
+            if (v.isText() || (v.isDouble() && !std::isfinite(v.asDouble())))
+                return false;
+            break;
+        }
+    }
+    return true;
+}
+
+// m_runLast holds the values just stored: make it the record as the table holds it.
+void SqliteStore::settleRunLast(const std::vector<bool> &given)
+{
+    for (size_t i = 0; i < m_runLast.size(); ++i) {
+        Value &v = m_runLast[i];
+        if (m_storedAsBound[i] == definition::FieldKind::Key)
+            v = Value::number(double(m_runKeys.second));
+        else if ((!given[i] || !(v.isText() || v.isDouble())) && !v.isNull())
+            v = Value::null();
+    }
+    m_runLastKnown = true;
+}
+
+// Continuation rows read the record stored last back: from memory where it can be known.
 void SqliteStore::append(const Record &values, const std::vector<bool> &given)
 {
+    insert(values, given);
+    if (readsBackAsBound(values, given)) {
+        m_runLast = values;
+        settleRunLast(given);
+    }
+}
+
+void SqliteStore::appendTaking(Record &values, const std::vector<bool> &given)
+{
+    insert(values, given);
+    if (readsBackAsBound(values, given)) {
+        m_runLast.swap(values);
+        settleRunLast(given);
+    }
+}
+
+void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
+{
+    m_runLastKnown = false;
     sqlite3_stmt *q = insertFor(given).get();
     {
-        ResetOnExit reset(q);
+        ResetOnExit reset(q, Bindings::Keep); // an INSERT has a parameter for each field given
         int b = 0;
         for (size_t i = 0; i < given.size(); ++i)
             if (given[i] && bind(q, ++b, values[i]) != SQLITE_OK)
@@ -344,6 +422,7 @@ void SqliteStore::afterFailure()
         m_pending = 0;
         m_inRun = false;
         m_runKeys = {0, 0};
+        m_runLastKnown = false;
     }
 }
 
@@ -415,6 +494,8 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
     m_inRun = true;
     m_pending = 0;
     m_runKeys = {0, 0};
+    m_runLastKnown = false;
+    m_storedAsBound.clear();
     try {
         if (m_tablePending) {
             exec(schema::createStatement());
@@ -428,6 +509,7 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
         exec(conversionlog::createStatement(false));
         m_keyFloor = scalar(QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1")
                                 .arg(QLatin1String(conversionTableName)));
+        m_storedAsBound = definition::storedAsBound(*this);
         // The file may have been replaced while we waited for its lock.
         checkStillNamed(-1);
     } catch (...) {
@@ -449,6 +531,7 @@ void SqliteStore::commitRun()
     }
     m_inRun = false;
     m_pending = 0;
+    m_runLastKnown = false;
 }
 
 void SqliteStore::rollbackRun() noexcept
@@ -461,6 +544,7 @@ void SqliteStore::rollbackRun() noexcept
     m_pending = 0;
     m_inRun = false;
     m_runKeys = {0, 0};
+    m_runLastKnown = false;
 }
 
 void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)

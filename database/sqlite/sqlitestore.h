@@ -1,5 +1,6 @@
 #pragma once
 
+#include "definition.h"
 #include "error.h"
 #include "fileidentity.h"
 #include "statement.h"
@@ -23,6 +24,7 @@ public:
     const QStringList &columns() const override { return m_columns; }
     std::optional<Record> lastRecord() override;
     void append(const Record &values, const std::vector<bool> &given) override;
+    void appendTaking(Record &values, const std::vector<bool> &given) override;
     void commitPending() override;
     void beginRun(const WaitCallback &whileWaiting) override;
     void commitRun() override;
@@ -59,6 +61,9 @@ private:
     void checkStillNamed(qint64 records) const;
     void afterFailure(); // SQLite may have rolled the whole transaction back
     Statement &insertFor(const std::vector<bool> &given);
+    void insert(const Record &values, const std::vector<bool> &given);
+    bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
+    void settleRunLast(const std::vector<bool> &given);
     bool hasLog();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
     qint64 scalar(const QString &sql, qint64 param = 0);
@@ -71,7 +76,11 @@ private:
     FileIdentity m_identity;      // the file we opened, to notice it being removed or replaced
     QStringList m_columns;        // fields of ovrekson, in table order
     std::map<std::vector<bool>, Statement> m_inserts; // one INSERT per set of given fields
+    std::pair<const std::vector<bool>, Statement> *m_lastInsert = nullptr; // the one used last
     Statement m_lastRow;          // the record added last
+    std::vector<definition::FieldKind> m_storedAsBound; // for the run under way; empty: read records back
+    Record m_runLast;             // the run's last record as the table holds it, when m_runLastKnown
+    bool m_runLastKnown = false;
     bool m_inRun = false;         // a run's transaction is open: nothing else commits it
     bool m_tablePending = false;  // a new file whose table another writer kept us from creating at open
     bool m_probePending = false;  // the zero-length probe waits for the write lock

@@ -32,20 +32,27 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
+// What a reset does with the parameters bound to a statement.
+enum class Bindings { Clear, Keep };
+
 // Resets a statement when the scope that stepped it ends, however it ends.
+// Bindings::Keep suits a statement whose every parameter is bound afresh
+// before each step.
 class ResetOnExit {
 public:
-    explicit ResetOnExit(sqlite3_stmt *s) : m_stmt(s) {}
+    explicit ResetOnExit(sqlite3_stmt *s, Bindings b = Bindings::Clear) : m_stmt(s), m_bindings(b) {}
     ~ResetOnExit()
     {
         sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
+        if (m_bindings == Bindings::Clear)
+            sqlite3_clear_bindings(m_stmt);
     }
     ResetOnExit(const ResetOnExit &) = delete;
     ResetOnExit &operator=(const ResetOnExit &) = delete;
 
 private:
     sqlite3_stmt *m_stmt;
+    Bindings m_bindings;
 };
 
 } // namespace zefto::sqlite

@@ -1,4 +1,6 @@
 #include "dbtestutil.h"
+#include "schema.h"
+#include "store.h"
 #include "tempdir.h"
 #include <gtest/gtest.h>
 
@@ -12,6 +14,13 @@ protected:
     {
         TempDirTest::SetUp();
         db.open(QStringLiteral("ovrek1.mdb"));
+    }
+    // Closes the recordset and the database, then reads the file as another program would.
+    QList<QVariantList> rowsAfterClosing(Recordset &rs, const QString &sql)
+    {
+        rs.close();
+        db.close();
+        return rawRows(path(QStringLiteral("ovrek1.mdb")), sql);
     }
     Database db;
 };
@@ -48,10 +57,8 @@ TEST_F(RecordsetTest, NoValueIsStoredAsNullAndZeroLengthMahalleAsText)
     fillRecord(rs);
     rs.setField(QStringLiteral("mahalle"), Value::text(QStringLiteral("")));
     rs.update();
-    rs.close();
-    db.close();
-    const auto rows = rawRows(path(QStringLiteral("ovrek1.mdb")),
-                              QStringLiteral("SELECT typeof(soyadi), typeof(mahalle), mahalle, typeof(ealan) FROM ovrekson"));
+    const auto rows = rowsAfterClosing(
+        rs, QStringLiteral("SELECT typeof(soyadi), typeof(mahalle), mahalle, typeof(ealan) FROM ovrekson"));
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("null"));
     EXPECT_EQ(rows[0][1].toString(), QStringLiteral("text"));
@@ -114,3 +121,116 @@ TEST_F(RecordsetTest, ClosingDiscardsAPendingRecordAndKeepsTheStoredOnes)
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("Kalan"));
 }
+
+TEST_F(RecordsetTest, RecordsSettingOtherFieldsInTurnEachKeepTheirOwnFields)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    for (int i = 0; i < 4; ++i) {
+        const QString adi = QStringLiteral("Kayıt%1").arg(i);
+        if (i % 2 == 0) {
+            fillRecord(rs, adi);
+        } else {
+            // Leaves soyadi, ealan and mahalle to the table.
+            rs.addNew();
+            for (const char *f : {"yada", "yparsel", "yhispay", "yhispayda", "hisyuzolçumu", "yalan", "babaadi",
+                                  "epafta", "eada", "eparsel", "ehispay", "ehispayda"})
+                rs.setField(QString::fromUtf8(f), Value::text(QStringLiteral("2")));
+            for (const char *f : {"tapu", "dop", "tahsis"})
+                rs.setField(QString::fromUtf8(f), Value::number(7));
+            rs.setField(QStringLiteral("adi"), Value::text(adi));
+        }
+        rs.update();
+    }
+    const auto rows =
+        rowsAfterClosing(rs, QStringLiteral("SELECT adi, yada, ealan, tapu, mahalle FROM ovrekson ORDER BY id"));
+    ASSERT_EQ(rows.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const bool full = i % 2 == 0;
+        EXPECT_EQ(rows[i][0].toString(), QStringLiteral("Kayıt%1").arg(i)) << i;
+        EXPECT_EQ(rows[i][1].toString(), full ? QStringLiteral("1") : QStringLiteral("2")) << i;
+        EXPECT_EQ(rows[i][2].isNull(), !full) << i;
+        EXPECT_EQ(rows[i][3].toDouble(), full ? 1250.5 : 7.0) << i;
+        EXPECT_EQ(rows[i][4].isNull(), !full) << i;
+    }
+}
+
+// Inside a run the record added last need not be read from the table, but
+// what MoveLast gives must be what the table holds, whatever the table does
+// with a record: its own definition, a trigger, an older definition.
+class RunLastRecordTest : public RecordsetTest, public ::testing::WithParamInterface<const char *> {
+protected:
+    void SetUp() override
+    {
+        RecordsetTest::SetUp();
+        const QString file = path(QStringLiteral("ovrek1.mdb"));
+        const QString table = QString::fromLatin1(GetParam());
+        if (table == QLatin1String("ours"))
+            return;
+        db.close(); // the file was made as the program makes it, in UTF-16
+        if (table == QLatin1String("trigger")) {
+            rawRows(file, QStringLiteral("CREATE TRIGGER loud AFTER INSERT ON ovrekson BEGIN "
+                                         "UPDATE ovrekson SET adi = upper(adi) WHERE id = new.id; END"));
+        } else {
+            rawRows(file, QStringLiteral("DROP TABLE ovrekson"));
+            rawRows(file, zefto::schema::createStatement()
+                              .replace(QStringLiteral(") STRICT"), QStringLiteral(")"))
+                              .replace(QStringLiteral("ealan REAL"), QStringLiteral("ealan TEXT")));
+        }
+        db.open(QStringLiteral("ovrek1.mdb"));
+    }
+
+    std::optional<zefto::Record> last() { return db.store().lastRecord(); }
+    std::vector<zefto::Record> stored()
+    {
+        std::vector<zefto::Record> all;
+        db.readRecords({{1, 1000}}, [&](const QStringList &, const zefto::Record &r) { all.push_back(r); });
+        return all;
+    }
+};
+
+TEST_P(RunLastRecordTest, MoveLastInARunGivesWhatTheTableHolds)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    fillRecord(rs, QStringLiteral("Önceki"));
+    rs.update();
+    rs.close();
+
+    db.beginRun([](bool) {});
+    Recordset run = db.openRecordset(QStringLiteral("ovrekson"));
+    // Nothing added in this run yet: the earlier record, from the table.
+    const std::optional<zefto::Record> before = last();
+    fillRecord(run, QStringLiteral("İlk"));
+    run.update();
+    const std::optional<zefto::Record> first = last();
+    fillRecord(run, QStringLiteral("Reddedilen"));
+    run.setField(QStringLiteral("yada"), Value::text(QStringLiteral("")));
+    EXPECT_EQ(errorNumber([&] { run.update(); }), 3315);
+    const std::optional<zefto::Record> afterRefusal = last();
+    fillRecord(run, QChar(0xFEFF) + QStringLiteral("İmli"));
+    run.update();
+    const std::optional<zefto::Record> marked = last();
+    run.close();
+    // A record handed to the store itself, which keeps a copy of it.
+    ASSERT_TRUE(marked);
+    const zefto::Record again = *marked;
+    std::vector<bool> given(again.size(), true);
+    given[0] = false; // the key
+    db.store().append(again, given);
+    const std::optional<zefto::Record> copied = last();
+    db.commitRun();
+
+    const std::vector<zefto::Record> table = stored();
+    ASSERT_EQ(table.size(), 4);
+    EXPECT_EQ(before, table[0]);
+    EXPECT_EQ(first, table[1]);
+    EXPECT_EQ(afterRefusal, table[1]);
+    EXPECT_EQ(marked, table[2]);
+    EXPECT_EQ(copied, table[3]);
+
+    // The next run starts from the table again.
+    db.beginRun([](bool) {});
+    EXPECT_EQ(last(), table[3]);
+    db.rollbackRun();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, RunLastRecordTest, ::testing::Values("ours", "trigger", "older"));

@@ -4,6 +4,7 @@
 #include "reportreader.h"
 #include "tempdir.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <chrono>
 #include <cstring>
@@ -287,4 +288,25 @@ TEST_F(ReportReaderTest, CountingStopsAt32767Lines)
         EXPECT_EQ(e.number(), 6);
         EXPECT_TRUE(e.description().contains(QStringLiteral("32,767")));
     }
+}
+
+TEST_F(ReportReaderTest, TheSurveyCountsAsCountLinesDoesAndHashesEveryByteItRead)
+{
+    // A CR LF split by the 64 KiB refill, a last line without terminator, nothing at all.
+    QByteArray split = pattern(64 * 1024 - 1) + "\r\n" + pattern(150 * 1024) + "\n\rx";
+    const QList<QByteArray> reports = {QByteArray(), "a\nb\rc\r\nd", split, QByteArray("y\r\n").repeated(32767)};
+    int i = 0;
+    for (const QByteArray &bytes : reports) {
+        const QString file = write(QStringLiteral("s%1.txt").arg(i++), bytes);
+        const ReportReader::Survey s = ReportReader::survey(file);
+        EXPECT_EQ(s.lines, ReportReader::countLines(file)) << i;
+        EXPECT_EQ(s.size, bytes.size()) << i;
+        EXPECT_EQ(s.sha256, QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()))
+            << i;
+    }
+    QString words;
+    EXPECT_EQ(errorNumber([&] { ReportReader::survey(write(QStringLiteral("long.txt"), QByteArray("\n").repeated(32768))); },
+                          &words),
+              6);
+    EXPECT_TRUE(words.contains(QStringLiteral("32,767")));
 }

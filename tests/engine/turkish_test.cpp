@@ -124,6 +124,14 @@ TEST(Casing, UnrepairedLowerCaseBytesPassThrough)
     EXPECT_EQ(afterDigit, QStringLiteral("A1b.c D"));
 }
 
+TEST(Casing, EveryCharacterLowersAsUnicodeSaysButTheTwoTurkishIs)
+{
+    for (char32_t c = 0; c <= 0xFFFF; ++c) {
+        const char16_t expected = c == u'I' ? u'ı' : c == u'İ' ? u'i' : QChar(c).toLower().unicode();
+        ASSERT_EQ(lower(char16_t(c)), expected) << std::hex << int(c);
+    }
+}
+
 TEST(Shares, TheLastSlashDecides)
 {
     struct Case { const char *in; const char *num; const char *den; } cases[] = {

@@ -1,5 +1,13 @@
 #include "error.h"
+#include "numbers.h"
 #include "val.h"
+
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <regex>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -80,4 +88,78 @@ TEST(Val, NumbersTooLargeOverflow)
         EXPECT_EQ(e.number(), 6);
     }
     EXPECT_THROW(val(QStringLiteral("&H123456789")), zefto::Error);
+}
+
+// valOf takes a number as it is where Val of its text gives it back; every
+// other value, and every number that does not come back, must read as before.
+TEST(Val, ValOfReadsAsValOfTheValueTextForEveryKindOfNumber)
+{
+    using zefto::Value;
+    const auto same = [](const Value &v) {
+        double expected = 0;
+        int expectedError = 0;
+        try {
+            expected = val(zefto::valText(v));
+        } catch (const zefto::Error &e) {
+            expectedError = e.number();
+        }
+        double got = 0;
+        int error = 0;
+        try {
+            got = zefto::valOf(v);
+        } catch (const zefto::Error &e) {
+            error = e.number();
+        }
+        // Bit for bit: -0 and 0 differ here.
+        return error == expectedError && std::memcmp(&got, &expected, sizeof got) == 0;
+    };
+    const double limits[] = {0.0, -0.0, 1.0, -1.0, 0.1, 1250.5, 1e21, 1e-7, 123456789012345678.0,
+                             std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(),
+                             -std::numeric_limits<double>::denorm_min(), 2.5e-310, std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    for (double d : limits)
+        EXPECT_TRUE(same(Value::number(d))) << d;
+    // Every exponent, with random mantissas and signs.
+    std::mt19937_64 bits(857);
+    for (int i = 0; i < 200000; ++i) {
+        const quint64 b = bits();
+        double d;
+        std::memcpy(&d, &b, sizeof d);
+        ASSERT_TRUE(same(Value::number(d))) << std::hexfloat << d;
+    }
+    for (const Value &v : {Value(), Value::null(), Value::text(QStringLiteral("  12.50")), Value::text(QStringLiteral("&HFFFF"))})
+        EXPECT_TRUE(same(v));
+}
+
+// Columns of blanks, signs, digits and points, read against a plain model of
+// Val: blanks dropped, then the longest [+-]?digits[.digits] at the start.
+TEST(Val, ColumnsOfDigitsPointsAndSignsReadAsTheirLongestLeadingNumber)
+{
+    const std::regex leadingNumber("^([+-]?)([0-9]*(\\.[0-9]*)?)");
+    const auto model = [&](const std::string &text) {
+        std::string s;
+        for (char c : text)
+            if (c != ' ' && c != '\t' && c != '\n')
+                s += c;
+        std::smatch m;
+        std::regex_search(s, m, leadingNumber);
+        const std::string number = m[2].str();
+        if (number.find_first_of("0123456789") == std::string::npos)
+            return 0.0;
+        double d = 0;
+        std::from_chars(number.data(), number.data() + number.size(), d);
+        return m[1].str() == "-" ? -d : d;
+    };
+    std::mt19937 random(1254);
+    const std::string alphabet = "0123456789000000000.. \t\n+-";
+    for (int i = 0; i < 100000; ++i) {
+        std::string text(random() % 30, ' ');
+        for (char &c : text)
+            c = alphabet[random() % alphabet.size()];
+        const double expected = model(text);
+        const double got = val(QString::fromLatin1(text));
+        // Bit for bit: -0 and 0 differ here.
+        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << '"' << text << "\" gave " << got << ", not " << expected;
+    }
 }
