@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev libssl-dev
   postgresql-15 libqt6sql6-psql libpq-dev libxlsxwriter-dev python3-openpyxl
   at-spi2-core python3-pyatspi dbus xauth xvfb openbox x11-utils imagemagick
-  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n "$@")
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+  fiu-utils libfiu-dev libreoffice-calc-nogui lintian desktop-file-utils appstream dpkg-dev fakeroot man-db
+  bash-completion "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
