@@ -52,7 +52,8 @@ const char *usage =
     "  1    a report said \" Invalid file \" (no father's name needed the Ğ repair)\n"
     "  0    every report said \"Converted\"\n"
     "  64   wrong usage (nothing was run)\n"
-    "  130/143 interrupted by SIGINT/SIGTERM (the report being converted was not stored)\n";
+    "  130/143 interrupted by SIGINT/SIGTERM before a report was stored (that report and\n"
+    "          those after it were not stored; a signal after the last commit changes nothing)\n";
 
 volatile int stopSignal = 0;
 
@@ -193,12 +194,16 @@ int main(int argc, char **argv)
     }
 
     int status = exitStatus::converted;
+    // The signal that kept a report from being stored; one after a commit changes nothing stored.
+    int stoppedBy = 0;
     int runs = 0;
     qint64 totalRecords = 0, totalLines = 0;
     QList<KeyRange> stored;
     for (const QString &report : reports) {
-        if (stopSignal != 0)
+        if (stopSignal != 0) {
+            stoppedBy = stopSignal;
             break;
+        }
         std::optional<cli::ReportInput> input;
         try {
             input.emplace(report); // "-" reads standard input to its end here
@@ -232,6 +237,8 @@ int main(int argc, char **argv)
         said << input->displayName() << ": ";
         said.flush();
         const RunOutcome o = engine.Command1_Click();
+        if (o.end == RunOutcome::End::Interrupted)
+            stoppedBy = stopSignal != 0 ? stopSignal : SIGINT;
         if (o.end == RunOutcome::End::Duplicate)
             err << o.message << '\n';
         said << summary(o) << '\n';
@@ -278,7 +285,7 @@ int main(int argc, char **argv)
         err << "zefto-convert: cannot write to standard output\n";
         status = worse(status, exitStatus::failed);
     }
-    if (stopSignal != 0)
-        return exitStatus::signalBase + stopSignal;
+    if (stoppedBy != 0)
+        return exitStatus::signalBase + stoppedBy;
     return status;
 }

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -117,6 +118,24 @@ public:
                     return *it;
             throw Refused{QStringLiteral("The log of '%1' holds no conversion that is not undone.").arg(m_db.path())};
         }
+        return byId(log, which);
+    }
+
+    // For undo, "last" is the newest live conversion made here by this login:
+    // another clerk's run of a moment ago is never the one meant.
+    Conversion ownLast()
+    {
+        const std::vector<Conversion> log = m_db.conversions();
+        const QString user = conversionlog::userName(), host = conversionlog::hostName();
+        for (auto it = log.rbegin(); it != log.rend(); ++it)
+            if (!it->undone() && it->records > 0 && it->user == user && it->host == host)
+                return *it;
+        throw Refused{QStringLiteral("The log of '%1' holds no conversion by %2@%3 that is not undone.")
+                          .arg(m_db.path(), user, host)};
+    }
+
+    Conversion byId(const std::vector<Conversion> &log, const QString &which)
+    {
         bool number = false;
         const qint64 id = which.toLongLong(&number);
         if (!number || id <= 0)
@@ -243,7 +262,12 @@ int undoCommand(Records &records, const QString &which)
     Database &db = records.open(true);
     qint64 id = 0;
     if (which == QLatin1String("last")) {
-        id = records.conversion(which).id;
+        const Conversion c = records.ownLast();
+        id = c.id;
+        // Said before it happens: "last" is a choice the operator should see made.
+        QTextStream(stdout) << "Undoing conversion " << id << " of " << conversionlog::shownTime(c.startedAt) << " by "
+                            << c.user << '@' << c.host << ": " << c.records << " record" << (c.records == 1 ? "" : "s")
+                            << " from " << c.reportPath << '\n';
     } else {
         bool number = false;
         id = which.toLongLong(&number);
@@ -266,6 +290,8 @@ int main(int argc, char **argv)
         return exitStatus::usage;
     }
     QCoreApplication app(argc, argv);
+    // A file size limit makes the write fail (reported as a full database) instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
     QTextStream err(stderr);
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("database"), QString(), QStringLiteral("FILE")});

@@ -1,5 +1,7 @@
 #include "conversion.h"
 
+#include "error.h"
+
 #include <QDateTime>
 #include <QSysInfo>
 #include <pwd.h>
@@ -79,15 +81,61 @@ QString shownTime(const QString &isoUtc)
     return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : isoUtc;
 }
 
-QString undoRefusal(const Conversion &c, qint64 present, const QString &database)
+Conversion toUndo(const std::vector<Conversion> &log, qint64 id, const QString &database)
+{
+    for (const Conversion &c : log)
+        if (c.id == id)
+            return c;
+    throw Error(err::ItemNotFound, unknownConversion(id, database));
+}
+
+namespace {
+
+// A run's keys are contiguous, so its range holds at least as many keys as records.
+bool numbersAgree(const Conversion &c)
+{
+    if (c.records == 0)
+        return c.firstKey == 0 && c.lastKey == 0;
+    return c.records > 0 && c.firstKey > 0 && c.lastKey >= c.firstKey && c.lastKey - c.firstKey >= c.records - 1;
+}
+
+bool overlaps(const Conversion &a, const Conversion &b)
+{
+    return a.records > 0 && b.records > 0 && a.firstKey <= b.lastKey && b.firstKey <= a.lastKey;
+}
+
+} // namespace
+
+QString undoRefusal(const Conversion &c, qint64 present, const std::vector<Conversion> &log, const QString &database)
 {
     if (c.undone())
         return QStringLiteral("Conversion %1 of '%2' was already undone on %3 by %4; nothing was removed.")
             .arg(c.id)
             .arg(database, shownTime(c.undoneAt), c.undoneBy);
+    if (!numbersAgree(c))
+        return QStringLiteral("Conversion %1 of '%2' is logged with %3 records and keys %4 to %5, which do not agree; "
+                              "nothing was removed.")
+            .arg(c.id)
+            .arg(database)
+            .arg(c.records)
+            .arg(c.firstKey)
+            .arg(c.lastKey);
+    for (const Conversion &other : log)
+        if (other.id != c.id && !other.undone() && overlaps(c, other))
+            return QStringLiteral("Conversion %1 of '%2' is logged with keys %3 to %4, which overlap those of "
+                                  "conversion %5 (keys %6 to %7); nothing was removed.")
+                .arg(c.id)
+                .arg(database)
+                .arg(c.firstKey)
+                .arg(c.lastKey)
+                .arg(other.id)
+                .arg(other.firstKey)
+                .arg(other.lastKey);
     if (present != c.records)
-        return QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but only %6 of them are still "
-                              "in ovrekson; nothing was removed.")
+        return (present < c.records ? QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but only "
+                                                     "%6 of them are still in ovrekson; nothing was removed.")
+                                    : QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but %6 "
+                                                     "records lie in that range of ovrekson; nothing was removed."))
             .arg(c.id)
             .arg(database)
             .arg(c.records)

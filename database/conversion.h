@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
+#include <vector>
 
 namespace zefto {
 
@@ -51,9 +52,13 @@ QString userName();
 QString hostName();
 // A logged UTC time as the operator reads it: local time, to the minute.
 QString shownTime(const QString &isoUtc);
-// The refusal to undo conversion `c`, or empty when it may be undone given
-// that `present` of its records are still in ovrekson.
-QString undoRefusal(const Conversion &c, qint64 present, const QString &database);
+// The entry `id` of `log`; throws Error 3265 when the log holds none.
+Conversion toUndo(const std::vector<Conversion> &log, qint64 id, const QString &database);
+// The refusal to undo conversion `c` of `log`, or empty when it may be undone
+// given that `present` records lie in its key range: it is not undone, its
+// numbers agree, no other live entry covers one of its keys, and exactly its
+// records are there. Undo deletes by the log, so the log must prove itself.
+QString undoRefusal(const Conversion &c, qint64 present, const std::vector<Conversion> &log, const QString &database);
 // The refusal of an id the log of `database` does not hold.
 QString unknownConversion(qint64 id, const QString &database);
 

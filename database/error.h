@@ -24,6 +24,7 @@ inline constexpr int UpdateWithoutAddNew = 3020;
 inline constexpr int NoCurrentRecord = 3021;
 inline constexpr int DatabaseGone = 3024;      // the file was removed or replaced under us
 inline constexpr int DiskFull = 3026;
+inline constexpr int ReadFailed = 3040;        // the database file could not be read (an I/O error, not damage)
 inline constexpr int ReadOnly = 3027;
 inline constexpr int FileInUse = 3045;         // locked by another program beyond the busy wait
 inline constexpr int CannotOpen = 3051;        // cannot open or create the file

@@ -9,6 +9,7 @@
 #include "windowport.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace zefto {
@@ -65,6 +66,8 @@ private:
     void finish(RunOutcome &outcome);
     void restoreWindow();
     int laterDataLines();
+    std::optional<Error> reportChanged(const RunOutcome &outcome);
+    RunOutcome run();
 
     WindowPort &m_window;
     QString m_databasePath;
@@ -72,6 +75,8 @@ private:
     qint64 m_acceptedDuplicate = -1; // the earlier conversion the operator chose to convert again
     QString m_startedAt;   // of the run under way, for its log entry
     qint64 m_storedBefore = 0;
+    bool m_committed = false; // the run under way is in the table
+    std::unique_ptr<Sha256> m_readDigest; // of the bytes the run itself reads, to compare with the guard's
 };
 
 } // namespace zefto

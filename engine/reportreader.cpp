@@ -207,6 +207,12 @@ QString ReportReader::readLine()
     }
 }
 
+void ReportReader::readToEnd()
+{
+    while (fill())
+        m_pos = m_len;
+}
+
 qsizetype ReportReader::skipLine()
 {
     takeLine([](const char *, qsizetype, bool) {});

@@ -37,6 +37,12 @@ public:
     // The full length in bytes of the line last read or skipped, however
     // much of it readLine kept.
     qsizetype lastLineLength() const { return m_lastLength; }
+    // Every byte read from now on goes to `digest` as well (null: none).
+    void hashInto(Sha256 *digest) { m_digest = digest; }
+    // Reads the rest of the file, so that the digest and bytesRead cover all of it.
+    // Throws Error 57 when the read fails.
+    void readToEnd();
+    qint64 bytesRead() const { return m_bytesRead; }
 
     // Counts the lines of a report; Error 6 when there are more than 32767.
     static int countLines(const QString &path);

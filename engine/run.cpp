@@ -99,7 +99,32 @@ void Engine::ensureDatabase()
     m_databaseOpened = true;
 }
 
+// Memory can run out anywhere; the run then ends like any failed one.
 RunOutcome Engine::Command1_Click()
+{
+    m_committed = false;
+    try {
+        return run();
+    } catch (const std::bad_alloc &) {
+        db.rollbackRun();
+        report.close();
+        RunOutcome o;
+        o.end = RunOutcome::End::Failed;
+        o.reportPath = fullPath(m_window.text1());
+        o.errorNumber = err::OutOfMemory;
+        o.errorDescription = QStringLiteral("Out of memory.");
+        o.recordsStored = m_committed ? db.recordsStored() - m_storedBefore : 0;
+        o.message = QStringLiteral("Error %1: %2\n\nReport: %3\n%4.")
+                        .arg(o.errorNumber)
+                        .arg(o.errorDescription, o.reportPath, m_committed ? records(o.recordsStored)
+                                                                           : QStringLiteral("Nothing of it was stored"));
+        m_window.endBox(o, MessageIcon::Critical);
+        restoreWindow();
+        return o;
+    }
+}
+
+RunOutcome Engine::run()
 {
     RunOutcome outcome;
     stt = 0;
@@ -239,6 +264,8 @@ std::optional<Error> Engine::convert(RunOutcome &o)
         kayit = db.openRecordset(QLatin1String(schema::tableName));
         const QString again = m_window.text1();
         o.reportPath = fullPath(again);
+        m_readDigest = std::make_unique<Sha256>();
+        report.hashInto(m_readDigest.get());
         report.open(again);
         for (int i = 0; i < layout::headerLines + 1; ++i)
             readLine();
@@ -269,21 +296,32 @@ void Engine::settle(RunOutcome &o, const std::optional<Error> &failure)
     // A 3315 before the report's later data lines is not the end of the table.
     if (o.errorNumber == err::ZeroLengthString)
         o.unconvertedDataLines = laterDataLines();
-    report.close();
     if (o.errorNumber == err::Interrupted) {
+        report.close();
         db.rollbackRun();
         return;
     }
+    if (const std::optional<Error> changed = db.inRun() ? reportChanged(o) : std::nullopt) {
+        db.rollbackRun();
+        o.errorNumber = changed->number();
+        o.errorDescription = changed->description();
+        o.unconvertedDataLines = 0;
+    }
+    report.close();
+    report.hashInto(nullptr);
 
     try {
         if (kayit.isOpen())
             kayit.close();
-        // A run that never began, or that the database took back, has nothing to log.
-        if (db.inRun())
+        // A run that never began, that the database took back, or that stored nothing has nothing to log.
+        if (db.inRun() && db.recordsStored() > m_storedBefore)
             logRun(o);
         db.commitRun();
+        m_committed = true;
         std::tie(o.firstKey, o.lastKey) = db.runKeys();
     } catch (const Error &e) {
+        // Whatever failed, the run is taken back whole: its records and its entry go together.
+        db.rollbackRun();
         o.conversionId = 0;
         // The records are not where the operator will look for them: that is the news.
         o.errorNumber = e.number();
@@ -366,6 +404,23 @@ void Engine::finish(RunOutcome &o)
         m_window.endBox(o, MessageIcon::Critical);
     }
     restoreWindow();
+}
+
+// The run's records came from the bytes it read; the log names the bytes the
+// guard checked before the lock. They must be the same file.
+std::optional<Error> Engine::reportChanged(const RunOutcome &o)
+{
+    if (!m_readDigest || !report.isOpen())
+        return std::nullopt;
+    try {
+        report.readToEnd();
+    } catch (const Error &) {
+        return std::nullopt; // the read failure is the run's news already
+    }
+    if (report.bytesRead() == o.reportSize && m_readDigest->hex() == o.sha256)
+        return std::nullopt;
+    return Error(err::DeviceIo,
+                 QStringLiteral("The report '%1' changed while waiting; nothing was stored.").arg(o.reportPath));
 }
 
 void Engine::restoreWindow()

@@ -470,10 +470,8 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
     // The lock every run takes: no run adds records or log entries meanwhile.
     beginTransaction(nullptr);
     try {
-        const std::vector<Conversion> found = readLog(QStringLiteral("WHERE id = ?"), {id});
-        if (found.empty())
-            throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, name()));
-        const Conversion &c = found.front();
+        const std::vector<Conversion> log = readLog(QLatin1String(conversionlog::oldestFirst), {});
+        const Conversion c = conversionlog::toUndo(log, id, name());
         qint64 present = 0;
         if (c.records > 0) {
             QSqlQuery q = m_connection.exec(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 BETWEEN %3 AND %4")
@@ -483,7 +481,7 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
             q.next();
             present = q.value(0).toLongLong();
         }
-        if (const QString refusal = conversionlog::undoRefusal(c, present, name()); !refusal.isEmpty())
+        if (const QString refusal = conversionlog::undoRefusal(c, present, log, name()); !refusal.isEmpty())
             throw Error(err::UndoRefused, refusal);
         if (c.records > 0)
             m_connection.exec(QStringLiteral("DELETE FROM %1 WHERE %2 BETWEEN %3 AND %4")

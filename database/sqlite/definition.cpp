@@ -2,7 +2,7 @@
 
 #include "error.h"
 #include "schema.h"
-#include "sqlitestore.h"
+#include "connection.h"
 
 #include <QHash>
 #include <optional>
@@ -95,10 +95,10 @@ Reference readReference()
 
 } // namespace
 
-void checkFields(SqliteStore &store)
+QStringList checkFields(Connection &db)
 {
-    const QString &path = store.name();
-    Statement q = store.prepare(
+    const QString &path = db.path();
+    Statement q = db.prepare(
         QStringLiteral("SELECT name, type FROM pragma_table_info('%1')").arg(table()));
     QStringList columns;
     QHash<QString, QString> types;
@@ -108,7 +108,7 @@ void checkFields(SqliteStore &store)
         types.insert(columns.last(), text(q.get(), 1));
     }
     if (rc != SQLITE_DONE)
-        throw store.error(rc);
+        throw db.error(rc);
     if (columns.isEmpty())
         throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(path, table()));
     const QStringList &fields = schema::fieldNames();
@@ -127,58 +127,53 @@ void checkFields(SqliteStore &store)
                         QStringLiteral("The field '%2' of table '%4' in '%1' has the type '%3', which would "
                                        "store text such as '  300' as a number.")
                             .arg(path, fields[i], types.value(fields[i]), table()));
-    store.setColumns(columns);
+    return columns;
 }
 
-bool probeZeroLengthRefusal(SqliteStore &store, bool wait)
+bool probeZeroLengthRefusal(Connection &db, bool wait)
 {
+    std::optional<BusyTimeout> noWait;
     if (!wait)
-        sqlite3_busy_timeout(store.handle(), 0);
+        noWait.emplace(db, 0);
     // Outside a run the probe is a transaction of its own that is never
     // committed: committing nothing would still wait for every reader.
-    const bool own = sqlite3_get_autocommit(store.handle()) != 0;
-    store.exec(own ? QStringLiteral("BEGIN") : QStringLiteral("SAVEPOINT probe"));
+    Transaction probe(db, db.inTransaction() ? Transaction::Kind::Savepoint : Transaction::Kind::Deferred);
     QString accepted;
-    std::optional<Error> failure;
     bool locked = false;
-    for (int i = 0; i < schema::requiredTextFields && accepted.isEmpty() && !failure && !locked; ++i) {
+    for (int i = 0; i < schema::requiredTextFields && accepted.isEmpty() && !locked; ++i) {
         const QString &f = schema::fieldNames()[i];
         try {
-            store.exec(QStringLiteral("INSERT INTO %1(\"%2\") VALUES('')").arg(table(), f));
+            db.exec(QStringLiteral("INSERT INTO %1(\"%2\") VALUES('')").arg(table(), f));
             accepted = f;
         } catch (const Error &e) {
             // Refused as it should be, or by another rule of the table: nothing learnt either way.
             if (e.number() == err::FileInUse)
                 locked = true;
             else if (e.number() != err::ZeroLengthString && e.number() != err::Reserved)
-                failure = e;
+                throw;
         }
     }
-    sqlite3_exec(store.handle(), own ? "ROLLBACK" : "ROLLBACK TO probe; RELEASE probe", nullptr, nullptr, nullptr);
-    if (!wait)
-        sqlite3_busy_timeout(store.handle(), store.busyTimeoutMs());
-    if (failure)
-        throw *failure;
+    probe.rollback();
     if (locked)
         return false;
     if (!accepted.isEmpty())
         throw Error(err::BadDefinition,
                     QStringLiteral("The field '%2' of table '%3' in '%1' accepts zero-length text; "
                                    "the end of a report could not be recognised.")
-                        .arg(store.name(), accepted, table()));
+                        .arg(db.path(), accepted, table()));
     return true;
 }
 
-std::vector<FieldKind> storedAsBound(SqliteStore &store)
+std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
 {
     static const Reference reference = readReference();
-    if (reference.kinds.empty() || store.columns() != reference.columns)
+    if (reference.kinds.empty() || columns != reference.columns)
         return {};
-    Statement encoding = store.prepare(QStringLiteral("PRAGMA encoding"));
+    Statement encoding = db.prepare(QStringLiteral("PRAGMA encoding"));
     if (sqlite3_step(encoding.get()) != SQLITE_ROW || text(encoding.get(), 0) != QLatin1String("UTF-16le"))
         return {};
     // A trigger anywhere may write to ovrekson; only the table's own text tells its rules.
-    Statement q = store.prepare(
+    Statement q = db.prepare(
         QStringLiteral("SELECT type, sql FROM sqlite_master WHERE type = 'trigger' OR (type = 'table' AND name = '%1')")
             .arg(table()));
     int tables = 0;
@@ -189,7 +184,7 @@ std::vector<FieldKind> storedAsBound(SqliteStore &store)
         ++tables;
     }
     if (rc != SQLITE_DONE)
-        throw store.error(rc);
+        throw db.error(rc);
     return tables == 1 ? reference.kinds : std::vector<FieldKind>();
 }
 

@@ -1,32 +1,33 @@
 #pragma once
 
+#include <QStringList>
 #include <vector>
 
 namespace zefto::sqlite {
 
-class SqliteStore;
+class Connection;
 
 // What the converter relies on in the table ovrekson; each check throws the
 // numbered Error that names the path and what is missing.
 namespace definition {
 
 // The 19 fields, and text fields whose type keeps text as text. Read-only.
-// Gives the store its column list.
-void checkFields(SqliteStore &store);
+// Returns the table's column list, in table order.
+QStringList checkFields(Connection &db);
 
 // Tries a zero-length text in each required field inside a savepoint it
 // rolls back: a table that accepted one would never end a report. Needs the
 // write lock; returns false, having written nothing, when another program
 // holds it and `wait` is false.
-bool probeZeroLengthRefusal(SqliteStore &store, bool wait);
+bool probeZeroLengthRefusal(Connection &db, bool wait);
 
 // How a field of ovrekson keeps what is bound to it.
 enum class FieldKind { Key, Text, Real };
 
 // When ovrekson is exactly the table this program creates, in a UTF-16 file
 // with no trigger, a record reads back as it was bound: then the kind of each
-// field, in table order; otherwise nothing. Read-only.
-std::vector<FieldKind> storedAsBound(SqliteStore &store);
+// field, in table order; otherwise nothing. `columns` as checkFields gave them. Read-only.
+std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns);
 
 } // namespace definition
 } // namespace zefto::sqlite

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -34,12 +35,17 @@ QString checkedField(const QString &message)
 
 // SQLite's own record of errno does not survive the rollback that follows a
 // failed write, so a write error is also checked against the room there is.
-bool noRoomLeft(const QString &path)
+bool noRoomLeft(int code, const QString &path)
 {
+    // A file size limit refuses a write without a trace once SQLite has rolled back: a failed write under one is it.
+    if (struct rlimit set {}; code == SQLITE_IOERR_WRITE && getrlimit(RLIMIT_FSIZE, &set) == 0 && set.rlim_cur != RLIM_INFINITY)
+        return true;
     constexpr qint64 margin = 64 * 1024; // more than any page SQLite writes at once
     struct rlimit limit {};
+    // The journal beside the file grows too, and may be the one that reached the limit.
+    const qint64 largest = std::max(QFileInfo(path).size(), QFileInfo(path + QStringLiteral("-journal")).size());
     if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
-        && (QFileInfo(path).size() + margin >= qint64(limit.rlim_cur) || qint64(limit.rlim_cur) < margin))
+        && (largest + margin >= qint64(limit.rlim_cur) || qint64(limit.rlim_cur) < margin))
         return true;
     struct statvfs fs {};
     return ::statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &fs) == 0
@@ -48,11 +54,16 @@ bool noRoomLeft(const QString &path)
 
 } // namespace
 
+Error readFailed(const QString &path, const QString &message)
+{
+    return {err::ReadFailed, QStringLiteral("Disk I/O error while reading the database '%1': %2.").arg(path, message)};
+}
+
 Error sqliteError(int code, const QString &message, const QString &path, int systemErrno)
 {
     // A write refused for want of space (or past the file size limit) is a full database, whatever SQLite calls it.
     if ((code & 0xff) == SQLITE_IOERR
-        && (systemErrno == ENOSPC || systemErrno == EDQUOT || systemErrno == EFBIG || noRoomLeft(path)))
+        && (systemErrno == ENOSPC || systemErrno == EDQUOT || systemErrno == EFBIG || noRoomLeft(code, path)))
         return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
     if (code == SQLITE_READONLY_DIRECTORY || ((code & 0xff) == SQLITE_CANTOPEN && (systemErrno == EACCES || systemErrno == EPERM)))
         return {err::ReadOnly, QStringLiteral("Cannot update the database '%1': its folder '%2' is not writable, and "
@@ -80,8 +91,11 @@ Error sqliteError(int code, const QString &message, const QString &path, int sys
     case SQLITE_NOTADB:
         return {err::UnrecognizedFormat,
                 QStringLiteral("Unrecognized database format '%1': %2.").arg(path, message)};
-    case SQLITE_PERM:
     case SQLITE_IOERR:
+        if (code == SQLITE_IOERR_READ || code == SQLITE_IOERR_SHORT_READ || code == SQLITE_IOERR_CORRUPTFS)
+            return readFailed(path, message);
+        [[fallthrough]];
+    case SQLITE_PERM:
     case SQLITE_CANTOPEN:
         return {err::CannotOpen, QStringLiteral("Cannot open the database '%1': %2.").arg(path, message)};
     default:

@@ -89,18 +89,6 @@ bool startsWithByteOrderMark(const QString &text)
     return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
 }
 
-// Sets the busy timeout for the life of a scope, and puts the usual one back.
-class BusyTimeout {
-public:
-    BusyTimeout(SqliteStore &s, int ms) : m_store(s) { sqlite3_busy_timeout(s.handle(), ms); }
-    ~BusyTimeout() { sqlite3_busy_timeout(m_store.handle(), m_store.busyTimeoutMs()); }
-    BusyTimeout(const BusyTimeout &) = delete;
-    BusyTimeout &operator=(const BusyTimeout &) = delete;
-
-private:
-    SqliteStore &m_store;
-};
-
 } // namespace
 
 // Commit strategy. A conversion run is one transaction: beginRun takes the
@@ -128,15 +116,15 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing miss
         store->m_identity = *id;
         if (readOnly) {
             // A reader changes nothing: not the journal, not the table, no probe.
-            store->exec(QStringLiteral("PRAGMA cache_size=-1024"));
-            definition::checkFields(*store);
+            store->m_db.exec(QStringLiteral("PRAGMA cache_size=-1024"));
+            store->m_columns = definition::checkFields(store->m_db);
             return store;
         }
         store->configure(QFileInfo(path).size() == 0);
         store->createTableIfFileEmpty();
         if (!store->m_tablePending) {
-            definition::checkFields(*store);
-            store->m_probePending = !definition::probeZeroLengthRefusal(*store, false);
+            store->m_columns = definition::checkFields(store->m_db);
+            store->m_probePending = !definition::probeZeroLengthRefusal(store->m_db, false);
         }
     } catch (const Error &) {
         store->close();
@@ -156,19 +144,10 @@ SqliteStore::~SqliteStore()
 
 void SqliteStore::connect(Missing missing)
 {
-    // One thread uses a connection: without its mutex every bind and step is cheaper.
-    const int flags = SQLITE_OPEN_NOMUTEX
-                      | (m_options.readOnly ? SQLITE_OPEN_READONLY
-                                            : SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0));
-    const int rc = sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const Error e = m_db ? error(rc) : sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), m_path);
-        sqlite3_close(m_db);
-        m_db = nullptr;
-        throw e;
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, m_options.busyTimeoutMs);
+    m_db.open(m_path,
+              m_options.readOnly ? SQLITE_OPEN_READONLY
+                                 : SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0),
+              m_options.busyTimeoutMs);
 }
 
 void SqliteStore::configure(bool empty)
@@ -176,15 +155,15 @@ void SqliteStore::configure(bool empty)
     // Report text is 16-bit already; stored as such it is bound without conversion.
     // The encoding can only be chosen before the file's first write.
     if (empty)
-        exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
+        m_db.exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
     // A file left in write-ahead mode by an older version is switched back
     // unless another program has it open; that one will switch it later.
-    tryExec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    m_db.tryExec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     // Appending touches only the rightmost pages: 1 MiB of cache keeps memory flat with report size.
-    exec(QStringLiteral("PRAGMA cache_size=-1024"));
+    m_db.exec(QStringLiteral("PRAGMA cache_size=-1024"));
     if (m_options.maxPageCount > 0)
-        exec(QStringLiteral("PRAGMA max_page_count=%1").arg(m_options.maxPageCount));
+        m_db.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(m_options.maxPageCount));
 }
 
 // A database with nothing in it is a new file, or one whose creation was cut
@@ -192,36 +171,26 @@ void SqliteStore::configure(bool empty)
 // likely creating the same table), the run does it under its own lock.
 void SqliteStore::createTableIfFileEmpty()
 {
-    Statement objects = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    const int rc = sqlite3_step(objects.get());
-    if (rc != SQLITE_ROW)
-        throw error(rc);
-    const bool empty = sqlite3_column_int(objects.get(), 0) == 0;
-    objects = Statement();
     m_tablePending = false;
-    if (!empty)
+    if (m_db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")) != 0)
         return;
-    int begun = SQLITE_OK;
-    {
-        BusyTimeout noWait(*this, 0);
-        begun = tryExec(QStringLiteral("BEGIN IMMEDIATE"));
-    }
-    if (begun == SQLITE_BUSY) {
+    std::optional<Transaction> create;
+    try {
+        BusyTimeout noWait(m_db, 0);
+        create.emplace(m_db, Transaction::Kind::Immediate);
+    } catch (const Error &e) {
+        if (e.number() != err::FileInUse)
+            throw;
         m_tablePending = true;
         return;
     }
-    try {
-        exec(schema::createStatement());
-        exec(QStringLiteral("COMMIT"));
-    } catch (const Error &) {
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    m_db.exec(schema::createStatement());
+    create->commit();
 }
 
 void SqliteStore::close()
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         return;
     std::optional<Error> failure;
     // A run not committed by its end is not kept: runs are whole or absent.
@@ -231,61 +200,32 @@ void SqliteStore::close()
     } catch (const Error &e) {
         failure = e;
     }
+    m_transaction.reset();
     m_lastInsert = nullptr;
     m_inserts.clear();
     m_lastRow = Statement();
-    sqlite3_close(m_db);
-    m_db = nullptr;
+    m_db.close();
     if (failure)
         throw *failure;
 }
 
-Error SqliteStore::error(int code) const
-{
-    // The extended code and errno tell a full disk from other I/O failures.
-    const int extended = sqlite3_extended_errcode(m_db);
-    if ((extended & 0xff) == (code & 0xff))
-        code = extended;
-    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(m_db)), m_path, sqlite3_system_errno(m_db));
-}
-
-void SqliteStore::exec(const QString &sql)
-{
-    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        throw error(rc);
-}
-
-int SqliteStore::tryExec(const QString &sql)
-{
-    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_BUSY)
-        throw error(rc);
-    return rc == SQLITE_OK ? SQLITE_OK : SQLITE_BUSY;
-}
-
-Statement SqliteStore::prepare(const QString &sql)
-{
-    int rc = SQLITE_OK;
-    Statement s(m_db, sql, &rc);
-    if (rc != SQLITE_OK)
-        throw error(rc);
-    return s;
-}
-
 std::optional<Record> SqliteStore::lastRecord()
 {
+    checkRunStands();
     if (m_inRun && m_runLastKnown)
         return m_runLast;
     if (!m_lastRow)
-        m_lastRow = prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid DESC LIMIT 1").arg(table));
+        m_lastRow = m_db.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid DESC LIMIT 1").arg(table));
     sqlite3_stmt *q = m_lastRow.get();
     ResetOnExit reset(q);
     const int rc = sqlite3_step(q);
     if (rc == SQLITE_DONE)
         return std::nullopt;
-    if (rc != SQLITE_ROW)
-        throw error(rc);
+    if (rc != SQLITE_ROW) {
+        const Error e = m_db.error(rc);
+        afterFailure();
+        throw e;
+    }
     // SELECT * yields the columns in table order, the order of m_columns.
     const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
     Record r(m_columns.size(), Value::null());
@@ -311,7 +251,7 @@ Statement &SqliteStore::insertFor(const std::vector<bool> &given)
             marks << QStringLiteral("?");
         }
     // Fields not given keep the table's defaults.
-    Statement s = prepare(cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+    Statement s = m_db.prepare(cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                                          : QStringLiteral("INSERT INTO %1(%2) VALUES(%3)")
                                                .arg(table, cols.join(u','), marks.join(u',')));
     m_lastInsert = &*m_inserts.emplace(given, std::move(s)).first;
@@ -379,6 +319,7 @@ void SqliteStore::appendTaking(Record &values, const std::vector<bool> &given)
 
 void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
 {
+    checkRunStands();
     m_runLastKnown = false;
     sqlite3_stmt *q = insertFor(given).get();
     {
@@ -386,26 +327,26 @@ void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
         int b = 0;
         for (size_t i = 0; i < given.size(); ++i)
             if (given[i] && bind(q, ++b, values[i]) != SQLITE_OK)
-                throw error(sqlite3_errcode(m_db));
-        if (sqlite3_get_autocommit(m_db) != 0)
-            exec(QStringLiteral("BEGIN"));
+                throw m_db.error(sqlite3_errcode(m_db.handle()));
+        if (!m_transaction)
+            m_transaction.emplace(m_db, Transaction::Kind::Deferred);
         const int rc = sqlite3_step(q);
         if (rc != SQLITE_DONE) {
-            const Error e = error(rc);
+            const Error e = m_db.error(rc);
             afterFailure();
             throw e;
         }
     }
     ++m_pending;
     ++m_stored;
-    m_runKeys.second = sqlite3_last_insert_rowid(m_db);
+    m_runKeys.second = sqlite3_last_insert_rowid(m_db.handle());
     if (m_inRun && m_runKeys.first == 0 && m_keyFloor >= m_runKeys.second) {
         // Moved above every key a conversion ever used; later records follow it.
-        Statement move = prepare(QStringLiteral("UPDATE %1 SET rowid = ? WHERE rowid = ?").arg(table));
+        Statement move = m_db.prepare(QStringLiteral("UPDATE %1 SET rowid = ? WHERE rowid = ?").arg(table));
         sqlite3_bind_int64(move.get(), 1, m_keyFloor + 1);
         sqlite3_bind_int64(move.get(), 2, m_runKeys.second);
         if (const int rc = sqlite3_step(move.get()); rc != SQLITE_DONE) {
-            const Error e = error(rc);
+            const Error e = m_db.error(rc);
             afterFailure();
             throw e;
         }
@@ -415,36 +356,56 @@ void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
         m_runKeys.first = m_runKeys.second;
 }
 
+// After a failed statement: when SQLite took the whole transaction back
+// (out of memory, an I/O error, a full disk), nothing of it is stored any more.
 void SqliteStore::afterFailure()
 {
-    if (sqlite3_get_autocommit(m_db) != 0) {
-        m_stored -= m_pending;
-        m_pending = 0;
-        m_inRun = false;
-        m_runKeys = {0, 0};
-        m_runLastKnown = false;
-    }
+    if (m_transaction && !m_transaction->open())
+        forgetRun();
+}
+
+// A run whose transaction SQLite ended by itself must not go on: what follows
+// would be committed on its own, without the records before it.
+void SqliteStore::checkRunStands()
+{
+    if (!m_inRun || m_db.inTransaction())
+        return;
+    forgetRun();
+    throw Error(err::Reserved, QStringLiteral("The database '%1' took back the conversion after a failure; nothing of "
+                                              "it was stored.")
+                                   .arg(m_path));
+}
+
+void SqliteStore::forgetRun() noexcept
+{
+    if (m_transaction)
+        m_transaction->rollback();
+    m_transaction.reset();
+    m_stored -= m_pending;
+    m_pending = 0;
+    m_inRun = false;
+    m_runKeys = {0, 0};
+    m_runLastKnown = false;
 }
 
 void SqliteStore::commitPending()
 {
-    if (m_inRun || !m_db)
+    if (m_inRun || !m_db.isOpen() || !m_transaction)
         return; // the run commits its records as one
-    if (sqlite3_get_autocommit(m_db) == 0) {
-        try {
-            exec(QStringLiteral("COMMIT"));
-        } catch (const Error &) {
-            afterFailure();
-            throw;
-        }
+    try {
+        m_transaction->commit();
+    } catch (const Error &) {
+        forgetRun();
+        throw;
     }
+    m_transaction.reset();
     m_pending = 0;
 }
 
 bool SqliteStore::stillThere() const
 {
     const std::optional<FileIdentity> now = FileIdentity::of(m_path);
-    return m_db && now && *now == m_identity;
+    return m_db.isOpen() && now && *now == m_identity;
 }
 
 void SqliteStore::checkStillNamed(qint64 records) const
@@ -468,10 +429,10 @@ void SqliteStore::checkStillNamed(qint64 records) const
 // Waiting in short steps lets the caller paint, report and give up.
 void SqliteStore::waitForWriteLock(const WaitCallback &whileWaiting)
 {
-    BusyTimeout noWait(*this, 0);
+    BusyTimeout noWait(m_db, 0);
     QElapsedTimer waited;
     waited.start();
-    for (bool first = true; tryExec(QStringLiteral("BEGIN IMMEDIATE")) == SQLITE_BUSY; first = false) {
+    for (bool first = true; m_db.tryExec(QStringLiteral("BEGIN IMMEDIATE")) == SQLITE_BUSY; first = false) {
         if (waited.elapsed() >= m_options.lockWaitMs)
             throw Error(err::FileInUse, QStringLiteral("The database '%1' is in use by another program, which held its "
                                                        "write lock for %2 s; nothing was stored.")
@@ -480,11 +441,12 @@ void SqliteStore::waitForWriteLock(const WaitCallback &whileWaiting)
         whileWaiting(first);
         QThread::msleep(lockRetryMs);
     }
+    m_transaction.emplace(Transaction::adopt(m_db));
 }
 
 void SqliteStore::beginRun(const WaitCallback &whileWaiting)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is already in progress.").arg(m_path));
@@ -498,18 +460,18 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
     m_storedAsBound.clear();
     try {
         if (m_tablePending) {
-            exec(schema::createStatement());
+            m_db.exec(schema::createStatement());
             m_tablePending = false;
-            definition::checkFields(*this);
+            m_columns = definition::checkFields(m_db);
         }
         if (m_probePending) {
-            definition::probeZeroLengthRefusal(*this, true);
+            definition::probeZeroLengthRefusal(m_db, true);
             m_probePending = false;
         }
-        exec(conversionlog::createStatement(false));
-        m_keyFloor = scalar(QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1")
-                                .arg(QLatin1String(conversionTableName)));
-        m_storedAsBound = definition::storedAsBound(*this);
+        m_db.exec(conversionlog::createStatement(false));
+        m_keyFloor = m_db.scalar(QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1")
+                                     .arg(QLatin1String(conversionTableName)));
+        m_storedAsBound = definition::storedAsBound(m_db, m_columns);
         // The file may have been replaced while we waited for its lock.
         checkStillNamed(-1);
     } catch (...) {
@@ -520,15 +482,17 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
 
 void SqliteStore::commitRun()
 {
-    if (!m_db || !m_inRun)
+    if (!m_db.isOpen() || !m_inRun)
         return;
     try {
+        checkRunStands();
         checkStillNamed(m_pending);
-        exec(QStringLiteral("COMMIT"));
-    } catch (const Error &) {
+        m_transaction->commit();
+    } catch (...) {
         rollbackRun();
         throw;
     }
+    m_transaction.reset();
     m_inRun = false;
     m_pending = 0;
     m_runLastKnown = false;
@@ -536,22 +500,15 @@ void SqliteStore::commitRun()
 
 void SqliteStore::rollbackRun() noexcept
 {
-    if (!m_db || !m_inRun)
-        return;
-    if (sqlite3_get_autocommit(m_db) == 0)
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    m_stored -= m_pending;
-    m_pending = 0;
-    m_inRun = false;
-    m_runKeys = {0, 0};
-    m_runLastKnown = false;
+    if (m_db.isOpen() && m_inRun)
+        forgetRun();
 }
 
 void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
-    Statement q = prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid BETWEEN ? AND ? ORDER BY rowid").arg(table));
+    Statement q = m_db.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid BETWEEN ? AND ? ORDER BY rowid").arg(table));
     for (const auto &[first, last] : ranges) {
         if (first <= 0)
             continue;
@@ -573,53 +530,52 @@ void SqliteStore::eachRow(sqlite3_stmt *q, const std::function<void(const Record
         each(r);
     }
     if (rc != SQLITE_DONE)
-        throw error(rc);
+        throw m_db.error(rc);
 }
 
 qint64 SqliteStore::countRecords(KeyRange within)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
     return scalar(browse::countStatement(QStringLiteral("rowid"), within));
 }
 
 std::optional<qint64> SqliteStore::keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
-    Statement q = prepare(browse::keyAtStatement(QStringLiteral("rowid"), within, from, offset, down));
+    Statement q = m_db.prepare(browse::keyAtStatement(QStringLiteral("rowid"), within, from, offset, down));
     const int rc = sqlite3_step(q.get());
     if (rc == SQLITE_DONE)
         return std::nullopt;
     if (rc != SQLITE_ROW)
-        throw error(rc);
+        throw m_db.error(rc);
     return sqlite3_column_int64(q.get(), 0);
 }
 
 void SqliteStore::readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
-    Statement q = prepare(browse::afterStatement(QStringLiteral("rowid"), within, after, limit));
+    Statement q = m_db.prepare(browse::afterStatement(QStringLiteral("rowid"), within, after, limit));
     eachRow(q.get(), each);
 }
 
 void SqliteStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
-    Statement q = prepare(browse::keysStatement(QStringLiteral("rowid"), keys));
+    Statement q = m_db.prepare(browse::keysStatement(QStringLiteral("rowid"), keys));
     eachRow(q.get(), each);
 }
 
 qint64 SqliteStore::scalar(const QString &sql, qint64 param)
 {
-    Statement q = prepare(sql);
-    if (sql.contains(u'?'))
-        sqlite3_bind_int64(q.get(), 1, param);
+    Statement q = m_db.prepare(sql);
+    sqlite3_bind_int64(q.get(), 1, param);
     const int rc = sqlite3_step(q.get());
     if (rc != SQLITE_ROW)
-        throw error(rc);
+        throw m_db.error(rc);
     return sqlite3_column_int64(q.get(), 0);
 }
 
@@ -636,28 +592,28 @@ void SqliteStore::bindAll(sqlite3_stmt *q, const QList<QVariant> &params)
         } else
             rc = sqlite3_bind_int64(q, i + 1, v.toLongLong());
         if (rc != SQLITE_OK)
-            throw error(rc);
+            throw m_db.error(rc);
     }
 }
 
 bool SqliteStore::hasLog()
 {
-    Statement q = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '%1'")
+    Statement q = m_db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '%1'")
                               .arg(QLatin1String(conversionTableName)));
     const int rc = sqlite3_step(q.get());
     if (rc != SQLITE_ROW)
-        throw error(rc);
+        throw m_db.error(rc);
     return sqlite3_column_int(q.get(), 0) > 0;
 }
 
 std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<QVariant> &params)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
     std::vector<Conversion> out;
     if (!hasLog())
         return out;
-    Statement q = prepare(QStringLiteral("SELECT %1 FROM %2 %3")
+    Statement q = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 %3")
                               .arg(QLatin1String(conversionlog::fieldList), QLatin1String(conversionTableName), where));
     bindAll(q.get(), params);
     int rc;
@@ -675,27 +631,28 @@ std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<Q
         out.push_back(conversionlog::fromFields(row));
     }
     if (rc != SQLITE_DONE)
-        throw error(rc);
+        throw m_db.error(rc);
     return out;
 }
 
 qint64 SqliteStore::logRun(const Conversion &entry)
 {
-    if (!m_db || !m_inRun)
+    if (!m_db.isOpen() || !m_inRun)
         throw Error::of(err::ObjectInvalid);
+    checkRunStands();
     Conversion c = entry;
     c.records = m_pending;
     std::tie(c.firstKey, c.lastKey) = m_runKeys;
-    Statement q = prepare(QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
-                              .arg(QLatin1String(conversionTableName),
-                                   QString::fromLatin1(conversionlog::fieldList).mid(4)));
+    Statement q = m_db.prepare(QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                                   .arg(QLatin1String(conversionTableName),
+                                        QString::fromLatin1(conversionlog::fieldList).mid(4)));
     bindAll(q.get(), conversionlog::fieldValues(c));
     if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE) {
-        const Error e = error(rc);
+        const Error e = m_db.error(rc);
         afterFailure();
         throw e;
     }
-    return sqlite3_last_insert_rowid(m_db);
+    return sqlite3_last_insert_rowid(m_db.handle());
 }
 
 std::optional<Conversion> SqliteStore::findConversion(const QString &sha256)
@@ -713,42 +670,36 @@ std::vector<Conversion> SqliteStore::conversions()
 
 qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
 {
-    if (!m_db)
+    if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(m_path));
     checkStillNamed(-1);
     commitPending();
     waitForWriteLock([](bool) {});
-    try {
-        const std::vector<Conversion> found = readLog(QStringLiteral("WHERE id = ?"), {id});
-        if (found.empty())
-            throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, m_path));
-        const Conversion &c = found.front();
-        const qint64 present =
-            c.records == 0 ? 0
-                           : scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid BETWEEN %2 AND ?")
-                                        .arg(table)
-                                        .arg(c.firstKey),
-                                    c.lastKey);
-        if (const QString refusal = conversionlog::undoRefusal(c, present, m_path); !refusal.isEmpty())
-            throw Error(err::UndoRefused, refusal);
-        if (c.records > 0)
-            exec(QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3").arg(table).arg(c.firstKey).arg(c.lastKey));
-        Statement mark = prepare(QStringLiteral("UPDATE %1 SET undone_at = ?, undone_by = ? WHERE id = ?")
-                                     .arg(QLatin1String(conversionTableName)));
-        bindAll(mark.get(), {conversionlog::nowUtc(), by, id});
-        if (const int rc = sqlite3_step(mark.get()); rc != SQLITE_DONE)
-            throw error(rc);
-        mark = Statement();
-        checkStillNamed(0);
-        exec(QStringLiteral("COMMIT"));
-        return present;
-    } catch (...) {
-        if (sqlite3_get_autocommit(m_db) == 0)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    Transaction undo = std::move(*m_transaction);
+    m_transaction.reset();
+    const std::vector<Conversion> log = readLog(QLatin1String(conversionlog::oldestFirst), {});
+    const Conversion c = conversionlog::toUndo(log, id, m_path);
+    const qint64 present =
+        c.records <= 0 ? 0
+                       : scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid BETWEEN %2 AND ?")
+                                    .arg(table)
+                                    .arg(c.firstKey),
+                                c.lastKey);
+    if (const QString refusal = conversionlog::undoRefusal(c, present, log, m_path); !refusal.isEmpty())
+        throw Error(err::UndoRefused, refusal);
+    if (c.records > 0)
+        m_db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3").arg(table).arg(c.firstKey).arg(c.lastKey));
+    Statement mark = m_db.prepare(QStringLiteral("UPDATE %1 SET undone_at = ?, undone_by = ? WHERE id = ?")
+                                      .arg(QLatin1String(conversionTableName)));
+    bindAll(mark.get(), {conversionlog::nowUtc(), by, id});
+    if (const int rc = sqlite3_step(mark.get()); rc != SQLITE_DONE)
+        throw m_db.error(rc);
+    mark = Statement();
+    checkStillNamed(0);
+    undo.commit();
+    return present;
 }
 
 } // namespace zefto::sqlite

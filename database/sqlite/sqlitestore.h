@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connection.h"
 #include "definition.h"
 #include "error.h"
 #include "fileidentity.h"
@@ -7,6 +8,7 @@
 #include "store.h"
 
 #include <map>
+#include <optional>
 
 namespace zefto::sqlite {
 
@@ -19,7 +21,7 @@ public:
     ~SqliteStore() override;
 
     QString name() const override { return m_path; }
-    bool isOpen() const override { return m_db != nullptr; }
+    bool isOpen() const override { return m_db.isOpen(); }
     void close() override;
     const QStringList &columns() const override { return m_columns; }
     std::optional<Record> lastRecord() override;
@@ -43,15 +45,6 @@ public:
     std::vector<Conversion> conversions() override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
-    // For the definition check and the statements below: run, prepare, fail.
-    Error error(int code) const;
-    void exec(const QString &sql);
-    int tryExec(const QString &sql); // SQLITE_BUSY comes back as a result, other failures throw
-    Statement prepare(const QString &sql);
-    void setColumns(const QStringList &columns) { m_columns = columns; }
-    sqlite3 *handle() const { return m_db; }
-    int busyTimeoutMs() const { return m_options.busyTimeoutMs; }
-
 private:
     SqliteStore(const QString &path, const StoreOptions &options) : m_path(path), m_options(options) {}
     void connect(Missing missing);
@@ -60,6 +53,8 @@ private:
     void waitForWriteLock(const WaitCallback &whileWaiting);
     void checkStillNamed(qint64 records) const;
     void afterFailure(); // SQLite may have rolled the whole transaction back
+    void checkRunStands();  // throws when a run's transaction is gone
+    void forgetRun() noexcept;
     Statement &insertFor(const std::vector<bool> &given);
     void insert(const Record &values, const std::vector<bool> &given);
     bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
@@ -72,7 +67,8 @@ private:
 
     QString m_path;
     StoreOptions m_options;
-    sqlite3 *m_db = nullptr;
+    Connection m_db;
+    std::optional<Transaction> m_transaction; // the run's, or the one records added outside a run share
     FileIdentity m_identity;      // the file we opened, to notice it being removed or replaced
     QStringList m_columns;        // fields of ovrekson, in table order
     std::map<std::vector<bool>, Statement> m_inserts; // one INSERT per set of given fields

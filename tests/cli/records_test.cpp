@@ -72,6 +72,15 @@ protected:
         return write(name, report::join(report::paginate(lines)));
     }
 
+    // Runs SQL as another program would (a hand edit, a trigger).
+    void sql(const QString &statement)
+    {
+        if (server)
+            server->query(statement);
+        else
+            rawRows(database(), statement);
+    }
+
     std::unique_ptr<PgServer> server;
 };
 
@@ -109,7 +118,10 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
     EXPECT_EQ(count(), 65);
     r = records({QStringLiteral("undo"), QStringLiteral("last")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.text(), QStringLiteral("Conversion 3 undone: 30 records removed from %1\n").arg(database()));
+    EXPECT_TRUE(r.text().startsWith(QStringLiteral("Undoing conversion 3 of "))) << r.text().toStdString();
+    EXPECT_TRUE(r.text().endsWith(QStringLiteral(": 30 records from %1\nConversion 3 undone: 30 records removed from %2\n")
+                                      .arg(first, database())))
+        << r.text().toStdString();
     EXPECT_EQ(records({QStringLiteral("undo"), QStringLiteral("1")}).status, 0);
     EXPECT_EQ(count(), 5);
     EXPECT_EQ(convert({first}).status, 0);
@@ -282,4 +294,89 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
                 c = QStringLiteral("<none>");
         EXPECT_EQ(sheet[i + 1], cells.join(u'|')) << i;
     }
+}
+
+TEST_P(RecordsTest, ARefusedLogEntryTakesBackItsWholeRunAndTheNextReportLogsOnlyItself)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("first.txt"), QStringLiteral("BİR"), 10)}).status, 0);
+    sql(server ? QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF "
+                                "NEW.report_path LIKE '%big%' THEN RAISE EXCEPTION 'log refused'; END IF; RETURN NEW; "
+                                "END $$; CREATE TRIGGER nolog BEFORE INSERT ON zefto_conversions FOR EACH ROW EXECUTE "
+                                "FUNCTION refuse()")
+               : QStringLiteral("CREATE TRIGGER nolog BEFORE INSERT ON zefto_conversions WHEN new.report_path LIKE "
+                                "'%big%' BEGIN SELECT raise(abort, 'log refused'); END"));
+    const QString big = report(QStringLiteral("big.txt"), QStringLiteral("BÜYÜK"), 60);
+    const QString small = report(QStringLiteral("small.txt"), QStringLiteral("KÜÇÜK"), 7);
+    const Result r = convert({big, small});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.text().startsWith(big + QStringLiteral(": Error "))) << r.text().toStdString();
+    EXPECT_TRUE(r.text().contains(QStringLiteral(", records stored 0, "))) << r.text().toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("; 0 records were stored."))) << r.err.toStdString();
+    EXPECT_TRUE(r.text().contains(small + QStringLiteral(": Converted\n"))) << r.text().toStdString();
+    EXPECT_EQ(count(), 17);
+    const QString log = QStringLiteral("SELECT report_path, records, first_key, last_key FROM zefto_conversions ORDER BY id");
+    const QList<QVariantList> entries = server ? server->query(log) : rawRows(database(), log);
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[1][0].toString(), small);
+    EXPECT_EQ(entries[1][1].toLongLong(), 7);
+    EXPECT_EQ(entries[1][3].toLongLong() - entries[1][2].toLongLong(), 6);
+}
+
+TEST_P(RecordsTest, UndoDeletesOnlyWhatTheLogProvesAndLastIsTheClerksOwnNewest)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("A"), 30)}).status, 0);
+    ASSERT_EQ(convert({report(QStringLiteral("b.txt"), QStringLiteral("B"), 20)}).status, 0);
+    ASSERT_EQ(convert({report(QStringLiteral("c.txt"), QStringLiteral("C"), 10)}).status, 0);
+    const auto keysOf = [&](int id) {
+        const QString q = QStringLiteral("SELECT first_key, last_key FROM zefto_conversions WHERE id = %1").arg(id);
+        const QVariantList row = (server ? server->query(q) : rawRows(database(), q)).value(0);
+        return std::pair(row.value(0).toLongLong(), row.value(1).toLongLong());
+    };
+    const auto [aFirst, aLast] = keysOf(1);
+    const auto [bFirst, bLast] = keysOf(2);
+    // Log entry 2 edited by hand; each edit is refused with its reason, and nothing is removed.
+    const struct {
+        QString edit;
+        QString reason;
+    } cases[] = {
+        {QStringLiteral("first_key = %1, last_key = %2, records = 25").arg(aLast - 4).arg(bLast),
+         QStringLiteral("is logged with keys %1 to %2, which overlap those of conversion 1 (keys %3 to %4); nothing "
+                        "was removed.")
+             .arg(aLast - 4).arg(bLast).arg(aFirst).arg(aLast)},
+        {QStringLiteral("records = 40"),
+         QStringLiteral("is logged with 40 records and keys %1 to %2, which do not agree; nothing was removed.")
+             .arg(bFirst).arg(bLast)},
+        {QStringLiteral("records = 5"),
+         QStringLiteral("stored 5 records (keys %1 to %2), but 20 records lie in that range of ovrekson; nothing was "
+                        "removed.")
+             .arg(bFirst).arg(bLast)},
+        {QStringLiteral("first_key = NULL"),
+         QStringLiteral("is logged with 20 records and keys 0 to %1, which do not agree; nothing was removed.").arg(bLast)},
+    };
+    for (const auto &c : cases) {
+        sql(QStringLiteral("UPDATE zefto_conversions SET %1 WHERE id = 2").arg(c.edit));
+        const Result r = records({QStringLiteral("undo"), QStringLiteral("2")});
+        EXPECT_EQ(r.status, 2) << c.edit.toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("zefto-records: error 3197: Conversion 2 of '%1' %2\n").arg(database(), c.reason));
+        EXPECT_EQ(count(), 60);
+        sql(QStringLiteral("UPDATE zefto_conversions SET first_key = %1, last_key = %2, records = 20 WHERE id = 2")
+                .arg(bFirst)
+                .arg(bLast));
+    }
+
+    // Another clerk's newest conversion is not this clerk's "last".
+    sql(QStringLiteral("UPDATE zefto_conversions SET user_name = 'başka' WHERE id = 3"));
+    Result r = records({QStringLiteral("undo"), QStringLiteral("last")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.text().startsWith(QStringLiteral("Undoing conversion 2 of "))) << r.text().toStdString();
+    EXPECT_EQ(count(), 40);
+
+    // A run that stored nothing leaves no entry, so "last" passes over nothing.
+    write(QStringLiteral("empty.txt"), report::join(report::paginate({})));
+    convert({path(QStringLiteral("empty.txt"))});
+    const QString entries = QStringLiteral("SELECT count(*) FROM zefto_conversions");
+    EXPECT_EQ((server ? server->query(entries) : rawRows(database(), entries)).value(0).value(0).toInt(), 3);
+    r = records({QStringLiteral("undo"), QStringLiteral("last")});
+    EXPECT_TRUE(r.text().startsWith(QStringLiteral("Undoing conversion 1 of "))) << r.text().toStdString();
+    EXPECT_EQ(count(), 10);
 }
