@@ -19,6 +19,7 @@
 #include <csignal>
 #include <optional>
 #include <cstdio>
+#include <new>
 #include <unistd.h>
 
 using namespace zefto;
@@ -111,7 +112,7 @@ int worse(int a, int b)
 } // namespace
 
 int main(int argc, char **argv)
-{
+try {
     // Before Qt decodes the arguments: a name it would change is refused, not replaced.
     if (const QString bad = cli::undecodableFileArgument(argc, argv); !bad.isEmpty()) {
         QTextStream(stderr) << "zefto-convert: " << bad << '\n';
@@ -288,4 +289,8 @@ int main(int argc, char **argv)
     if (stoppedBy != 0)
         return exitStatus::signalBase + stoppedBy;
     return status;
+} catch (const std::bad_alloc &) {
+    // Whatever a run held was taken back as the stack unwound; an abort would say nothing.
+    std::fputs("zefto-convert: out of memory\n", stderr);
+    return exitStatus::failed;
 }

@@ -18,6 +18,7 @@
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <unistd.h>
 
 using namespace zefto;
@@ -284,7 +285,7 @@ int undoCommand(Records &records, const QString &which)
 } // namespace
 
 int main(int argc, char **argv)
-{
+try {
     if (const QString bad = cli::undecodableFileArgument(argc, argv); !bad.isEmpty()) {
         QTextStream(stderr) << "zefto-records: " << bad << '\n';
         return exitStatus::usage;
@@ -352,5 +353,9 @@ int main(int argc, char **argv)
     } catch (const Error &e) {
         err << "zefto-records: error " << e.number() << ": " << e.description() << '\n';
     }
+    return exitStatus::failed;
+} catch (const std::bad_alloc &) {
+    // Whatever a run held was taken back as the stack unwound; an abort would say nothing.
+    std::fputs("zefto-records: out of memory\n", stderr);
     return exitStatus::failed;
 }

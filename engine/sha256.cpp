@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <new>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 namespace zefto {
@@ -11,9 +12,11 @@ struct Sha256::Context {
     ~Context() { EVP_MD_CTX_free(ctx); }
 };
 
-Sha256::Sha256() : m_context(std::make_unique<Context>())
+// OpenSSL sets itself up on first use; when that fails for want of memory its
+// locks are left null and the next call crashes, so the outcome is asked first.
+Sha256::Sha256() : m_context(OPENSSL_init_crypto(0, nullptr) == 1 ? std::make_unique<Context>() : nullptr)
 {
-    if (!m_context->ctx || EVP_DigestInit_ex(m_context->ctx, EVP_sha256(), nullptr) != 1)
+    if (!m_context || !m_context->ctx || EVP_DigestInit_ex(m_context->ctx, EVP_sha256(), nullptr) != 1)
         throw std::bad_alloc();
 }
 

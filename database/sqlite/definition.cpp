@@ -59,22 +59,20 @@ struct Reference {
 Reference readReference()
 {
     Reference r;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK
-        && sqlite3_exec(db, schema::createStatement().toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *q = nullptr;
-        sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE type = 'table'", -1, &q, nullptr);
-        if (sqlite3_step(q) == SQLITE_ROW)
-            r.sql = text(q, 0);
-        sqlite3_finalize(q);
-        const QByteArray fields =
-            QStringLiteral("SELECT name, upper(type), pk, dflt_value IS NULL FROM pragma_table_info('%1')").arg(table()).toUtf8();
-        sqlite3_prepare_v2(db, fields.constData(), -1, &q, nullptr);
+    try {
+        Connection db;
+        db.open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE, 0);
+        db.exec(schema::createStatement());
+        Statement q = db.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table'"));
+        if (sqlite3_step(q.get()) == SQLITE_ROW)
+            r.sql = text(q.get(), 0);
+        q = db.prepare(QStringLiteral("SELECT name, upper(type), pk, dflt_value IS NULL FROM pragma_table_info('%1')")
+                           .arg(table()));
         bool known = !r.sql.isEmpty();
-        while (sqlite3_step(q) == SQLITE_ROW) {
-            r.columns << text(q, 0);
-            const QString type = text(q, 1);
-            if (sqlite3_column_int(q, 2) == 1 && type == QLatin1String("INTEGER"))
+        while (sqlite3_step(q.get()) == SQLITE_ROW) {
+            r.columns << text(q.get(), 0);
+            const QString type = text(q.get(), 1);
+            if (sqlite3_column_int(q.get(), 2) == 1 && type == QLatin1String("INTEGER"))
                 r.kinds.push_back(FieldKind::Key);
             else if (type == QLatin1String("TEXT"))
                 r.kinds.push_back(FieldKind::Text);
@@ -83,13 +81,13 @@ Reference readReference()
             else
                 known = false;
             // A default would fill a field that was not given: not worked out here.
-            known = known && sqlite3_column_int(q, 3) == 1;
+            known = known && sqlite3_column_int(q.get(), 3) == 1;
         }
-        sqlite3_finalize(q);
         if (!known)
             r.kinds.clear();
+    } catch (const Error &) {
+        r.kinds.clear(); // without a reference every record stored is read back: slower, never wrong
     }
-    sqlite3_close(db);
     return r;
 }
 

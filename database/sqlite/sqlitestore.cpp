@@ -25,7 +25,8 @@ QString quoted(const QString &name)
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-const QString table = QLatin1String(schema::tableName);
+// A view, not a QString: nothing to allocate before main, where running out of memory could not be reported.
+constexpr QLatin1StringView table(schema::tableName);
 
 // Refusals that need no connection: what the path names and what we may do there.
 void checkPath(const QString &path, Missing missing, bool readOnly)
@@ -328,6 +329,7 @@ void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
         for (size_t i = 0; i < given.size(); ++i)
             if (given[i] && bind(q, ++b, values[i]) != SQLITE_OK)
                 throw m_db.error(sqlite3_errcode(m_db.handle()));
+        afterFailure(); // outside a run, records since a transaction SQLite took back are gone
         if (!m_transaction)
             m_transaction.emplace(m_db, Transaction::Kind::Deferred);
         const int rc = sqlite3_step(q);

@@ -163,7 +163,7 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
                   {"posix/io/rw/pwrite", 0.05}, {"posix/io/sync/*", 0.2},  {"posix/io/oc/*", 0.05}};
     constexpr int convertsPerFault = 24;
     std::mt19937 choose(17);
-    int runs = 0, failedRuns = 0;
+    int runs = 0, failedRuns = 0, killed = 0;
     State now = state();
     for (const auto &f : faults) {
         const QString fault = QStringLiteral("enable_random name=%1,probability=%2").arg(QLatin1String(f.name)).arg(f.probability);
@@ -176,6 +176,7 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
             ASSERT_NO_FATAL_FAILURE(expectSound(after, "convert: " + context + "\n" + p.transcript()));
             ASSERT_NO_FATAL_FAILURE(expectConversion(before, after, p, context + "\n" + p.transcript()));
             failedRuns += p.exitCode() != 0 || !p.exitedNormally();
+            killed += !p.exitedNormally();
             ++runs;
             if (i % 3 == 1) {
                 std::vector<qint64> live;
@@ -203,7 +204,8 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
     EXPECT_GE(runs, 300);
     // Faults that never struck would prove nothing.
     EXPECT_GT(failedRuns, runs / 10) << failedRuns << " of " << runs << " runs failed";
-    std::cout << runs << " runs, " << failedRuns << " failed under the faults\n";
+    std::cout << runs << " runs, " << failedRuns << " failed under the faults, " << killed
+              << " of the conversions ended by a signal (an abort in a library)\n";
 }
 
 } // namespace
