@@ -27,7 +27,7 @@ protected:
     // Through a shell that limits the size of any file written to `kib` KiB.
     std::unique_ptr<Program> limited(int kib, const char *tool, const QStringList &args) const
     {
-        return std::make_unique<Program>(QStringLiteral("/bin/sh"), path(QString()),
+        return std::make_unique<Program>(QStringLiteral("/bin/bash"), path(QString()),
                                          QStringList{QStringLiteral("-c"),
                                                      QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"").arg(kib),
                                                      QString::fromUtf8(tool), QStringLiteral("--database"), db()}
@@ -83,7 +83,7 @@ TEST_F(ReliabilityTest, AFileSizeLimitIsAFullDatabaseForEveryTool)
 {
     ASSERT_TRUE(start(ZEFTO_CONVERT, {report(QStringLiteral("small.txt"), 5)})->finish());
     const QString big = report(QStringLiteral("big.txt"), 1500);
-    const std::unique_ptr<Program> convert = limited(150, ZEFTO_CONVERT, {big});
+    const std::unique_ptr<Program> convert = limited(300, ZEFTO_CONVERT, {big});
     ASSERT_TRUE(convert->finish());
     EXPECT_EQ(convert->exitCode(), 2);
     EXPECT_TRUE(convert->out().startsWith(QStringLiteral("%1: Error 3026: The database '%2' is full").arg(big, db())))
