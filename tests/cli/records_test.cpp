@@ -18,7 +18,7 @@ protected:
     {
         TempDirTest::SetUp();
         if (GetParam() == Backend::Postgres) {
-            server = std::make_unique<PgServer>();
+            server = std::make_unique<PgDatabase>();
             ASSERT_TRUE(server->isRunning());
         }
     }
@@ -72,7 +72,7 @@ protected:
         return write(name, report::join(report::paginate(lines)));
     }
 
-    std::unique_ptr<PgServer> server;
+    std::unique_ptr<PgDatabase> server;
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsTest, ::testing::Values(Backend::File, Backend::Postgres),

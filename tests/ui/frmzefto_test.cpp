@@ -462,7 +462,7 @@ TEST_F(FrmZeftoTest, TheProgressBarReachesItsEndOnTheLastLineOfALongReport)
 
 TEST_F(FrmZeftoTest, OnAServerTheWindowSaysWhereTheRecordsGoAndKeepsItsCaption)
 {
-    PgServer server;
+    PgDatabase server;
     ASSERT_TRUE(server.isRunning());
     qputenv("ZEFTO_DATABASE", server.uri().toUtf8());
     window = std::make_unique<frmZefto>();
