@@ -56,6 +56,8 @@ RecordPager::Window &RecordPager::window(qint64 index)
     m_cache.push_front(Window{index, fetch(index)});
     if (m_cache.size() > size_t(maxWindows))
         m_cache.pop_back();
+    // What the pager holds stays a few windows of at most windowRows rows, whatever the table's size.
+    Q_ASSERT(m_cache.size() <= size_t(maxWindows) && m_cache.front().rows.size() <= size_t(windowRows));
     return m_cache.front();
 }
 
