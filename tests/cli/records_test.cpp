@@ -127,9 +127,11 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
     EXPECT_EQ(r.err, QStringLiteral("zefto-records: error 3265: The log of '%1' holds no conversion 77; nothing was "
                                     "removed.\n")
                          .arg(database()));
-    EXPECT_EQ(records({QStringLiteral("undo")}).status, 64);
-    EXPECT_EQ(records({QStringLiteral("remove"), QStringLiteral("1")}).status, 64);
-    EXPECT_EQ(records({QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")}).status, 64);
+    for (const QStringList &usage : {QStringList{QStringLiteral("undo")},
+                                     QStringList{QStringLiteral("remove"), QStringLiteral("1")},
+                                     QStringList{QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")},
+                                     QStringList{QStringLiteral("undo"), QStringLiteral("first")}})
+        EXPECT_EQ(records(usage).status, 64) << usage.join(u' ').toStdString();
     EXPECT_EQ(convert({QStringLiteral("--mahalle"), QStringLiteral("  "), first}).status, 64);
 }
 
