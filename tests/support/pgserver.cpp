@@ -238,6 +238,7 @@ namespace {
 
 // The server of this test binary, started by its first PgDatabase and
 // stopped once every test has run, before the application object goes.
+// The next test's database is made while a test runs, so that test finds it ready.
 class SharedServer : public ::testing::Environment {
 public:
     static PgServer &get()
@@ -246,14 +247,53 @@ public:
             server = std::make_unique<PgServer>();
         return *server;
     }
-    void TearDown() override { server.reset(); }
+
+    // A new database copied from "zefto", which no test connects to, so it can serve as the template.
+    static QString takeDatabase()
+    {
+        if (!next)
+            makeNext();
+        // A window test's event loop may have seen it finish already.
+        if (next->state() != QProcess::NotRunning)
+            next->waitForFinished(120000);
+        const bool made = next->state() == QProcess::NotRunning && next->exitStatus() == QProcess::NormalExit
+                          && next->exitCode() == 0;
+        if (!made)
+            ADD_FAILURE() << "cannot make a test database: " << next->readAll().toStdString();
+        const QString name = next->property("database").toString();
+        makeNext();
+        return made ? name : QString();
+    }
+
+    void TearDown() override
+    {
+        if (next)
+            next->waitForFinished(120000);
+        next.reset();
+        server.reset();
+    }
 
 private:
+    static void makeNext()
+    {
+        const QString name = QStringLiteral("test_%1").arg(++databases);
+        next = std::make_unique<QProcess>();
+        next->setProperty("database", name);
+        next->setProcessChannelMode(QProcess::MergedChannels);
+        next->start(bin + QStringLiteral("psql"),
+                    {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                     QStringLiteral("-h"), get().socketDir(), QStringLiteral("-U"), QStringLiteral("postgres"),
+                     QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+                     QStringLiteral("CREATE DATABASE %1 TEMPLATE zefto STRATEGY FILE_COPY").arg(name),
+                     QStringLiteral("-c"), QStringLiteral("GRANT ALL ON DATABASE %1 TO clerk").arg(name)});
+    }
+
     static inline std::unique_ptr<PgServer> server;
+    static inline std::unique_ptr<QProcess> next;
+    static inline int databases = 0;
 };
 
 [[maybe_unused]] ::testing::Environment *const sharedServer = ::testing::AddGlobalTestEnvironment(new SharedServer);
-int databases = 0;
 
 } // namespace
 
@@ -263,12 +303,8 @@ PgDatabase::PgDatabase()
     m_socketDir = server.socketDir();
     if (!server.isRunning())
         return;
-    // Each test's database is a copy of "zefto", which no test connects to, so it can serve as the template.
-    m_database = QStringLiteral("test_%1").arg(++databases);
-    const QString admin = QStringLiteral("postgres");
-    server.query(QStringLiteral("CREATE DATABASE %1 TEMPLATE zefto STRATEGY FILE_COPY").arg(m_database), admin);
-    server.query(QStringLiteral("GRANT ALL ON DATABASE %1 TO clerk").arg(m_database), admin);
-    m_made = !::testing::Test::HasFailure();
+    m_database = SharedServer::takeDatabase();
+    m_made = !m_database.isEmpty();
 }
 
 PgDatabase::~PgDatabase()
