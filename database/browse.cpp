@@ -28,10 +28,25 @@ QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 
 
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit)
 {
-    return QStringLiteral("SELECT * FROM %1 WHERE %2 AND %3 > %4 ORDER BY %3 LIMIT %5")
+    return matchingStatement(key, within, after, limit, QStringLiteral("TRUE"));
+}
+
+QString matchingStatement(const QString &key, KeyRange within, qint64 after, int limit, const QString &condition)
+{
+    return QStringLiteral("SELECT * FROM %1 WHERE %2 AND %3 > %4 AND %5 ORDER BY %3 LIMIT %6")
         .arg(QLatin1String(schema::tableName), inside(key, within), key)
         .arg(after)
+        .arg(condition)
         .arg(limit);
+}
+
+QString matchingKeysStatement(const QString &key, KeyRange within, qint64 after, qint64 upTo, const QString &condition)
+{
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 AND %1 > %4 AND %1 <= %5 AND %6 ORDER BY %1")
+        .arg(key, QLatin1String(schema::tableName), inside(key, within))
+        .arg(after)
+        .arg(upTo)
+        .arg(condition);
 }
 
 QString keysStatement(const QString &key, const std::vector<qint64> &keys)
