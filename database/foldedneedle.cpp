@@ -2,6 +2,7 @@
 
 #include "letterfold.h"
 
+#include <algorithm>
 #include <array>
 
 namespace zefto {
@@ -25,6 +26,7 @@ public:
                 whole = whole || f.combiningClass() != 0;
             m_entries[u] = {quint32(m_pool.size()), quint16(folded.size()), whole};
             m_pool += folded;
+            m_longest = std::max(m_longest, folded.size());
         }
     }
     UnitFold operator[](char16_t unit) const
@@ -32,6 +34,7 @@ public:
         const Entry &e = m_entries[unit];
         return {QStringView(m_pool).mid(e.at, e.length), e.whole};
     }
+    qsizetype longest() const { return m_longest; } // the most units one unit folds to
 
 private:
     struct Entry {
@@ -41,6 +44,7 @@ private:
     };
     std::array<Entry, 0x10000> m_entries;
     QString m_pool;
+    qsizetype m_longest = 1;
 };
 
 const UnitTable &table()
@@ -63,19 +67,23 @@ bool FoldedNeedle::foundIn(QStringView text)
     if (m_needle.isEmpty())
         return true;
     const UnitTable &units = table();
-    m_text.resize(0);
+    // Room for the longest fold of every unit, so nothing is reallocated while writing.
+    if (m_text.size() < size_t(text.size() * units.longest()))
+        m_text.resize(size_t(text.size() * units.longest()));
+    char16_t *out = m_text.data();
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x80) { // ASCII folds to itself lowered: the common case, without the table
-            m_text += QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u);
+            *out++ = u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u;
             continue;
         }
         const UnitFold f = units[u];
         if (f.whole)
             return foldLetters(text.toString()).contains(m_needle);
-        m_text += f.folded;
+        for (QChar g : f.folded)
+            *out++ = g.unicode();
     }
-    return QStringView(m_text).contains(m_needle);
+    return QStringView(m_text.data(), out - m_text.data()).contains(m_needle);
 }
 
 } // namespace zefto

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <vector>
 
 namespace zefto {
 
@@ -28,7 +29,7 @@ public:
 
 private:
     QString m_needle;
-    QString m_text; // the text being searched, folded; reused from text to text
+    std::vector<char16_t> m_text; // the text being searched, folded; reused from text to text
 };
 
 } // namespace zefto

@@ -98,10 +98,11 @@ std::optional<QString> PostgresStore::serverPattern(const QString &text)
     std::optional<QString> pattern = matchPattern(text);
     if (!pattern)
         return pattern;
-    QSqlQuery q = m_connection.exec(QStringLiteral("SHOW server_encoding"));
-    if (!q.next() || q.value(0).toString() != QLatin1String("UTF8"))
-        return std::nullopt;
-    return pattern;
+    if (!m_textInUtf8) {
+        QSqlQuery q = m_connection.exec(QStringLiteral("SHOW server_encoding"));
+        m_textInUtf8 = q.next() && q.value(0).toString() == QLatin1String("UTF8");
+    }
+    return *m_textInUtf8 ? pattern : std::nullopt;
 }
 
 void PostgresStore::readMatching(KeyRange within, qint64 after, int limit, const QString &text,

@@ -59,6 +59,7 @@ private:
     void settleRunKeys();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
     std::optional<QString> serverPattern(const QString &text); // the filter's pattern when the server can take it
+    std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
 
     Connection m_connection;
     StoreOptions m_options;
