@@ -73,29 +73,32 @@ QString matchCondition()
 
 } // namespace
 
-std::optional<QString> matchPattern(const QString &text)
+std::optional<MatchPattern> matchPattern(const QString &text)
 {
     const QString folded = FoldedNeedle(text).folded();
     if (folded.isEmpty())
         return std::nullopt;
     const Classes &c = classes();
     const QString between = bracket(c.dropped) + u'*';
-    QString pattern;
+    MatchPattern pattern;
     for (QChar letter : folded) {
         const auto found = c.folding.find(letter.unicode());
         if (letter.unicode() >= plainLimit || letter == QChar(fieldSeparator) || found == c.folding.end())
             return std::nullopt;
-        if (!pattern.isEmpty())
-            pattern += between;
-        pattern += bracket(found->second);
     }
+    for (QChar letter : QStringView(folded).first(std::min<qsizetype>(folded.size(), patternLetters))) {
+        if (!pattern.expression.isEmpty())
+            pattern.expression += between;
+        pattern.expression += bracket(c.folding.find(letter.unicode())->second);
+    }
+    pattern.whole = folded.size() <= patternLetters;
     return pattern;
 }
 
 // Only a server that keeps text as UTF-8 can take every character the pattern names.
-std::optional<QString> PostgresStore::serverPattern(const QString &text)
+std::optional<MatchPattern> PostgresStore::serverPattern(const QString &text)
 {
-    std::optional<QString> pattern = matchPattern(text);
+    std::optional<MatchPattern> pattern = matchPattern(text);
     if (!pattern)
         return pattern;
     if (!m_textInUtf8) {
@@ -109,23 +112,38 @@ void PostgresStore::readMatching(KeyRange within, qint64 after, int limit, const
                                  const std::function<void(const Record &)> &each)
 {
     finishCopy();
-    const std::optional<QString> pattern = serverPattern(text);
+    const std::optional<MatchPattern> pattern = serverPattern(text);
     if (!pattern)
         return Store::readMatching(within, after, limit, text, each);
-    QSqlQuery q = m_connection.exec(browse::matchingStatement(keyName(), within, after, limit, matchCondition()), {*pattern});
-    while (q.next())
-        each(recordOf(q));
+    FoldedNeedle needle(text);
+    const auto at = filter::positions(columns());
+    int found = 0;
+    // A block of records the pattern let through, all of them matches when it stands for the whole filter.
+    for (int read = limit; read == limit && found < limit;) {
+        read = 0;
+        QSqlQuery q = m_connection.exec(browse::matchingStatement(keyName(), within, after, limit, matchCondition()),
+                                        {pattern->expression});
+        while (q.next() && found < limit) {
+            ++read;
+            const Record r = recordOf(q);
+            after = keyIn(columns(), r);
+            if (pattern->whole || filter::matches(at, r, needle)) {
+                ++found;
+                each(r);
+            }
+        }
+    }
 }
 
 void PostgresStore::matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
                                  const std::function<void(qint64 key)> &each)
 {
     finishCopy();
-    const std::optional<QString> pattern = serverPattern(text);
-    if (!pattern)
+    const std::optional<MatchPattern> pattern = serverPattern(text);
+    if (!pattern || !pattern->whole) // the records themselves are needed to test the rest
         return Store::matchingKeys(within, after, upTo, text, each);
     QSqlQuery q = m_connection.exec(browse::matchingKeysStatement(keyName(), within, after, upTo, matchCondition()),
-                                    {*pattern});
+                                    {pattern->expression});
     while (q.next())
         each(q.value(0).toLongLong());
 }

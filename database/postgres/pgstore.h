@@ -4,6 +4,7 @@
 #include "pgconnection.h"
 #include "loggedstore.h"
 #include "pgdefinition.h"
+#include "pgfilter.h"
 
 namespace zefto::postgres {
 
@@ -58,7 +59,7 @@ private:
     QString keyName() const;
     void settleRunKeys();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
-    std::optional<QString> serverPattern(const QString &text); // the filter's pattern when the server can take it
+    std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
     std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
 
     Connection m_connection;
