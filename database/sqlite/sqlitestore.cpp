@@ -6,6 +6,7 @@
 #include "conversion.h"
 #include "definition.h"
 #include "error.h"
+#include "matchfunction.h"
 #include "schema.h"
 #include "sqliteerror.h"
 
@@ -149,6 +150,8 @@ void SqliteStore::connect(Missing missing)
               m_options.readOnly ? SQLITE_OPEN_READONLY
                                  : SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0),
               m_options.busyTimeoutMs);
+    if (const int added = addMatchFunction(m_db.handle()); added != SQLITE_OK)
+        throw m_db.error(added);
 }
 
 void SqliteStore::configure(bool empty)
