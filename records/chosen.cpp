@@ -16,6 +16,12 @@ KeyRange keysOf(const Conversion &c, const QString &database)
 void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &filter,
                    const std::function<void(const std::vector<Value> &)> &each)
 {
+    forEachChosenKeyed(db, keys, filter, [&](qint64, const std::vector<Value> &fields) { each(fields); });
+}
+
+void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString> &filter,
+                        const std::function<void(qint64 key, const std::vector<Value> &)> &each)
+{
     if (keys.first <= 0)
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
@@ -29,7 +35,7 @@ void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &fi
             after = keyOf(columns, r);
             std::vector<Value> fields = inFieldOrder(columns, r);
             if (!filter || matchesFilter(fields, *filter))
-                each(fields);
+                each(after, fields);
         });
     }
 }

@@ -36,6 +36,8 @@ public:
     qint64 logRun(const Conversion &entry) override;
     std::optional<Conversion> findConversion(const QString &sha256) override;
     std::vector<Conversion> conversions() override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
 private:
@@ -55,12 +57,14 @@ private:
     QString keyName() const;
     void settleRunKeys();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
+    bool logHasCheck();
 
     Connection m_connection;
     StoreOptions m_options;
     TableDefinition m_table;
     CopyStream m_copy{m_connection};
     bool m_inTransaction = false; // ours, holding the table's write lock
+    bool m_inSnapshot = false;    // a read-only transaction of readSnapshot
     bool m_inRun = false;         // the transaction is a run's: nothing else commits it
     std::optional<Record> m_last; // the table's last record while the transaction holds the lock
     qint64 m_keyBefore = 0;       // the largest key when the transaction began
