@@ -169,10 +169,12 @@ int logCommand(Records &records, const QString &format)
         QFile out;
         out.open(stdout, QIODevice::WriteOnly);
         CsvWriter csv(out, false);
-        csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", ")));
+        csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", "))
+                   + conversionlog::checkFields());
         for (const Conversion &c : log) {
             std::vector<Value> row{Value::number(double(c.id))};
-            for (const QVariant &v : conversionlog::fieldValues(c)) {
+            const QList<QVariant> check = c.shares ? conversionlog::checkValues(*c.shares) : QList<QVariant>(12);
+            for (const QVariant &v : conversionlog::fieldValues(c) + check) {
                 if (v.isNull())
                     row.push_back(Value::null());
                 else if (v.typeId() == QMetaType::QString)
@@ -195,10 +197,11 @@ int logCommand(Records &records, const QString &format)
                             c.mahalle,
                             c.reportPath,
                             c.undone() ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
-                                       : QString()};
+                                       : QString(),
+                            conversionlog::shownCheck(c.shares)};
     page(aligned({QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("by"), QStringLiteral("records"),
                   QStringLiteral("keys"), QStringLiteral("outcome"), QStringLiteral("mahalle"),
-                  QStringLiteral("report"), QStringLiteral("undone")},
+                  QStringLiteral("report"), QStringLiteral("undone"), QStringLiteral("shares")},
                  rows));
     return exitStatus::converted;
 }

@@ -302,6 +302,18 @@ ShareCheck checkShares(Database &db, KeyRange keys, const std::optional<QString>
     return checker.finish();
 }
 
+std::vector<qint64> findingKeys(Database &db, const ShareFinding &finding)
+{
+    if (finding.key > 0)
+        return {finding.key};
+    std::vector<qint64> keys;
+    forEachChosenKeyed(db, finding.span, std::nullopt, [&](qint64 key, const std::vector<Value> &f) {
+        if (trimmedText(f[Yada]) == finding.yada && trimmedText(f[Yparsel]) == finding.yparsel)
+            keys.push_back(key);
+    });
+    return keys;
+}
+
 QString ruleSummary(int rule, const ShareCheck &check)
 {
     const RuleTally &t = check.rules[size_t(rule - 1)];
@@ -315,22 +327,6 @@ QString ruleSummary(int rule, const ShareCheck &check)
                               .arg(t.unreadable);
     if (rule > 2 && check.repeats > 0)
         line += QStringLiteral(" (%1 more repeat the old share of the record before)").arg(check.repeats);
-    return line;
-}
-
-QString runLine(const ShareCheck &check, qint64 conversionId)
-{
-    const QString parcels = check.parcels == 1 ? QStringLiteral("1 new parcel") : QStringLiteral("%1 new parcels").arg(check.parcels);
-    QString line = check.parcelsOff == 0
-                       ? QStringLiteral("shares: %1, all add up").arg(parcels)
-                       : QStringLiteral("shares: %1 of %2 %3").arg(check.parcelsOff).arg(parcels,
-                             check.parcelsOff == 1 ? QStringLiteral("does not add up") : QStringLiteral("do not add up"));
-    if (check.recordsOff > 0)
-        line += QStringLiteral("; %1 record%2 title deed or allocation figures do not match")
-                    .arg(check.recordsOff)
-                    .arg(check.recordsOff == 1 ? QStringLiteral("'s") : QStringLiteral("s'"));
-    if (check.anything())
-        line += QStringLiteral(" (zefto-records check --conversion %1)").arg(conversionId);
     return line;
 }
 

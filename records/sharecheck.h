@@ -49,11 +49,11 @@ inline constexpr RuleSet allRules{true, true, true, true};
 ShareCheck checkShares(Database &db, KeyRange keys, const std::optional<QString> &filter, const RuleSet &rules,
                        const std::function<void(const ShareFinding &)> &each);
 
+// The keys of the records a finding is about: its record, or every record of
+// its parcel (read again, within the parcel's first and last key).
+std::vector<qint64> findingKeys(Database &db, const ShareFinding &finding);
+
 // The summary line of one rule: "rule 1, shares make one whole: 41 parcels checked, 3 broken, 0 unreadable".
 QString ruleSummary(int rule, const ShareCheck &check);
-
-// The line a conversion's end tells: "shares: 41 new parcels, all add up", or
-// what does not and the command that lists it.
-QString runLine(const ShareCheck &check, qint64 conversionId);
 
 } // namespace zefto::records

@@ -57,6 +57,26 @@
         <source>No father&apos;s name in this report needed the Ğ repair, so it may not come from the expected printer. Check the records, and undo the conversion if they are wrong.</source>
         <translation>Bu rapordaki hiçbir baba adında Ğ düzeltmesi gerekmedi; rapor beklenen yazıcıdan gelmemiş olabilir. Kayıtları denetleyin, yanlışlarsa dönüştürmeyi geri alın.</translation>
     </message>
+    <message>
+        <source>Shares: not checked: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shares: %1 new parcels, all add up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shares: %1 of %2 new parcels do not add up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; %1 records&apos; title deeds or allocations do not match</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(Show records, then Check; or zefto-records check --conversion %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>zefto::ui::DirListBox</name>
