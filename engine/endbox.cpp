@@ -10,12 +10,23 @@ QString sharesFact(const SharesChecked &s, qint64 conversionId)
 {
     if (!s.failure.isEmpty())
         return QCoreApplication::translate("zefto::endbox", "Shares: not checked: %1").arg(s.failure);
-    QString fact = s.parcelsOff == 0 ? QCoreApplication::translate("zefto::endbox", "Shares: %1 new parcels, all add up").arg(s.parcels)
-                                     : QCoreApplication::translate("zefto::endbox", "Shares: %1 of %2 new parcels do not add up").arg(s.parcelsOff).arg(s.parcels);
+    QString fact;
+    if (s.parcelsOff == 0)
+        fact = QCoreApplication::translate("zefto::endbox", "Shares: %1 new parcels, all add up").arg(s.parcels);
+    else if (s.parcelsOff == 1)
+        fact = QCoreApplication::translate("zefto::endbox", "Shares: 1 of %1 new parcels does not add up").arg(s.parcels);
+    else
+        fact = QCoreApplication::translate("zefto::endbox", "Shares: %1 of %2 new parcels do not add up")
+                   .arg(s.parcelsOff)
+                   .arg(s.parcels);
     if (s.recordsOff > 0)
-        fact += QCoreApplication::translate("zefto::endbox", "; %1 records' title deeds or allocations do not match").arg(s.recordsOff);
+        fact += QCoreApplication::translate("zefto::endbox", "; %1 records' title deeds or allocations do not match")
+                    .arg(s.recordsOff);
     if (s.parcelsOff > 0 || s.recordsOff > 0)
-        fact += u' ' + QCoreApplication::translate("zefto::endbox", "(Show records, then Check; or zefto-records check --conversion %1)").arg(conversionId);
+        fact += u' '
+              + QCoreApplication::translate("zefto::endbox",
+                                            "(Show records, then Check; or zefto-records check --conversion %1)")
+                    .arg(conversionId);
     return fact;
 }
 
