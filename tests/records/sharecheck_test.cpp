@@ -1,3 +1,4 @@
+#include "chosen.h"
 #include "database.h"
 #include "schema.h"
 #include "sharecheck.h"
