@@ -26,14 +26,15 @@ void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
     Store &store = db.store();
-    const QStringList &columns = store.columns();
+    const FieldPlaces places(store.columns());
     qint64 after = keys.first - 1;
+    std::vector<Value> fields;
     for (int read = chunk; read == chunk;) {
         read = 0;
         store.readAfter(keys, after, chunk, [&](const Record &r) {
             ++read;
-            after = keyOf(columns, r);
-            std::vector<Value> fields = inFieldOrder(columns, r);
+            after = places.key(r);
+            places.fields(r, fields);
             if (!filter || matchesFilter(fields, *filter))
                 each(after, fields);
         });

@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
+#include <numeric>
 #include <system_error>
 
 namespace zefto::records {
@@ -15,6 +17,10 @@ Int gcd(Int a, Int b)
 {
     a = magnitude(a);
     b = magnitude(b);
+    // Most figures fit in 64 bits, where division is a single instruction.
+    constexpr Int small = std::numeric_limits<quint64>::max();
+    if (a <= small && b <= small)
+        return Int(std::gcd(quint64(a), quint64(b)));
     while (b != 0) {
         const Int t = a % b;
         a = b;
@@ -68,25 +74,30 @@ Fraction Fraction::overflowed()
     return f;
 }
 
-std::optional<Fraction> Fraction::fromDecimal(const QString &text)
+namespace {
+
+int code(QChar c) { return c.unicode(); }
+int code(char c) { return static_cast<unsigned char>(c); }
+
+// Reads [-]digits[.digits], nothing around it; for QChar and char alike.
+template <typename Char>
+std::optional<Fraction> parseDecimal(const Char *c, const Char *end)
 {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    const bool negative = t.startsWith(u'-');
+    const bool negative = c != end && code(*c) == '-';
     if (negative)
-        ++i;
+        ++c;
     Int num = 0, den = 1;
     bool digits = false, point = false;
-    for (; i < t.size(); ++i) {
-        const QChar c = t[i];
-        if (c == u'.' && !point) {
+    for (; c != end; ++c) {
+        const int ch = code(*c);
+        if (ch == '.' && !point) {
             point = true;
             continue;
         }
-        if (c < u'0' || c > u'9')
+        if (ch < '0' || ch > '9')
             return std::nullopt;
         digits = true;
-        if (!mul(num, 10, num) || !add(num, c.unicode() - u'0', num) || (point && !mul(den, 10, den)))
+        if (!mul(num, 10, num) || !add(num, ch - '0', num) || (point && !mul(den, 10, den)))
             return std::nullopt;
     }
     if (!digits)
@@ -94,15 +105,29 @@ std::optional<Fraction> Fraction::fromDecimal(const QString &text)
     return Fraction(negative ? -num : num, den);
 }
 
+} // namespace
+
+std::optional<Fraction> Fraction::fromDecimal(const QString &text)
+{
+    const QStringView t = QStringView(text).trimmed();
+    return parseDecimal(t.begin(), t.end());
+}
+
 std::optional<Fraction> Fraction::fromDouble(double d)
 {
     if (!std::isfinite(d))
         return std::nullopt;
+    // Figures printed to the cent: the only decimal of two places that reads as d is hundredths/100.
+    if (std::abs(d) < 1e13) {
+        const double hundredths = std::nearbyint(d * 100);
+        if (hundredths / 100 == d)
+            return Fraction(Int(hundredths), 100);
+    }
     char buf[400];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
     if (ec != std::errc())
         return std::nullopt;
-    return fromDecimal(QString::fromLatin1(buf, end - buf));
+    return parseDecimal<char>(buf, end);
 }
 
 Fraction Fraction::operator+(const Fraction &o) const

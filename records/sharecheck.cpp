@@ -236,47 +236,42 @@ private:
     }
 
     // One record's figure against what it should be; false when it breaks the rule or cannot be read.
+    // The words are only put together for a finding: most records hold.
     bool compare(int rule, const Parcel &p, qint64 key, const std::vector<Value> &f, const std::optional<Fraction> &is,
-                 const std::optional<Fraction> &should, const QString &figures, const QString &broken)
+                 const std::optional<Fraction> &should, const std::function<QString(bool readable)> &words)
     {
         ++m_result.rules[size_t(rule - 1)].checked;
         const std::optional<bool> close = is && should ? is->within(*should, hundredth) : std::nullopt;
         if (close.value_or(false))
             return true;
-        const QString head = who(key, f) + QStringLiteral(", old ") + oldParcel(f);
         report(rule, !close, p, key,
-               close ? head + QStringLiteral(": ") + broken.arg(m2(*is), m2(*should))
-                     : head + QStringLiteral(": ") + figures + QStringLiteral(" cannot be read"));
+               who(key, f) + QStringLiteral(", old ") + trimmedText(f[Eada]) + u'/' + trimmedText(f[Eparsel])
+                   + QStringLiteral(": ") + words(close.has_value()));
         return false;
-    }
-
-    static QString oldParcel(const std::vector<Value> &f)
-    {
-        return trimmedText(f[Eada]) + u'/' + trimmedText(f[Eparsel]);
     }
 
     bool titleDeed(const Parcel &p, qint64 key, const std::vector<Value> &f)
     {
-        const std::optional<Fraction> area = number(f[Ealan]), old = share(f[Ehispay], f[Ehispayda]);
+        const std::optional<Fraction> area = number(f[Ealan]), old = share(f[Ehispay], f[Ehispayda]), deed = number(f[Tapu]);
         const std::optional<Fraction> should = area && old ? std::optional(*area * *old) : std::nullopt;
-        const QString figures = QStringLiteral("the old area %1, old share %2 / %3 or title deed %4")
-                                    .arg(shown(f[Ealan]), shown(f[Ehispay]), shown(f[Ehispayda]), shown(f[Tapu]));
-        const QString broken = QStringLiteral("title deed %1, old area %2 × %3 = %4")
-                                   .arg(QStringLiteral("%1"), area ? m2(*area) : QString(), old ? old->text() : QString(),
-                                        QStringLiteral("%2"));
-        return compare(3, p, key, f, number(f[Tapu]), should, figures, broken);
+        return compare(3, p, key, f, deed, should, [&](bool readable) {
+            return readable ? QStringLiteral("title deed %1, old area %2 × %3 = %4")
+                                  .arg(m2(*deed), m2(*area), old->text(), m2(*should))
+                            : QStringLiteral("the old area %1, old share %2 / %3 or title deed %4 cannot be read")
+                                  .arg(shown(f[Ealan]), shown(f[Ehispay]), shown(f[Ehispayda]), shown(f[Tapu]));
+        });
     }
 
     bool allocation(const Parcel &p, qint64 key, const std::vector<Value> &f)
     {
-        const std::optional<Fraction> deed = number(f[Tapu]), deduction = number(f[Dop]);
+        const std::optional<Fraction> deed = number(f[Tapu]), deduction = number(f[Dop]), given = number(f[Tahsis]);
         const std::optional<Fraction> should = deed && deduction ? std::optional(*deed - *deduction) : std::nullopt;
-        const QString figures = QStringLiteral("the title deed %1, deduction %2 or allocation %3")
-                                    .arg(shown(f[Tapu]), shown(f[Dop]), shown(f[Tahsis]));
-        const QString broken = QStringLiteral("allocation %1, title deed %2 − deduction %3 = %4")
-                                   .arg(QStringLiteral("%1"), deed ? m2(*deed) : QString(),
-                                        deduction ? m2(*deduction) : QString(), QStringLiteral("%2"));
-        return compare(4, p, key, f, number(f[Tahsis]), should, figures, broken);
+        return compare(4, p, key, f, given, should, [&](bool readable) {
+            return readable ? QStringLiteral("allocation %1, title deed %2 − deduction %3 = %4")
+                                  .arg(m2(*given), m2(*deed), m2(*deduction), m2(*should))
+                            : QStringLiteral("the title deed %1, deduction %2 or allocation %3 cannot be read")
+                                  .arg(shown(f[Tapu]), shown(f[Dop]), shown(f[Tahsis]));
+        });
     }
 
     RuleSet m_rules;
