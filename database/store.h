@@ -113,7 +113,4 @@ public:
     virtual void readSnapshot(const std::function<void()> &work) { work(); }
 };
 
-// Opens the store a database name leads to (a file path or a postgresql:// address); see location.h.
-std::shared_ptr<Store> openStore(const QString &name, Missing missing, const StoreOptions &options);
-
 } // namespace zefto

@@ -25,13 +25,12 @@ void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString
     if (keys.first <= 0)
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
-    Store &store = db.store();
-    const FieldPlaces places(store.columns());
+    const FieldPlaces places(db.columns());
     qint64 after = keys.first - 1;
     std::vector<Value> fields;
     for (int read = chunk; read == chunk;) {
         read = 0;
-        store.readAfter(keys, after, chunk, [&](const Record &r) {
+        db.readAfter(keys, after, chunk, [&](const Record &r) {
             ++read;
             after = places.key(r);
             places.fields(r, fields);
@@ -44,7 +43,7 @@ void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString
 qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &filter)
 {
     if (!filter)
-        return keys.first <= 0 ? 0 : db.store().countRecords(keys);
+        return keys.first <= 0 ? 0 : db.countRecords(keys);
     qint64 n = 0;
     forEachChosen(db, keys, filter, [&](const std::vector<Value> &) { ++n; });
     return n;
