@@ -153,11 +153,12 @@ Fraction Fraction::operator*(const Fraction &o) const
 {
     if (m_overflow || o.m_overflow)
         return overflowed();
-    // Cross-reducing first keeps products small when they can be.
+    // Cross-reducing first keeps products small when they can be; denominators are
+    // positive, so neither divisor is 0.
     const Int g1 = gcd(m_num, o.m_den), g2 = gcd(o.m_num, m_den);
+    Q_ASSERT(g1 > 0 && g2 > 0);
     Int num, den;
-    if (!mul(g1 ? m_num / g1 : 0, g2 ? o.m_num / g2 : 0, num)
-        || !mul(m_den / (g2 ? g2 : 1), o.m_den / (g1 ? g1 : 1), den))
+    if (!mul(m_num / g1, o.m_num / g2, num) || !mul(m_den / g2, o.m_den / g1, den))
         return overflowed();
     return Fraction(num, den);
 }
