@@ -1,7 +1,6 @@
 #include "recordrows.h"
 
 #include "csvwriter.h"
-#include "letterfold.h"
 #include "schema.h"
 
 namespace zefto::records {
@@ -33,7 +32,7 @@ void FieldPlaces::fields(const Record &record, std::vector<Value> &fields) const
 
 qint64 keyOf(const QStringList &columns, const Record &record)
 {
-    return FieldPlaces(columns).key(record);
+    return keyIn(columns, record);
 }
 
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record)
@@ -41,15 +40,6 @@ std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record
     std::vector<Value> out;
     FieldPlaces(columns).fields(record, out);
     return out;
-}
-
-bool matchesFilter(const std::vector<Value> &fields, const QString &text)
-{
-    using namespace schema;
-    for (const Field f : {Adi, Soyadi, Babaadi, Yada, Yparsel, Eada, Eparsel, Mahalle})
-        if (fields[f].isText() && containsFolded(fields[f].asText(), text))
-            return true;
-    return false;
 }
 
 QString cellText(const Value &v)
