@@ -8,6 +8,7 @@
 #include "recordlist.h"
 #include "recordrows.h"
 #include "reportargs.h"
+#include "runcheck.h"
 #include "scratchstore.h"
 #include "terminalwindow.h"
 
@@ -153,6 +154,7 @@ try {
     window.setConvertAgain(parser.isSet(QStringLiteral("again")) || dryRun);
     window.setMessagesToStandardError(dryRun);
     Engine engine(window);
+    engine.afterCommit = records::checkRun;
     try {
         engine.mahalle = mahalle::chosen(parser.isSet(QStringLiteral("mahalle"))
                                              ? std::optional(parser.value(QStringLiteral("mahalle")))
@@ -243,6 +245,8 @@ try {
         if (o.end == RunOutcome::End::Duplicate)
             err << o.message << '\n';
         said << summary(o) << '\n';
+        if (o.shares)
+            said << records::runLine(*o.shares, o.conversionId) << '\n';
         said.flush();
         ++runs;
         totalRecords += o.recordsStored;

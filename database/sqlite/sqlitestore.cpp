@@ -611,6 +611,13 @@ bool SqliteStore::hasLog()
     return sqlite3_column_int(q.get(), 0) > 0;
 }
 
+bool SqliteStore::logHasCheck()
+{
+    return scalar(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = '%2'")
+                      .arg(QLatin1String(conversionTableName), conversionlog::checkFields().constFirst()))
+         > 0;
+}
+
 std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<QVariant> &params)
 {
     if (!m_db.isOpen())
@@ -618,8 +625,10 @@ std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<Q
     std::vector<Conversion> out;
     if (!hasLog())
         return out;
-    Statement q = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 %3")
-                              .arg(QLatin1String(conversionlog::fieldList), QLatin1String(conversionTableName), where));
+    QString fields = QLatin1String(conversionlog::fieldList);
+    if (logHasCheck())
+        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
+    Statement q = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 %3").arg(fields, QLatin1String(conversionTableName), where));
     bindAll(q.get(), params);
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
@@ -660,17 +669,24 @@ qint64 SqliteStore::logRun(const Conversion &entry)
     return sqlite3_last_insert_rowid(m_db.handle());
 }
 
-qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
+// A write of its own, outside any run, holding the write lock until it is committed or let go.
+Transaction SqliteStore::writeTransaction()
 {
     if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(m_path));
-    checkStillNamed(-1);
     commitPending();
     waitForWriteLock([](bool) {});
-    Transaction undo = std::move(*m_transaction);
+    Transaction t = std::move(*m_transaction);
     m_transaction.reset();
+    return t;
+}
+
+qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
+{
+    checkStillNamed(-1);
+    Transaction undo = writeTransaction();
     const std::vector<Conversion> log = readLog(QLatin1String(conversionlog::oldestFirst), {});
     const Conversion c = conversionlog::toUndo(log, id, m_path);
     const qint64 present =
@@ -692,6 +708,34 @@ qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
     checkStillNamed(0);
     undo.commit();
     return present;
+}
+
+void SqliteStore::logCheck(qint64 id, const ShareTally &tally)
+{
+    Transaction check = writeTransaction();
+    if (!logHasCheck())
+        for (const QString &field : conversionlog::checkFields())
+            m_db.exec(conversionlog::addCheckColumn(field, false));
+    Statement q = m_db.prepare(conversionlog::checkUpdateStatement());
+    bindAll(q.get(), conversionlog::checkValues(tally) << QVariant(id));
+    if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE)
+        throw m_db.error(rc);
+    q = Statement();
+    check.commit();
+}
+
+void SqliteStore::readSnapshot(const std::function<void()> &work)
+{
+    if (!m_db.isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (m_db.inTransaction()) {
+        work();
+        return;
+    }
+    // A deferred transaction: its first read fixes what every later one sees.
+    Transaction snapshot(m_db, Transaction::Kind::Deferred);
+    work();
+    snapshot.commit();
 }
 
 } // namespace zefto::sqlite

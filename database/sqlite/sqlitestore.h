@@ -47,6 +47,8 @@ public:
                       const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
 
 private:
     SqliteStore(const QString &path, const StoreOptions &options) : m_path(path), m_options(options) {}
@@ -54,6 +56,7 @@ private:
     void configure(bool empty);
     void createTableIfFileEmpty();
     void waitForWriteLock(const WaitCallback &whileWaiting);
+    Transaction writeTransaction();
     void checkStillNamed(qint64 records) const;
     void afterFailure(); // SQLite may have rolled the whole transaction back
     void checkRunStands();  // throws when a run's transaction is gone
@@ -63,6 +66,7 @@ private:
     bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
     void settleRunLast(const std::vector<bool> &given);
     bool hasLog();
+    bool logHasCheck();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
     qint64 scalar(const QString &sql, qint64 param = 0);
     void eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each);
