@@ -45,6 +45,7 @@ const char *usage =
     "  --list           print the records this run stored\n"
     "  -                as a REPORT: read the report from standard input\n"
     "  -h, --help       this text\n"
+    "  --version        the version\n"
     "\n"
     "Exit status, the most severe over the reports:\n"
     "  2    a report could not be converted completely (or output failed)\n"
@@ -126,12 +127,17 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("again"), QString()});
     parser.addOption({QStringLiteral("dry-run"), QString()});
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
+    parser.addOption({QStringLiteral("version"), QString()});
     if (!parser.parse(app.arguments())) {
         err << parser.errorText() << '\n' << usage;
         return exitStatus::usage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         out << usage;
+        return exitStatus::converted;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out << "zefto-convert " ZEFTO_VERSION "\n";
         return exitStatus::converted;
     }
     const QStringList reports = parser.positionalArguments();

@@ -43,6 +43,7 @@ const char *usage =
     "  --filter TEXT    records whose given names, surname, father's name, block, parcel\n"
     "                   or neighbourhood contain TEXT, ignoring case and Turkish letter marks\n"
     "  -h, --help       this text\n"
+    "  --version        the version\n"
     "\n"
     "Exit status: 0 done, 2 failed or refused (the reason is printed), 64 wrong usage.\n";
 
@@ -274,12 +275,17 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("filter"), QString(), QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("force"), QString()});
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
+    parser.addOption({QStringLiteral("version"), QString()});
     if (!parser.parse(app.arguments())) {
         err << "zefto-records: " << parser.errorText() << '\n' << usage;
         return exitStatus::usage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << usage;
+        return exitStatus::converted;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        QTextStream(stdout) << "zefto-records " ZEFTO_VERSION "\n";
         return exitStatus::converted;
     }
     const QStringList args = parser.positionalArguments();
