@@ -7,15 +7,15 @@ source_dir=$1 build_dir=$2 version=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 [ "$(id -u)" -eq 0 ] || { echo "skipped: installing a package with dpkg needs root" >&2; exit 77; }
-installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' zefto 2>/dev/null)" = installed ]; }
+status() { dpkg-query -W -f='${db:Status-Status}' zefto 2>/dev/null || echo not-installed; }
 # One package test per machine at a time: other checkouts may run theirs.
 exec 9>/tmp/zefto-package-test.lock
 flock 9
-installed && { echo "skipped: a zefto package is already installed here, and this test would remove it" >&2; exit 77; }
+[ "$(status)" = not-installed ] || { echo "skipped: dpkg already knows a zefto package on this machine (status $(status)); this test would remove it" >&2; exit 77; }
 
 work=$(mktemp -d)
 cleanup() {
-  if installed; then flock /tmp/apt.lock dpkg --purge zefto >/dev/null || true; fi
+  [ "$(status)" = not-installed ] || flock /tmp/apt.lock dpkg --purge zefto >/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -51,7 +51,6 @@ done
 grep -qx 'Name=Zefto Records' "$desktop" || fail "no Zefto Records action"
 
 flock /tmp/apt.lock dpkg -r zefto >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -r"; }
-[ "$(dpkg-query -W -f='${db:Status-Status}' zefto 2>/dev/null || echo not-installed)" = not-installed ] \
-  || fail "zefto is still known to dpkg after dpkg -r"
+[ "$(status)" = not-installed ] || fail "zefto is still known to dpkg after dpkg -r"
 for f in "${absent[@]}"; do [ ! -e "$f" ] || fail "$f is left after dpkg -r"; done
 echo "package installed, used and removed: $(basename "$deb")"
