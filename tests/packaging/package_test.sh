@@ -19,6 +19,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 deb=$(ZEFTO_BUILD_DIR="$build_dir" "$source_dir/scripts/package" --no-build "$work/out" 2>"$work/package.log") \
   || { cat "$work/package.log" >&2; fail "scripts/package failed"; }
