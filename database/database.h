@@ -88,6 +88,16 @@ public:
     {
         live().readKeys(keys, each);
     }
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each)
+    {
+        live().readMatching(within, after, limit, text, each);
+    }
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each)
+    {
+        live().matchingKeys(within, after, upTo, text, each);
+    }
 
     // How long a statement waits for another program's lock before failing (3045).
     void setBusyTimeout(int ms) { m_options.busyTimeoutMs = ms; }

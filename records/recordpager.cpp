@@ -22,15 +22,12 @@ bool RecordPager::scanFilter(int records)
 {
     if (m_scanDone)
         return false;
-    const QStringList &columns = m_db.columns();
-    int read = 0;
-    m_db.readAfter(m_keys, m_scannedTo, records, [&](const Record &r) {
-        ++read;
-        m_scannedTo = keyOf(columns, r);
-        if (matchesFilter(inFieldOrder(columns, r), m_filter))
-            m_matches.push_back(m_scannedTo);
-    });
-    m_scanDone = read < records;
+    // The key `records` records on bounds this slice; without one, the slice runs to the end.
+    const std::optional<qint64> last = m_db.keyAt(m_keys, m_scannedTo + 1, records - 1, false);
+    const qint64 upTo = last ? *last : m_keys.second;
+    m_db.matchingKeys(m_keys, m_scannedTo, upTo, m_filter, [&](qint64 key) { m_matches.push_back(key); });
+    m_scannedTo = upTo;
+    m_scanDone = !last || upTo >= m_keys.second;
     // The last window may have been read short while matches were still coming.
     m_cache.remove_if([](const Window &w) { return w.rows.size() < size_t(windowRows); });
     return !m_scanDone;
@@ -56,6 +53,8 @@ RecordPager::Window &RecordPager::window(qint64 index)
     m_cache.push_front(Window{index, fetch(index)});
     if (m_cache.size() > size_t(maxWindows))
         m_cache.pop_back();
+    // What the pager holds stays a few windows of at most windowRows rows, whatever the table's size.
+    Q_ASSERT(m_cache.size() <= size_t(maxWindows) && m_cache.front().rows.size() <= size_t(windowRows));
     return m_cache.front();
 }
 

@@ -4,6 +4,7 @@
 #include "pgconnection.h"
 #include "loggedstore.h"
 #include "pgdefinition.h"
+#include "pgfilter.h"
 
 namespace zefto::postgres {
 
@@ -33,6 +34,11 @@ public:
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    // In pgfilter.cpp.
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each) override;
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
@@ -53,6 +59,8 @@ private:
     QString keyName() const;
     void settleRunKeys();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
+    std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
+    std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
 
     Connection m_connection;
     StoreOptions m_options;

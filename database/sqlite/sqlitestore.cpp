@@ -6,6 +6,7 @@
 #include "conversion.h"
 #include "definition.h"
 #include "error.h"
+#include "matchfunction.h"
 #include "schema.h"
 #include "sqliteerror.h"
 
@@ -169,6 +170,8 @@ void SqliteStore::connect(Missing missing)
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, m_options.busyTimeoutMs);
+    if (const int added = addMatchFunction(m_db); added != SQLITE_OK)
+        throw error(added);
 }
 
 void SqliteStore::configure(bool empty)

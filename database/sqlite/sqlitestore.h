@@ -38,6 +38,11 @@ public:
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    // In sqlitefilter.cpp.
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each) override;
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
