@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLocale>
+#include <cmath>
 
 namespace zefto::ui {
 namespace {
@@ -40,6 +41,24 @@ bool readsAsNumber(int f)
 {
     return f != schema::Adi && f != schema::Soyadi && f != schema::Babaadi && f != schema::Epafta
         && f != schema::Mahalle;
+}
+
+// One rule for every number, stored as a number or as text: its shortest
+// form, with the session's decimal separator. Only the grid shows it so.
+QString shownNumber(double d)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(d, 'g', QLocale::FloatingPointShortest);
+}
+
+QString shownValue(const Value &v, int field)
+{
+    if (v.isDouble())
+        return shownNumber(v.asDouble());
+    bool number = false;
+    const double d = readsAsNumber(field) ? QLocale::c().toDouble(v.asText().trimmed(), &number) : 0;
+    return number && std::isfinite(d) ? shownNumber(d) : v.asText();
 }
 
 bool blank(const QString &text)
@@ -180,7 +199,7 @@ QVariant RecordTableModel::data(const QModelIndex &index, int role) const
     // No value is never shown as blank text would be: a grey "(none)" in italics.
     const bool none = !v.isText() && !v.isDouble();
     switch (role) {
-    case Qt::DisplayRole: return none ? tr("(none)") : v.isText() ? v.asText() : records::csvNumber(v.asDouble());
+    case Qt::DisplayRole: return none ? tr("(none)") : shownValue(v, index.column());
     case Qt::ForegroundRole: return none ? QVariant(QColor(Qt::gray)) : QVariant();
     case Qt::FontRole: {
         if (!none)
