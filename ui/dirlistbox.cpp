@@ -108,6 +108,7 @@ DirListBox::DirListBox(QWidget *parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentDelegate(this));
+    setTextElideMode(Qt::ElideMiddle);
     // A current directory that cannot be listed still shows where it is.
     fill(readDirectory(m_path, QDir::Dirs).names);
 }
