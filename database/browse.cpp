@@ -34,6 +34,19 @@ QString afterStatement(const QString &key, KeyRange within, qint64 after, int li
         .arg(limit);
 }
 
+QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
+                            const std::function<QString(const QString &column)> &asNumber)
+{
+    const QString column = u'"' + schema::fieldName(schema::Field(field)) + u'"';
+    // Numbers are kept as text: "100" sorts after "20" only when read as a number.
+    const QString direction = descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST");
+    QString order = column + direction + u',' + key + (descending ? QStringLiteral(" DESC") : QString());
+    if (schema::readsAsNumber(schema::Field(field)))
+        order.prepend(asNumber(column) + direction + u',');
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+        .arg(key, QLatin1String(schema::tableName), inside(key, within), order);
+}
+
 QString keysStatement(const QString &key, const std::vector<qint64> &keys)
 {
     QStringList listed;

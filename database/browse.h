@@ -3,6 +3,7 @@
 #include "store.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 // The statements both backends use to read ovrekson a window at a time by
@@ -15,6 +16,10 @@ QString countStatement(const QString &key, KeyRange within);
 QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 offset, bool down);
 // Up to `limit` whole records with keys above `after`, inside `within`, in key order.
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit);
+// The keys inside `within` ordered by field `field` (schema order), then by
+// key; `asNumber` turns a column's text into the number it reads as (or NULL).
+QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
+                            const std::function<QString(const QString &column)> &asNumber);
 // The whole records with these keys, in key order.
 QString keysStatement(const QString &key, const std::vector<qint64> &keys);
 

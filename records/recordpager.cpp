@@ -13,15 +13,41 @@ void RecordPager::show(KeyRange keys, const QString &filter)
     m_cache.clear();
     m_known.clear();
     m_matches.clear();
-    m_total = keys.first > 0 ? m_store.countRecords(keys) : 0;
+    m_sorted.clear();
+    m_sortScanned = 0;
+    if (sorted() && keys.first > 0)
+        m_sorted = m_store.sortedKeys(keys, m_order.field, m_order.descending);
+    m_total = sorted() ? qint64(m_sorted.size()) : keys.first > 0 ? m_store.countRecords(keys) : 0;
     m_scannedTo = keys.first - 1;
     m_scanDone = filter.isEmpty() || m_total == 0;
+}
+
+void RecordPager::sortBy(Order order)
+{
+    m_order = order;
+    show(m_keys, m_filter);
+}
+
+// The filter's scan in the sorted order, so its matches come out sorted.
+bool RecordPager::scanSorted(int records)
+{
+    const size_t end = std::min(m_sorted.size(), m_sortScanned + size_t(records));
+    const std::vector<qint64> slice(m_sorted.begin() + qint64(m_sortScanned), m_sorted.begin() + qint64(end));
+    for (const Row &r : fetchKeys(slice))
+        if (!r.fields.empty() && matchesFilter(r.fields, m_filter))
+            m_matches.push_back(r.key);
+    m_sortScanned = end;
+    m_scanDone = end == m_sorted.size();
+    m_cache.remove_if([](const Window &w) { return w.rows.size() < size_t(windowRows); });
+    return !m_scanDone;
 }
 
 bool RecordPager::scanFilter(int records)
 {
     if (m_scanDone)
         return false;
+    if (sorted())
+        return scanSorted(records);
     const QStringList &columns = m_store.columns();
     int read = 0;
     m_store.readAfter(m_keys, m_scannedTo, records, [&](const Record &r) {
@@ -69,28 +95,38 @@ std::vector<Row> RecordPager::fetch(qint64 index)
 {
     std::vector<Row> out;
     const qint64 first = index * windowRows;
-    if (m_filter.isEmpty()) {
-        const std::optional<qint64> key = keyOfRow(first);
-        if (!key)
-            return out;
-        m_store.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
-        if (!out.empty()) {
-            m_known[first] = out.front().key;
-            m_known[first + qint64(out.size()) - 1] = out.back().key;
-        }
+    if (first >= rows())
         return out;
+    if (sorted() || !m_filter.isEmpty()) {
+        const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
+        const auto begin = keys.begin() + first;
+        return fetchKeys({begin, begin + std::min<qint64>(windowRows, qint64(keys.size()) - first)});
     }
-    const auto begin = m_matches.begin() + first;
-    const std::vector<qint64> keys(begin, begin + std::min<qint64>(windowRows, qint64(m_matches.size()) - first));
+    const std::optional<qint64> key = keyOfRow(first);
+    if (!key)
+        return out;
+    m_store.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
+    if (!out.empty()) {
+        m_known[first] = out.front().key;
+        m_known[first + qint64(out.size()) - 1] = out.back().key;
+    }
+    return out;
+}
+
+// The rows of these keys in this order; the store reads them in key order.
+std::vector<Row> RecordPager::fetchKeys(const std::vector<qint64> &keys)
+{
+    std::vector<qint64> ascending = keys;
+    std::sort(ascending.begin(), ascending.end());
     std::vector<Row> found;
-    m_store.readKeys(keys, [&](const Record &r) { found.push_back(rowOf(r)); });
-    // A record removed since the scan keeps its row, empty, so the rows below do not move.
-    auto next = found.begin();
+    found.reserve(ascending.size());
+    m_store.readKeys(ascending, [&](const Record &r) { found.push_back(rowOf(r)); });
+    std::vector<Row> out;
+    out.reserve(keys.size());
     for (qint64 k : keys) {
-        if (next != found.end() && next->key == k)
-            out.push_back(std::move(*next++));
-        else
-            out.push_back(Row{k, {}});
+        const auto at = std::lower_bound(found.begin(), found.end(), k, [](const Row &r, qint64 key) { return r.key < key; });
+        // A record removed since it was listed keeps its row, empty, so the rows below do not move.
+        out.push_back(at != found.end() && at->key == k ? std::move(*at) : Row{k, {}});
     }
     return out;
 }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -25,6 +26,11 @@ RecordsGrid::RecordsGrid(QWidget *parent) : QTableView(parent)
         ask.exec();
         return ask.clickedButton() == copy;
     };
+    // A heading click sorts (the store sorts: a million records are no burden); a third click
+    // goes back to the order the records were stored in.
+    horizontalHeader()->setSortIndicatorClearable(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    setSortingEnabled(true);
     copyAction = new QAction(tr("&Copy"), this);
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setShortcutContext(Qt::WidgetShortcut);

@@ -374,6 +374,12 @@ void RecordsWindow::exportSelection()
         else
             merged.push_back(b);
     }
+    if (model->pager() && model->pager()->order().field >= 0) {
+        QMessageBox::information(this, tr("Export records"),
+                                 tr("Export selection writes rows in the order they were stored: click the sorted "
+                                    "heading until its arrow goes, then select the rows again."));
+        return;
+    }
     if (merged.size() != 1) {
         QMessageBox::information(this, tr("Export records"),
                                  tr("Export selection writes one block of adjacent rows; select them with Shift."));

@@ -36,11 +36,9 @@ const char *const headings[schema::FieldCount] = {
     QT_TRANSLATE_NOOP("zefto::ui::RecordTableModel", "Neighbourhood"),
 };
 
-// Names and the neighbourhood read from the left; every other field is a number, printed or stored.
 bool readsAsNumber(int f)
 {
-    return f != schema::Adi && f != schema::Soyadi && f != schema::Babaadi && f != schema::Epafta
-        && f != schema::Mahalle;
+    return f >= 0 && f < schema::FieldCount && schema::readsAsNumber(schema::Field(f));
 }
 
 // One rule for every number, stored as a number or as text: its shortest
@@ -87,8 +85,10 @@ void RecordTableModel::setStore(std::shared_ptr<Store> store)
     m_scan.stop();
     m_pager.reset();
     m_store = std::move(store);
-    if (m_store)
+    if (m_store) {
         m_pager = std::make_unique<records::RecordPager>(*m_store);
+        m_pager->sortBy(m_order); // nothing read yet: show() below reads
+    }
     m_rows = 0;
     endResetModel();
     show(records::allKeys, QString());
@@ -104,6 +104,28 @@ void RecordTableModel::show(KeyRange keys, const QString &filter)
             m_pager->show(keys, filter.trimmed());
             m_rows = m_pager->rows();
         }
+    } catch (const Error &e) {
+        emit failed(e.description());
+    }
+    endResetModel();
+    if (filtering())
+        m_scan.start();
+    emit countsChanged();
+}
+
+void RecordTableModel::sort(int column, Qt::SortOrder order)
+{
+    const records::RecordPager::Order wanted{column >= 0 && column < schema::FieldCount ? column : -1,
+                                             order == Qt::DescendingOrder};
+    m_order = wanted;
+    if (!m_pager)
+        return;
+    beginResetModel();
+    m_scan.stop();
+    m_rows = 0;
+    try {
+        m_pager->sortBy(wanted);
+        m_rows = m_pager->rows();
     } catch (const Error &e) {
         emit failed(e.description());
     }

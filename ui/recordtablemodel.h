@@ -44,6 +44,8 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Orders the rows by a column, as the store sorts it; a column below 0 orders them by key.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // The heading of field `f` (schema order) as the window shows it.
     static QString heading(int f);
@@ -62,6 +64,7 @@ private:
     std::shared_ptr<Store> m_store;
     std::unique_ptr<records::RecordPager> m_pager;
     qint64 m_rows = 0; // what the view has been told
+    records::RecordPager::Order m_order; // kept across stores and shows
     QTimer m_scan;
 };
 
