@@ -96,36 +96,25 @@ void RecordTableModel::setStore(std::shared_ptr<Store> store)
 
 void RecordTableModel::show(KeyRange keys, const QString &filter)
 {
+    readAgain([&] { m_pager->show(keys, filter.trimmed()); });
+}
+
+void RecordTableModel::sort(int column, Qt::SortOrder order)
+{
+    m_order = {column >= 0 && column < schema::FieldCount ? column : -1, order == Qt::DescendingOrder};
+    readAgain([&] { m_pager->sortBy(m_order); });
+}
+
+void RecordTableModel::readAgain(const std::function<void()> &read)
+{
     beginResetModel();
     m_scan.stop();
     m_rows = 0;
     try {
         if (m_pager) {
-            m_pager->show(keys, filter.trimmed());
+            read();
             m_rows = m_pager->rows();
         }
-    } catch (const Error &e) {
-        emit failed(e.description());
-    }
-    endResetModel();
-    if (filtering())
-        m_scan.start();
-    emit countsChanged();
-}
-
-void RecordTableModel::sort(int column, Qt::SortOrder order)
-{
-    const records::RecordPager::Order wanted{column >= 0 && column < schema::FieldCount ? column : -1,
-                                             order == Qt::DescendingOrder};
-    m_order = wanted;
-    if (!m_pager)
-        return;
-    beginResetModel();
-    m_scan.stop();
-    m_rows = 0;
-    try {
-        m_pager->sortBy(wanted);
-        m_rows = m_pager->rows();
     } catch (const Error &e) {
         emit failed(e.description());
     }

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace zefto::ui {
@@ -58,6 +59,8 @@ signals:
 
 private:
     void scanMore();
+    // Resets the view around `read`, which shows the pager's rows anew.
+    void readAgain(const std::function<void()> &read);
     void settle(); // rows shown catch up with the pager, inside insert notices
     const records::Row *rowAt(int r) const;
 
