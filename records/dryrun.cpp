@@ -8,11 +8,6 @@
 namespace zefto::records {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("zefto::records", text);
-}
-
 // Forwards everything to the caller's window but tells every end in the conditional.
 class ConditionalPort final : public WindowPort {
 public:
@@ -45,8 +40,8 @@ private:
 
 QString wouldStore(qint64 n)
 {
-    return n == 1 ? tr("Converting would store 1 record")
-                  : tr("Converting would store %1 records").arg(n);
+    return n == 1 ? QCoreApplication::translate("zefto::records", "Converting would store 1 record")
+                  : QCoreApplication::translate("zefto::records", "Converting would store %1 records").arg(n);
 }
 
 } // namespace
@@ -56,14 +51,14 @@ QString conditionalMessage(const RunOutcome &o)
     switch (o.end) {
     case RunOutcome::End::Incomplete:
         return wouldStore(o.recordsStored)
-               + tr("; the run would stop at line %1 of '%2' because a required column is empty (%3)\n"
+               + QCoreApplication::translate("zefto::records", "; the run would stop at line %1 of '%2' because a required column is empty (%3)\n"
                     "%4 later data line(s) of the report would not be converted.")
                      .arg(o.stoppedAtLine)
                      .arg(o.reportPath, o.errorDescription)
                      .arg(o.unconvertedDataLines);
     case RunOutcome::End::Failed:
         return wouldStore(o.recordsStored)
-               + tr("; the run would stop at line %1 of '%2' because of error %3: %4")
+               + QCoreApplication::translate("zefto::records", "; the run would stop at line %1 of '%2' because of error %3: %4")
                      .arg(o.stoppedAtLine)
                      .arg(o.reportPath)
                      .arg(o.errorNumber)

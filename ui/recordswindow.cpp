@@ -295,7 +295,12 @@ void RecordsWindow::showSelected()
     const std::optional<qint64> id = shownConversion();
     const auto c = std::find_if(m_log.begin(), m_log.end(), [&](const Conversion &e) { return id && e.id == *id; });
     KeyRange keys = records::allKeys;
-    if (c != m_log.end()) {
+    if (c != m_log.end() && c->undone()) {
+        keys = {0, 0};
+        statusBar()->showMessage(tr("Conversion %1 was undone on %2 by %3; it has no records.")
+                                     .arg(c->id)
+                                     .arg(shownTime(c->undoneAt), c->undoneBy));
+    } else if (c != m_log.end()) {
         try {
             keys = records::keysOf(*c, location::shown(m_name));
         } catch (const records::Refusal &r) {
