@@ -40,9 +40,8 @@ QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool
     const QString column = u'"' + schema::fieldName(schema::Field(field)) + u'"';
     // Numbers are kept as text: "100" sorts after "20" only when read as a number.
     const QString direction = descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST");
-    QString order = column + direction + u',' + key + (descending ? QStringLiteral(" DESC") : QString());
-    if (schema::readsAsNumber(schema::Field(field)))
-        order.prepend(asNumber(column) + direction + u',');
+    const QString value = schema::readsAsNumber(schema::Field(field)) ? asNumber(column) : column;
+    const QString order = value + direction + u',' + key + (descending ? QStringLiteral(" DESC") : QString());
     return QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
         .arg(key, QLatin1String(schema::tableName), inside(key, within), order);
 }

@@ -17,7 +17,8 @@ QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 
 // Up to `limit` whole records with keys above `after`, inside `within`, in key order.
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit);
 // The keys inside `within` ordered by field `field` (schema order), then by
-// key; `asNumber` turns a column's text into the number it reads as (or NULL).
+// key; a field that reads as a number is ordered by `asNumber` of its column,
+// the number its text reads as.
 QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
                             const std::function<QString(const QString &column)> &asNumber);
 // The whole records with these keys, in key order.

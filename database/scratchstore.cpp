@@ -145,7 +145,7 @@ std::vector<qint64> ScratchStore::sortedKeys(KeyRange within, int field, bool de
         const bool none = !v.isText() && !v.isDouble();
         bool ok = v.isDouble();
         const double d = v.isDouble() ? v.asDouble() : number && v.isText() ? v.asText().trimmed().toDouble(&ok) : 0;
-        return std::tuple(!none, ok ? d : 0.0, v.isText() ? v.asText() : QString());
+        return std::tuple(!none, ok ? d : 0.0, !number && v.isText() ? v.asText() : QString());
     };
     std::sort(keys.begin(), keys.end(), [&](qint64 a, qint64 b) {
         const auto ka = sortKey(a), kb = sortKey(b);

@@ -32,6 +32,7 @@ public:
     struct Order {
         int field = -1; // -1: by key
         bool descending = false;
+        bool operator==(const Order &) const = default;
     };
 
     // Shows the records with keys in `keys` (allKeys or one conversion's);

@@ -101,7 +101,12 @@ void RecordTableModel::show(KeyRange keys, const QString &filter)
 
 void RecordTableModel::sort(int column, Qt::SortOrder order)
 {
-    m_order = {column >= 0 && column < schema::FieldCount ? column : -1, order == Qt::DescendingOrder};
+    const records::RecordPager::Order wanted{column >= 0 && column < schema::FieldCount ? column : -1,
+                                             order == Qt::DescendingOrder};
+    // A view asks twice for one heading click at times; a million keys are sorted once.
+    if (wanted == m_order)
+        return;
+    m_order = wanted;
     readAgain([&] { m_pager->sortBy(m_order); });
 }
 
