@@ -42,6 +42,7 @@ FileListBox::FileListBox(QWidget *parent)
     });
     // Long names keep their start and their extension; the tooltip has the whole path.
     setTextElideMode(Qt::ElideMiddle);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // else a long name scrolls instead of eliding
     // A report copied into the folder shows without the folder being opened again.
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileListBox::refresh);
     // A current directory that cannot be listed shows as an empty list.
