@@ -108,7 +108,4 @@ public:
     virtual qint64 undoConversion(qint64 id, const QString &by) = 0;
 };
 
-// Opens the store a database name leads to (a file path or a postgresql:// address); see location.h.
-std::shared_ptr<Store> openStore(const QString &name, Missing missing, const StoreOptions &options);
-
 } // namespace zefto

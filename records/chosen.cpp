@@ -19,12 +19,11 @@ void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &fi
     if (keys.first <= 0)
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
-    Store &store = db.store();
-    const QStringList &columns = store.columns();
+    const QStringList &columns = db.columns();
     qint64 after = keys.first - 1;
     for (int read = chunk; read == chunk;) {
         read = 0;
-        store.readAfter(keys, after, chunk, [&](const Record &r) {
+        db.readAfter(keys, after, chunk, [&](const Record &r) {
             ++read;
             after = keyOf(columns, r);
             std::vector<Value> fields = inFieldOrder(columns, r);
@@ -37,7 +36,7 @@ void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &fi
 qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &filter)
 {
     if (!filter)
-        return keys.first <= 0 ? 0 : db.store().countRecords(keys);
+        return keys.first <= 0 ? 0 : db.countRecords(keys);
     qint64 n = 0;
     forEachChosen(db, keys, filter, [&](const std::vector<Value> &) { ++n; });
     return n;

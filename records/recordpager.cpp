@@ -16,8 +16,8 @@ void RecordPager::show(KeyRange keys, const QString &filter)
     m_sorted.clear();
     m_sortScanned = 0;
     if (sorted() && keys.first > 0)
-        m_sorted = m_store.sortedKeys(keys, m_order.field, m_order.descending);
-    m_total = sorted() ? qint64(m_sorted.size()) : keys.first > 0 ? m_store.countRecords(keys) : 0;
+        m_sorted = m_db.sortedKeys(keys, m_order.field, m_order.descending);
+    m_total = sorted() ? qint64(m_sorted.size()) : keys.first > 0 ? m_db.countRecords(keys) : 0;
     m_scannedTo = keys.first - 1;
     m_scanDone = filter.isEmpty() || m_total == 0;
 }
@@ -48,9 +48,9 @@ bool RecordPager::scanFilter(int records)
         return false;
     if (sorted())
         return scanSorted(records);
-    const QStringList &columns = m_store.columns();
+    const QStringList &columns = m_db.columns();
     int read = 0;
-    m_store.readAfter(m_keys, m_scannedTo, records, [&](const Record &r) {
+    m_db.readAfter(m_keys, m_scannedTo, records, [&](const Record &r) {
         ++read;
         m_scannedTo = keyOf(columns, r);
         if (matchesFilter(inFieldOrder(columns, r), m_filter))
@@ -87,7 +87,7 @@ RecordPager::Window &RecordPager::window(qint64 index)
 
 Row RecordPager::rowOf(const Record &r) const
 {
-    const QStringList &columns = m_store.columns();
+    const QStringList &columns = m_db.columns();
     return Row{keyOf(columns, r), inFieldOrder(columns, r)};
 }
 
@@ -105,7 +105,7 @@ std::vector<Row> RecordPager::fetch(qint64 index)
     const std::optional<qint64> key = keyOfRow(first);
     if (!key)
         return out;
-    m_store.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
+    m_db.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
     if (!out.empty()) {
         m_known[first] = out.front().key;
         m_known[first + qint64(out.size()) - 1] = out.back().key;
@@ -120,7 +120,7 @@ std::vector<Row> RecordPager::fetchKeys(const std::vector<qint64> &keys)
     std::sort(ascending.begin(), ascending.end());
     std::vector<Row> found;
     found.reserve(ascending.size());
-    m_store.readKeys(ascending, [&](const Record &r) { found.push_back(rowOf(r)); });
+    m_db.readKeys(ascending, [&](const Record &r) { found.push_back(rowOf(r)); });
     std::vector<Row> out;
     out.reserve(keys.size());
     for (qint64 k : keys) {
@@ -153,7 +153,7 @@ std::optional<qint64> RecordPager::keyOfRow(qint64 r)
     // A few thousand windows' ends at most; after that, start afresh.
     if (m_known.size() > 4096)
         m_known.clear();
-    return m_store.keyAt(m_keys, from, steps, down);
+    return m_db.keyAt(m_keys, from, steps, down);
 }
 
 } // namespace zefto::records

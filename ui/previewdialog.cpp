@@ -162,7 +162,9 @@ void PreviewDialog::preview()
     auto kept = std::make_shared<ScratchStore>(m_database, run.columns, std::nullopt);
     for (const Record &r : run.records)
         kept->append(r, std::vector<bool>(r.size(), true));
-    model->setStore(kept);
+    auto shown = std::make_shared<Database>();
+    shown->attach(kept);
+    model->setDatabase(shown);
     records->resizeColumnsToContents();
     message->setText(dryText(run));
     highlight(m_dry->stoppedAtLine);

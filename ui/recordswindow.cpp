@@ -87,8 +87,8 @@ RecordsWindow::RecordsWindow(const QString &database, QWidget *parent) : QMainWi
 
 RecordsWindow::~RecordsWindow()
 {
-    // The views still ask for rows while they close; the store goes with m_db before them.
-    model->setStore(nullptr);
+    // The database closes with the window, not when the views let go of the model.
+    model->setDatabase(nullptr);
 }
 
 QString RecordsWindow::chosenDatabase()
@@ -121,6 +121,7 @@ void RecordsWindow::layOut()
     conversions->setSpacing(3);
     conversions->setAlternatingRowColors(true);
     conversions->setTextElideMode(Qt::ElideMiddle);
+    conversions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // else entries scroll instead of eliding
     auto *logLabel = new QLabel(tr("&Conversions"));
     logLabel->setBuddy(conversions);
     undoButton = new QPushButton(tr("&Undo conversion…"));
@@ -220,23 +221,22 @@ void RecordsWindow::layOut()
 
 void RecordsWindow::openDatabase()
 {
-    m_db.close();
-    m_db.setReadOnly(true);
+    m_db->close();
+    m_db->setReadOnly(true);
     if (records::notCreatedYet(m_name)) {
         problem(tr("No conversion has been made in %1 yet.")
                     .arg(QDir::toNativeSeparators(QFileInfo(m_name).absolutePath())));
-        model->setStore(nullptr);
+        model->setDatabase(nullptr);
         return;
     }
     try {
-        m_db.open(m_name, Missing::Refuse);
+        m_db->open(m_name, Missing::Refuse);
     } catch (const Error &e) {
         problem(e.description());
-        model->setStore(nullptr);
+        model->setDatabase(nullptr);
         return;
     }
-    // The model reads through the window's database; it never outlives it.
-    model->setStore(std::shared_ptr<Store>(std::shared_ptr<Store>(), &m_db.store()));
+    model->setDatabase(m_db);
 }
 
 void RecordsWindow::fillLog()
@@ -246,8 +246,8 @@ void RecordsWindow::fillLog()
     conversions->clear();
     m_log.clear();
     try {
-        if (m_db.isOpen())
-            m_log = m_db.conversions();
+        if (m_db->isOpen())
+            m_log = m_db->conversions();
     } catch (const Error &e) {
         problem(e.description());
     }
@@ -314,7 +314,7 @@ void RecordsWindow::showSelected()
 
 void RecordsWindow::reload()
 {
-    if (!m_db.isOpen())
+    if (!m_db->isOpen())
         openDatabase();
     fillLog();
     showSelected();
@@ -328,9 +328,9 @@ void RecordsWindow::refresh()
     const SelectionSpans selected = SelectionSpans::of(table->selectionModel()->selection());
     const QModelIndex current = table->currentIndex();
     const int currentRow = current.row(), currentColumn = current.column();
-    const bool wasOpen = m_db.isOpen();
+    const bool wasOpen = m_db->isOpen();
     reload();
-    if (!wasOpen && m_db.isOpen())
+    if (!wasOpen && m_db->isOpen())
         statusBar()->clearMessage();
     if (currentRow >= 0 && currentRow < model->rowCount())
         table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn), QItemSelectionModel::NoUpdate);
@@ -341,13 +341,13 @@ void RecordsWindow::refresh()
 
 void RecordsWindow::noticeChanges()
 {
-    if (!m_db.isOpen()) {
+    if (!m_db->isOpen()) {
         if (!records::notCreatedYet(m_name))
             refresh();
         return;
     }
     try {
-        if (sameLog(m_db.conversions(), m_log))
+        if (sameLog(m_db->conversions(), m_log))
             return;
     } catch (const Error &) {
         return; // the next look, or the user's refresh, says what is wrong
@@ -457,7 +457,7 @@ void RecordsWindow::exportKeys(KeyRange keys, const QString &suggested)
     try {
         Busy busy;
         const records::Exported done =
-            records::exportRecords(m_db, path, keys, text.isEmpty() ? std::nullopt : std::optional(text));
+            records::exportRecords(*m_db, path, keys, text.isEmpty() ? std::nullopt : std::optional(text));
         statusBar()->showMessage(tr("%1 records written to %2")
                                      .arg(QLocale().toString(done.records), QDir::toNativeSeparators(path)));
         if (done.replacedCharacters > 0)

@@ -85,7 +85,7 @@ private:
     void exportKeys(KeyRange keys, const QString &suggested);
 
     QString m_name;
-    Database m_db; // read only; undo opens the database for writing on its own
+    std::shared_ptr<Database> m_db = std::make_shared<Database>(); // read only; undo opens the database for writing on its own
     std::vector<Conversion> m_log;
     QTimer m_watch;
 };

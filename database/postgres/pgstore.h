@@ -2,14 +2,14 @@
 
 #include "copystream.h"
 #include "pgconnection.h"
+#include "loggedstore.h"
 #include "pgdefinition.h"
-#include "store.h"
 
 namespace zefto::postgres {
 
 // The records in the table ovrekson of a PostgreSQL database: statements
 // through QtSql's QPSQL driver, the records themselves streamed with COPY.
-class PostgresStore final : public Store {
+class PostgresStore final : public LoggedStore {
 public:
     static std::shared_ptr<PostgresStore> open(const Address &address, const StoreOptions &options);
     ~PostgresStore() override;
@@ -35,8 +35,6 @@ public:
     std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
     qint64 logRun(const Conversion &entry) override;
-    std::optional<Conversion> findConversion(const QString &sha256) override;
-    std::vector<Conversion> conversions() override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
 private:
@@ -55,7 +53,7 @@ private:
     void eachRow(const QString &sql, const std::function<void(const Record &)> &each);
     QString keyName() const;
     void settleRunKeys();
-    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
+    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
 
     Connection m_connection;
     StoreOptions m_options;

@@ -714,19 +714,6 @@ qint64 SqliteStore::logRun(const Conversion &entry)
     return sqlite3_last_insert_rowid(m_db);
 }
 
-std::optional<Conversion> SqliteStore::findConversion(const QString &sha256)
-{
-    std::vector<Conversion> found = readLog(QLatin1String(conversionlog::latestStillStored), {sha256});
-    if (found.empty())
-        return std::nullopt;
-    return found.front();
-}
-
-std::vector<Conversion> SqliteStore::conversions()
-{
-    return readLog(QLatin1String(conversionlog::oldestFirst), {});
-}
-
 qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
 {
     if (!m_db)

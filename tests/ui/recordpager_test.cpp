@@ -21,7 +21,7 @@ protected:
     {
         db.setReadOnly(true);
         db.open(database(), zefto::Missing::Refuse);
-        pager = std::make_unique<RecordPager>(db.store());
+        pager = std::make_unique<RecordPager>(db);
     }
 
     QString owner(qint64 row) { return pager->row(row).fields.at(zefto::schema::Adi).asText(); }

@@ -1,4 +1,4 @@
-#include "store.h"
+#include "openstore.h"
 
 #include "location.h"
 #include "postgres/address.h"
