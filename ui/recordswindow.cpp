@@ -167,6 +167,12 @@ void RecordsWindow::layOut()
     split->setStretchFactor(1, 1);
     split->setSizes({300, 900});
 
+    placeButtons(split);
+    connectActions();
+}
+
+void RecordsWindow::placeButtons(QWidget *split)
+{
     previewButton = new QPushButton(tr("&Preview report…"));
     previewButton->setAccessibleName(tr("Preview report…"));
     exportButton = new QPushButton(tr("&Export…"));
@@ -200,6 +206,10 @@ void RecordsWindow::layOut()
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1200, 700);
     resize(std::min(1200, screen.width() * 9 / 10), std::min(700, screen.height() * 85 / 100));
 
+}
+
+void RecordsWindow::connectActions()
+{
     connect(conversions, &QListWidget::currentRowChanged, this, [this] { showSelected(); });
     connect(filter, &QLineEdit::textChanged, this, [this] { showSelected(); });
     connect(model, &RecordTableModel::countsChanged, this, &RecordsWindow::updateCount);

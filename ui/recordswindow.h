@@ -74,6 +74,8 @@ public:
 
 private:
     void layOut();
+    void placeButtons(QWidget *split);
+    void connectActions();
     void openDatabase();
     void fillLog();
     void showSelected();
