@@ -61,6 +61,7 @@ TEST_F(ReportCheckTest, AFileThatIsNotTextAtAllIsKnownByItsFirstBytes)
         bool notText;
     } cases[] = {
         {"workbook (zip)", QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + line, true},
+        {"zip by its signature alone", "PK\x03\x04" + line + line + line, true},
         {"old workbook (OLE)", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + line, true},
         {"PDF", "%PDF-1.7\n" + line, true},
         {"NUL among text", line + QByteArray(1, '\0') + line, true},
