@@ -40,18 +40,23 @@ bool isNotText(const QByteArray &head)
     for (const QByteArray &s : signatures)
         if (head.startsWith(s))
             return true;
-    const qsizetype nul = head.indexOf('\0');
-    if (nul >= 0 && head.size() > nul + 1 && QByteArrayView(head).sliced(nul).count('\0') != head.size() - nul)
-        return true;
-    qsizetype control = 0;
-    for (const char c : QByteArrayView(head).first(nul >= 0 ? nul : head.size())) {
+    // A damaged report may hold a few NULs (a column, a tail after a crash); data that is no
+    // text holds NULs and control bytes all through. A run of NULs counts once.
+    QByteArrayView text(head);
+    while (text.endsWith('\0'))
+        text.chop(1);
+    qsizetype strange = 0;
+    char before = 'x';
+    for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
         // Line ends, tab, form feed and the printer's codes (ESC, SI, SO, DC2, DC4, SUB) are a report's own.
-        if (b < 0x20 && b != '\n' && b != '\r' && b != '\t' && b != '\f' && b != 0x1B && b != 0x0E && b != 0x0F
-            && b != 0x12 && b != 0x14 && b != 0x1A)
-            ++control;
+        if ((b == 0 && before != 0)
+            || (b != 0 && b < 0x20 && b != '\n' && b != '\r' && b != '\t' && b != '\f' && b != 0x1B && b != 0x0E
+                && b != 0x0F && b != 0x12 && b != 0x14 && b != 0x1A))
+            ++strange;
+        before = c;
     }
-    return control * 100 > qMax<qsizetype>(head.size(), 1);
+    return strange * 50 > qMax<qsizetype>(text.size(), 1);
 }
 
 bool isNotText(const QString &path)

@@ -11,10 +11,11 @@ namespace zefto::reportcheck {
 bool hasFullDataLine(const QString &path);
 
 // Whether a file is plainly not text: it starts as an archive, a workbook,
-// a PDF or an image does, or its first 64 KiB hold a NUL byte before other
-// bytes or many control bytes that no printed report has. A report's NUL
-// tail (a file cut short by a crash) and printer codes (ESC, SI, SO, form
-// feed) do not count. Never throws; a file that cannot be read is not judged.
+// a PDF or an image does, or more than one byte in fifty of its first 64 KiB
+// is a control byte no printed report has (a run of NULs counting once). A
+// report's NUL tail (a file cut short by a crash), a few NULs in a damaged
+// line and printer codes (ESC, SI, SO, form feed) do not make it so. Never
+// throws; a file that cannot be read is not judged.
 bool isNotText(const QString &path);
 // The same judgement on the first bytes of a file.
 bool isNotText(const QByteArray &head);
