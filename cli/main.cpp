@@ -8,6 +8,7 @@
 #include "recordlist.h"
 #include "recordrows.h"
 #include "reportargs.h"
+#include "runcheck.h"
 #include "terminalwindow.h"
 
 #include <QCommandLineParser>
@@ -174,6 +175,7 @@ public:
         m_window.setConvertAgain(options.again);
         m_window.setMessagesToStandardError(options.dryRun);
         m_engine.mahalle = options.mahalle;
+        m_engine.afterCommit = records::checkRun;
     }
 
     // Reads the target a dry run starts from, or names the database a real run opens
@@ -266,6 +268,8 @@ private:
         if (o.end == RunOutcome::End::Duplicate)
             m_err << o.message << '\n';
         m_said << summary(o, m_options.dryRun) << '\n';
+        if (o.shares)
+            m_said << records::runLine(*o.shares, o.conversionId) << '\n';
         m_said.flush();
         ++m_runs;
         m_records += o.recordsStored;

@@ -21,6 +21,10 @@ QString afterStatement(const QString &key, KeyRange within, qint64 after, int li
 // the number its text reads as.
 QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
                             const std::function<QString(const QString &column)> &asNumber);
+// As afterStatement, only the records that meet `condition` (SQL the backend writes).
+QString matchingStatement(const QString &key, KeyRange within, qint64 after, int limit, const QString &condition);
+// The keys above `after` and up to `upTo`, inside `within`, of the records that meet `condition`, ascending.
+QString matchingKeysStatement(const QString &key, KeyRange within, qint64 after, qint64 upTo, const QString &condition);
 // The whole records with these keys, in key order.
 QString keysStatement(const QString &key, const std::vector<qint64> &keys);
 

@@ -70,6 +70,9 @@ public:
     std::optional<Conversion> findConversion(const QString &sha256) { return live().findConversion(sha256); }
     std::vector<Conversion> conversions() { return live().conversions(); }
     qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
+    void logCheck(qint64 id, const ShareTally &tally) { live().logCheck(id, tally); }
+    // Runs `work` with every read in it seeing one state of the database.
+    void readSnapshot(const std::function<void()> &work) { live().readSnapshot(work); }
 
     // Reads for listings, exports and dry runs; see Store for what each does.
     // Each throws 3420 when the database is closed.
@@ -91,6 +94,16 @@ public:
     std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending)
     {
         return live().sortedKeys(within, field, descending);
+    }
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each)
+    {
+        live().readMatching(within, after, limit, text, each);
+    }
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each)
+    {
+        live().matchingKeys(within, after, upTo, text, each);
     }
 
     // How long a statement waits for another program's lock before failing (3045).

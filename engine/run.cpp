@@ -144,6 +144,8 @@ RunOutcome Engine::Command1_Click()
     }
     settle(outcome, failure);
     outcome.recordsStored = db.recordsStored() - m_storedBefore;
+    // The log and undo name a run's records by their first and last key alone.
+    Q_ASSERT(outcome.firstKey == 0 || outcome.lastKey - outcome.firstKey + 1 == outcome.recordsStored);
     finish(outcome);
     return outcome;
 }
@@ -348,6 +350,13 @@ void Engine::describe(RunOutcome &o) const
 void Engine::finish(RunOutcome &o)
 {
     describe(o);
+    if (afterCommit && o.conversionId > 0 && o.recordsStored > 0 && o.end != RunOutcome::End::Interrupted) {
+        try {
+            afterCommit(db, o);
+        } catch (const Error &e) {
+            o.shares = SharesChecked{0, 0, 0, e.description()};
+        }
+    }
     // A run that stored nothing may have been given some other file; read again only then, after the commit.
     if (o.recordsStored == 0 && o.end != RunOutcome::End::Interrupted)
         o.notAReport = !reportcheck::hasFullDataLine(m_window.text1());

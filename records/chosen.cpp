@@ -16,20 +16,31 @@ KeyRange keysOf(const Conversion &c, const QString &database)
 void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &filter,
                    const std::function<void(const std::vector<Value> &)> &each)
 {
+    forEachChosenKeyed(db, keys, filter, [&](qint64, const std::vector<Value> &fields) { each(fields); });
+}
+
+void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString> &filter,
+                        const std::function<void(qint64 key, const std::vector<Value> &)> &each)
+{
     if (keys.first <= 0)
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
-    const QStringList &columns = db.columns();
+    const FieldPlaces places(db.columns());
     qint64 after = keys.first - 1;
+    std::vector<Value> fields;
+    // A block shorter than asked for is the last: the database tests the filter itself.
     for (int read = chunk; read == chunk;) {
         read = 0;
-        db.readAfter(keys, after, chunk, [&](const Record &r) {
+        const auto take = [&](const Record &r) {
             ++read;
-            after = keyOf(columns, r);
-            std::vector<Value> fields = inFieldOrder(columns, r);
-            if (!filter || matchesFilter(fields, *filter))
-                each(fields);
-        });
+            after = places.key(r);
+            places.fields(r, fields);
+            each(after, fields);
+        };
+        if (filter)
+            db.readMatching(keys, after, chunk, *filter, take);
+        else
+            db.readAfter(keys, after, chunk, take);
     }
 }
 
@@ -38,7 +49,8 @@ qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &fi
     if (!filter)
         return keys.first <= 0 ? 0 : db.countRecords(keys);
     qint64 n = 0;
-    forEachChosen(db, keys, filter, [&](const std::vector<Value> &) { ++n; });
+    if (keys.first > 0)
+        db.matchingKeys(keys, keys.first - 1, keys.second, *filter, [&](qint64) { ++n; });
     return n;
 }
 

@@ -3,6 +3,7 @@
 #include "recordrows.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace zefto::records {
 
@@ -14,7 +15,6 @@ void RecordPager::show(KeyRange keys, const QString &filter)
     m_known.clear();
     m_matches.clear();
     m_sorted.clear();
-    m_sortScanned = 0;
     if (sorted() && keys.first > 0)
         m_sorted = m_db.sortedKeys(keys, m_order.field, m_order.descending);
     m_total = sorted() ? qint64(m_sorted.size()) : keys.first > 0 ? m_db.countRecords(keys) : 0;
@@ -28,18 +28,17 @@ void RecordPager::sortBy(Order order)
     show(m_keys, m_filter);
 }
 
-// The filter's scan in the sorted order, so its matches come out sorted.
-bool RecordPager::scanSorted(int records)
+// The filter's matches in the sorted order: the database finds them, in one reading.
+bool RecordPager::scanSorted()
 {
-    const size_t end = std::min(m_sorted.size(), m_sortScanned + size_t(records));
-    const std::vector<qint64> slice(m_sorted.begin() + qint64(m_sortScanned), m_sorted.begin() + qint64(end));
-    for (const Row &r : fetchKeys(slice))
-        if (!r.fields.empty() && matchesFilter(r.fields, m_filter))
-            m_matches.push_back(r.key);
-    m_sortScanned = end;
-    m_scanDone = end == m_sorted.size();
-    m_cache.remove_if([](const Window &w) { return w.rows.size() < size_t(windowRows); });
-    return !m_scanDone;
+    std::unordered_set<qint64> matching;
+    m_db.matchingKeys(m_keys, m_keys.first - 1, m_keys.second, m_filter, [&](qint64 key) { matching.insert(key); });
+    for (qint64 key : m_sorted)
+        if (matching.count(key) != 0)
+            m_matches.push_back(key);
+    m_scanDone = true;
+    m_cache.clear();
+    return false;
 }
 
 bool RecordPager::scanFilter(int records)
@@ -47,16 +46,13 @@ bool RecordPager::scanFilter(int records)
     if (m_scanDone)
         return false;
     if (sorted())
-        return scanSorted(records);
-    const QStringList &columns = m_db.columns();
-    int read = 0;
-    m_db.readAfter(m_keys, m_scannedTo, records, [&](const Record &r) {
-        ++read;
-        m_scannedTo = keyOf(columns, r);
-        if (matchesFilter(inFieldOrder(columns, r), m_filter))
-            m_matches.push_back(m_scannedTo);
-    });
-    m_scanDone = read < records;
+        return scanSorted();
+    // The key `records` records on bounds this slice; without one, the slice runs to the end.
+    const std::optional<qint64> last = m_db.keyAt(m_keys, m_scannedTo + 1, records - 1, false);
+    const qint64 upTo = last ? *last : m_keys.second;
+    m_db.matchingKeys(m_keys, m_scannedTo, upTo, m_filter, [&](qint64 key) { m_matches.push_back(key); });
+    m_scannedTo = upTo;
+    m_scanDone = !last || upTo >= m_keys.second;
     // The last window may have been read short while matches were still coming.
     m_cache.remove_if([](const Window &w) { return w.rows.size() < size_t(windowRows); });
     return !m_scanDone;
@@ -82,6 +78,8 @@ RecordPager::Window &RecordPager::window(qint64 index)
     m_cache.push_front(Window{index, fetch(index)});
     if (m_cache.size() > size_t(maxWindows))
         m_cache.pop_back();
+    // What the pager holds stays a few windows of at most windowRows rows, whatever the table's size.
+    Q_ASSERT(m_cache.size() <= size_t(maxWindows) && m_cache.front().rows.size() <= size_t(windowRows));
     return m_cache.front();
 }
 

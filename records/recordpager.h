@@ -68,7 +68,7 @@ private:
     Window &window(qint64 index);
     std::vector<Row> fetch(qint64 index);
     std::vector<Row> fetchKeys(const std::vector<qint64> &keys);
-    bool scanSorted(int records);
+    bool scanSorted();
     bool sorted() const { return m_order.field >= 0; }
     std::optional<qint64> keyOfRow(qint64 r);
     Row rowOf(const Record &r) const;
@@ -84,7 +84,6 @@ private:
     bool m_scanDone = true;
     Order m_order;
     std::vector<qint64> m_sorted; // every key in range, in the order asked for (when sorted)
-    size_t m_sortScanned = 0;     // the filter scan has read m_sorted up to here
 };
 
 } // namespace zefto::records

@@ -1,5 +1,6 @@
 #include "recordswindow.h"
 
+#include "checkview.h"
 #include "chosen.h"
 #include "error.h"
 #include "export.h"
@@ -186,6 +187,9 @@ void RecordsWindow::placeButtons(QWidget *split)
     buttons->addWidget(previewButton);
     buttons->addWidget(exportButton);
     buttons->addWidget(refreshButton);
+    checkButton = new QPushButton(tr("Chec&k…"));
+    checkButton->setAccessibleName(tr("Check…"));
+    buttons->addWidget(checkButton);
     buttons->addStretch(1);
     buttons->addWidget(closeButton);
 
@@ -227,6 +231,7 @@ void RecordsWindow::connectActions()
     m_watch.setInterval(watchIntervalMs);
     connect(&m_watch, &QTimer::timeout, this, &RecordsWindow::noticeChanges);
     m_watch.start();
+    connect(checkButton, &QPushButton::clicked, this, [this] { CheckView::openOn(this, *m_db, *model, *table); });
 }
 
 void RecordsWindow::openDatabase()
@@ -307,9 +312,9 @@ void RecordsWindow::showSelected()
     KeyRange keys = records::allKeys;
     if (c != m_log.end() && c->undone()) {
         keys = {0, 0};
-        statusBar()->showMessage(tr("Conversion %1 was undone on %2 by %3; it has no records.")
+        statusBar()->showMessage(tr("Conversion %1 of '%2' was undone on %3 by %4; it has no records.")
                                      .arg(c->id)
-                                     .arg(shownTime(c->undoneAt), c->undoneBy));
+                                     .arg(location::shown(m_name), shownTime(c->undoneAt), c->undoneBy));
     } else if (c != m_log.end()) {
         try {
             keys = records::keysOf(*c, location::shown(m_name));

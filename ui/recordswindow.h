@@ -66,6 +66,7 @@ public:
     QPushButton *previewButton;
     QPushButton *exportButton;
     QPushButton *undoButton;
+    QPushButton *checkButton;
     QPushButton *closeButton;
     QPushButton *refreshButton;
     QLabel *count;

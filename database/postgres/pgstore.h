@@ -4,6 +4,7 @@
 #include "pgconnection.h"
 #include "loggedstore.h"
 #include "pgdefinition.h"
+#include "pgfilter.h"
 
 namespace zefto::postgres {
 
@@ -34,7 +35,14 @@ public:
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    // In pgfilter.cpp.
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each) override;
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
 private:
@@ -54,12 +62,16 @@ private:
     QString keyName() const;
     void settleRunKeys();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
+    bool logHasCheck();
+    std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
+    std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
 
     Connection m_connection;
     StoreOptions m_options;
     TableDefinition m_table;
     CopyStream m_copy{m_connection};
     bool m_inTransaction = false; // ours, holding the table's write lock
+    bool m_inSnapshot = false;    // a read-only transaction of readSnapshot
     bool m_inRun = false;         // the transaction is a run's: nothing else commits it
     std::optional<Record> m_last; // the table's last record while the transaction holds the lock
     qint64 m_keyBefore = 0;       // the largest key when the transaction began

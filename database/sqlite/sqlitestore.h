@@ -39,8 +39,15 @@ public:
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    // In sqlitefilter.cpp.
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each) override;
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
 
     // For the definition check and the statements below: run, prepare, fail.
     Error error(int code) const;
@@ -64,6 +71,7 @@ private:
     bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
     void settleRunLast(const std::vector<bool> &given);
     bool hasLog();
+    bool logHasCheck();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
     qint64 scalar(const QString &sql, qint64 param = 0);
     void eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each);

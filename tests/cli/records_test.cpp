@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <set>
 #include <gtest/gtest.h>
 
 namespace {
@@ -20,7 +21,7 @@ protected:
     {
         TempDirTest::SetUp();
         if (GetParam() == Backend::Postgres) {
-            server = std::make_unique<PgServer>();
+            server = std::make_unique<PgDatabase>();
             ASSERT_TRUE(server->isRunning());
         }
     }
@@ -74,7 +75,7 @@ protected:
         return write(name, report::join(report::paginate(lines)));
     }
 
-    std::unique_ptr<PgServer> server;
+    std::unique_ptr<PgDatabase> server;
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsTest, ::testing::Values(Backend::File, Backend::Postgres),
@@ -128,9 +129,11 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
     EXPECT_EQ(r.err, QStringLiteral("zefto-records: error 3265: The log of '%1' holds no conversion 77; nothing was "
                                     "removed.\n")
                          .arg(database()));
-    EXPECT_EQ(records({QStringLiteral("undo")}).status, 64);
-    EXPECT_EQ(records({QStringLiteral("remove"), QStringLiteral("1")}).status, 64);
-    EXPECT_EQ(records({QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")}).status, 64);
+    for (const QStringList &usage : {QStringList{QStringLiteral("undo")},
+                                     QStringList{QStringLiteral("remove"), QStringLiteral("1")},
+                                     QStringList{QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")},
+                                     QStringList{QStringLiteral("undo"), QStringLiteral("first")}})
+        EXPECT_EQ(records(usage).status, 64) << usage.join(u' ').toStdString();
     EXPECT_EQ(convert({QStringLiteral("--mahalle"), QStringLiteral("  "), first}).status, 64);
 }
 
@@ -229,7 +232,9 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0], QStringLiteral("id,started_at,ended_at,user_name,host,report_path,report_size,report_sha256,"
                                        "mahalle,lines_in_report,lines_read,outcome,error_number,records,first_key,"
-                                       "last_key,undone_at,undone_by"));
+                                       "last_key,undone_at,undone_by,rule1_checked,rule1_broken,rule1_unreadable,"
+                                       "rule2_checked,rule2_broken,rule2_unreadable,rule3_checked,rule3_broken,"
+                                       "rule3_unreadable,rule4_checked,rule4_broken,rule4_unreadable"));
     QFile a(path(QStringLiteral("a.txt")));
     ASSERT_TRUE(a.open(QIODevice::ReadOnly));
     const QByteArray aBytes = a.readAll();
@@ -240,7 +245,10 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
                                       .arg(QString::fromLatin1(
                                           QCryptographicHash::hash(aBytes, QCryptographicHash::Sha256).toHex()))))
         << lines[1].toStdString();
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",Converted,,10,21,30,,"))) << lines[2].toStdString();
+    // Ten owners, each alone on a new parcel: the six without 1/1 hold a share short of the whole,
+    // and no deed or allocation follows from its row's figures.
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",Converted,,10,21,30,,,10,6,0,10,6,0,10,10,0,10,10,0")))
+        << lines[2].toStdString();
 
     // The filter folds case and letter marks: "cifci" finds Çiftçi, "ISIK" finds Işık.
     Result shown = records({QStringLiteral("show"), QStringLiteral("--filter"), QStringLiteral("cIFTcI"),
@@ -306,4 +314,111 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
                 c = QStringLiteral("<none>");
         EXPECT_EQ(sheet[i + 1], cells.join(u'|')) << i;
     }
+}
+
+TEST_P(RecordsTest, EveryConversionIsCheckedAndCheckListsEachBrokenParcelOnce)
+{
+    // 60 rows in 24 new parcels; the break puts new parcel 300/6's first share at 272/546 beside 273/545.
+    const auto holding = [&](const QString &name, report::ShareBreak b) {
+        return write(name, report::join(report::paginate(report::holdingTable(60, b))));
+    };
+    Result r = convert({holding(QStringLiteral("good.txt"), {})});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.text().endsWith(QStringLiteral("\nshares: 24 new parcels, all add up\n"))) << r.text().toStdString();
+    r = convert({holding(QStringLiteral("broken.txt"), {1, 5})});
+    EXPECT_EQ(r.status, 0) << r.text().toStdString(); // what the check finds never changes a run's end
+    EXPECT_TRUE(r.text().endsWith(
+        QStringLiteral("\nshares: 1 of 24 new parcels does not add up (zefto-records check --conversion 2)\n")))
+        << r.text().toStdString();
+
+    const QString finding = QStringLiteral("rule 1  300/6: shares add up to 148649/148785, not 1 (2 owners)\n"
+                                           "rule 1, shares make one whole: 24 parcels checked, 1 broken, 0 unreadable\n");
+    r = records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("2")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.text().startsWith(finding)) << r.text().toStdString();
+    EXPECT_EQ(r.text().count(QStringLiteral("\nrule ")), 4); // the finding, then four summaries
+    EXPECT_EQ(records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("1")}).status, 0);
+    r = records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("last"),
+                 QStringLiteral("--skip-rule"), QStringLiteral("1"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.text(), QStringLiteral("rule,finding,yada,yparsel,key,first_key,last_key,text\r\n"));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("rule 1, shares make one whole: skipped\n"
+                                                "rule 2, share areas make the parcel's area: 24 parcels checked")))
+        << r.err.toStdString();
+
+    r = records({QStringLiteral("log")});
+    EXPECT_TRUE(r.text().contains(QStringLiteral("all hold\n"))) << r.text().toStdString();
+    EXPECT_TRUE(r.text().endsWith(QStringLiteral("rule 1: 1 broken\n"))) << r.text().toStdString();
+    // Both reports hold the same new parcels: the whole table is checked once the first is undone.
+    ASSERT_EQ(records({QStringLiteral("undo"), QStringLiteral("1")}).status, 0);
+    r = records({QStringLiteral("check")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.text().startsWith(finding)) << r.text().toStdString();
+    EXPECT_EQ(records({QStringLiteral("check"), QStringLiteral("--skip-rule"), QStringLiteral("5")}).status, 64);
+    EXPECT_EQ(records({QStringLiteral("show"), QStringLiteral("--skip-rule"), QStringLiteral("1")}).status, 64);
+}
+
+TEST_P(RecordsTest, UndoLastSkipsUndoneConversionsAndNoLaterRunGetsTheirKeys)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("BİR"), 30)}).status, 0);
+    ASSERT_EQ(convert({report(QStringLiteral("b.txt"), QStringLiteral("İKİ"), 20)}).status, 0);
+    ASSERT_EQ(records({QStringLiteral("undo"), QStringLiteral("2")}).status, 0);
+
+    // The newest conversion is undone already: "last" is the one before it.
+    const Result r = records({QStringLiteral("undo"), QStringLiteral("last")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.text(), QStringLiteral("Conversion 1 undone: 30 records removed from %1\n").arg(database()));
+    ASSERT_EQ(count(), 0);
+
+    // A run into the emptied table: its keys are its own, none an undone conversion's.
+    ASSERT_EQ(convert({report(QStringLiteral("c.txt"), QStringLiteral("ÜÇ"), 10)}).status, 0);
+    const QStringList log = records({QStringLiteral("log"), QStringLiteral("--format"), QStringLiteral("csv")})
+                                .text()
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                                .mid(1);
+    ASSERT_EQ(log.size(), 3);
+    std::vector<std::pair<qint64, qint64>> ranges;
+    for (const QString &line : log) // first_key and last_key are the 15th and 16th fields
+        ranges.emplace_back(line.section(u',', 14, 14).toLongLong(), line.section(u',', 15, 15).toLongLong());
+    EXPECT_EQ(ranges[2].second - ranges[2].first, 9);
+    for (size_t i = 0; i < ranges.size(); ++i)
+        for (size_t j = i + 1; j < ranges.size(); ++j)
+            EXPECT_TRUE(ranges[i].second < ranges[j].first || ranges[j].second < ranges[i].first)
+                << "conversions " << i + 1 << " and " << j + 1 << " share keys";
+}
+
+TEST_P(RecordsTest, AConversionIdTheLogDoesNotHoldIsRefusedWithTwoByEveryCommand)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("BİR"), 5)}).status, 0);
+    const QString refusal = QStringLiteral("holds no conversion 77");
+    for (const QStringList &args : {QStringList{QStringLiteral("undo"), QStringLiteral("77")},
+                                    QStringList{QStringLiteral("show"), QStringLiteral("--conversion"), QStringLiteral("77")},
+                                    QStringList{QStringLiteral("export"), QStringLiteral("out.csv"),
+                                                QStringLiteral("--conversion"), QStringLiteral("77")}}) {
+        const Result r = records(args);
+        EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(refusal)) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.csv"))));
+    EXPECT_EQ(count(), 5);
+}
+
+TEST_P(RecordsTest, AFilterFindsItsRecordsPastTheFirstFewThousand)
+{
+    const std::set<int> tagged{10, 4095, 4096, 4097, 6999};
+    std::vector<QByteArray> lines;
+    for (int i = 0; i < 7000; ++i) {
+        report::Row r = report::sampleRow(i);
+        if (tagged.count(i))
+            r.owner = QStringLiteral("KARAKAYALIOĞLU %1").arg(i);
+        lines.push_back(report::ownerLine(r));
+    }
+    ASSERT_EQ(convert({write(QStringLiteral("big.txt"), report::join(report::paginate(lines)))}).status, 0);
+    ASSERT_EQ(count(), 7000);
+    // Typed without the Turkish letters, as the filter allows.
+    const Result shown = records({QStringLiteral("show"), QStringLiteral("--filter"), QStringLiteral("karakayalioglu"),
+                                  QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(shown.status, 0) << shown.err.toStdString();
+    EXPECT_EQ(shown.out.count("\r\n"), 1 + qsizetype(tagged.size()));
+    EXPECT_EQ(shown.out.count("Karakayalıoğlu"), qsizetype(tagged.size()));
 }

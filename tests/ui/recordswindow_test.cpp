@@ -3,11 +3,14 @@
 #include "previewdialog.h"
 #include "recordsfixture.h"
 #include "mahalle.h"
+#include "checkview.h"
 #include "recordswindow.h"
 #include "recordtablemodel.h"
 #include "translations.h"
+#include "undo.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -20,9 +23,11 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <cstring>
 
 using zefto::ui::PreviewDialog;
 using zefto::ui::RecordsWindow;
@@ -35,17 +40,36 @@ struct SeenBox {
     QString defaultButton, escapeButton;
 };
 
+QtMessageHandler passedOn = nullptr;
+
+// Qt's model checker reports through warnings of its own category; each is a failure of the test.
+void failOnModelComplaints(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && context.category && std::strcmp(context.category, "qt.modeltest") == 0)
+        ADD_FAILURE() << "QAbstractItemModelTester: " << message.toStdString();
+    else if (passedOn)
+        passedOn(type, context, message);
+}
+
 class RecordsWindowTest : public RecordsFixture {
 protected:
     void TearDown() override
     {
+        modelTester.reset();
         window.reset();
+        qInstallMessageHandler(passedOn);
         RecordsFixture::TearDown();
     }
 
-    RecordsWindow &open()
+    // The window, its table's model checked by Qt's model checker after every change the test makes.
+    RecordsWindow &open(const QString &name = {})
     {
-        window = std::make_unique<RecordsWindow>(database());
+        window = std::make_unique<RecordsWindow>(name.isEmpty() ? database() : name);
+        if (const QtMessageHandler previous = qInstallMessageHandler(failOnModelComplaints);
+            previous != failOnModelComplaints)
+            passedOn = previous;
+        modelTester = std::make_unique<QAbstractItemModelTester>(
+            window->model, QAbstractItemModelTester::FailureReportingMode::Warning);
         window->show();
         return *window;
     }
@@ -90,9 +114,30 @@ protected:
     }
 
     std::unique_ptr<RecordsWindow> window;
+    std::unique_ptr<QAbstractItemModelTester> modelTester;
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsWindowTest, ::testing::Values(Backend::File, Backend::Postgres), backendName);
+
+// What only a server address brings to the window.
+class RecordsWindowServerTest : public RecordsWindowTest {};
+INSTANTIATE_TEST_SUITE_P(OnAServer, RecordsWindowServerTest, ::testing::Values(Backend::Postgres), backendName);
+
+// Every text the window shows: captions, labels, tips, entries and the status line.
+QStringList shownTexts(QMainWindow &w)
+{
+    QStringList out{w.windowTitle(), w.statusBar()->currentMessage()};
+    for (QWidget *c : w.findChildren<QWidget *>()) {
+        out << c->toolTip() << c->accessibleName() << c->windowTitle();
+        if (auto *l = qobject_cast<QLabel *>(c))
+            out << l->text();
+        if (auto *e = qobject_cast<QLineEdit *>(c))
+            out << e->text();
+        if (auto *b = qobject_cast<QAbstractButton *>(c))
+            out << b->text();
+    }
+    return out;
+}
 
 } // namespace
 
@@ -462,4 +507,43 @@ TEST_P(RecordsWindowTest, WithNoTranslatorTheWindowIsEnglish)
     EXPECT_EQ(window->count->text(), QStringLiteral("1 record"));
     EXPECT_EQ(window->undoButton->text(), QStringLiteral("&Undo conversion…"));
     EXPECT_EQ(window->conversions->item(0)->text(), QStringLiteral("All records"));
+}
+
+TEST_P(RecordsWindowTest, CheckListsTheBrokenParcelAndChoosingItSelectsItsRecords)
+{
+    // Ten rows: new parcels 300/1 (row 0), 300/2 (1-2), 300/3 (3-5, its first share off), 300/4 (6-9).
+    convert(write(QStringLiteral("broken.txt"), report::join(report::paginate(report::holdingTable(10, {1, 2})))));
+    open();
+    window->checkButton->click();
+    auto *check = window->findChild<zefto::ui::CheckView *>();
+    ASSERT_NE(check, nullptr);
+    ASSERT_EQ(check->findings->count(), 1);
+    EXPECT_TRUE(check->findings->item(0)->text().startsWith(QStringLiteral("Rule 1: 300/3: shares add up to ")));
+    EXPECT_TRUE(check->summary->text().contains(QStringLiteral("4 parcels checked, 1 broken, 0 unreadable")));
+    check->findings->setCurrentRow(0);
+    QList<int> rows;
+    for (const QModelIndex &i : window->table->selectionModel()->selectedRows())
+        rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (QList<int>{3, 4, 5}));
+}
+
+TEST_P(RecordsWindowServerTest, APasswordInTheServerAddressIsNeverShown)
+{
+    const zefto::RunOutcome first = convert(report(QStringLiteral("north.txt"), 4, QStringLiteral("KUZEY")));
+    {
+        zefto::Database db;
+        db.open(database());
+        ASSERT_EQ(zefto::records::undoConversion(db, first.conversionId), first.recordsStored);
+    }
+    // The local superuser gets in without one, so any password passes; "@" and ":" are typed as they are.
+    const QString password = QStringLiteral("S3cret@Pa:rola");
+    open(QStringLiteral("postgresql://postgres:%1@/%2?host=%3").arg(password, server->database(), server->socketDir()));
+    window->showConversion(first.conversionId);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
+        QStringLiteral("Conversion %1 of '%2' was undone on ").arg(first.conversionId).arg(server->uri())))
+        << window->statusBar()->currentMessage().toStdString();
+    for (const QString &text : shownTexts(*window))
+        for (const QString &piece : {QStringLiteral("S3cret"), QStringLiteral("rola")})
+            EXPECT_FALSE(text.contains(piece)) << text.toStdString();
 }

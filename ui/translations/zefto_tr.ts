@@ -57,6 +57,30 @@
         <source>No father&apos;s name in this report needed the Ğ repair, so it may not come from the expected printer. Check the records, and undo the conversion if they are wrong.</source>
         <translation>Bu rapordaki hiçbir baba adında Ğ düzeltmesi gerekmedi; rapor beklenen yazıcıdan gelmemiş olabilir. Kayıtları denetleyin, yanlışlarsa dönüştürmeyi geri alın.</translation>
     </message>
+    <message>
+        <source>Shares: not checked: %1</source>
+        <translation>Hisseler: denetlenemedi: %1</translation>
+    </message>
+    <message>
+        <source>Shares: %1 new parcels, all add up</source>
+        <translation>Hisseler: %1 yeni parselin hepsi tutuyor</translation>
+    </message>
+    <message>
+        <source>Shares: %1 of %2 new parcels do not add up</source>
+        <translation>Hisseler: %2 yeni parselden %1 tanesi tutmuyor</translation>
+    </message>
+    <message>
+        <source>; %1 records&apos; title deeds or allocations do not match</source>
+        <translation>; %1 kaydın tapu veya tahsis değeri uyuşmuyor</translation>
+    </message>
+    <message>
+        <source>(Show records, then Check; or zefto-records check --conversion %1)</source>
+        <translation>(Kayıtları göster, sonra Denetle; ya da zefto-records check --conversion %1)</translation>
+    </message>
+    <message>
+        <source>Shares: 1 of %1 new parcels does not add up</source>
+        <translation>Hisseler: %1 yeni parselden 1 tanesi tutmuyor</translation>
+    </message>
 </context>
 <context>
     <name>zefto::records</name>
@@ -77,6 +101,33 @@ Raporun sonraki %4 veri satırı dönüştürülmeyecek.</translation>
     <message>
         <source>; the run would stop at line %1 of &apos;%2&apos; because of error %3: %4</source>
         <translation>; çalışma &apos;%2&apos; dosyasının %1. satırında %3 numaralı hata yüzünden duracak: %4</translation>
+    </message>
+</context>
+<context>
+    <name>zefto::ui::CheckView</name>
+    <message>
+        <source>Check</source>
+        <translation>Denetim</translation>
+    </message>
+    <message>
+        <source>Findings</source>
+        <translation>Bulgular</translation>
+    </message>
+    <message>
+        <source>Choose a line to select its records.</source>
+        <translation>Kayıtlarını seçmek için bir satır seçin.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Kapat</translation>
+    </message>
+    <message>
+        <source>Rule %1</source>
+        <translation>Kural %1</translation>
+    </message>
+    <message>
+        <source>Everything adds up.</source>
+        <translation>Her şey tutuyor.</translation>
     </message>
 </context>
 <context>
@@ -507,8 +558,16 @@ Günlük, dönüştürmeyi geri alındı olarak işaretleyip saklar.</translatio
         <translation>Seçileni dışa aktarma bitişik satırlardan tek bir blok yazar; onları Shift ile seçin.</translation>
     </message>
     <message>
-        <source>Conversion %1 was undone on %2 by %3; it has no records.</source>
-        <translation>%1 numaralı dönüştürme %2 tarihinde %3 tarafından geri alındı; hiç kaydı yok.</translation>
+        <source>Conversion %1 of &apos;%2&apos; was undone on %3 by %4; it has no records.</source>
+        <translation>&apos;%2&apos; içindeki %1 numaralı dönüştürme %3 tarihinde %4 tarafından geri alındı; hiç kaydı yok.</translation>
+    </message>
+    <message>
+        <source>Chec&amp;k…</source>
+        <translation>D&amp;enetle…</translation>
+    </message>
+    <message>
+        <source>Check…</source>
+        <translation>Denetle…</translation>
     </message>
 </context>
 <context>
