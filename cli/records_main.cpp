@@ -3,6 +3,7 @@
 #include "conversion.h"
 #include "csvwriter.h"
 #include "database.h"
+#include "drytarget.h"
 #include "error.h"
 #include "exitstatus.h"
 #include "export.h"
@@ -13,6 +14,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -266,6 +268,16 @@ int undoCommand(Records &records, const QString &which)
     return exitStatus::converted;
 }
 
+// A folder where nothing was converted: an empty log is no error, but there is nothing to export or undo.
+int nothingConvertedYet(const QString &command, const QString &name)
+{
+    const QFileInfo file(name);
+    QTextStream(stderr) << "zefto-records: No conversion has been made in " << QDir::toNativeSeparators(file.absolutePath())
+                        << " yet (there is no " << file.fileName() << " there).\n";
+    const bool reading = command == QLatin1String("log") || command == QLatin1String("show");
+    return reading ? exitStatus::converted : exitStatus::failed;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -327,7 +339,10 @@ int main(int argc, char **argv)
         if (parser.isSet(QStringLiteral("skip-rule")) && command != QLatin1String("check"))
             throw Misused{QStringLiteral("--skip-rule belongs to check.")};
 
-        Records records(location::resolved(location::chosen(optional("database"))));
+        const QString name = location::resolved(location::chosen(optional("database")));
+        if (records::notCreatedYet(name))
+            return nothingConvertedYet(command, name);
+        Records records(name);
         if (command == QLatin1String("log"))
             return logCommand(records, format);
         if (command == QLatin1String("show"))
