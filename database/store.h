@@ -88,6 +88,12 @@ public:
     // The records with these keys (ascending) that are still there, in key order.
     virtual void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) = 0;
 
+    // Reads between beginSnapshot and endSnapshot see one committed state of
+    // the database: as before or after any run or undo, never between. Nested
+    // calls and calls inside a transaction of this store join the open one.
+    virtual void beginSnapshot() {}
+    virtual void endSnapshot() noexcept {}
+
     // The conversion log (zefto_conversions), created by beginRun when missing.
     // Writes `entry` for the open run, in the run's transaction, with the run's
     // record count and keys filled in; returns the entry's id. Called once,

@@ -27,10 +27,18 @@ void appendField(QByteArray &line, const QString &field)
     line += '"';
 }
 
-QString fieldText(const Value &v)
+bool looksLikeFormula(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    const QChar c = text[0];
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
+QString fieldText(const Value &v, bool forSpreadsheet)
 {
     switch (v.kind()) {
-    case Value::Kind::Text: return v.asText();
+    case Value::Kind::Text: return forSpreadsheet && looksLikeFormula(v.asText()) ? u'\'' + v.asText() : v.asText();
     case Value::Kind::Double: return csvNumber(v.asDouble());
     default: return QString();
     }
@@ -47,9 +55,9 @@ QString csvNumber(double d)
     return QString::number(d, 'g', QLocale::FloatingPointShortest);
 }
 
-CsvWriter::CsvWriter(QIODevice &out, bool byteOrderMark) : m_out(out)
+CsvWriter::CsvWriter(QIODevice &out, bool forSpreadsheet) : m_out(out), m_forSpreadsheet(forSpreadsheet)
 {
-    if (byteOrderMark)
+    if (forSpreadsheet)
         write(QByteArrayLiteral("\xEF\xBB\xBF"));
 }
 
@@ -71,7 +79,7 @@ void CsvWriter::row(const std::vector<Value> &values)
     for (size_t i = 0; i < values.size(); ++i) {
         if (i > 0)
             m_line += ',';
-        appendField(m_line, fieldText(values[i]));
+        appendField(m_line, fieldText(values[i], m_forSpreadsheet));
     }
     m_line += "\r\n";
     write(m_line);

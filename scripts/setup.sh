@@ -9,7 +9,7 @@ packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev li
   at-spi2-core python3-pyatspi dbus xauth xvfb openbox x11-utils imagemagick
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   fiu-utils libfiu-dev libreoffice-calc-nogui lintian desktop-file-utils appstream dpkg-dev fakeroot man-db
-  bash-completion "$@")
+  bash-completion locales zlib1g-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -23,6 +23,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   else
     echo "Missing packages. Run this once, then try again:" >&2
     echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+# Exports are tested under a Turkish session: the tr_TR.UTF-8 locale must exist.
+if ! locale -a 2>/dev/null | grep -qix 'tr_TR.utf8'; then
+  if [ "$(id -u)" -eq 0 ]; then
+    sed -i 's/^# *\(tr_TR.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    locale-gen >&2
+  else
+    echo "The tr_TR.UTF-8 locale is missing: sudo sed -i 's/^# *tr_TR.UTF-8/tr_TR.UTF-8/' /etc/locale.gen && sudo locale-gen" >&2
     exit 1
   fi
 fi

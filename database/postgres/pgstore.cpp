@@ -392,6 +392,30 @@ std::optional<qint64> PostgresStore::keyAt(KeyRange within, qint64 from, qint64 
     return q.value(0).toLongLong();
 }
 
+// REPEATABLE READ takes its snapshot at the first statement after BEGIN and
+// keeps it: every read of the listing sees the same committed state. Readers
+// never wait for writers on the server, nor writers for them.
+void PostgresStore::beginSnapshot()
+{
+    if (m_snapshots++ > 0 || m_inTransaction)
+        return;
+    if (const std::optional<Failure> f =
+            m_connection.tryExec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
+        --m_snapshots;
+        throw serverError(*f, name());
+    }
+    m_snapshotOwn = true;
+}
+
+void PostgresStore::endSnapshot() noexcept
+{
+    if (m_snapshots == 0 || --m_snapshots > 0 || !m_snapshotOwn)
+        return;
+    m_snapshotOwn = false;
+    if (m_connection.alive())
+        m_connection.tryExec(QStringLiteral("COMMIT"));
+}
+
 void PostgresStore::readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
 {
     finishCopy();

@@ -31,6 +31,8 @@ public:
     void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
     qint64 countRecords(KeyRange within) override;
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
+    void beginSnapshot() override;
+    void endSnapshot() noexcept override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
     qint64 logRun(const Conversion &entry) override;
@@ -61,6 +63,8 @@ private:
     TableDefinition m_table;
     CopyStream m_copy{m_connection};
     bool m_inTransaction = false; // ours, holding the table's write lock
+    int m_snapshots = 0;          // open ReadSnapshots
+    bool m_snapshotOwn = false;   // the outermost began the read-only transaction
     bool m_inRun = false;         // the transaction is a run's: nothing else commits it
     std::optional<Record> m_last; // the table's last record while the transaction holds the lock
     qint64 m_keyBefore = 0;       // the largest key when the transaction began

@@ -576,6 +576,35 @@ void SqliteStore::eachRow(sqlite3_stmt *q, const std::function<void(const Record
         throw error(rc);
 }
 
+// A deferred BEGIN takes the shared lock at the first read: one is made at
+// once, so the snapshot is the state at this call. A writer's commit waits
+// for the lock's end, so callers copy what they need and end it soon.
+void SqliteStore::beginSnapshot()
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    if (m_snapshots++ > 0 || sqlite3_get_autocommit(m_db) == 0)
+        return;
+    try {
+        exec(QStringLiteral("BEGIN"));
+        m_snapshotOwn = true;
+        scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (...) {
+        endSnapshot();
+        throw;
+    }
+}
+
+void SqliteStore::endSnapshot() noexcept
+{
+    if (m_snapshots == 0 || --m_snapshots > 0 || !m_snapshotOwn)
+        return;
+    m_snapshotOwn = false;
+    // Only reads happened: ending them cannot lose anything, and a failure leaves no lock behind.
+    if (m_db && sqlite3_get_autocommit(m_db) == 0 && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 qint64 SqliteStore::countRecords(KeyRange within)
 {
     if (!m_db)

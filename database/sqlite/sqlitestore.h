@@ -38,6 +38,8 @@ public:
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    void beginSnapshot() override;
+    void endSnapshot() noexcept override;
     qint64 logRun(const Conversion &entry) override;
     std::optional<Conversion> findConversion(const QString &sha256) override;
     std::vector<Conversion> conversions() override;
@@ -87,6 +89,8 @@ private:
     qint64 m_pending = 0;         // records added since the open transaction began
     qint64 m_stored = 0;          // records added that are in the file or the open transaction
     KeyRange m_runKeys{0, 0};
+    int m_snapshots = 0;          // open ReadSnapshots; > 0 with m_snapshotOwn: the read transaction is ours
+    bool m_snapshotOwn = false;
     qint64 m_keyFloor = 0;        // a run's first key must lie above it: keys of undone conversions stay unused
 };
 

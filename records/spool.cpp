@@ -1,0 +1,118 @@
+#include "spool.h"
+
+#include "chosen.h"
+#include "refusal.h"
+#include "schema.h"
+
+#include <QDir>
+#include <cstring>
+
+namespace zefto::records {
+namespace {
+
+constexpr qsizetype chunk = 1 << 18;
+
+Refusal spoolFailure(const QFileDevice &file)
+{
+    return Refusal{QStringLiteral("Cannot keep the records read in the temporary file '%1': %2.")
+                       .arg(file.fileName(), file.errorString())};
+}
+
+template <class T> void putRaw(QByteArray &to, T v)
+{
+    to.append(reinterpret_cast<const char *>(&v), sizeof v);
+}
+
+} // namespace
+
+ChosenSpool::ChosenSpool(Database &db, KeyRange keys, const std::optional<QString> &filter)
+    : m_file(QDir::tempPath() + QStringLiteral("/zefto-records-XXXXXX"))
+{
+    if (!m_file.open())
+        throw spoolFailure(m_file);
+    m_buffer.reserve(chunk + 4096);
+    {
+        Database::ReadSnapshot snapshot(db);
+        forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) { put(r); });
+    }
+    drain();
+    if (!m_file.flush())
+        throw spoolFailure(m_file);
+}
+
+// Each field: its kind, then a double's 8 bytes or a text's length and UTF-16 units.
+void ChosenSpool::put(const std::vector<Value> &fields)
+{
+    Q_ASSERT(fields.size() == size_t(schema::FieldCount));
+    for (const Value &v : fields) {
+        m_buffer += char(v.kind());
+        if (v.isDouble()) {
+            putRaw(m_buffer, v.asDouble());
+        } else if (v.isText()) {
+            // UTF-16 as it is: a lone surrogate survives to be counted where it cannot be written.
+            const QString &t = v.asText();
+            putRaw(m_buffer, qint32(t.size()));
+            m_buffer.append(reinterpret_cast<const char *>(t.utf16()), t.size() * 2);
+        }
+    }
+    ++m_count;
+    if (m_buffer.size() >= chunk)
+        drain();
+}
+
+void ChosenSpool::drain()
+{
+    if (!m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
+        throw spoolFailure(m_file);
+    m_buffer.clear();
+}
+
+void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> &each)
+{
+    if (!m_file.seek(0))
+        throw spoolFailure(m_file);
+    std::vector<Value> fields(size_t(schema::FieldCount));
+    QByteArray data;
+    qsizetype at = 0;
+    // Makes `n` bytes available at `at`, reading on as needed.
+    const auto need = [&](qsizetype n) {
+        if (data.size() - at >= n)
+            return;
+        data.remove(0, at);
+        at = 0;
+        while (data.size() < n) {
+            const QByteArray more = m_file.read(std::max<qsizetype>(chunk, n - data.size()));
+            if (more.isEmpty())
+                throw spoolFailure(m_file);
+            data += more;
+        }
+    };
+    for (qint64 r = 0; r < m_count; ++r) {
+        for (Value &v : fields) {
+            need(1);
+            const auto kind = Value::Kind(data[at++]);
+            if (kind == Value::Kind::Double) {
+                double d;
+                need(sizeof d);
+                std::memcpy(&d, data.constData() + at, sizeof d);
+                at += sizeof d;
+                v = Value::number(d);
+            } else if (kind == Value::Kind::Text) {
+                qint32 n;
+                need(sizeof n);
+                std::memcpy(&n, data.constData() + at, sizeof n);
+                at += sizeof n;
+                need(qsizetype(n) * 2);
+                QString t(n, Qt::Uninitialized);
+                std::memcpy(t.data(), data.constData() + at, size_t(n) * 2);
+                at += qsizetype(n) * 2;
+                v = Value::text(t);
+            } else {
+                v = kind == Value::Kind::Null ? Value::null() : Value();
+            }
+        }
+        each(fields);
+    }
+}
+
+} // namespace zefto::records
