@@ -5,6 +5,7 @@
 #include "exitstatus.h"
 #include "location.h"
 #include "mahalle.h"
+#include "standardoutput.h"
 #include "recordlist.h"
 #include "recordrows.h"
 #include "reportargs.h"
@@ -252,8 +253,11 @@ int main(int argc, char **argv)
     if (runs > 1)
         said << "total: " << runs << " reports, lines read " << totalLines << ", records stored " << totalRecords
              << (dryRun ? " (dry run: nothing was written)" : "") << '\n';
-    if (csv && !csv->ok()) {
-        err << "zefto-convert: cannot write to standard output\n";
+    // The records may still sit in the device's buffer: judged only after it is flushed.
+    bool stdoutFailed = false;
+    if (csv && (!stdoutFile.flush() || !csv->ok())) {
+        stdoutFailed = true;
+        err << "zefto-convert: cannot write to standard output: " << stdoutFile.errorString() << '\n';
         status = worse(status, exitStatus::failed);
     }
     try {
@@ -274,8 +278,9 @@ int main(int argc, char **argv)
         }
     }
     out.flush();
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        err << "zefto-convert: cannot write to standard output\n";
+    stdoutFile.close();
+    if (QString why; !cli::closeStdioOutput(&why) && !stdoutFailed) {
+        err << "zefto-convert: cannot write to standard output: " << why << '\n';
         status = worse(status, exitStatus::failed);
     }
     if (stopSignal != 0)
