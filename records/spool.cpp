@@ -5,18 +5,14 @@
 #include "schema.h"
 
 #include <QDir>
+#include <cerrno>
 #include <cstring>
 
 namespace zefto::records {
 namespace {
 
 constexpr qsizetype chunk = 1 << 18;
-
-Refusal spoolFailure(const QFileDevice &file)
-{
-    return Refusal{QStringLiteral("Cannot keep the records read in the temporary file '%1': %2.")
-                       .arg(file.fileName(), file.errorString())};
-}
+constexpr qsizetype inMemory = 8 << 20; // most exports never touch the disk
 
 template <class T> void putRaw(QByteArray &to, T v)
 {
@@ -26,18 +22,15 @@ template <class T> void putRaw(QByteArray &to, T v)
 } // namespace
 
 ChosenSpool::ChosenSpool(Database &db, KeyRange keys, const std::optional<QString> &filter)
-    : m_file(QDir::tempPath() + QStringLiteral("/zefto-records-XXXXXX"))
 {
-    if (!m_file.open())
-        throw spoolFailure(m_file);
-    m_buffer.reserve(chunk + 4096);
-    {
-        Database::ReadSnapshot snapshot(db);
-        forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) { put(r); });
-    }
-    drain();
-    if (!m_file.flush())
-        throw spoolFailure(m_file);
+    Database::ReadSnapshot snapshot(db);
+    forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) { put(r); });
+}
+
+void ChosenSpool::fail(int error)
+{
+    throw Refusal{QStringLiteral("Cannot keep the records read in the temporary file '%1': %2.")
+                      .arg(m_file ? m_file->fileName() : QString(), QString::fromLocal8Bit(std::strerror(error)))};
 }
 
 // Each field: its kind, then a double's 8 bytes or a text's length and UTF-16 units.
@@ -56,23 +49,31 @@ void ChosenSpool::put(const std::vector<Value> &fields)
         }
     }
     ++m_count;
-    if (m_buffer.size() >= chunk)
-        drain();
+    if (m_buffer.size() >= (m_file ? chunk : inMemory))
+        spill();
 }
 
-void ChosenSpool::drain()
+void ChosenSpool::spill()
 {
-    if (!m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
-        throw spoolFailure(m_file);
+    if (!m_file) {
+        m_file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/zefto-records-XXXXXX"));
+        if (!m_file->open())
+            fail(errno);
+    }
+    errno = 0;
+    if (m_file->write(m_buffer) != m_buffer.size() || !m_file->flush())
+        fail(errno != 0 ? errno : EIO);
     m_buffer.clear();
 }
 
 void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> &each)
 {
-    if (!m_file.seek(0))
-        throw spoolFailure(m_file);
+    if (m_file && !m_buffer.isEmpty())
+        spill();
+    if (m_file && !m_file->seek(0))
+        fail(errno);
     std::vector<Value> fields(size_t(schema::FieldCount));
-    QByteArray data;
+    QByteArray data = m_file ? QByteArray() : m_buffer;
     qsizetype at = 0;
     // Makes `n` bytes available at `at`, reading on as needed.
     const auto need = [&](qsizetype n) {
@@ -81,9 +82,9 @@ void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> 
         data.remove(0, at);
         at = 0;
         while (data.size() < n) {
-            const QByteArray more = m_file.read(std::max<qsizetype>(chunk, n - data.size()));
+            const QByteArray more = m_file ? m_file->read(std::max<qsizetype>(chunk, n - data.size())) : QByteArray();
             if (more.isEmpty())
-                throw spoolFailure(m_file);
+                fail(m_file ? errno : EIO);
             data += more;
         }
     };

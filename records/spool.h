@@ -4,15 +4,16 @@
 
 #include <QTemporaryFile>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace zefto::records {
 
 // The records forEachChosen hands over, read inside one snapshot of the
-// database and kept in a temporary file, so the snapshot (and the lock a
-// writer's commit waits for) ends before the slow part, formatting and
-// writing, begins. Memory stays small whatever the count.
+// database and kept aside (in memory up to a few MiB, beyond in a temporary
+// file), so the snapshot, and the lock a writer's commit waits for, ends
+// before the slow part, formatting and writing, begins.
 class ChosenSpool {
 public:
     // Throws Error from the database, a Refusal when the temporary file cannot be written.
@@ -24,10 +25,11 @@ public:
 
 private:
     void put(const std::vector<Value> &fields);
-    void drain();
+    void spill();
+    [[noreturn]] void fail(int error);
 
-    QTemporaryFile m_file;
-    QByteArray m_buffer;
+    std::unique_ptr<QTemporaryFile> m_file; // once the records outgrow memory
+    QByteArray m_buffer;                    // all of them, or those not yet in the file
     qint64 m_count = 0;
 };
 
