@@ -2,6 +2,8 @@
 
 #include "schema.h"
 
+#include <algorithm>
+
 namespace zefto::browse {
 namespace {
 
@@ -28,9 +30,12 @@ QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 
 
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit)
 {
-    return QStringLiteral("SELECT * FROM %1 WHERE %2 AND %3 > %4 ORDER BY %3 LIMIT %5")
-        .arg(QLatin1String(schema::tableName), inside(key, within), key)
-        .arg(after)
+    // One lower bound: given two, SQLite may seek by the range's start and
+    // filter on `after`, reading every earlier record again at each call.
+    return QStringLiteral("SELECT * FROM %1 WHERE %2 > %3 AND %2 <= %4 ORDER BY %2 LIMIT %5")
+        .arg(QLatin1String(schema::tableName), key)
+        .arg(std::max(after, within.first - 1))
+        .arg(within.second)
         .arg(limit);
 }
 

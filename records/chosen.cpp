@@ -20,14 +20,15 @@ void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &fi
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
     Store &store = db.store();
-    const QStringList &columns = store.columns();
+    const FieldOrder order(store.columns());
+    std::vector<Value> fields;
     qint64 after = keys.first - 1;
     for (int read = chunk; read == chunk;) {
         read = 0;
         store.readAfter(keys, after, chunk, [&](const Record &r) {
             ++read;
-            after = keyOf(columns, r);
-            std::vector<Value> fields = inFieldOrder(columns, r);
+            after = order.keyOf(r);
+            order.fill(r, fields);
             if (!filter || matchesFilter(fields, *filter))
                 each(fields);
         });

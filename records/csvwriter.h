@@ -36,5 +36,7 @@ private:
 // A double with "." and the fewest digits that read back to the same double,
 // whatever the locale: 1250.5, 0.1, 1e+21, -0.
 QString csvNumber(double d);
+// The same as Latin-1 bytes, for writers.
+QByteArray csvNumberBytes(double d);
 
 } // namespace zefto::records

@@ -16,6 +16,19 @@ qint64 keyOf(const QStringList &columns, const Record &record);
 // A record of a store whose columns are `columns`, as the 19 fields in table order.
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record);
 
+// keyOf and inFieldOrder for many records of one store: the columns are looked up once.
+class FieldOrder {
+public:
+    explicit FieldOrder(const QStringList &columns);
+    qint64 keyOf(const Record &record) const;
+    // Sets `fields` to the record's 19 fields in table order, reusing its storage.
+    void fill(const Record &record, std::vector<Value> &fields) const;
+
+private:
+    std::vector<qsizetype> m_at; // where each field stands in a record; -1: the store lacks it
+    qsizetype m_key;
+};
+
 // Whether the owner's given names or surname, the father's name, a block, a
 // parcel or the neighbourhood contains `text`, ignoring case and Turkish letter marks.
 bool matchesFilter(const std::vector<Value> &fields, const QString &text);

@@ -5,6 +5,7 @@
 #include "schema.h"
 
 #include <QDir>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr qsizetype chunk = 1 << 18;
 constexpr qsizetype inMemory = 8 << 20; // most exports never touch the disk
+constexpr char latin1Text = 0x10;        // a text of characters below U+0100, one byte each
 
 template <class T> void putRaw(QByteArray &to, T v)
 {
@@ -38,15 +40,25 @@ void ChosenSpool::put(const std::vector<Value> &fields)
 {
     Q_ASSERT(fields.size() == size_t(schema::FieldCount));
     for (const Value &v : fields) {
-        m_buffer += char(v.kind());
-        if (v.isDouble()) {
-            putRaw(m_buffer, v.asDouble());
-        } else if (v.isText()) {
-            // UTF-16 as it is: a lone surrogate survives to be counted where it cannot be written.
+        if (v.isText()) {
             const QString &t = v.asText();
+            const bool latin1 = std::all_of(t.begin(), t.end(), [](QChar c) { return c.unicode() < 0x100; });
+            m_buffer += char(latin1 ? latin1Text : char(v.kind()));
             putRaw(m_buffer, qint32(t.size()));
-            m_buffer.append(reinterpret_cast<const char *>(t.utf16()), t.size() * 2);
+            if (latin1) {
+                // Most fields are digits and blanks: one byte a character halves what is kept.
+                const qsizetype at = m_buffer.size();
+                m_buffer.resize(at + t.size());
+                std::transform(t.begin(), t.end(), m_buffer.begin() + at, [](QChar c) { return char(c.unicode()); });
+            } else {
+                // UTF-16 as it is: a lone surrogate survives to be counted where it cannot be written.
+                m_buffer.append(reinterpret_cast<const char *>(t.utf16()), t.size() * 2);
+            }
+            continue;
         }
+        m_buffer += char(v.kind());
+        if (v.isDouble())
+            putRaw(m_buffer, v.asDouble());
     }
     ++m_count;
     if (m_buffer.size() >= (m_file ? chunk : inMemory))
@@ -91,7 +103,18 @@ void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> 
     for (qint64 r = 0; r < m_count; ++r) {
         for (Value &v : fields) {
             need(1);
-            const auto kind = Value::Kind(data[at++]);
+            const char marker = data[at++];
+            if (marker == latin1Text) {
+                qint32 n;
+                need(sizeof n);
+                std::memcpy(&n, data.constData() + at, sizeof n);
+                at += sizeof n;
+                need(n);
+                v = Value::text(QString::fromLatin1(data.constData() + at, n));
+                at += n;
+                continue;
+            }
+            const auto kind = Value::Kind(marker);
             if (kind == Value::Kind::Double) {
                 double d;
                 need(sizeof d);
@@ -107,7 +130,7 @@ void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> 
                 QString t(n, Qt::Uninitialized);
                 std::memcpy(t.data(), data.constData() + at, size_t(n) * 2);
                 at += qsizetype(n) * 2;
-                v = Value::text(t);
+                v = Value::text(std::move(t));
             } else {
                 v = kind == Value::Kind::Null ? Value::null() : Value();
             }

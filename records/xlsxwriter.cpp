@@ -172,7 +172,7 @@ void XlsxWriter::cells(int row, const std::vector<Value> &values)
         appendReference(m_line, int(c), row);
         if (number) {
             m_line += "\"><v>";
-            m_line += csvNumber(v.asDouble()).toLatin1();
+            m_line += csvNumberBytes(v.asDouble());
             m_line += "</v></c>";
         } else {
             m_line += "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">";
