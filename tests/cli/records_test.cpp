@@ -460,3 +460,27 @@ TEST_P(RecordsTest, FormulasAreTextInCsvFilesAndControlsAreEscapedInTables)
         EXPECT_EQ(convert({QStringLiteral("--again"), QStringLiteral("--mahalle"), m.name, path(QStringLiteral("a.txt"))}).status,
                   m.status) << m.name.size();
 }
+
+TEST_P(RecordsTest, ShowStreamsWithPeakMemoryBoundedWhateverTheCount)
+{
+    if (server)
+        GTEST_SKIP() << "the listing's memory does not depend on the backend";
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("ÇOK"), 100)}).status, 0);
+    // 204,800 records: held in memory, a listing of them would take some 500 MiB.
+    for (int doubled = 0; doubled < 11; ++doubled)
+        sql(QStringLiteral("INSERT INTO ovrekson(yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, "
+                           "babaadi, epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle) "
+                           "SELECT yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
+                           "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle FROM ovrekson"));
+    for (const char *format : {"table", "csv"}) {
+        const Result r = run(QStringLiteral("/usr/bin/time"),
+                             {QStringLiteral("-f"), QStringLiteral("peak %M"), QString::fromUtf8(ZEFTO_RECORDS),
+                              QStringLiteral("--database"), database(), QStringLiteral("show"), QStringLiteral("--format"),
+                              QString::fromLatin1(format)},
+                             {}, QStringLiteral("/dev/null"));
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const qint64 kib = r.err.section(QStringLiteral("peak "), -1).trimmed().toLongLong();
+        EXPECT_GT(kib, 0);
+        EXPECT_LT(kib, 64 * 1024) << format;
+    }
+}
