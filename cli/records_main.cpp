@@ -3,6 +3,7 @@
 #include "csvwriter.h"
 #include "database.h"
 #include "error.h"
+#include "atomicfile.h"
 #include "exitstatus.h"
 #include "export.h"
 #include "location.h"
@@ -204,6 +205,9 @@ int exportCommand(Records &records, const QString &file, const std::optional<QSt
     if (!exportable(file))
         throw Misused{QStringLiteral("export writes FILE.csv or FILE.xlsx, not '%1'.").arg(file)};
     const QString path = QFileInfo(file).absoluteFilePath();
+    // A device or a FIFO is refused as such, --force or not.
+    if (const QString why = notReplaceable(path); !why.isEmpty())
+        throw Refused{QStringLiteral("Cannot write '%1': %2, not a regular file; nothing was written.").arg(path, why)};
     if (QFileInfo::exists(path) && !force)
         throw Refused{QStringLiteral("'%1' already exists; --force writes over it.").arg(path)};
     Database &db = records.open(false);

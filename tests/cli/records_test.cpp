@@ -384,10 +384,12 @@ TEST_P(RecordsTest, ExportsReplaceOnlyRegularFilesAndLeaveTheOldOneWhenTheyFail)
                    {"fifo.csv", "it is a FIFO"}};
     for (const auto &c : refused) {
         const QString target = path(QString::fromLatin1(c.target));
-        const Result r = records({QStringLiteral("export"), target, QStringLiteral("--force")});
-        EXPECT_EQ(r.status, 2) << c.target;
-        EXPECT_EQ(r.err, QStringLiteral("zefto-records: Cannot write '%1': %2, not a regular file; nothing was written.\n")
-                             .arg(target, QString::fromLatin1(c.why)));
+        for (const QStringList &force : {QStringList{QStringLiteral("--force")}, QStringList{}}) {
+            const Result r = records(QStringList{QStringLiteral("export"), target} + force);
+            EXPECT_EQ(r.status, 2) << c.target;
+            EXPECT_EQ(r.err, QStringLiteral("zefto-records: Cannot write '%1': %2, not a regular file; nothing was written.\n")
+                                 .arg(target, QString::fromLatin1(c.why)));
+        }
     }
     EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).isFile() == false && QFileInfo(path(QStringLiteral("device.xlsx"))).isSymLink());
 
