@@ -1,7 +1,6 @@
 #include "recordrows.h"
 
 #include "csvwriter.h"
-#include "letterfold.h"
 #include "schema.h"
 
 #include <algorithm>
@@ -43,15 +42,6 @@ std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record
     std::vector<Value> out;
     FieldOrder(columns).fill(record, out);
     return out;
-}
-
-bool matchesFilter(const std::vector<Value> &fields, const QString &text)
-{
-    using namespace schema;
-    for (const Field f : {Adi, Soyadi, Babaadi, Yada, Yparsel, Eada, Eparsel, Mahalle})
-        if (fields[f].isText() && containsFolded(fields[f].asText(), text))
-            return true;
-    return false;
 }
 
 QString cellText(const Value &v)

@@ -29,10 +29,6 @@ private:
     qsizetype m_key;
 };
 
-// Whether the owner's given names or surname, the father's name, a block, a
-// parcel or the neighbourhood contains `text`, ignoring case and Turkish letter marks.
-bool matchesFilter(const std::vector<Value> &fields, const QString &text);
-
 // How a listing shows a value: text as stored, a number as CSV writes it, no value as nothing.
 QString cellText(const Value &v);
 

@@ -471,19 +471,6 @@ qint64 PostgresStore::logRun(const Conversion &entry)
     }
 }
 
-std::optional<Conversion> PostgresStore::findConversion(const QString &sha256)
-{
-    std::vector<Conversion> found = readLog(QLatin1String(conversionlog::latestStillStored), {sha256});
-    if (found.empty())
-        return std::nullopt;
-    return found.front();
-}
-
-std::vector<Conversion> PostgresStore::conversions()
-{
-    return readLog(QLatin1String(conversionlog::oldestFirst), {});
-}
-
 qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
 {
     if (!isOpen())

@@ -2,14 +2,15 @@
 
 #include "copystream.h"
 #include "pgconnection.h"
+#include "loggedstore.h"
 #include "pgdefinition.h"
-#include "store.h"
+#include "pgfilter.h"
 
 namespace zefto::postgres {
 
 // The records in the table ovrekson of a PostgreSQL database: statements
 // through QtSql's QPSQL driver, the records themselves streamed with COPY.
-class PostgresStore final : public Store {
+class PostgresStore final : public LoggedStore {
 public:
     static std::shared_ptr<PostgresStore> open(const Address &address, const StoreOptions &options);
     ~PostgresStore() override;
@@ -35,9 +36,12 @@ public:
     void endSnapshot() noexcept override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    // In pgfilter.cpp.
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each) override;
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
-    std::optional<Conversion> findConversion(const QString &sha256) override;
-    std::vector<Conversion> conversions() override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
 private:
@@ -56,7 +60,9 @@ private:
     void eachRow(const QString &sql, const std::function<void(const Record &)> &each);
     QString keyName() const;
     void settleRunKeys();
-    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
+    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
+    std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
+    std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
 
     Connection m_connection;
     StoreOptions m_options;
