@@ -280,7 +280,8 @@ int main(int argc, char **argv)
     out.flush();
     stdoutFile.close();
     if (QString why; !cli::closeStdioOutput(&why) && !stdoutFailed) {
-        err << "zefto-convert: cannot write to standard output: " << why << '\n';
+        err << "zefto-convert: cannot write to standard output" << (why.isEmpty() ? QString() : QStringLiteral(": ") + why)
+            << '\n';
         status = worse(status, exitStatus::failed);
     }
     if (stopSignal != 0)

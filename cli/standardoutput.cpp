@@ -80,7 +80,7 @@ bool StandardOutput::finish()
         pclose(m_pager);
         m_pager = nullptr;
     } else if (QString why; !closeStdioOutput(&why) && m_failure.isEmpty()) {
-        m_failure = why;
+        m_failure = why.isEmpty() ? cause(EIO) : why;
     }
     QIODevice::close();
     return m_failure.isEmpty();
@@ -89,15 +89,17 @@ bool StandardOutput::finish()
 bool closeStdioOutput(QString *why)
 {
     // fclose flushes, then closes the descriptor, where a file system may report a late write error.
-    const bool failedBefore = std::ferror(stdout) != 0;
-    if (std::fclose(stdout) != 0) {
+    // The last flush says why (a write that failed earlier has lost its errno, and fails again).
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    const int flushError = errno;
+    const bool closed = std::fclose(stdout) == 0;
+    if (!flushed || !closed) {
         if (why)
-            *why = cause(errno);
+            *why = !flushed ? (flushError != 0 ? cause(flushError) : QString()) : cause(errno);
         return false;
     }
-    if (failedBefore && why)
-        *why = cause(EIO);
-    return !failedBefore;
+    return true;
 }
 
 } // namespace zefto::cli

@@ -36,8 +36,9 @@ private:
     bool m_readerGone = false; // the pager was quit: the rest is dropped
 };
 
-// Flushes the C library's standard output and closes it; false (with the
-// reason in `why`) when either fails. For output written through stdio.
+// Flushes the C library's standard output and closes it; false when either
+// fails, or an earlier write did, with the reason in `why` (empty when an
+// earlier write failed and its reason is gone). For output written through stdio.
 bool closeStdioOutput(QString *why);
 
 } // namespace zefto::cli
