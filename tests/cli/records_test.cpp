@@ -461,6 +461,14 @@ TEST_P(RecordsTest, ExportsReplaceOnlyRegularFilesAndLeaveTheOldOneWhenTheyFail)
     }
     EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).isFile() == false && QFileInfo(path(QStringLiteral("device.xlsx"))).isSymLink());
 
+    // A link to a regular file: the file it leads to is replaced, the link kept.
+    write(QStringLiteral("real.csv"), "old");
+    QFile::link(path(QStringLiteral("real.csv")), path(QStringLiteral("link.csv")));
+    ASSERT_EQ(records({QStringLiteral("export"), QStringLiteral("link.csv"), QStringLiteral("--force")}).status, 0);
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.csv"))).isSymLink());
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("real.csv"))).size(), QFileInfo(path(QStringLiteral("link.csv"))).size());
+    EXPECT_GT(QFileInfo(path(QStringLiteral("real.csv"))).size(), 1000);
+
     // Past a file size limit (a full disk to the writer): the old file stays, and the cause is named.
     for (const QString name : {QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}) {
         const QByteArray old = "the previous export";
