@@ -70,19 +70,9 @@ public:
     std::optional<Conversion> findConversion(const QString &sha256) { return live().findConversion(sha256); }
     std::vector<Conversion> conversions() { return live().conversions(); }
     qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
-    // One read transaction for its lifetime (see Store::beginSnapshot): a
-    // listing or export made inside it sees the records as one run or undo
-    // left them. Keep it short on an SQLite file: a run's commit waits for it.
-    class ReadSnapshot {
-    public:
-        explicit ReadSnapshot(Database &db) : m_store(db.live()) { m_store.beginSnapshot(); }
-        ~ReadSnapshot() { m_store.endSnapshot(); }
-        ReadSnapshot(const ReadSnapshot &) = delete;
-        ReadSnapshot &operator=(const ReadSnapshot &) = delete;
-
-    private:
-        Store &m_store;
-    };
+    void logCheck(qint64 id, const ShareTally &tally) { live().logCheck(id, tally); }
+    // Runs `work` with every read in it seeing one state of the database.
+    void readSnapshot(const std::function<void()> &work) { live().readSnapshot(work); }
 
     // Reads for listings, exports and dry runs; see Store for what each does.
     // Each throws 3420 when the database is closed.

@@ -90,12 +90,6 @@ public:
     // The records with these keys (ascending) that are still there, in key order.
     virtual void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) = 0;
 
-    // Reads between beginSnapshot and endSnapshot see one committed state of
-    // the database: as before or after any run or undo, never between. Nested
-    // calls and calls inside a transaction of this store join the open one.
-    virtual void beginSnapshot() {}
-    virtual void endSnapshot() noexcept {}
-
     // Filtered reads: records with a field filter.h looks at holding `text`,
     // ignoring case and Turkish letter marks. A backend that can test in its
     // queries does; these defaults read every record and test it here.
@@ -121,6 +115,14 @@ public:
     // Refuses (throws, removing nothing) an unknown id, an undone conversion,
     // or one whose records are no longer all there.
     virtual qint64 undoConversion(qint64 id, const QString &by) = 0;
+    // In a write transaction of its own, after the run's commit: stores the
+    // check of conversion `id`'s shares in its log entry, adding the columns
+    // to a log that lacks them. A store without a log keeps nothing.
+    virtual void logCheck(qint64 id, const ShareTally &tally) { (void)id, (void)tally; }
+
+    // Runs `work`, whose reads then all see the database as it was at its
+    // first read (one read transaction); inside an open transaction, that one.
+    virtual void readSnapshot(const std::function<void()> &work) { work(); }
 };
 
 } // namespace zefto

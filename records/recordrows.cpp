@@ -12,20 +12,20 @@ const QStringList &recordFields()
     return schema::fieldNames();
 }
 
-FieldOrder::FieldOrder(const QStringList &columns) : m_key(columns.indexOf(QStringLiteral("id")))
+FieldPlaces::FieldPlaces(const QStringList &columns) : m_key(columns.indexOf(QStringLiteral("id")))
 {
     for (const QString &f : recordFields())
         m_at.push_back(columns.indexOf(f));
 }
 
-qint64 FieldOrder::keyOf(const Record &record) const
+qint64 FieldPlaces::key(const Record &record) const
 {
     return m_key >= 0 && size_t(m_key) < record.size() && record[size_t(m_key)].isDouble()
-               ? qint64(record[size_t(m_key)].asDouble())
-               : 0;
+             ? qint64(record[size_t(m_key)].asDouble())
+             : 0;
 }
 
-void FieldOrder::fill(const Record &record, std::vector<Value> &fields) const
+void FieldPlaces::fields(const Record &record, std::vector<Value> &fields) const
 {
     fields.resize(m_at.size());
     for (size_t i = 0; i < m_at.size(); ++i)
@@ -34,13 +34,13 @@ void FieldOrder::fill(const Record &record, std::vector<Value> &fields) const
 
 qint64 keyOf(const QStringList &columns, const Record &record)
 {
-    return FieldOrder(columns).keyOf(record);
+    return keyIn(columns, record);
 }
 
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record)
 {
     std::vector<Value> out;
-    FieldOrder(columns).fill(record, out);
+    FieldPlaces(columns).fields(record, out);
     return out;
 }
 
@@ -52,7 +52,6 @@ QString cellText(const Value &v)
     default: return QString();
     }
 }
-
 
 QString escapedControls(const QString &text)
 {

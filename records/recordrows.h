@@ -10,24 +10,26 @@ namespace zefto::records {
 // The 19 fields in table order: the header of every listing and export.
 const QStringList &recordFields();
 
+// Where the 19 fields and the key stand in the records of a store whose
+// columns are `columns`: looked up once, for reading many records.
+class FieldPlaces {
+public:
+    explicit FieldPlaces(const QStringList &columns);
+    // The record's key (its "id"; 0 when it has none).
+    qint64 key(const Record &record) const;
+    // The record as the 19 fields in table order, into `fields`.
+    void fields(const Record &record, std::vector<Value> &fields) const;
+
+private:
+    std::vector<qsizetype> m_at; // per field, its column (-1: none)
+    qsizetype m_key = -1;
+};
+
 // The key of a record of a store whose columns are `columns` (its "id").
 qint64 keyOf(const QStringList &columns, const Record &record);
 
 // A record of a store whose columns are `columns`, as the 19 fields in table order.
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record);
-
-// keyOf and inFieldOrder for many records of one store: the columns are looked up once.
-class FieldOrder {
-public:
-    explicit FieldOrder(const QStringList &columns);
-    qint64 keyOf(const Record &record) const;
-    // Sets `fields` to the record's 19 fields in table order, reusing its storage.
-    void fill(const Record &record, std::vector<Value> &fields) const;
-
-private:
-    std::vector<qsizetype> m_at; // where each field stands in a record; -1: the store lacks it
-    qsizetype m_key;
-};
 
 // How a listing shows a value: text as stored, a number as CSV writes it, no value as nothing.
 QString cellText(const Value &v);

@@ -25,8 +25,7 @@ template <class T> void putRaw(QByteArray &to, T v)
 
 ChosenSpool::ChosenSpool(Database &db, KeyRange keys, const std::optional<QString> &filter)
 {
-    Database::ReadSnapshot snapshot(db);
-    forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) { put(r); });
+    db.readSnapshot([&] { forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) { put(r); }); });
 }
 
 void ChosenSpool::fail(int error)

@@ -392,30 +392,6 @@ std::optional<qint64> PostgresStore::keyAt(KeyRange within, qint64 from, qint64 
     return q.value(0).toLongLong();
 }
 
-// REPEATABLE READ takes its snapshot at the first statement after BEGIN and
-// keeps it: every read of the listing sees the same committed state. Readers
-// never wait for writers on the server, nor writers for them.
-void PostgresStore::beginSnapshot()
-{
-    if (m_snapshots++ > 0 || m_inTransaction)
-        return;
-    if (const std::optional<Failure> f =
-            m_connection.tryExec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
-        --m_snapshots;
-        throw serverError(*f, name());
-    }
-    m_snapshotOwn = true;
-}
-
-void PostgresStore::endSnapshot() noexcept
-{
-    if (m_snapshots == 0 || --m_snapshots > 0 || !m_snapshotOwn)
-        return;
-    m_snapshotOwn = false;
-    if (m_connection.alive())
-        m_connection.tryExec(QStringLiteral("COMMIT"));
-}
-
 void PostgresStore::readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
 {
     finishCopy();
@@ -428,6 +404,14 @@ void PostgresStore::readKeys(const std::vector<qint64> &keys, const std::functio
     eachRow(browse::keysStatement(keyName(), keys), each);
 }
 
+bool PostgresStore::logHasCheck()
+{
+    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT count(*) FROM pg_attribute WHERE attrelid = to_regclass('%1') "
+                                                   "AND attname = '%2' AND NOT attisdropped")
+                                        .arg(QLatin1String(conversionTableName), conversionlog::checkFields().constFirst()));
+    return q.next() && q.value(0).toLongLong() > 0;
+}
+
 std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList<QVariant> &params)
 {
     if (!isOpen())
@@ -437,10 +421,11 @@ std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList
         QStringLiteral("SELECT to_regclass('%1') IS NOT NULL").arg(QLatin1String(conversionTableName)));
     if (!exists.next() || !exists.value(0).toBool())
         return out;
-    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT %1 FROM %2 %3")
-                                        .arg(QLatin1String(conversionlog::fieldList),
-                                             QLatin1String(conversionTableName), where),
-                                    params);
+    QString fields = QLatin1String(conversionlog::fieldList);
+    if (logHasCheck())
+        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
+    QSqlQuery q = m_connection.exec(
+        QStringLiteral("SELECT %1 FROM %2 %3").arg(fields, QLatin1String(conversionTableName), where), params);
     while (q.next()) {
         QList<QVariant> row;
         for (int i = 0; i < q.record().count(); ++i)
@@ -510,6 +495,48 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
         rollbackTransaction();
         throw;
     }
+}
+
+void PostgresStore::logCheck(qint64 id, const ShareTally &tally)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
+    commitPending();
+    m_connection.exec(QStringLiteral("BEGIN"));
+    try {
+        if (!logHasCheck())
+            for (const QString &field : conversionlog::checkFields())
+                m_connection.exec(conversionlog::addCheckColumn(field, true));
+        m_connection.exec(conversionlog::checkUpdateStatement(), conversionlog::checkValues(tally) << QVariant(id));
+        m_connection.exec(QStringLiteral("COMMIT"));
+    } catch (const Error &) {
+        if (m_connection.alive())
+            m_connection.tryExec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+void PostgresStore::readSnapshot(const std::function<void()> &work)
+{
+    finishCopy();
+    if (m_inTransaction || m_inSnapshot) {
+        work();
+        return;
+    }
+    m_connection.exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    m_inSnapshot = true;
+    try {
+        work();
+    } catch (...) {
+        m_inSnapshot = false;
+        if (m_connection.alive())
+            m_connection.tryExec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+    m_inSnapshot = false;
+    m_connection.exec(QStringLiteral("COMMIT"));
 }
 
 std::shared_ptr<Store> openPostgresStore(const QString &address, Missing, const StoreOptions &options)

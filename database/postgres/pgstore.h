@@ -32,8 +32,6 @@ public:
     void readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each) override;
     qint64 countRecords(KeyRange within) override;
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
-    void beginSnapshot() override;
-    void endSnapshot() noexcept override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
     // In pgfilter.cpp.
@@ -42,6 +40,8 @@ public:
     void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
                       const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
 private:
@@ -61,6 +61,7 @@ private:
     QString keyName() const;
     void settleRunKeys();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
+    bool logHasCheck();
     std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
     std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
 
@@ -69,8 +70,7 @@ private:
     TableDefinition m_table;
     CopyStream m_copy{m_connection};
     bool m_inTransaction = false; // ours, holding the table's write lock
-    int m_snapshots = 0;          // open ReadSnapshots
-    bool m_snapshotOwn = false;   // the outermost began the read-only transaction
+    bool m_inSnapshot = false;    // a read-only transaction of readSnapshot
     bool m_inRun = false;         // the transaction is a run's: nothing else commits it
     std::optional<Record> m_last; // the table's last record while the transaction holds the lock
     qint64 m_keyBefore = 0;       // the largest key when the transaction began

@@ -582,35 +582,6 @@ void SqliteStore::eachRow(sqlite3_stmt *q, const std::function<void(const Record
         throw error(rc);
 }
 
-// A deferred BEGIN takes the shared lock at the first read: one is made at
-// once, so the snapshot is the state at this call. A writer's commit waits
-// for the lock's end, so callers copy what they need and end it soon.
-void SqliteStore::beginSnapshot()
-{
-    if (!m_db)
-        throw Error::of(err::ObjectInvalid);
-    if (m_snapshots++ > 0 || sqlite3_get_autocommit(m_db) == 0)
-        return;
-    try {
-        exec(QStringLiteral("BEGIN"));
-        m_snapshotOwn = true;
-        scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    } catch (...) {
-        endSnapshot();
-        throw;
-    }
-}
-
-void SqliteStore::endSnapshot() noexcept
-{
-    if (m_snapshots == 0 || --m_snapshots > 0 || !m_snapshotOwn)
-        return;
-    m_snapshotOwn = false;
-    // Only reads happened: ending them cannot lose anything, and a failure leaves no lock behind.
-    if (m_db && sqlite3_get_autocommit(m_db) == 0 && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
 qint64 SqliteStore::countRecords(KeyRange within)
 {
     if (!m_db)
@@ -685,6 +656,13 @@ bool SqliteStore::hasLog()
     return sqlite3_column_int(q.get(), 0) > 0;
 }
 
+bool SqliteStore::logHasCheck()
+{
+    return scalar(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = '%2'")
+                      .arg(QLatin1String(conversionTableName), conversionlog::checkFields().constFirst()))
+         > 0;
+}
+
 std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<QVariant> &params)
 {
     if (!m_db)
@@ -692,8 +670,10 @@ std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<Q
     std::vector<Conversion> out;
     if (!hasLog())
         return out;
-    Statement q = prepare(QStringLiteral("SELECT %1 FROM %2 %3")
-                              .arg(QLatin1String(conversionlog::fieldList), QLatin1String(conversionTableName), where));
+    QString fields = QLatin1String(conversionlog::fieldList);
+    if (logHasCheck())
+        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
+    Statement q = prepare(QStringLiteral("SELECT %1 FROM %2 %3").arg(fields, QLatin1String(conversionTableName), where));
     bindAll(q.get(), params);
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
@@ -771,6 +751,51 @@ qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+void SqliteStore::logCheck(qint64 id, const ShareTally &tally)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(m_path));
+    commitPending();
+    waitForWriteLock([](bool) {});
+    try {
+        if (!logHasCheck())
+            for (const QString &field : conversionlog::checkFields())
+                exec(conversionlog::addCheckColumn(field, false));
+        Statement q = prepare(conversionlog::checkUpdateStatement());
+        bindAll(q.get(), conversionlog::checkValues(tally) << QVariant(id));
+        if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE)
+            throw error(rc);
+        q = Statement();
+        exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        if (sqlite3_get_autocommit(m_db) == 0)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void SqliteStore::readSnapshot(const std::function<void()> &work)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    if (sqlite3_get_autocommit(m_db) == 0) {
+        work();
+        return;
+    }
+    // A deferred transaction: its first read fixes what every later one sees.
+    exec(QStringLiteral("BEGIN"));
+    try {
+        work();
+    } catch (...) {
+        if (sqlite3_get_autocommit(m_db) == 0)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    exec(QStringLiteral("COMMIT"));
 }
 
 } // namespace zefto::sqlite

@@ -38,8 +38,6 @@ public:
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
-    void beginSnapshot() override;
-    void endSnapshot() noexcept override;
     // In sqlitefilter.cpp.
     void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
                       const std::function<void(const Record &)> &each) override;
@@ -47,6 +45,8 @@ public:
                       const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
 
     // For the definition check and the statements below: run, prepare, fail.
     Error error(int code) const;
@@ -70,6 +70,7 @@ private:
     bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
     void settleRunLast(const std::vector<bool> &given);
     bool hasLog();
+    bool logHasCheck();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
     qint64 scalar(const QString &sql, qint64 param = 0);
     void eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each);
@@ -92,8 +93,6 @@ private:
     qint64 m_pending = 0;         // records added since the open transaction began
     qint64 m_stored = 0;          // records added that are in the file or the open transaction
     KeyRange m_runKeys{0, 0};
-    int m_snapshots = 0;          // open ReadSnapshots; > 0 with m_snapshotOwn: the read transaction is ours
-    bool m_snapshotOwn = false;
     qint64 m_keyFloor = 0;        // a run's first key must lie above it: keys of undone conversions stay unused
 };
 
