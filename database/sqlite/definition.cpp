@@ -56,12 +56,12 @@ struct Reference {
 
 // The table our own statement makes, read from a database in memory: the
 // text SQLite keeps for it, and how each of its fields stores a value.
-Reference readReference()
+Reference readReference(const QString &createStatement)
 {
     Reference r;
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK
-        && sqlite3_exec(db, schema::createStatement().toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+        && sqlite3_exec(db, createStatement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK) {
         sqlite3_stmt *q = nullptr;
         sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE type = 'table'", -1, &q, nullptr);
         if (sqlite3_step(q) == SQLITE_ROW)
@@ -171,7 +171,9 @@ bool probeZeroLengthRefusal(SqliteStore &store, bool wait)
 
 std::vector<FieldKind> storedAsBound(SqliteStore &store)
 {
-    static const Reference reference = readReference();
+    static const Reference reference = readReference(schema::createStatement());
+    // Same fields, same kinds: only the text differs.
+    static const QString strictSql = readReference(schema::strictCreateStatement()).sql;
     if (reference.kinds.empty() || store.columns() != reference.columns)
         return {};
     Statement encoding = store.prepare(QStringLiteral("PRAGMA encoding"));
@@ -184,7 +186,8 @@ std::vector<FieldKind> storedAsBound(SqliteStore &store)
     int tables = 0;
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
-        if (text(q.get(), 0) != QLatin1String("table") || text(q.get(), 1) != reference.sql)
+        const QString sql = text(q.get(), 1);
+        if (text(q.get(), 0) != QLatin1String("table") || (sql != reference.sql && sql != strictSql))
             return {};
         ++tables;
     }

@@ -527,6 +527,9 @@ void SqliteStore::commitRun()
         return;
     try {
         checkStillNamed(m_pending);
+        // The commit waits for readers to let go, as a run waits for a writer: a
+        // listing copying a million records holds its snapshot for seconds.
+        BusyTimeout readersFinish(*this, m_options.lockWaitMs);
         exec(QStringLiteral("COMMIT"));
     } catch (const Error &) {
         rollbackRun();
