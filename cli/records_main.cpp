@@ -107,14 +107,19 @@ public:
         return m_db;
     }
 
-    // The conversion `which` names (an id or "last": the newest not undone).
-    Conversion conversion(const QString &which)
+    // The conversion `which` names (an id or "last": the newest not undone,
+    // of the role `by` when given: on a server, undo last takes back one's own).
+    Conversion conversion(const QString &which, const QString &by = QString())
     {
         const std::vector<Conversion> log = m_db.conversions();
         if (which == QLatin1String("last")) {
             for (auto it = log.rbegin(); it != log.rend(); ++it)
-                if (!it->undone())
+                if (!it->undone() && (by.isEmpty() || it->role == by))
                     return *it;
+            if (!by.isEmpty())
+                throw Refused{QStringLiteral("The log of '%1' holds no conversion by the role '%2' that is not undone; "
+                                             "name another's by its id.")
+                                  .arg(m_db.path(), by)};
             throw Refused{QStringLiteral("The log of '%1' holds no conversion that is not undone.").arg(m_db.path())};
         }
         bool number = false;
@@ -164,7 +169,10 @@ int logCommand(Records &records, const QString &format)
         QFile out;
         out.open(stdout, QIODevice::WriteOnly);
         CsvWriter csv(out, false);
-        csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", ")));
+        // A server's log also tells the role the server proved; a file's cannot.
+        const bool server = !db.identity().isEmpty();
+        csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", "))
+                   + (server ? QStringList{QStringLiteral("role_name")} : QStringList()));
         for (const Conversion &c : log) {
             std::vector<Value> row{Value::number(double(c.id))};
             for (const QVariant &v : conversionlog::fieldValues(c)) {
@@ -175,6 +183,8 @@ int logCommand(Records &records, const QString &format)
                 else
                     row.push_back(Value::number(v.toDouble()));
             }
+            if (server)
+                row.push_back(Value::text(c.role));
             csv.row(row);
         }
         return csv.ok() ? exitStatus::converted : exitStatus::failed;
@@ -183,7 +193,7 @@ int logCommand(Records &records, const QString &format)
     for (const Conversion &c : log)
         rows << QStringList{QString::number(c.id),
                             conversionlog::shownTime(c.startedAt),
-                            c.user + u'@' + c.host,
+                            conversionlog::runBy(c),
                             QString::number(c.records),
                             shownKeys(c),
                             c.outcome,
@@ -243,7 +253,7 @@ int undoCommand(Records &records, const QString &which)
     Database &db = records.open(true);
     qint64 id = 0;
     if (which == QLatin1String("last")) {
-        id = records.conversion(which).id;
+        id = records.conversion(which, db.identity()).id;
     } else {
         bool number = false;
         id = which.toLongLong(&number);

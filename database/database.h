@@ -70,6 +70,8 @@ public:
     std::optional<Conversion> findConversion(const QString &sha256) { return live().findConversion(sha256); }
     std::vector<Conversion> conversions() { return live().conversions(); }
     qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
+    // The role a server proved this session to be; empty for a file.
+    QString identity() const { return live().identity(); }
     // The store underneath, for what only it can tell (its columns, its last record).
     Store &store() const { return live(); }
 

@@ -103,6 +103,9 @@ public:
     // Refuses (throws, removing nothing) an unknown id, an undone conversion,
     // or one whose records are no longer all there.
     virtual qint64 undoConversion(qint64 id, const QString &by) = 0;
+    // The role the server authenticated this session as (the log records it
+    // with each run); empty for a file, where nobody's identity can be proven.
+    virtual QString identity() const { return QString(); }
 };
 
 // Opens the store a database name leads to (a file path or a postgresql:// address); see location.h.

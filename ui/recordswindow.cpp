@@ -221,8 +221,11 @@ void RecordsWindow::fillLog()
             text += tr(", undone %1 by %2").arg(conversionlog::shownTime(c->undoneAt), c->undoneBy);
         auto *item = new QListWidgetItem(text, conversions);
         item->setData(Qt::UserRole, c->id);
-        item->setToolTip(tr("%1\nby %2@%3, neighbourhood %4\n%5")
-                             .arg(QDir::toNativeSeparators(c->reportPath), c->user, c->host, c->mahalle, c->outcome));
+        QString tip = tr("%1\nby %2@%3, neighbourhood %4\n%5")
+                          .arg(QDir::toNativeSeparators(c->reportPath), c->user, c->host, c->mahalle, c->outcome);
+        if (!c->role.isEmpty())
+            tip += u'\n' + tr("server role: %1").arg(c->role);
+        item->setToolTip(tip);
         if (c->undone())
             item->setForeground(QColor(Qt::gray));
     }

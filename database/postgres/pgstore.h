@@ -7,8 +7,9 @@
 
 namespace zefto::postgres {
 
-// The records in the table ovrekson of a PostgreSQL database: statements
-// through QtSql's QPSQL driver, the records themselves streamed with COPY.
+// The records in the table ovrekson of a PostgreSQL database: the reading
+// through QtSql's QPSQL driver, a run's statements in batches of our own, the
+// records themselves streamed with COPY.
 class PostgresStore final : public Store {
 public:
     static std::shared_ptr<PostgresStore> open(const Address &address, const StoreOptions &options);
@@ -37,28 +38,40 @@ public:
     std::optional<Conversion> findConversion(const QString &sha256) override;
     std::vector<Conversion> conversions() override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    QString identity() const override { return m_facts.role; }
 
 private:
     PostgresStore(const Address &address, const StoreOptions &options)
         : m_connection(address), m_options(options) {}
-    void beginTransaction(const WaitCallback *whileWaiting);
-    std::optional<Failure> tryLock(bool wait);
-    void readLastRecord();
+    Batch beginTransaction(const WaitCallback *whileWaiting, const QString &more);
+    QString lastRecordStatement() const;
+    QString runOpening() const;
+    void keepLastRecord(const Rows &rows);
     Record stored(const Record &values, const std::vector<bool> &given) const;
     void checkValues(const Record &values, const std::vector<bool> &given) const;
     void commitTransaction();
     void rollbackTransaction() noexcept;
     [[noreturn]] void failed(const Error &e);
-    Record recordOf(const class QSqlQuery &q) const;
+    Record recordOf(const QVariantList &row) const;
     void finishCopy(); // what was streamed in is read back with everything else
     void eachRow(const QString &sql, const std::function<void(const Record &)> &each);
     QString keyName() const;
     void settleRunKeys();
-    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
+    QString logQuery(const QString &where) const;
+    static Conversion logEntry(const QVariantList &row);
+    std::vector<Conversion> readLog(const QString &where);
+    Error refused(const QString &action, const QString &privilege, const char *groupRole) const;
+
+    // The duplicate guard's answer read under a run's lock, for the question the run asks next.
+    struct Guard {
+        QString sha256;
+        std::optional<Conversion> found;
+    };
 
     Connection m_connection;
     StoreOptions m_options;
     TableDefinition m_table;
+    SessionFacts m_facts;
     CopyStream m_copy{m_connection};
     bool m_inTransaction = false; // ours, holding the table's write lock
     bool m_inRun = false;         // the transaction is a run's: nothing else commits it
@@ -67,6 +80,9 @@ private:
     qint64 m_pending = 0;         // records appended in the open transaction
     qint64 m_stored = 0;          // records appended that are committed or in the open transaction
     KeyRange m_runKeys{0, 0};
+    bool m_keysKnown = false;     // the log entry told the run's keys and count
+    QString m_guardSha;           // the report the duplicate guard was last asked about
+    std::optional<Guard> m_guard;
 };
 
 } // namespace zefto::postgres
