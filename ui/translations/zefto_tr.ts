@@ -418,6 +418,10 @@ Günlük, dönüştürmeyi geri alındı olarak işaretleyip saklar.</translatio
         <source>%1 control characters a sheet cannot hold were written as U+FFFD.</source>
         <translation>Bir çalışma sayfasının tutamadığı %1 denetim karakteri U+FFFD olarak yazıldı.</translation>
     </message>
+    <message>
+        <source>server role: %1</source>
+        <translation>sunucu rolü: %1</translation>
+    </message>
 </context>
 <context>
     <name>zefto::ui::boxes</name>
