@@ -2,6 +2,7 @@
 
 #include "libpq.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace zefto::postgres {
@@ -18,6 +19,11 @@ QString quoted(const QString &name)
 void appendText(QByteArray &out, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
+    // Most fields need no escape: copied whole, not a character at a time.
+    if (std::none_of(utf8.begin(), utf8.end(), [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; })) {
+        out += utf8;
+        return;
+    }
     for (const char c : utf8) {
         switch (c) {
         case '\\': out += "\\\\"; break;

@@ -60,7 +60,8 @@ QString Connection::conninfo(int lockTimeoutMs) const
     add(QStringLiteral("user"), m_address.user);
     add(QStringLiteral("dbname"), m_address.dbname);
     add(QStringLiteral("password"), m_address.password);
-    QString serverOptions = QStringLiteral("-c lock_timeout=%1").arg(lockTimeoutMs);
+    // Numbers come back as text: in their shortest exact form, whatever the server's default.
+    QString serverOptions = QStringLiteral("-c lock_timeout=%1 -c extra_float_digits=3").arg(lockTimeoutMs);
     for (const auto &[key, value] : m_address.options) {
         if (key == QLatin1String("options"))
             serverOptions = value + u' ' + serverOptions;

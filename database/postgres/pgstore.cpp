@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QVariant>
+#include <limits>
 
 namespace zefto::postgres {
 namespace {
@@ -36,6 +37,18 @@ QString runLock(bool wait)
         .arg(wait ? QString() : QStringLiteral("try_"))
         .arg(runLockKey)
         .arg(table);
+}
+
+// A number as the server writes it; its words for the infinities and NaN are its own.
+double serverNumber(const QString &text)
+{
+    if (text == QLatin1String("Infinity"))
+        return std::numeric_limits<double>::infinity();
+    if (text == QLatin1String("-Infinity"))
+        return -std::numeric_limits<double>::infinity();
+    if (text == QLatin1String("NaN"))
+        return std::numeric_limits<double>::quiet_NaN();
+    return text.toDouble();
 }
 
 // The fields the page converter sets: what a run's COPY is started for before its first record.
@@ -118,7 +131,7 @@ Record PostgresStore::recordOf(const QVariantList &row) const
     for (int i = 0; i < n; ++i) {
         if (row[i].isNull())
             continue;
-        r[i] = m_table.numeric[i] ? Value::number(row[i].toString().toDouble()) : Value::text(row[i].toString());
+        r[i] = m_table.numeric[i] ? Value::number(serverNumber(row[i].toString())) : Value::text(row[i].toString());
     }
     return r;
 }
