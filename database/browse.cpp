@@ -2,13 +2,28 @@
 
 #include "schema.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace zefto::browse {
 namespace {
 
+// One range on the key, never two: given BETWEEN and another bound, SQLite
+// seeks by one of them and only tests the other, so every block read from
+// the middle of a table scanned it from the start.
 QString inside(const QString &key, KeyRange within)
 {
     return QStringLiteral("%1 BETWEEN %2 AND %3").arg(key).arg(within.first).arg(within.second);
 }
+
+// The keys of `within` from `lowest` to `highest`; empty (first > second) when they do not meet.
+KeyRange narrowed(KeyRange within, qint64 lowest, qint64 highest)
+{
+    return {std::max(within.first, lowest), std::min(within.second, highest)};
+}
+
+constexpr qint64 lowestKey = std::numeric_limits<qint64>::min();
+constexpr qint64 highestKey = std::numeric_limits<qint64>::max();
 
 } // namespace
 
@@ -19,19 +34,29 @@ QString countStatement(const QString &key, KeyRange within)
 
 QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 offset, bool down)
 {
-    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 AND %1 %4 %5 ORDER BY %1%6 LIMIT 1 OFFSET %7")
-        .arg(key, QLatin1String(schema::tableName), inside(key, within), down ? QStringLiteral("<=") : QStringLiteral(">="))
-        .arg(from)
+    const KeyRange part = down ? narrowed(within, lowestKey, from) : narrowed(within, from, highestKey);
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1%4 LIMIT 1 OFFSET %5")
+        .arg(key, QLatin1String(schema::tableName), inside(key, part))
         .arg(down ? QStringLiteral(" DESC") : QString())
         .arg(offset);
 }
 
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit)
 {
-    return QStringLiteral("SELECT * FROM %1 WHERE %2 AND %3 > %4 ORDER BY %3 LIMIT %5")
-        .arg(QLatin1String(schema::tableName), inside(key, within), key)
-        .arg(after)
+    return matchingStatement(key, within, after, limit, QStringLiteral("TRUE"));
+}
+
+QString matchingStatement(const QString &key, KeyRange within, qint64 after, int limit, const QString &condition)
+{
+    return QStringLiteral("SELECT * FROM %1 WHERE %2 AND %3 ORDER BY %4 LIMIT %5")
+        .arg(QLatin1String(schema::tableName), inside(key, narrowed(within, after + 1, highestKey)), condition, key)
         .arg(limit);
+}
+
+QString matchingKeysStatement(const QString &key, KeyRange within, qint64 after, qint64 upTo, const QString &condition)
+{
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 AND %4 ORDER BY %1")
+        .arg(key, QLatin1String(schema::tableName), inside(key, narrowed(within, after + 1, upTo)), condition);
 }
 
 QString keysStatement(const QString &key, const std::vector<qint64> &keys)

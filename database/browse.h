@@ -15,6 +15,10 @@ QString countStatement(const QString &key, KeyRange within);
 QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 offset, bool down);
 // Up to `limit` whole records with keys above `after`, inside `within`, in key order.
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit);
+// As afterStatement, only the records that meet `condition` (SQL the backend writes).
+QString matchingStatement(const QString &key, KeyRange within, qint64 after, int limit, const QString &condition);
+// The keys above `after` and up to `upTo`, inside `within`, of the records that meet `condition`, ascending.
+QString matchingKeysStatement(const QString &key, KeyRange within, qint64 after, qint64 upTo, const QString &condition);
 // The whole records with these keys, in key order.
 QString keysStatement(const QString &key, const std::vector<qint64> &keys);
 

@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "error.h"
+#include "openstore.h"
 #include "schema.h"
 
 namespace zefto {

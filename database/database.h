@@ -72,8 +72,34 @@ public:
     qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
     // The role a server proved this session to be; empty for a file.
     QString identity() const { return live().identity(); }
-    // The store underneath, for what only it can tell (its columns, its last record).
-    Store &store() const { return live(); }
+
+    // Reads for listings, exports and dry runs; see Store for what each does.
+    // Each throws 3420 when the database is closed.
+    const QStringList &columns() const { return live().columns(); }
+    std::optional<Record> lastRecord() { return live().lastRecord(); }
+    qint64 countRecords(KeyRange within) { return live().countRecords(within); }
+    std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
+    {
+        return live().keyAt(within, from, offset, down);
+    }
+    void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
+    {
+        live().readAfter(within, after, limit, each);
+    }
+    void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)
+    {
+        live().readKeys(keys, each);
+    }
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each)
+    {
+        live().readMatching(within, after, limit, text, each);
+    }
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each)
+    {
+        live().matchingKeys(within, after, upTo, text, each);
+    }
 
     // How long a statement waits for another program's lock before failing (3045).
     void setBusyTimeout(int ms) { m_options.busyTimeoutMs = ms; }

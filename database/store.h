@@ -18,6 +18,8 @@ namespace zefto {
 using Record = std::vector<Value>;
 // Keys of the first and last record of a run; (0, 0) when there are none.
 using KeyRange = std::pair<qint64, qint64>;
+// The key of a record whose columns are `columns` (its "id"; 0 without one).
+qint64 keyIn(const QStringList &columns, const Record &record);
 
 // What opening a database may do when it does not exist yet.
 enum class Missing { Create, Refuse };
@@ -88,6 +90,16 @@ public:
     // The records with these keys (ascending) that are still there, in key order.
     virtual void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) = 0;
 
+    // Filtered reads: records with a field filter.h looks at holding `text`,
+    // ignoring case and Turkish letter marks. A backend that can test in its
+    // queries does; these defaults read every record and test it here.
+    // Up to `limit` matching records with keys above `after`, inside `within`, in key order.
+    virtual void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                              const std::function<void(const Record &)> &each);
+    // The keys of every matching record with a key above `after` and up to `upTo`, inside `within`, ascending.
+    virtual void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                              const std::function<void(qint64 key)> &each);
+
     // The conversion log (zefto_conversions), created by beginRun when missing.
     // Writes `entry` for the open run, in the run's transaction, with the run's
     // record count and keys filled in; returns the entry's id. Called once,
@@ -107,8 +119,5 @@ public:
     // with each run); empty for a file, where nobody's identity can be proven.
     virtual QString identity() const { return QString(); }
 };
-
-// Opens the store a database name leads to (a file path or a postgresql:// address); see location.h.
-std::shared_ptr<Store> openStore(const QString &name, Missing missing, const StoreOptions &options);
 
 } // namespace zefto

@@ -144,6 +144,8 @@ RunOutcome Engine::Command1_Click()
     }
     settle(outcome, failure);
     outcome.recordsStored = db.recordsStored() - m_storedBefore;
+    // The log and undo name a run's records by their first and last key alone.
+    Q_ASSERT(outcome.firstKey == 0 || outcome.lastKey - outcome.firstKey + 1 == outcome.recordsStored);
     finish(outcome);
     return outcome;
 }

@@ -19,27 +19,30 @@ void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &fi
     if (keys.first <= 0)
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
-    Store &store = db.store();
-    const QStringList &columns = store.columns();
+    const QStringList &columns = db.columns();
     qint64 after = keys.first - 1;
+    // A block shorter than asked for is the last: the database tests the filter itself.
     for (int read = chunk; read == chunk;) {
         read = 0;
-        store.readAfter(keys, after, chunk, [&](const Record &r) {
+        const auto take = [&](const Record &r) {
             ++read;
             after = keyOf(columns, r);
-            std::vector<Value> fields = inFieldOrder(columns, r);
-            if (!filter || matchesFilter(fields, *filter))
-                each(fields);
-        });
+            each(inFieldOrder(columns, r));
+        };
+        if (filter)
+            db.readMatching(keys, after, chunk, *filter, take);
+        else
+            db.readAfter(keys, after, chunk, take);
     }
 }
 
 qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &filter)
 {
     if (!filter)
-        return keys.first <= 0 ? 0 : db.store().countRecords(keys);
+        return keys.first <= 0 ? 0 : db.countRecords(keys);
     qint64 n = 0;
-    forEachChosen(db, keys, filter, [&](const std::vector<Value> &) { ++n; });
+    if (keys.first > 0)
+        db.matchingKeys(keys, keys.first - 1, keys.second, *filter, [&](qint64) { ++n; });
     return n;
 }
 

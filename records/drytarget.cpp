@@ -29,8 +29,8 @@ DryTarget readDryTarget(const QString &name)
         t.db.reset();
         return t;
     }
-    t.columns = t.db->store().columns();
-    t.last = t.db->store().lastRecord();
+    t.columns = t.db->columns();
+    t.last = t.db->lastRecord();
     return t;
 }
 

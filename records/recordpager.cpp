@@ -13,7 +13,7 @@ void RecordPager::show(KeyRange keys, const QString &filter)
     m_cache.clear();
     m_known.clear();
     m_matches.clear();
-    m_total = keys.first > 0 ? m_store.countRecords(keys) : 0;
+    m_total = keys.first > 0 ? m_db.countRecords(keys) : 0;
     m_scannedTo = keys.first - 1;
     m_scanDone = filter.isEmpty() || m_total == 0;
 }
@@ -22,15 +22,12 @@ bool RecordPager::scanFilter(int records)
 {
     if (m_scanDone)
         return false;
-    const QStringList &columns = m_store.columns();
-    int read = 0;
-    m_store.readAfter(m_keys, m_scannedTo, records, [&](const Record &r) {
-        ++read;
-        m_scannedTo = keyOf(columns, r);
-        if (matchesFilter(inFieldOrder(columns, r), m_filter))
-            m_matches.push_back(m_scannedTo);
-    });
-    m_scanDone = read < records;
+    // The key `records` records on bounds this slice; without one, the slice runs to the end.
+    const std::optional<qint64> last = m_db.keyAt(m_keys, m_scannedTo + 1, records - 1, false);
+    const qint64 upTo = last ? *last : m_keys.second;
+    m_db.matchingKeys(m_keys, m_scannedTo, upTo, m_filter, [&](qint64 key) { m_matches.push_back(key); });
+    m_scannedTo = upTo;
+    m_scanDone = !last || upTo >= m_keys.second;
     // The last window may have been read short while matches were still coming.
     m_cache.remove_if([](const Window &w) { return w.rows.size() < size_t(windowRows); });
     return !m_scanDone;
@@ -56,12 +53,14 @@ RecordPager::Window &RecordPager::window(qint64 index)
     m_cache.push_front(Window{index, fetch(index)});
     if (m_cache.size() > size_t(maxWindows))
         m_cache.pop_back();
+    // What the pager holds stays a few windows of at most windowRows rows, whatever the table's size.
+    Q_ASSERT(m_cache.size() <= size_t(maxWindows) && m_cache.front().rows.size() <= size_t(windowRows));
     return m_cache.front();
 }
 
 Row RecordPager::rowOf(const Record &r) const
 {
-    const QStringList &columns = m_store.columns();
+    const QStringList &columns = m_db.columns();
     return Row{keyOf(columns, r), inFieldOrder(columns, r)};
 }
 
@@ -73,7 +72,7 @@ std::vector<Row> RecordPager::fetch(qint64 index)
         const std::optional<qint64> key = keyOfRow(first);
         if (!key)
             return out;
-        m_store.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
+        m_db.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
         if (!out.empty()) {
             m_known[first] = out.front().key;
             m_known[first + qint64(out.size()) - 1] = out.back().key;
@@ -83,7 +82,7 @@ std::vector<Row> RecordPager::fetch(qint64 index)
     const auto begin = m_matches.begin() + first;
     const std::vector<qint64> keys(begin, begin + std::min<qint64>(windowRows, qint64(m_matches.size()) - first));
     std::vector<Row> found;
-    m_store.readKeys(keys, [&](const Record &r) { found.push_back(rowOf(r)); });
+    m_db.readKeys(keys, [&](const Record &r) { found.push_back(rowOf(r)); });
     // A record removed since the scan keeps its row, empty, so the rows below do not move.
     auto next = found.begin();
     for (qint64 k : keys) {
@@ -117,7 +116,7 @@ std::optional<qint64> RecordPager::keyOfRow(qint64 r)
     // A few thousand windows' ends at most; after that, start afresh.
     if (m_known.size() > 4096)
         m_known.clear();
-    return m_store.keyAt(m_keys, from, steps, down);
+    return m_db.keyAt(m_keys, from, steps, down);
 }
 
 } // namespace zefto::records

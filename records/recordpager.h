@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store.h"
+#include "database.h"
 
 #include <QString>
 #include <list>
@@ -17,7 +17,7 @@ struct Row {
 };
 
 // The records of ovrekson as rows 0..rows()-1 in key order, read from the
-// store a window of rows at a time by key, never by position: the keys have
+// database a window of rows at a time by key, never by position: the keys have
 // gaps after an undo. Only the last few windows read are kept, so memory
 // does not grow with the table; a filter keeps the key of each match.
 class RecordPager {
@@ -25,7 +25,7 @@ public:
     static constexpr int windowRows = 256;
     static constexpr int maxWindows = 8;
 
-    explicit RecordPager(Store &store) : m_store(store) {}
+    explicit RecordPager(Database &db) : m_db(db) {}
 
     // Shows the records with keys in `keys` (allKeys or one conversion's);
     // with a filter, only those matching it, found by scanFilter.
@@ -59,7 +59,7 @@ private:
     std::optional<qint64> keyOfRow(qint64 r);
     Row rowOf(const Record &r) const;
 
-    Store &m_store;
+    Database &m_db;
     KeyRange m_keys{0, 0};
     QString m_filter;
     qint64 m_total = 0;

@@ -1,7 +1,6 @@
 #include "recordrows.h"
 
 #include "csvwriter.h"
-#include "letterfold.h"
 #include "schema.h"
 
 namespace zefto::records {
@@ -13,9 +12,7 @@ const QStringList &recordFields()
 
 qint64 keyOf(const QStringList &columns, const Record &record)
 {
-    const qsizetype at = columns.indexOf(QStringLiteral("id"));
-    return at >= 0 && size_t(at) < record.size() && record[size_t(at)].isDouble() ? qint64(record[size_t(at)].asDouble())
-                                                                                  : 0;
+    return keyIn(columns, record);
 }
 
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record)
@@ -27,15 +24,6 @@ std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record
         out.push_back(at >= 0 && size_t(at) < record.size() ? record[size_t(at)] : Value::null());
     }
     return out;
-}
-
-bool matchesFilter(const std::vector<Value> &fields, const QString &text)
-{
-    using namespace schema;
-    for (const Field f : {Adi, Soyadi, Babaadi, Yada, Yparsel, Eada, Eparsel, Mahalle})
-        if (fields[f].isText() && containsFolded(fields[f].asText(), text))
-            return true;
-    return false;
 }
 
 QString cellText(const Value &v)

@@ -16,10 +16,6 @@ qint64 keyOf(const QStringList &columns, const Record &record);
 // A record of a store whose columns are `columns`, as the 19 fields in table order.
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record);
 
-// Whether the owner's given names or surname, the father's name, a block, a
-// parcel or the neighbourhood contains `text`, ignoring case and Turkish letter marks.
-bool matchesFilter(const std::vector<Value> &fields, const QString &text);
-
 // How a listing shows a value: text as stored, a number as CSV writes it, no value as nothing.
 QString cellText(const Value &v);
 

@@ -3,29 +3,15 @@
 # Usage: scripts/setup.sh [extra packages...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/packages.sh
 
 packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev libssl-dev
   postgresql-15 libqt6sql6-psql libpq-dev libxlsxwriter-dev python3-openpyxl
   at-spi2-core python3-pyatspi dbus xauth xvfb openbox x11-utils imagemagick
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   fiu-utils libfiu-dev libreoffice-calc-nogui lintian desktop-file-utils appstream dpkg-dev fakeroot man-db
-  bash-completion "$@")
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -eq 0 ]; then
-    echo "Installing: ${missing[*]}" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >&2
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-  else
-    echo "Missing packages. Run this once, then try again:" >&2
-    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+  bash-completion clang-format clang-tidy "$@")
+install_missing_packages "${packages[@]}"
 
 build_dir=${ZEFTO_BUILD_DIR:-build}
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then

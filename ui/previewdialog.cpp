@@ -168,7 +168,9 @@ void PreviewDialog::preview()
         auto kept = std::make_shared<ScratchStore>(m_database, target.columns, std::nullopt);
         for (const Record &r : scratch->records())
             kept->append(r, std::vector<bool>(r.size(), true));
-        model->setStore(kept);
+        auto shown = std::make_shared<Database>();
+        shown->attach(kept);
+        model->setDatabase(shown);
         records->resizeColumnsToContents();
     } catch (const Error &e) {
         message->setText(tr("The report cannot be previewed.\n\n%1").arg(e.description()));

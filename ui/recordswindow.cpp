@@ -66,8 +66,8 @@ RecordsWindow::RecordsWindow(const QString &database, QWidget *parent) : QMainWi
 
 RecordsWindow::~RecordsWindow()
 {
-    // The views still ask for rows while they close; the store goes with m_db before them.
-    model->setStore(nullptr);
+    // The database closes with the window, not when the views let go of the model.
+    model->setDatabase(nullptr);
 }
 
 QString RecordsWindow::chosenDatabase()
@@ -185,17 +185,16 @@ void RecordsWindow::layOut()
 
 void RecordsWindow::openDatabase()
 {
-    m_db.close();
-    m_db.setReadOnly(true);
+    m_db->close();
+    m_db->setReadOnly(true);
     try {
-        m_db.open(m_name, Missing::Refuse);
+        m_db->open(m_name, Missing::Refuse);
     } catch (const Error &e) {
         problem(e.description());
-        model->setStore(nullptr);
+        model->setDatabase(nullptr);
         return;
     }
-    // The model reads through the window's database; it never outlives it.
-    model->setStore(std::shared_ptr<Store>(std::shared_ptr<Store>(), &m_db.store()));
+    model->setDatabase(m_db);
 }
 
 void RecordsWindow::fillLog()
@@ -205,8 +204,8 @@ void RecordsWindow::fillLog()
     conversions->clear();
     m_log.clear();
     try {
-        if (m_db.isOpen())
-            m_log = m_db.conversions();
+        if (m_db->isOpen())
+            m_log = m_db->conversions();
     } catch (const Error &e) {
         problem(e.description());
     }
@@ -269,7 +268,7 @@ void RecordsWindow::showSelected()
 
 void RecordsWindow::reload()
 {
-    if (!m_db.isOpen())
+    if (!m_db->isOpen())
         openDatabase();
     fillLog();
     showSelected();
@@ -336,7 +335,7 @@ void RecordsWindow::exportRecords()
     try {
         Busy busy;
         const records::Exported done = records::exportRecords(
-            m_db, path, model->pager() ? model->pager()->keys() : records::allKeys,
+            *m_db, path, model->pager() ? model->pager()->keys() : records::allKeys,
             text.isEmpty() ? std::nullopt : std::optional(text));
         statusBar()->showMessage(tr("%1 records written to %2")
                                      .arg(QLocale().toString(done.records), QDir::toNativeSeparators(path)));

@@ -75,7 +75,7 @@ private:
     void problem(const QString &text);
 
     QString m_name;
-    Database m_db; // read only; undo opens the database for writing on its own
+    std::shared_ptr<Database> m_db = std::make_shared<Database>(); // read only; undo opens the database for writing on its own
     std::vector<Conversion> m_log;
 };
 

@@ -62,14 +62,14 @@ QString RecordTableModel::heading(int f)
     return f >= 0 && f < schema::FieldCount ? tr(headings[f]) : QString();
 }
 
-void RecordTableModel::setStore(std::shared_ptr<Store> store)
+void RecordTableModel::setDatabase(std::shared_ptr<Database> db)
 {
     beginResetModel();
     m_scan.stop();
     m_pager.reset();
-    m_store = std::move(store);
-    if (m_store)
-        m_pager = std::make_unique<records::RecordPager>(*m_store);
+    m_db = std::move(db);
+    if (m_db)
+        m_pager = std::make_unique<records::RecordPager>(*m_db);
     m_rows = 0;
     endResetModel();
     show(records::allKeys, QString());

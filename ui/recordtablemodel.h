@@ -8,7 +8,7 @@
 
 namespace zefto::ui {
 
-// The records of ovrekson for a QTableView: rows come from the store a
+// The records of ovrekson for a QTableView: rows come from the database a
 // window at a time (see RecordPager), so a million records cost what a few
 // hundred do. A filter is searched a slice at a time between events, its
 // matches appearing as they are found.
@@ -22,8 +22,8 @@ public:
     explicit RecordTableModel(QObject *parent = nullptr);
     ~RecordTableModel() override;
 
-    // Reads from `store` (nothing shown without one), every record at first.
-    void setStore(std::shared_ptr<Store> store);
+    // Reads from `db` (nothing shown without one), every record at first.
+    void setDatabase(std::shared_ptr<Database> db);
     // The records with keys in `keys` that match `filter` (all when it is empty).
     void show(KeyRange keys, const QString &filter);
     // Counts and reads again after the table changed.
@@ -59,7 +59,7 @@ private:
     void settle(); // rows shown catch up with the pager, inside insert notices
     const records::Row *rowAt(int r) const;
 
-    std::shared_ptr<Store> m_store;
+    std::shared_ptr<Database> m_db;
     std::unique_ptr<records::RecordPager> m_pager;
     qint64 m_rows = 0; // what the view has been told
     QTimer m_scan;

@@ -35,6 +35,7 @@ LibPq load()
     resolve(handle, "PQgetResult", f.getResult);
     resolve(handle, "PQstatus", f.status);
     resolve(handle, "PQsendQuery", f.sendQuery);
+    resolve(handle, "PQexecParams", f.execParams);
     resolve(handle, "PQntuples", f.ntuples);
     resolve(handle, "PQnfields", f.nfields);
     resolve(handle, "PQgetvalue", f.getvalue);

@@ -17,6 +17,7 @@ struct LibPq {
     decltype(&::PQgetResult) getResult;
     decltype(&::PQstatus) status;
     decltype(&::PQsendQuery) sendQuery;
+    decltype(&::PQexecParams) execParams;
     decltype(&::PQntuples) ntuples;
     decltype(&::PQnfields) nfields;
     decltype(&::PQgetvalue) getvalue;

@@ -189,6 +189,43 @@ Rows Connection::exec(const QString &sql)
     return b.rows.empty() ? Rows() : b.rows.front();
 }
 
+Rows Connection::exec(const QString &sql, const QList<QVariant> &params)
+{
+    if (params.isEmpty())
+        return exec(sql);
+    if (!m_conn)
+        throw Error::of(err::ObjectInvalid);
+    // libpq numbers its placeholders; a '?' inside a quoted literal is text.
+    QString numbered;
+    int n = 0;
+    bool quoted = false;
+    for (const QChar c : sql) {
+        if (c == u'\'')
+            quoted = !quoted;
+        numbered += (c == u'?' && !quoted) ? QStringLiteral("$%1").arg(++n) : QString(c);
+    }
+    Q_ASSERT(n == params.size());
+    std::vector<QByteArray> values;
+    std::vector<const char *> pointers;
+    for (const QVariant &v : params)
+        values.push_back(v.isNull() ? QByteArray() : v.toString().toUtf8());
+    for (qsizetype i = 0; i < params.size(); ++i)
+        pointers.push_back(params[i].isNull() ? nullptr : values[size_t(i)].constData());
+    PGresult *r = libpq().execParams(m_conn, numbered.toUtf8().constData(), int(pointers.size()), nullptr,
+                                     pointers.data(), nullptr, nullptr, 0);
+    std::optional<Failure> failure;
+    Rows rows;
+    if (libpq().resultStatus(r) == PGRES_TUPLES_OK)
+        for (int i = 0; i < libpq().ntuples(r); ++i)
+            rows << rowOf(r, i);
+    else if (libpq().resultStatus(r) != PGRES_COMMAND_OK)
+        failure = failureOf(m_conn, r);
+    libpq().clear(r);
+    if (failure)
+        throw error(*failure);
+    return rows;
+}
+
 void Connection::eachRow(const QString &sql, const std::function<void(const QVariantList &)> &each)
 {
     Batch b;

@@ -45,6 +45,8 @@ public:
     // Runs the statements and hands back the rows of the first that returns
     // rows; throws the mapped Error.
     Rows exec(const QString &sql);
+    // One statement with values bound to its placeholders (?) in order, as text.
+    Rows exec(const QString &sql, const QList<QVariant> &params);
     // As exec, but hands back the failure instead of throwing it.
     std::optional<Failure> tryExec(const QString &sql);
     // Hands each row of the statement's result to `each`, one at a time.

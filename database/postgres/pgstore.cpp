@@ -166,9 +166,8 @@ QString PostgresStore::runOpening() const
                    .arg(table, QLatin1String(conversionTableName), conversionlog::createStatement(true));
     sql += u';' + lastRecordStatement();
     if (!m_guardSha.isEmpty())
-        sql += u';' + logQuery(QStringLiteral("WHERE report_sha256 = %1 AND undone_at IS NULL AND records > 0 "
-                                              "ORDER BY id DESC LIMIT 1")
-                                   .arg(Connection::literal(m_guardSha)));
+        sql += u';' + logQuery(QString::fromLatin1(conversionlog::latestStillStored)
+                                   .replace(u'?', Connection::literal(m_guardSha)));
     return sql + u';' + copyStatement(table, m_table.columns, converterFields(m_table.columns));
 }
 
@@ -490,13 +489,24 @@ Conversion PostgresStore::logEntry(const QVariantList &row)
     return c;
 }
 
-std::vector<Conversion> PostgresStore::readLog(const QString &where)
+std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList<QVariant> &params)
 {
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (where == QLatin1String(conversionlog::latestStillStored) && params.size() == 1) {
+        const QString sha256 = params.front().toString();
+        if (m_guard && m_guard->sha256 == sha256) {
+            const std::optional<Conversion> found = std::exchange(m_guard, std::nullopt)->found;
+            return found ? std::vector<Conversion>{*found} : std::vector<Conversion>{};
+        }
+        // Remembered so that a run asks it again under its lock, in the lock's round trip.
+        m_guardSha = sha256;
+    }
     finishCopy();
     std::vector<Conversion> out;
     if (!m_facts.hasLog)
         return out;
-    const Rows rows = m_connection.exec(logQuery(where));
+    const Rows rows = m_connection.exec(logQuery(where), params);
     for (const QVariantList &row : rows)
         out.push_back(logEntry(row));
     return out;
@@ -543,25 +553,6 @@ qint64 PostgresStore::logRun(const Conversion &entry)
     } catch (const Error &e) {
         failed(e);
     }
-}
-
-std::optional<Conversion> PostgresStore::findConversion(const QString &sha256)
-{
-    if (m_guard && m_guard->sha256 == sha256)
-        return std::exchange(m_guard, std::nullopt)->found;
-    // Remembered so that the run asks it again under its lock in the same round trip as the lock.
-    m_guardSha = sha256;
-    std::vector<Conversion> found = readLog(QStringLiteral("WHERE report_sha256 = %1 AND undone_at IS NULL AND records > 0 "
-                                                           "ORDER BY id DESC LIMIT 1")
-                                                .arg(Connection::literal(sha256)));
-    if (found.empty())
-        return std::nullopt;
-    return found.front();
-}
-
-std::vector<Conversion> PostgresStore::conversions()
-{
-    return readLog(QLatin1String(conversionlog::oldestFirst));
 }
 
 Error PostgresStore::refused(const QString &action, const QString &privilege, const char *groupRole) const

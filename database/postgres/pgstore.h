@@ -2,15 +2,16 @@
 
 #include "copystream.h"
 #include "pgconnection.h"
+#include "loggedstore.h"
 #include "pgdefinition.h"
-#include "store.h"
+#include "pgfilter.h"
 
 namespace zefto::postgres {
 
-// The records in the table ovrekson of a PostgreSQL database: the reading
-// through QtSql's QPSQL driver, a run's statements in batches of our own, the
-// records themselves streamed with COPY.
-class PostgresStore final : public Store {
+// The records in the table ovrekson of a PostgreSQL database: statements
+// through libpq, a run's in batches of its own, the records themselves
+// streamed with COPY.
+class PostgresStore final : public LoggedStore {
 public:
     static std::shared_ptr<PostgresStore> open(const Address &address, const StoreOptions &options);
     ~PostgresStore() override;
@@ -34,9 +35,12 @@ public:
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    // In pgfilter.cpp.
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each) override;
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
-    std::optional<Conversion> findConversion(const QString &sha256) override;
-    std::vector<Conversion> conversions() override;
     qint64 undoConversion(qint64 id, const QString &by) override;
     QString identity() const override { return m_facts.role; }
 
@@ -59,8 +63,11 @@ private:
     void settleRunKeys();
     QString logQuery(const QString &where) const;
     static Conversion logEntry(const QVariantList &row);
-    std::vector<Conversion> readLog(const QString &where);
+    // The log's entries; the duplicate guard's question is answered from a run's lock when it brought it.
+    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
     Error refused(const QString &action, const QString &privilege, const char *groupRole) const;
+    std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
+    std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
 
     // The duplicate guard's answer read under a run's lock, for the question the run asks next.
     struct Guard {

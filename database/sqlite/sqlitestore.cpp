@@ -6,6 +6,7 @@
 #include "conversion.h"
 #include "definition.h"
 #include "error.h"
+#include "matchfunction.h"
 #include "schema.h"
 #include "sqliteerror.h"
 
@@ -169,6 +170,8 @@ void SqliteStore::connect(Missing missing)
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, m_options.busyTimeoutMs);
+    if (const int added = addMatchFunction(m_db); added != SQLITE_OK)
+        throw error(added);
 }
 
 void SqliteStore::configure(bool empty)
@@ -696,19 +699,6 @@ qint64 SqliteStore::logRun(const Conversion &entry)
         throw e;
     }
     return sqlite3_last_insert_rowid(m_db);
-}
-
-std::optional<Conversion> SqliteStore::findConversion(const QString &sha256)
-{
-    std::vector<Conversion> found = readLog(QLatin1String(conversionlog::latestStillStored), {sha256});
-    if (found.empty())
-        return std::nullopt;
-    return found.front();
-}
-
-std::vector<Conversion> SqliteStore::conversions()
-{
-    return readLog(QLatin1String(conversionlog::oldestFirst), {});
 }
 
 qint64 SqliteStore::undoConversion(qint64 id, const QString &by)

@@ -3,8 +3,8 @@
 #include "definition.h"
 #include "error.h"
 #include "fileidentity.h"
+#include "loggedstore.h"
 #include "statement.h"
-#include "store.h"
 
 #include <map>
 
@@ -12,7 +12,7 @@ namespace zefto::sqlite {
 
 // The records in an SQLite file (ovrek1.mdb by default), through SQLite's
 // own API: prepared statements bound straight from our 16-bit text.
-class SqliteStore final : public Store {
+class SqliteStore final : public LoggedStore {
 public:
     // Opens (and when allowed creates) the file at the absolute `path`. Throws Error.
     static std::shared_ptr<SqliteStore> open(const QString &path, Missing missing, const StoreOptions &options);
@@ -38,9 +38,12 @@ public:
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
+    // In sqlitefilter.cpp.
+    void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
+                      const std::function<void(const Record &)> &each) override;
+    void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
+                      const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
-    std::optional<Conversion> findConversion(const QString &sha256) override;
-    std::vector<Conversion> conversions() override;
     qint64 undoConversion(qint64 id, const QString &by) override;
 
     // For the definition check and the statements below: run, prepare, fail.
@@ -65,7 +68,7 @@ private:
     bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
     void settleRunLast(const std::vector<bool> &given);
     bool hasLog();
-    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params);
+    std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
     qint64 scalar(const QString &sql, qint64 param = 0);
     void eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each);
     void bindAll(sqlite3_stmt *q, const QList<QVariant> &params);

@@ -40,7 +40,11 @@ enum class Bindings { Clear, Keep };
 // before each step.
 class ResetOnExit {
 public:
-    explicit ResetOnExit(sqlite3_stmt *s, Bindings b = Bindings::Clear) : m_stmt(s), m_bindings(b) {}
+    explicit ResetOnExit(sqlite3_stmt *s, Bindings b = Bindings::Clear) : m_stmt(s), m_bindings(b)
+    {
+        // A statement kept for reuse was reset after its last use, so this step starts it afresh.
+        Q_ASSERT(!sqlite3_stmt_busy(s));
+    }
     ~ResetOnExit()
     {
         sqlite3_reset(m_stmt);

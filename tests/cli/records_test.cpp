@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QProcess>
+#include <set>
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,7 +19,7 @@ protected:
     {
         TempDirTest::SetUp();
         if (GetParam() == Backend::Postgres) {
-            server = std::make_unique<PgServer>();
+            server = std::make_unique<PgDatabase>();
             ASSERT_TRUE(server->isRunning());
         }
     }
@@ -72,7 +73,7 @@ protected:
         return write(name, report::join(report::paginate(lines)));
     }
 
-    std::unique_ptr<PgServer> server;
+    std::unique_ptr<PgDatabase> server;
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsTest, ::testing::Values(Backend::File, Backend::Postgres),
@@ -126,9 +127,11 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
     EXPECT_EQ(r.err, QStringLiteral("zefto-records: error 3265: The log of '%1' holds no conversion 77; nothing was "
                                     "removed.\n")
                          .arg(database()));
-    EXPECT_EQ(records({QStringLiteral("undo")}).status, 64);
-    EXPECT_EQ(records({QStringLiteral("remove"), QStringLiteral("1")}).status, 64);
-    EXPECT_EQ(records({QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")}).status, 64);
+    for (const QStringList &usage : {QStringList{QStringLiteral("undo")},
+                                     QStringList{QStringLiteral("remove"), QStringLiteral("1")},
+                                     QStringList{QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")},
+                                     QStringList{QStringLiteral("undo"), QStringLiteral("first")}})
+        EXPECT_EQ(records(usage).status, 64) << usage.join(u' ').toStdString();
     EXPECT_EQ(convert({QStringLiteral("--mahalle"), QStringLiteral("  "), first}).status, 64);
 }
 
@@ -286,4 +289,69 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
                 c = QStringLiteral("<none>");
         EXPECT_EQ(sheet[i + 1], cells.join(u'|')) << i;
     }
+}
+
+TEST_P(RecordsTest, UndoLastSkipsUndoneConversionsAndNoLaterRunGetsTheirKeys)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("BİR"), 30)}).status, 0);
+    ASSERT_EQ(convert({report(QStringLiteral("b.txt"), QStringLiteral("İKİ"), 20)}).status, 0);
+    ASSERT_EQ(records({QStringLiteral("undo"), QStringLiteral("2")}).status, 0);
+
+    // The newest conversion is undone already: "last" is the one before it.
+    const Result r = records({QStringLiteral("undo"), QStringLiteral("last")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.text(), QStringLiteral("Conversion 1 undone: 30 records removed from %1\n").arg(database()));
+    ASSERT_EQ(count(), 0);
+
+    // A run into the emptied table: its keys are its own, none an undone conversion's.
+    ASSERT_EQ(convert({report(QStringLiteral("c.txt"), QStringLiteral("ÜÇ"), 10)}).status, 0);
+    const QStringList log = records({QStringLiteral("log"), QStringLiteral("--format"), QStringLiteral("csv")})
+                                .text()
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                                .mid(1);
+    ASSERT_EQ(log.size(), 3);
+    std::vector<std::pair<qint64, qint64>> ranges;
+    for (const QString &line : log) // first_key and last_key are the 15th and 16th fields
+        ranges.emplace_back(line.section(u',', 14, 14).toLongLong(), line.section(u',', 15, 15).toLongLong());
+    EXPECT_EQ(ranges[2].second - ranges[2].first, 9);
+    for (size_t i = 0; i < ranges.size(); ++i)
+        for (size_t j = i + 1; j < ranges.size(); ++j)
+            EXPECT_TRUE(ranges[i].second < ranges[j].first || ranges[j].second < ranges[i].first)
+                << "conversions " << i + 1 << " and " << j + 1 << " share keys";
+}
+
+TEST_P(RecordsTest, AConversionIdTheLogDoesNotHoldIsRefusedWithTwoByEveryCommand)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("BİR"), 5)}).status, 0);
+    const QString refusal = QStringLiteral("holds no conversion 77");
+    for (const QStringList &args : {QStringList{QStringLiteral("undo"), QStringLiteral("77")},
+                                    QStringList{QStringLiteral("show"), QStringLiteral("--conversion"), QStringLiteral("77")},
+                                    QStringList{QStringLiteral("export"), QStringLiteral("out.csv"),
+                                                QStringLiteral("--conversion"), QStringLiteral("77")}}) {
+        const Result r = records(args);
+        EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(refusal)) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.csv"))));
+    EXPECT_EQ(count(), 5);
+}
+
+TEST_P(RecordsTest, AFilterFindsItsRecordsPastTheFirstFewThousand)
+{
+    const std::set<int> tagged{10, 4095, 4096, 4097, 6999};
+    std::vector<QByteArray> lines;
+    for (int i = 0; i < 7000; ++i) {
+        report::Row r = report::sampleRow(i);
+        if (tagged.count(i))
+            r.owner = QStringLiteral("KARAKAYALIOĞLU %1").arg(i);
+        lines.push_back(report::ownerLine(r));
+    }
+    ASSERT_EQ(convert({write(QStringLiteral("big.txt"), report::join(report::paginate(lines)))}).status, 0);
+    ASSERT_EQ(count(), 7000);
+    // Typed without the Turkish letters, as the filter allows.
+    const Result shown = records({QStringLiteral("show"), QStringLiteral("--filter"), QStringLiteral("karakayalioglu"),
+                                  QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(shown.status, 0) << shown.err.toStdString();
+    EXPECT_EQ(shown.out.count("\r\n"), 1 + qsizetype(tagged.size()));
+    EXPECT_EQ(shown.out.count("Karakayalıoğlu"), qsizetype(tagged.size()));
 }

@@ -35,7 +35,7 @@ protected:
         return cols.join(QStringLiteral(", "));
     }
 
-    PgServer server;
+    PgDatabase server;
 };
 
 TEST_F(PostgresStoreTest, AMissingTableIsCreatedWithTheRulesOfTheFile)
@@ -67,7 +67,7 @@ TEST_F(PostgresStoreTest, AMissingTableIsCreatedWithTheRulesOfTheFile)
 TEST_F(PostgresStoreTest, TwoClientsCreatingTheTableAtOnceBothFindIt)
 {
     for (int round = 0; round < 4; ++round) {
-        const QString name = QStringLiteral("together%1").arg(round);
+        const QString name = QStringLiteral("%1_together%2").arg(server.database()).arg(round);
         server.query(QStringLiteral("CREATE DATABASE %1").arg(name), QStringLiteral("postgres"));
         std::latch start(2);
         int failures[2] = {-1, -1};
@@ -189,10 +189,10 @@ TEST_F(PostgresStoreTest, TextAndNumbersComeBackAsTheyWereAddedAlsoFromMemory)
 
 TEST_F(PostgresStoreTest, AWrongPasswordIsRefusedWithoutShowingItAndPgpasswordIsUsed)
 {
-    const QString shown = QStringLiteral("postgresql://clerk@/zefto?host=%1").arg(server.socketDir());
+    const QString shown = server.uri({}, QStringLiteral("clerk"));
     Database db;
     QString description;
-    EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("postgresql://clerk:not-it@/zefto?host=%1").arg(server.socketDir())); },
+    EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("postgresql://clerk:not-it@/%1?host=%2").arg(server.database(), server.socketDir())); },
                           &description),
               3151);
     EXPECT_TRUE(description.startsWith(QStringLiteral("Cannot connect to the database server of '%1': ").arg(shown)))

@@ -15,6 +15,11 @@ protected:
     Backend backend() const override { return Backend::Postgres; }
 };
 
+class PgKilledServerTest : public PgRunTest {
+protected:
+    bool killsServer() const override { return true; }
+};
+
 std::vector<QByteArray> blocksOfRows(int blocks)
 {
     return report::paginate(report::sampleTable(blocks * 50 - 2));
@@ -81,13 +86,13 @@ TEST_F(PgRunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndReadersNeverW
     EXPECT_EQ(rows().size(), 48 + 98);
 }
 
-TEST_F(PgRunTest, AServerKilledMidRunKeepsNothingOfTheRunAndSaysSo)
+TEST_F(PgKilledServerTest, AServerKilledMidRunKeepsNothingOfTheRunAndSaysSo)
 {
     ASSERT_EQ(run(blocksOfRows(1)).end, End::Converted);
     window.boxes.clear();
     window.onValue = [&](float v) {
         if (v == 200)
-            server->kill();
+            ownServer().kill();
     };
     const RunOutcome o = run(blocksOfRows(6));
     EXPECT_EQ(o.end, End::Failed);
@@ -104,7 +109,7 @@ TEST_F(PgRunTest, AServerKilledMidRunKeepsNothingOfTheRunAndSaysSo)
 
     // Back up, the server holds the earlier run alone, and the next run reconnects.
     window.onValue = nullptr;
-    server->restart();
+    ownServer().restart();
     EXPECT_EQ(rows().size(), 48);
     EXPECT_EQ(run(blocksOfRows(1)).end, End::Converted);
     EXPECT_EQ(rows().size(), 96);

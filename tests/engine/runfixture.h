@@ -23,7 +23,8 @@ protected:
     {
         TempDirTest::SetUp();
         if (backend() == Backend::Postgres) {
-            server = std::make_unique<PgServer>();
+            server = killsServer() ? std::unique_ptr<PgTarget>(std::make_unique<PgServer>())
+                                   : std::make_unique<PgDatabase>();
             ASSERT_TRUE(server->isRunning());
         }
         engine.openDatabase(databaseName());
@@ -74,7 +75,11 @@ protected:
         EXPECT_FALSE(engine.report.isOpen());
     }
 
-    std::unique_ptr<PgServer> server; // declared first: it outlives the engine's connection
+    // A test that stops or kills the server needs one of its own.
+    virtual bool killsServer() const { return false; }
+    PgServer &ownServer() { return dynamic_cast<PgServer &>(*server); }
+
+    std::unique_ptr<PgTarget> server; // declared first: it outlives the engine's connection
     FakeWindow window;
     zefto::Engine engine{window};
 };

@@ -10,6 +10,7 @@
 #include "windowport.h"
 
 #include <QDir>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <array>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sqlite3.h>
 #include <vector>
 
@@ -416,7 +418,8 @@ public:
     bool okEnabled = true, cancelEnabled = true, progressVisible = false;
     float min = -1, max = -1;
     std::vector<float> values;
-    std::vector<QString> boxes;
+    std::vector<QString> boxes, questions, waitingTexts;
+    bool convertAgain = false; // the answer to "Convert again?"
 
     void reset()
     {
@@ -425,6 +428,8 @@ public:
         min = max = -1;
         values.clear();
         boxes.clear();
+        questions.clear();
+        waitingTexts.clear();
     }
     QString text1() const override { return path; }
     void setCommand1Enabled(bool on) override { okEnabled = on; }
@@ -434,6 +439,12 @@ public:
     void setProgressMax(float v) override { max = v; }
     void setProgressValue(float v) override { values.push_back(v); }
     void msgBox(const QString &prompt, MessageIcon) override { boxes.push_back(prompt); }
+    void showWaiting(const QString &text) override { waitingTexts.push_back(text); }
+    bool askConvertAgain(const QString &question) override
+    {
+        questions.push_back(question);
+        return convertAgain;
+    }
 };
 
 // One database and one engine for the whole process, as the window keeps
@@ -458,17 +469,20 @@ public:
         }
     }
 
-    qint64 rows()
+    // The integers of the first row of `sql` (count, min, max...); NULL reads as 0.
+    std::vector<qint64> integers(const char *sql)
     {
         sqlite3_stmt *q = nullptr;
-        CHECK(sqlite3_prepare_v2(m_checker, "SELECT count(*) FROM ovrekson", -1, &q, nullptr) == SQLITE_OK,
-              sqlite3_errmsg(m_checker));
+        CHECK(sqlite3_prepare_v2(m_checker, sql, -1, &q, nullptr) == SQLITE_OK, sqlite3_errmsg(m_checker));
+        std::vector<qint64> out;
         const int rc = sqlite3_step(q);
-        const qint64 n = rc == SQLITE_ROW ? sqlite3_column_int64(q, 0) : -1;
+        for (int i = 0; rc == SQLITE_ROW && i < sqlite3_column_count(q); ++i)
+            out.push_back(sqlite3_column_int64(q, i));
         sqlite3_finalize(q);
-        CHECK(n >= 0, std::string("counting the records: ") + sqlite3_errmsg(m_checker));
-        return n;
+        CHECK(rc == SQLITE_ROW, std::string(sql) + ": " + sqlite3_errmsg(m_checker));
+        return out;
     }
+    qint64 rows() { return integers("SELECT count(*) FROM ovrekson")[0]; }
 
     // The stored names: adi, soyadi and babaadi of every record.
     std::vector<std::array<QString, 3>> names()
@@ -504,6 +518,7 @@ private:
     RecordingWindow m_window;
     Engine m_engine{m_window};
     sqlite3 *m_checker = nullptr;
+    std::set<QString> m_stored; // SHA-256 of every report whose records a run logged
 };
 
 void RunHarness::run(const QByteArray &bytes)
@@ -512,6 +527,10 @@ void RunHarness::run(const QByteArray &bytes)
     writeFile(m_dir.filePath(QStringLiteral("report.txt")), bytes);
     m_window.reset();
     m_window.path = QStringLiteral("report.txt");
+    // An operator asked about a report converted before may say either; the input decides, so a replay repeats it.
+    m_window.convertAgain = bytes.size() % 2 == 1;
+    const QString sha = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    const bool convertedBefore = m_stored.count(sha) > 0;
 
     const qint64 before = rows();
     RunOutcome o;
@@ -530,16 +549,42 @@ void RunHarness::run(const QByteArray &bytes)
     CHECK(m_window.okEnabled && m_window.cancelEnabled && !m_window.progressVisible,
           "window left unusable; " + summary());
     CHECK(!m_engine.report.isOpen(), "report left open; " + summary());
-    CHECK(m_window.boxes.size() == 1, std::to_string(m_window.boxes.size()) + " message boxes; " + summary());
-    CHECK(m_window.boxes[0] == o.message, "the box said " + show(m_window.boxes[0]) + "; " + summary());
     CHECK(after - before == o.recordsStored,
           "the file grew by " + std::to_string(after - before) + " records; " + summary());
+    // Nothing else writes, so no run waits for the write lock.
+    CHECK(m_window.waitingTexts.empty(), std::to_string(m_window.waitingTexts.size()) + " waits; " + summary());
+
+    using End = RunOutcome::End;
+    // A report the table could not take is refused with a box before anything is asked or written.
+    const bool refused = o.end == End::NotStarted;
+    CHECK(m_window.questions.size() == (convertedBefore && !refused ? 1u : 0u),
+          std::to_string(m_window.questions.size()) + " questions, converted before: " +
+              std::to_string(convertedBefore) + "; " + summary());
+    if (o.end == End::Duplicate) {
+        // Refused on the operator's word: no box, nothing stored, nothing logged, the earlier run named.
+        CHECK(convertedBefore && !m_window.convertAgain, "a duplicate refused; " + summary());
+        CHECK(m_window.boxes.empty() && m_window.values.empty() && o.recordsStored == 0 && o.conversionId == 0,
+              std::to_string(m_window.boxes.size()) + " boxes after a duplicate; " + summary());
+        CHECK(o.earlier && o.earlier->sha256 == sha && o.earlier->records > 0, "the earlier run; " + summary());
+        return;
+    }
+    CHECK(m_window.boxes.size() == 1, std::to_string(m_window.boxes.size()) + " message boxes; " + summary());
+    CHECK(m_window.boxes[0] == o.message, "the box said " + show(m_window.boxes[0]) + "; " + summary());
+    // A run's records have the contiguous keys its outcome names.
+    const std::vector<qint64> keys = integers("SELECT count(*), min(id), max(id) FROM ovrekson");
+    CHECK(o.recordsStored == 0 ? o.firstKey == 0 && o.lastKey == 0
+                               : keys[1] == o.firstKey && keys[2] == o.lastKey && keys[2] - keys[1] + 1 == keys[0],
+          "keys " + std::to_string(keys[1]) + ".." + std::to_string(keys[2]) + " for " + std::to_string(keys[0]) +
+              " records, told " + std::to_string(o.firstKey) + ".." + std::to_string(o.lastKey) + "; " + summary());
+    if (o.recordsStored > 0 && o.conversionId > 0)
+        m_stored.insert(sha);
 
     const size_t lines = splitLines(bytes).size();
-    using End = RunOutcome::End;
-    if (o.end == End::NotStarted) {
+    if (refused) {
         CHECK(lines == 0 || lines > 32767, "a report of " + std::to_string(lines) + " lines not started; " + summary());
-        CHECK(o.recordsStored == 0 && m_window.values.empty(), summary());
+        CHECK(o.recordsStored == 0 && o.conversionId == 0 && m_window.values.empty() &&
+                  o.message.startsWith(QStringLiteral("Nothing was converted.\n\n")),
+              summary());
         return;
     }
     CHECK(lines > 0 && lines <= 32767, "a report of " + std::to_string(lines) + " lines was converted; " + summary());
@@ -587,7 +632,8 @@ void RunHarness::run(const QByteArray &bytes)
               summary());
         break;
     case End::Interrupted: CHECK(false, "a run nobody interrupted ended interrupted; " + summary()); break;
-    case End::NotStarted: break;
+    case End::NotStarted:
+    case End::Duplicate: break;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 #include <QThread>
 #include <atomic>
+#include <memory>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -113,6 +114,7 @@ QString ensureTemplate()
 
 PgServer::PgServer(const QStringList &settings) : m_dir(QStringLiteral("/tmp/zefto-pg-XXXXXX")), m_settings(settings)
 {
+    m_socketDir = m_dir.path();
     m_problem = ensureTemplate();
     if (m_problem.isEmpty() && !(giveToPostgres(m_dir.path())
                                  && copyTree(templateDir, m_dir.path() + QStringLiteral("/data"))))
@@ -198,9 +200,9 @@ void PgServer::restart()
         ADD_FAILURE() << m_problem.toStdString();
 }
 
-QString PgServer::uri(const QString &db, const QString &user) const
+QString PgTarget::uri(const QString &db, const QString &user) const
 {
-    return QStringLiteral("postgresql://%1@/%2?host=%3").arg(user, db, m_dir.path());
+    return QStringLiteral("postgresql://%1@/%2?host=%3").arg(user, db.isEmpty() ? m_database : db, m_socketDir);
 }
 
 QString PgServer::log() const
@@ -209,15 +211,15 @@ QString PgServer::log() const
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-QList<QVariantList> PgServer::query(const QString &sql, const QString &db) const
+QList<QVariantList> PgTarget::query(const QString &sql, const QString &db) const
 {
     const QString name = QStringLiteral("pgserver-query-%1").arg(sessions++);
     QList<QVariantList> rows;
     {
         QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        c.setHostName(m_dir.path());
+        c.setHostName(m_socketDir);
         c.setUserName(QStringLiteral("postgres"));
-        c.setDatabaseName(db);
+        c.setDatabaseName(db.isEmpty() ? m_database : db);
         EXPECT_TRUE(c.open()) << c.lastError().text().toStdString();
         QSqlQuery q(c);
         EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
@@ -232,13 +234,97 @@ QList<QVariantList> PgServer::query(const QString &sql, const QString &db) const
     return rows;
 }
 
-PgSession::PgSession(const PgServer &server, const QString &db)
+namespace {
+
+// The server of this test binary, started by its first PgDatabase and
+// stopped once every test has run, before the application object goes.
+// The next test's database is made while a test runs, so that test finds it ready.
+class SharedServer : public ::testing::Environment {
+public:
+    static PgServer &get()
+    {
+        if (!server)
+            server = std::make_unique<PgServer>();
+        return *server;
+    }
+
+    // A new database copied from "zefto", which no test connects to, so it can serve as the template.
+    static QString takeDatabase()
+    {
+        if (!next)
+            makeNext();
+        // A window test's event loop may have seen it finish already.
+        if (next->state() != QProcess::NotRunning)
+            next->waitForFinished(120000);
+        const bool made = next->state() == QProcess::NotRunning && next->exitStatus() == QProcess::NormalExit
+                          && next->exitCode() == 0;
+        if (!made)
+            ADD_FAILURE() << "cannot make a test database: " << next->readAll().toStdString();
+        const QString name = next->property("database").toString();
+        makeNext();
+        return made ? name : QString();
+    }
+
+    void TearDown() override
+    {
+        if (next)
+            next->waitForFinished(120000);
+        next.reset();
+        server.reset();
+    }
+
+private:
+    static void makeNext()
+    {
+        const QString name = QStringLiteral("test_%1").arg(++databases);
+        next = std::make_unique<QProcess>();
+        next->setProperty("database", name);
+        next->setProcessChannelMode(QProcess::MergedChannels);
+        next->start(bin + QStringLiteral("psql"),
+                    {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                     QStringLiteral("-h"), get().socketDir(), QStringLiteral("-U"), QStringLiteral("postgres"),
+                     QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+                     QStringLiteral("CREATE DATABASE %1 TEMPLATE zefto STRATEGY FILE_COPY").arg(name),
+                     QStringLiteral("-c"), QStringLiteral("GRANT ALL ON DATABASE %1 TO clerk").arg(name)});
+    }
+
+    static inline std::unique_ptr<PgServer> server;
+    static inline std::unique_ptr<QProcess> next;
+    static inline int databases = 0;
+};
+
+[[maybe_unused]] ::testing::Environment *const sharedServer = ::testing::AddGlobalTestEnvironment(new SharedServer);
+
+} // namespace
+
+PgDatabase::PgDatabase()
+{
+    PgServer &server = SharedServer::get();
+    m_socketDir = server.socketDir();
+    if (!server.isRunning())
+        return;
+    m_database = SharedServer::takeDatabase();
+    m_made = !m_database.isEmpty();
+}
+
+PgDatabase::~PgDatabase()
+{
+    if (m_made)
+        SharedServer::get().query(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_database), QStringLiteral("postgres"));
+}
+
+QString PgDatabase::log() const
+{
+    return SharedServer::get().log();
+}
+
+PgSession::PgSession(const PgTarget &server, const QString &db)
     : m_name(QStringLiteral("pgserver-session-%1").arg(sessions++))
 {
     QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     c.setHostName(server.socketDir());
     c.setUserName(QStringLiteral("postgres"));
-    c.setDatabaseName(db);
+    c.setDatabaseName(db.isEmpty() ? server.database() : db);
     EXPECT_TRUE(c.open()) << c.lastError().text().toStdString();
 }
 

@@ -7,33 +7,47 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
-// A throwaway PostgreSQL server for one test. Its cluster is copied from a
-// template made once per build (initdb -E UTF8 --locale=C.UTF-8, the
-// database "zefto", the role "clerk" whose password is clerkPassword); it
-// runs as the postgres system user (the server refuses root) with its Unix
-// socket in a private folder and no TCP port, and is stopped when the
-// object goes, also when the test fails or its process dies.
-class PgServer {
+// A database on a test server and the ways a test reaches it.
+class PgTarget {
 public:
     static constexpr auto clerkPassword = "right horse battery";
 
+    virtual ~PgTarget() = default;
+    virtual bool isRunning() const = 0;
+    // The server's log (statements too when log_statement is set).
+    virtual QString log() const = 0;
+    QString socketDir() const { return m_socketDir; }
+    // The database of this target; tests may make others beside it.
+    const QString &database() const { return m_database; }
+    // The address Zefto is given for `db` (this database when empty) as `user` (the superuser by default).
+    QString uri(const QString &db = {}, const QString &user = QStringLiteral("postgres")) const;
+    // Runs SQL as the superuser through a connection of its own and hands back the rows.
+    QList<QVariantList> query(const QString &sql, const QString &db = {}) const;
+
+protected:
+    QString m_socketDir;
+    QString m_database = QStringLiteral("zefto");
+};
+
+// A throwaway PostgreSQL server. Its cluster is copied from a template made
+// once per build (initdb -E UTF8 --locale=C.UTF-8, the database "zefto",
+// the role "clerk" whose password is clerkPassword); it runs as the postgres
+// system user (the server refuses root) with its Unix socket in a private
+// folder and no TCP port, and is stopped when the object goes, also when the
+// test fails or its process dies. A test that stops or kills its server owns
+// one; the others take a PgDatabase on the server their binary shares.
+class PgServer : public PgTarget {
+public:
     // Starts the server with these extra settings (name=value).
     explicit PgServer(const QStringList &settings = {});
-    ~PgServer();
+    ~PgServer() override;
     PgServer(const PgServer &) = delete;
     PgServer &operator=(const PgServer &) = delete;
 
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    bool isRunning() const override { return m_process.state() != QProcess::NotRunning; }
     // Why the server could not be started (empty when it runs).
     const QString &problem() const { return m_problem; }
-    QString socketDir() const { return m_dir.path(); }
-    // The address Zefto is given for `db` as `user` (the superuser by default).
-    QString uri(const QString &db = QStringLiteral("zefto"), const QString &user = QStringLiteral("postgres")) const;
-    // The server's log (statements too when log_statement is set).
-    QString log() const;
-
-    // Runs SQL as the superuser through a connection of its own and hands back the rows.
-    QList<QVariantList> query(const QString &sql, const QString &db = QStringLiteral("zefto")) const;
+    QString log() const override;
 
     // Stops at once, as a crash would (immediate shutdown: nothing uncommitted is kept).
     void kill();
@@ -51,10 +65,27 @@ private:
     QString m_problem;
 };
 
+// A database of its own for one test, copied from the database "zefto" (its
+// template) on the one server a test binary starts at its first such test and
+// stops after its last: a database costs a fraction of a server start.
+class PgDatabase : public PgTarget {
+public:
+    PgDatabase();
+    ~PgDatabase() override;
+    PgDatabase(const PgDatabase &) = delete;
+    PgDatabase &operator=(const PgDatabase &) = delete;
+
+    bool isRunning() const override { return m_made; }
+    QString log() const override;
+
+private:
+    bool m_made = false;
+};
+
 // A connection of its own, as another program would hold it (a lock, a transaction).
 class PgSession {
 public:
-    PgSession(const PgServer &server, const QString &db = QStringLiteral("zefto"));
+    PgSession(const PgTarget &server, const QString &db = {});
     ~PgSession();
     PgSession(const PgSession &) = delete;
     PgSession &operator=(const PgSession &) = delete;

@@ -462,26 +462,32 @@ TEST_F(FrmZeftoTest, TheProgressBarReachesItsEndOnTheLastLineOfALongReport)
 
 TEST_F(FrmZeftoTest, OnAServerTheWindowSaysWhereTheRecordsGoAndKeepsItsCaption)
 {
-    PgServer server;
-    ASSERT_TRUE(server.isRunning());
-    qputenv("ZEFTO_DATABASE", server.uri().toUtf8());
-    window = std::make_unique<frmZefto>();
-    qunsetenv("ZEFTO_DATABASE");
-    window->show();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Converter"));
-    EXPECT_TRUE(window->loadProblem().isEmpty()) << window->loadProblem().toStdString();
-    const QString note = QStringLiteral("Database: %1").arg(server.uri());
-    EXPECT_EQ(window->ProgressBar1->toolTip(), note);
+    // Given with a password ("@" and ":" typed as they are; the local superuser needs none), the window names
+    // the server without it.
+    for (const QString &password : {QString(), QStringLiteral(":S3cret@Pa:rola")}) {
+        PgDatabase server;
+        ASSERT_TRUE(server.isRunning());
+        const QString given =
+            QStringLiteral("postgresql://postgres%1@/%2?host=%3").arg(password, server.database(), server.socketDir());
+        qputenv("ZEFTO_DATABASE", given.toUtf8());
+        window = std::make_unique<frmZefto>();
+        qunsetenv("ZEFTO_DATABASE");
+        window->show();
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Converter"));
+        EXPECT_TRUE(window->loadProblem().isEmpty()) << window->loadProblem().toStdString();
+        const QString note = QStringLiteral("Database: %1").arg(server.uri());
+        EXPECT_EQ(window->ProgressBar1->toolTip(), note);
 
-    writeReport(QStringLiteral("server.txt"));
-    window->Text1->setText(path(QStringLiteral("reports/server.txt")));
-    const auto seen = answeringBoxes([&] { window->Command1->click(); });
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\nReport: %1\nRecords stored: 60\n%2")
-                                .arg(path(QStringLiteral("reports/server.txt")), note));
-    EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 60);
-    EXPECT_EQ(storedRecords(), 0); // the file the window first opened got none
-    window.reset(); // its connection goes before the server
+        writeReport(QStringLiteral("server.txt"));
+        window->Text1->setText(path(QStringLiteral("reports/server.txt")));
+        const auto seen = answeringBoxes([&] { window->Command1->click(); });
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\nReport: %1\nRecords stored: 60\n%2")
+                                    .arg(path(QStringLiteral("reports/server.txt")), note));
+        EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 60);
+        EXPECT_EQ(storedRecords(), 0); // the file the window first opened got none
+        window.reset(); // its connection goes before the server
+    }
 }
 
 TEST_F(FrmZeftoTest, AReportConvertedBeforeIsAskedAboutAndCancelStoresNothing)

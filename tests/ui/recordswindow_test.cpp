@@ -5,17 +5,21 @@
 #include "recordswindow.h"
 #include "recordtablemodel.h"
 #include "translations.h"
+#include "undo.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <cstring>
 
 using zefto::ui::PreviewDialog;
 using zefto::ui::RecordsWindow;
@@ -28,17 +32,36 @@ struct SeenBox {
     QString defaultButton, escapeButton;
 };
 
+QtMessageHandler passedOn = nullptr;
+
+// Qt's model checker reports through warnings of its own category; each is a failure of the test.
+void failOnModelComplaints(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && context.category && std::strcmp(context.category, "qt.modeltest") == 0)
+        ADD_FAILURE() << "QAbstractItemModelTester: " << message.toStdString();
+    else if (passedOn)
+        passedOn(type, context, message);
+}
+
 class RecordsWindowTest : public RecordsFixture {
 protected:
     void TearDown() override
     {
+        modelTester.reset();
         window.reset();
+        qInstallMessageHandler(passedOn);
         RecordsFixture::TearDown();
     }
 
-    RecordsWindow &open()
+    // The window, its table's model checked by Qt's model checker after every change the test makes.
+    RecordsWindow &open(const QString &name = {})
     {
-        window = std::make_unique<RecordsWindow>(database());
+        window = std::make_unique<RecordsWindow>(name.isEmpty() ? database() : name);
+        if (const QtMessageHandler previous = qInstallMessageHandler(failOnModelComplaints);
+            previous != failOnModelComplaints)
+            passedOn = previous;
+        modelTester = std::make_unique<QAbstractItemModelTester>(
+            window->model, QAbstractItemModelTester::FailureReportingMode::Warning);
         window->show();
         return *window;
     }
@@ -83,9 +106,30 @@ protected:
     }
 
     std::unique_ptr<RecordsWindow> window;
+    std::unique_ptr<QAbstractItemModelTester> modelTester;
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, RecordsWindowTest, ::testing::Values(Backend::File, Backend::Postgres), backendName);
+
+// What only a server address brings to the window.
+class RecordsWindowServerTest : public RecordsWindowTest {};
+INSTANTIATE_TEST_SUITE_P(OnAServer, RecordsWindowServerTest, ::testing::Values(Backend::Postgres), backendName);
+
+// Every text the window shows: captions, labels, tips, entries and the status line.
+QStringList shownTexts(QMainWindow &w)
+{
+    QStringList out{w.windowTitle(), w.statusBar()->currentMessage()};
+    for (QWidget *c : w.findChildren<QWidget *>()) {
+        out << c->toolTip() << c->accessibleName() << c->windowTitle();
+        if (auto *l = qobject_cast<QLabel *>(c))
+            out << l->text();
+        if (auto *e = qobject_cast<QLineEdit *>(c))
+            out << e->text();
+        if (auto *b = qobject_cast<QAbstractButton *>(c))
+            out << b->text();
+    }
+    return out;
+}
 
 } // namespace
 
@@ -349,4 +393,24 @@ TEST_P(RecordsWindowTest, WithNoTranslatorTheWindowIsEnglish)
     EXPECT_EQ(window->count->text(), QStringLiteral("1 record"));
     EXPECT_EQ(window->undoButton->text(), QStringLiteral("&Undo conversion…"));
     EXPECT_EQ(window->conversions->item(0)->text(), QStringLiteral("All records"));
+}
+
+TEST_P(RecordsWindowServerTest, APasswordInTheServerAddressIsNeverShown)
+{
+    const zefto::RunOutcome first = convert(report(QStringLiteral("north.txt"), 4, QStringLiteral("KUZEY")));
+    {
+        zefto::Database db;
+        db.open(database());
+        ASSERT_EQ(zefto::records::undoConversion(db, first.conversionId), first.recordsStored);
+    }
+    // The local superuser gets in without one, so any password passes; "@" and ":" are typed as they are.
+    const QString password = QStringLiteral("S3cret@Pa:rola");
+    open(QStringLiteral("postgresql://postgres:%1@/%2?host=%3").arg(password, server->database(), server->socketDir()));
+    window->showConversion(first.conversionId);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
+        QStringLiteral("Conversion %1 of '%2' was undone on ").arg(first.conversionId).arg(server->uri())))
+        << window->statusBar()->currentMessage().toStdString();
+    for (const QString &text : shownTexts(*window))
+        for (const QString &piece : {QStringLiteral("S3cret"), QStringLiteral("rola")})
+            EXPECT_FALSE(text.contains(piece)) << text.toStdString();
 }

@@ -1,8 +1,11 @@
 #include "chosen.h"
+#include "filter.h"
+#include "letterfold.h"
 #include "recordpager.h"
 #include "recordsfixture.h"
 
 using zefto::records::RecordPager;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -21,7 +24,7 @@ protected:
     {
         db.setReadOnly(true);
         db.open(database(), zefto::Missing::Refuse);
-        pager = std::make_unique<RecordPager>(db.store());
+        pager = std::make_unique<RecordPager>(db);
     }
 
     QString owner(qint64 row) { return pager->row(row).fields.at(zefto::schema::Adi).asText(); }
@@ -117,4 +120,57 @@ TEST_P(RecordPagerTest, AFilteredRecordRemovedAfterTheScanLeavesAnEmptyRowInItsP
     EXPECT_TRUE(pager->row(2).fields.empty());
     EXPECT_EQ(pager->row(2).key, 22);
     EXPECT_EQ(owner(3), QStringLiteral("Kişi 22"));
+}
+
+// The database tests a filter itself (a function on a file, a pattern on a
+// server): it must find exactly what the folding rule finds in the records.
+TEST_P(RecordPagerTest, TheDatabaseFiltersExactlyAsTheFoldingRule)
+{
+    const QStringList owners{u"IŞIK"_s, u"Işık Ağa"_s, u"ışıl"_s, u"İSMAİL HAKKI"_s, u"S\u0327AH\u0130N"_s,
+                             u"Çiftçi"_s, u"Hâkim Ümit"_s, u"Ka\u1B44\u0301ya"_s, u"Ka\U0001D15Eya"_s, u"isik"_s,
+                             u"Dogan\u0308"_s, u"ÖZ-TÜRK 12/3"_s,
+                             u"Tarçınbağı Çiftçi Işık Ağa"_s, u"Tarçınbağı Çiftçi Işıl"_s};
+    storeOwners(owners);
+    openReader();
+    std::vector<std::pair<qint64, zefto::Record>> all;
+    db.readAfter(zefto::records::allKeys, 0, 100, [&](const zefto::Record &r) { all.emplace_back(zefto::keyIn(db.columns(), r), r); });
+    for (const QString &needle : {u"isik"_s, u"IŞIK AĞA"_s, u"ı"_s, u"İsmail h"_s, u"sahin"_s, u"ÇİFTÇİ"_s, u"hakim"_s,
+                                  u"ümit"_s, u"ka\u1B44y"_s, u"a\U0001D15E"_s, u"dogan"_s, u"oz-turk 12/"_s,
+                                  u"tarcin"_s, u"x"_s, u"\x01"_s,
+                                  u"TARÇINBAĞI ÇİFTÇİ IŞIK"_s, u"tarcinbagi ciftci isil"_s}) { // the last two past what a pattern holds
+        std::vector<qint64> expected, keys, read;
+        for (const auto &[key, r] : all)
+            for (zefto::schema::Field f : zefto::filter::fields)
+                if (r[size_t(db.columns().indexOf(zefto::schema::fieldName(f)))].isText()
+                    && zefto::containsFolded(r[size_t(db.columns().indexOf(zefto::schema::fieldName(f)))].asText(), needle)) {
+                    expected.push_back(key);
+                    break;
+                }
+        db.matchingKeys(zefto::records::allKeys, 0, 1000, needle, [&](qint64 k) { keys.push_back(k); });
+        db.readMatching(zefto::records::allKeys, 0, 1000, needle, [&](const zefto::Record &r) { read.push_back(zefto::keyIn(db.columns(), r)); });
+        EXPECT_EQ(keys, expected) << needle.toStdString();
+        EXPECT_EQ(read, expected) << needle.toStdString();
+    }
+}
+
+// A filter must not stop after the first block it reads (4,096 records).
+TEST_P(RecordPagerTest, AFilterReadsEveryBlockToTheLastRecord)
+{
+    storeNumbered(5000);
+    openReader();
+    using zefto::records::allKeys;
+    for (const auto &[filter, count, last] : {std::tuple{u"kisi 4999"_s, 1, 5000}, std::tuple{u"KİŞİ"_s, 5000, 5000},
+                                              std::tuple{u"kişi 41"_s, 111, 4200}}) {
+        std::vector<qint64> keys;
+        zefto::records::forEachChosen(db, allKeys, filter, [&](const std::vector<zefto::Value> &fields) {
+            keys.push_back(fields.at(zefto::schema::Adi).asText().mid(5).toLongLong() + 1);
+        });
+        EXPECT_EQ(qint64(keys.size()), count) << filter.toStdString();
+        EXPECT_EQ(zefto::records::countChosen(db, allKeys, filter), count) << filter.toStdString();
+        EXPECT_EQ(keys.empty() ? 0 : keys.back(), last) << filter.toStdString();
+        pager->show(allKeys, filter);
+        while (pager->scanFilter(1500)) {
+        }
+        EXPECT_EQ(pager->rows(), count) << filter.toStdString();
+    }
 }

@@ -24,7 +24,7 @@ protected:
     {
         TempDirTest::SetUp();
         if (GetParam() == Backend::Postgres) {
-            server = std::make_unique<PgServer>();
+            server = std::make_unique<PgDatabase>();
             ASSERT_TRUE(server->isRunning());
         }
     }
@@ -87,5 +87,5 @@ protected:
         return engine.Command1_Click();
     }
 
-    std::unique_ptr<PgServer> server;
+    std::unique_ptr<PgDatabase> server;
 };

@@ -1,5 +1,7 @@
+#include "foldedneedle.h"
 #include "letterfold.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using zefto::containsFolded;
@@ -57,4 +59,35 @@ TEST(LetterFold, ContainsFoldedStillTellsDifferentLettersApart)
     EXPECT_FALSE(containsFolded(u(u"Çiftçi"), u(u"ciftcil")));
     EXPECT_FALSE(containsFolded(u(u"Ova"), u(u"Öva ")));
     EXPECT_FALSE(containsFolded(QString(), u(u"a")));
+}
+
+// The fast fold behind the database's filters, against the rule above.
+TEST(FoldedNeedle, FindsExactlyWhatTheRuleFindsAmongTurkishLettersInEveryForm)
+{
+    const QStringList texts{u(u"IŞIK"), u(u"Işık"), u(u"ışık"), u(u"İSMAİL HAKKI"), u(u"S\u0327AH\u0130N"),
+                            u(u"Çiftçi Ğ Ü Ö"), u(u"Hâkim Îmren Ûmit"), u(u"Tarçınbağı 12/3"),
+                            u(u"I\u0307\u0327x"), u(u"Ka\u1B44\u0301ya"), u(u"Ka\U0001D15Eya"), QString()};
+    const QStringList needles{u(u"isik"), u(u"IŞIK"), u(u"ı"), u(u"İ"), u(u"i\u0307"), u(u"sah"), u(u"ciftci g"),
+                              u(u"hakim"), u(u"ĞÜÖ"), u(u"2/3"), u(u"ş"), u(u"\u1B44y"), u(u"a\U0001D15E"),
+                              QString(), u(u"x")};
+    for (const QString &text : texts)
+        for (const QString &n : needles) {
+            zefto::FoldedNeedle needle(n);
+            EXPECT_EQ(needle.foundIn(text), containsFolded(text, n)) << text.toStdString() << " / " << n.toStdString();
+        }
+}
+
+TEST(FoldedNeedle, EveryCharacterFoldsAloneAsItDoesBetweenLetters)
+{
+    int whole = 0;
+    for (char32_t c = 1; c <= 0xFFFF; ++c) {
+        const zefto::UnitFold f = zefto::foldUnit(char16_t(c));
+        if (f.whole) {
+            ++whole;
+            continue;
+        }
+        const QString text = u(u"Ka") + QChar(char16_t(c)) + u(u"ya");
+        ASSERT_EQ(foldLetters(text), u(u"ka") + f.folded.toString() + u(u"ya")) << std::hex << uint(c);
+    }
+    EXPECT_LT(whole, 0x800 + 64); // the surrogates and a few marks, no more
 }

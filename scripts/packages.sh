@@ -1,0 +1,19 @@
+# Sourced by scripts/setup.sh and scripts/fuzz: installs the Debian packages
+# named in "$@" that are missing (as root), or says how to (as anyone else).
+install_missing_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >&2
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+  else
+    echo "Missing packages. Run this once, then try again:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+}
