@@ -8,6 +8,7 @@
 #include "recordlist.h"
 #include "recordrows.h"
 #include "reportargs.h"
+#include "runcheck.h"
 #include "scratchstore.h"
 #include "terminalwindow.h"
 
@@ -151,6 +152,7 @@ int main(int argc, char **argv)
     window.setConvertAgain(parser.isSet(QStringLiteral("again")) || dryRun);
     window.setMessagesToStandardError(dryRun);
     Engine engine(window);
+    engine.afterCommit = records::checkRun;
     try {
         engine.mahalle = mahalle::chosen(parser.isSet(QStringLiteral("mahalle"))
                                              ? std::optional(parser.value(QStringLiteral("mahalle")))
@@ -235,6 +237,8 @@ int main(int argc, char **argv)
         if (o.end == RunOutcome::End::Duplicate)
             err << o.message << '\n';
         said << summary(o) << '\n';
+        if (o.shares)
+            said << records::runLine(*o.shares, o.conversionId) << '\n';
         said.flush();
         ++runs;
         totalRecords += o.recordsStored;

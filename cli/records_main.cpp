@@ -1,3 +1,4 @@
+#include "checkcommand.h"
 #include "chosen.h"
 #include "conversion.h"
 #include "csvwriter.h"
@@ -37,6 +38,9 @@ const char *usage =
     "                                      writes them to a file (never over one without --force)\n"
     "  undo ID|last                        removes exactly the records of that conversion\n"
     "                                      and marks it undone in the log\n"
+    "  check [--conversion ID|last] [--filter TEXT] [--format table|csv] [--skip-rule N]...\n"
+    "                                      lists the new parcels and records whose shares,\n"
+    "                                      areas, title deeds or allocations do not add up\n"
     "\n"
     "  --database FILE  the database (else ZEFTO_DATABASE, else ovrek1.mdb here)\n"
     "  --conversion     only the records of that conversion; last: the newest not undone\n"
@@ -44,7 +48,8 @@ const char *usage =
     "                   or neighbourhood contain TEXT, ignoring case and Turkish letter marks\n"
     "  -h, --help       this text\n"
     "\n"
-    "Exit status: 0 done, 2 failed or refused (the reason is printed), 64 wrong usage.\n";
+    "Exit status: 0 done, 2 failed or refused (the reason is printed), 64 wrong usage;\n"
+    "check: 1 when something does not add up or cannot be read.\n";
 
 // Why a command cannot go on: printed, then exit 2.
 using Refused = records::Refusal;
@@ -172,10 +177,11 @@ int logCommand(Records &records, const QString &format)
         // A server's log also tells the role the server proved; a file's cannot.
         const bool server = !db.identity().isEmpty();
         csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", "))
-                   + (server ? QStringList{QStringLiteral("role_name")} : QStringList()));
+                   + conversionlog::checkFields() + (server ? QStringList{QStringLiteral("role_name")} : QStringList()));
         for (const Conversion &c : log) {
             std::vector<Value> row{Value::number(double(c.id))};
-            for (const QVariant &v : conversionlog::fieldValues(c)) {
+            const QList<QVariant> check = c.shares ? conversionlog::checkValues(*c.shares) : QList<QVariant>(12);
+            for (const QVariant &v : conversionlog::fieldValues(c) + check) {
                 if (v.isNull())
                     row.push_back(Value::null());
                 else if (v.typeId() == QMetaType::QString)
@@ -200,10 +206,11 @@ int logCommand(Records &records, const QString &format)
                             c.mahalle,
                             c.reportPath,
                             c.undone() ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
-                                       : QString()};
+                                       : QString(),
+                            conversionlog::shownCheck(c.shares)};
     page(aligned({QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("by"), QStringLiteral("records"),
                   QStringLiteral("keys"), QStringLiteral("outcome"), QStringLiteral("mahalle"),
-                  QStringLiteral("report"), QStringLiteral("undone")},
+                  QStringLiteral("report"), QStringLiteral("undone"), QStringLiteral("shares")},
                  rows));
     return exitStatus::converted;
 }
@@ -283,6 +290,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("conversion"), QString(), QStringLiteral("ID")});
     parser.addOption({QStringLiteral("filter"), QString(), QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("force"), QString()});
+    parser.addOption({QStringLiteral("skip-rule"), QString(), QStringLiteral("N")});
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
     if (!parser.parse(app.arguments())) {
         err << "zefto-records: " << parser.errorText() << '\n' << usage;
@@ -303,7 +311,8 @@ int main(int argc, char **argv)
         if (format != QLatin1String("table") && format != QLatin1String("csv"))
             throw Misused{QStringLiteral("--format is table or csv, not '%1'.").arg(format)};
         const QHash<QString, int> arity{{QStringLiteral("log"), 1}, {QStringLiteral("show"), 1},
-                                        {QStringLiteral("export"), 2}, {QStringLiteral("undo"), 2}};
+                                        {QStringLiteral("export"), 2}, {QStringLiteral("undo"), 2},
+                                        {QStringLiteral("check"), 1}};
         if (!arity.contains(command))
             throw Misused{command.isEmpty() ? QStringLiteral("no command given.")
                                             : QStringLiteral("'%1' is not a command.").arg(command)};
@@ -318,12 +327,18 @@ int main(int argc, char **argv)
             throw Misused{QStringLiteral("%1 takes neither --conversion nor --filter.").arg(command)};
         if (parser.isSet(QStringLiteral("force")) && command != QLatin1String("export"))
             throw Misused{QStringLiteral("--force belongs to export.")};
+        if (parser.isSet(QStringLiteral("skip-rule")) && command != QLatin1String("check"))
+            throw Misused{QStringLiteral("--skip-rule belongs to check.")};
 
         Records records(location::resolved(location::chosen(optional("database"))));
         if (command == QLatin1String("log"))
             return logCommand(records, format);
         if (command == QLatin1String("show"))
             return showCommand(records, optional("conversion"), optional("filter"), format);
+        if (command == QLatin1String("check"))
+            return checkCommand(records.open(false), [&](const auto &c) { return records.keys(c); },
+                                optional("conversion"), optional("filter"), format,
+                                parser.values(QStringLiteral("skip-rule")), [](const QString &why) { throw Misused{why}; });
         if (command == QLatin1String("export"))
             return exportCommand(records, args[1], optional("conversion"), optional("filter"),
                                  parser.isSet(QStringLiteral("force")));

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSysInfo>
+#include <algorithm>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -53,6 +54,8 @@ Conversion fromFields(const QList<QVariant> &r)
     c.lastKey = r.value(15).toLongLong();
     c.undoneAt = r.value(16).toString();
     c.undoneBy = r.value(17).toString();
+    // The check's columns, when the reader asked for them, follow the log's own.
+    c.shares = checkFromFields(r.mid(QString::fromLatin1(fieldList).count(u',') + 1));
     return c;
 }
 
@@ -108,6 +111,77 @@ QString undoRefusal(const Conversion &c, qint64 present, const QString &database
 QString unknownConversion(qint64 id, const QString &database)
 {
     return QStringLiteral("The log of '%1' holds no conversion %2; nothing was removed.").arg(database).arg(id);
+}
+
+} // namespace zefto::conversionlog
+
+namespace zefto::conversionlog {
+
+QStringList checkFields()
+{
+    QStringList out;
+    for (int rule = 1; rule <= 4; ++rule)
+        for (const char *what : {"checked", "broken", "unreadable"})
+            out << QStringLiteral("rule%1_%2").arg(rule).arg(QLatin1String(what));
+    return out;
+}
+
+QString addCheckColumn(const QString &field, bool server)
+{
+    // Another client may add it at the same moment; only the server can say so in the statement.
+    return QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3 %4")
+        .arg(QLatin1String(conversionTableName), server ? QStringLiteral("IF NOT EXISTS ") : QString(), field,
+             server ? QStringLiteral("bigint") : QStringLiteral("INTEGER"));
+}
+
+QString checkUpdateStatement()
+{
+    return QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?")
+        .arg(QLatin1String(conversionTableName), checkFields().join(QStringLiteral(" = ?, ")));
+}
+
+QList<QVariant> checkValues(const ShareTally &t)
+{
+    QList<QVariant> out;
+    for (const RuleTally &r : t) {
+        // A rule left out is NULL, not a count of nothing checked.
+        for (qint64 n : {r.checked, r.broken, r.unreadable})
+            out << (r.skipped ? QVariant() : QVariant(n));
+    }
+    return out;
+}
+
+std::optional<ShareTally> checkFromFields(const QList<QVariant> &values)
+{
+    if (values.size() < 12 || std::all_of(values.begin(), values.end(), [](const QVariant &v) { return v.isNull(); }))
+        return std::nullopt;
+    ShareTally t;
+    for (int rule = 0; rule < 4; ++rule) {
+        RuleTally &r = t[size_t(rule)];
+        r.skipped = values[rule * 3].isNull();
+        r.checked = values[rule * 3].toLongLong();
+        r.broken = values[rule * 3 + 1].toLongLong();
+        r.unreadable = values[rule * 3 + 2].toLongLong();
+    }
+    return t;
+}
+
+QString shownCheck(const std::optional<ShareTally> &t)
+{
+    if (!t)
+        return QString();
+    QStringList off;
+    for (int rule = 0; rule < 4; ++rule) {
+        const RuleTally &r = (*t)[size_t(rule)];
+        QStringList parts;
+        if (r.broken)
+            parts << QStringLiteral("%1 broken").arg(r.broken);
+        if (r.unreadable)
+            parts << QStringLiteral("%1 unreadable").arg(r.unreadable);
+        if (!parts.isEmpty())
+            off << QStringLiteral("rule %1: %2").arg(rule + 1).arg(parts.join(QStringLiteral(", ")));
+    }
+    return off.isEmpty() ? QStringLiteral("all hold") : off.join(QStringLiteral("; "));
 }
 
 } // namespace zefto::conversionlog

@@ -4,11 +4,22 @@
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
+#include <array>
+#include <optional>
 
 namespace zefto {
 
 // The log table every backend keeps beside ovrekson.
 inline constexpr auto conversionTableName = "zefto_conversions";
+
+// What a check of the shares found under one rule: new parcels (rules 1 and
+// 2) or records (3 and 4) checked, and of them broken or unreadable.
+struct RuleTally {
+    qint64 checked = 0, broken = 0, unreadable = 0;
+    bool skipped = false;
+    bool operator==(const RuleTally &) const = default;
+};
+using ShareTally = std::array<RuleTally, 4>;
 
 // One entry of the conversion log: one committed run.
 struct Conversion {
@@ -26,6 +37,7 @@ struct Conversion {
     qint64 firstKey = 0, lastKey = 0; // 0 when it stored none
     QString undoneAt, undoneBy; // empty until undone
     QString role;               // the server's role that ran it (its session_user); empty in a file
+    std::optional<ShareTally> shares; // the check of its shares after the commit; nothing before it ran
 
     bool undone() const { return !undoneAt.isEmpty(); }
 };
@@ -36,6 +48,9 @@ namespace conversionlog {
 inline constexpr auto fieldList = "id, started_at, ended_at, user_name, host, report_path, report_size, report_sha256, "
                                   "mahalle, lines_in_report, lines_read, outcome, error_number, records, first_key, "
                                   "last_key, undone_at, undone_by";
+// The columns the check of a conversion's shares fills in, after fieldList;
+// added to a log that lacks them.
+QStringList checkFields();
 // CREATE TABLE IF NOT EXISTS for the log: on a server (identity key, bigint) or in a file.
 QString createStatement(bool server);
 // The entry's fields after id, in fieldList order; an integer 0 of
@@ -43,6 +58,17 @@ QString createStatement(bool server);
 QList<QVariant> fieldValues(const Conversion &c);
 // The entry a row read in fieldList order holds.
 Conversion fromFields(const QList<QVariant> &row);
+
+// Adds one check column to an existing log.
+QString addCheckColumn(const QString &field, bool server);
+// Sets the check columns of one entry (bound: checkValues, then the id).
+QString checkUpdateStatement();
+// The check's figures in checkFields order, and the check a row's values
+// from the first of them on hold (nothing when they are NULL: never checked).
+QList<QVariant> checkValues(const ShareTally &t);
+std::optional<ShareTally> checkFromFields(const QList<QVariant> &values);
+// How the log shows a check: "all hold", or the rules with something to look at.
+QString shownCheck(const std::optional<ShareTally> &t);
 
 // Now, as the log writes it.
 QString nowUtc();

@@ -118,6 +118,15 @@ public:
     // The role the server authenticated this session as (the log records it
     // with each run); empty for a file, where nobody's identity can be proven.
     virtual QString identity() const { return QString(); }
+
+    // In a write transaction of its own, after the run's commit: stores the
+    // check of conversion `id`'s shares in its log entry, adding the columns
+    // to a log that lacks them. A store without a log keeps nothing.
+    virtual void logCheck(qint64 id, const ShareTally &tally) { (void)id, (void)tally; }
+
+    // Runs `work`, whose reads then all see the database as it was at its
+    // first read (one read transaction); inside an open transaction, that one.
+    virtual void readSnapshot(const std::function<void()> &work) { work(); }
 };
 
 } // namespace zefto

@@ -9,6 +9,7 @@
 #include "windowport.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace zefto {
@@ -38,6 +39,12 @@ public:
 
     // Converts the data block whose first line is in satir (50 lines).
     void tabloici();
+
+    // Called once a run's records are committed and logged, outside its
+    // transaction, before the operator is told: checks them and fills in
+    // outcome.shares. It never changes the records or the message; a failure
+    // it throws is kept in outcome.shares.
+    std::function<void(Database &db, RunOutcome &outcome)> afterCommit;
 
     // The neighbourhood every record of a run gets (see mahalle.h).
     QString mahalle;

@@ -7,6 +7,14 @@
 
 namespace zefto {
 
+// What the check of a run's own records after its commit found.
+struct SharesChecked {
+    qint64 parcels = 0;    // new parcels among the run's records
+    qint64 parcelsOff = 0; // of them whose shares or share areas do not add up (or cannot be read)
+    qint64 recordsOff = 0; // records whose title deed or allocation does not match (or cannot be read)
+    QString failure;       // why they could not be checked; the counts mean nothing then
+};
+
 // How a conversion run ended and what it did, for the caller's summary.
 struct RunOutcome {
     enum class End {
@@ -36,6 +44,7 @@ struct RunOutcome {
     QString mahalle;        // the neighbourhood every record got
     qint64 conversionId = 0;             // its entry in the conversion log (0 when none was written)
     std::optional<Conversion> earlier;   // Duplicate: the conversion of the same bytes still on record
+    std::optional<SharesChecked> shares; // the check after the commit; nothing when no check ran
 };
 
 } // namespace zefto

@@ -347,6 +347,13 @@ void Engine::describe(RunOutcome &o) const
 void Engine::finish(RunOutcome &o)
 {
     describe(o);
+    if (afterCommit && o.conversionId > 0 && o.recordsStored > 0 && o.end != RunOutcome::End::Interrupted) {
+        try {
+            afterCommit(db, o);
+        } catch (const Error &e) {
+            o.shares = SharesChecked{0, 0, 0, e.description()};
+        }
+    }
     // A run that stored nothing may have been given some other file; read again only then, after the commit.
     if (o.recordsStored == 0 && o.end != RunOutcome::End::Interrupted)
         o.notAReport = !reportcheck::hasFullDataLine(m_window.text1());

@@ -16,18 +16,26 @@ KeyRange keysOf(const Conversion &c, const QString &database)
 void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &filter,
                    const std::function<void(const std::vector<Value> &)> &each)
 {
+    forEachChosenKeyed(db, keys, filter, [&](qint64, const std::vector<Value> &fields) { each(fields); });
+}
+
+void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString> &filter,
+                        const std::function<void(qint64 key, const std::vector<Value> &)> &each)
+{
     if (keys.first <= 0)
         return; // a conversion that stored nothing
     constexpr int chunk = 4096;
-    const QStringList &columns = db.columns();
+    const FieldPlaces places(db.columns());
     qint64 after = keys.first - 1;
+    std::vector<Value> fields;
     // A block shorter than asked for is the last: the database tests the filter itself.
     for (int read = chunk; read == chunk;) {
         read = 0;
         const auto take = [&](const Record &r) {
             ++read;
-            after = keyOf(columns, r);
-            each(inFieldOrder(columns, r));
+            after = places.key(r);
+            places.fields(r, fields);
+            each(after, fields);
         };
         if (filter)
             db.readMatching(keys, after, chunk, *filter, take);

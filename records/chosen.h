@@ -22,6 +22,10 @@ KeyRange keysOf(const Conversion &c, const QString &database);
 void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &filter,
                    const std::function<void(const std::vector<Value> &)> &each);
 
+// As forEachChosen, with each record's key.
+void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString> &filter,
+                        const std::function<void(qint64 key, const std::vector<Value> &)> &each);
+
 // How many records forEachChosen would hand over.
 qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &filter);
 

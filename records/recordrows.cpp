@@ -10,6 +10,26 @@ const QStringList &recordFields()
     return schema::fieldNames();
 }
 
+FieldPlaces::FieldPlaces(const QStringList &columns) : m_key(columns.indexOf(QStringLiteral("id")))
+{
+    for (const QString &f : recordFields())
+        m_at.push_back(columns.indexOf(f));
+}
+
+qint64 FieldPlaces::key(const Record &record) const
+{
+    return m_key >= 0 && size_t(m_key) < record.size() && record[size_t(m_key)].isDouble()
+             ? qint64(record[size_t(m_key)].asDouble())
+             : 0;
+}
+
+void FieldPlaces::fields(const Record &record, std::vector<Value> &fields) const
+{
+    fields.resize(m_at.size());
+    for (size_t i = 0; i < m_at.size(); ++i)
+        fields[i] = m_at[i] >= 0 && size_t(m_at[i]) < record.size() ? record[size_t(m_at[i])] : Value::null();
+}
+
 qint64 keyOf(const QStringList &columns, const Record &record)
 {
     return keyIn(columns, record);
@@ -18,11 +38,7 @@ qint64 keyOf(const QStringList &columns, const Record &record)
 std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record)
 {
     std::vector<Value> out;
-    out.reserve(schema::FieldCount);
-    for (const QString &f : recordFields()) {
-        const qsizetype at = columns.indexOf(f);
-        out.push_back(at >= 0 && size_t(at) < record.size() ? record[size_t(at)] : Value::null());
-    }
+    FieldPlaces(columns).fields(record, out);
     return out;
 }
 

@@ -10,6 +10,21 @@ namespace zefto::records {
 // The 19 fields in table order: the header of every listing and export.
 const QStringList &recordFields();
 
+// Where the 19 fields and the key stand in the records of a store whose
+// columns are `columns`: looked up once, for reading many records.
+class FieldPlaces {
+public:
+    explicit FieldPlaces(const QStringList &columns);
+    // The record's key (its "id"; 0 when it has none).
+    qint64 key(const Record &record) const;
+    // The record as the 19 fields in table order, into `fields`.
+    void fields(const Record &record, std::vector<Value> &fields) const;
+
+private:
+    std::vector<qsizetype> m_at; // per field, its column (-1: none)
+    qsizetype m_key = -1;
+};
+
 // The key of a record of a store whose columns are `columns` (its "id").
 qint64 keyOf(const QStringList &columns, const Record &record);
 

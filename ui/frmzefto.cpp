@@ -1,6 +1,7 @@
 #include "frmzefto.h"
 
 #include "mahalle.h"
+#include "runcheck.h"
 
 #include "boxes.h"
 #include "dirlistbox.h"
@@ -144,6 +145,7 @@ void frmZefto::Form_Load()
         for (QWidget *w : std::initializer_list<QWidget *>{ProgressBar1, Label1, Label2, m_waiting})
             w->setToolTip(m_databaseNote);
     }
+    m_engine.afterCommit = records::checkRun;
     try {
         m_engine.mahalle = mahalle::chosen(std::nullopt);
     } catch (const Error &e) {

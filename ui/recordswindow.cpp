@@ -1,5 +1,6 @@
 #include "recordswindow.h"
 
+#include "checkview.h"
 #include "chosen.h"
 #include "error.h"
 #include "export.h"
@@ -153,6 +154,9 @@ void RecordsWindow::layOut()
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(previewButton);
     buttons->addWidget(exportButton);
+    checkButton = new QPushButton(tr("Chec&k…"));
+    checkButton->setAccessibleName(tr("Check…"));
+    buttons->addWidget(checkButton);
     buttons->addStretch(1);
     buttons->addWidget(closeButton);
 
@@ -181,6 +185,7 @@ void RecordsWindow::layOut()
     connect(exportButton, &QPushButton::clicked, this, &RecordsWindow::exportRecords);
     connect(previewButton, &QPushButton::clicked, this, [this] { previewReport(); });
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(checkButton, &QPushButton::clicked, this, [this] { CheckView::openOn(this, *m_db, *model, *table); });
 }
 
 void RecordsWindow::openDatabase()

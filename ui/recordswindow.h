@@ -61,6 +61,7 @@ public:
     QPushButton *previewButton;
     QPushButton *exportButton;
     QPushButton *undoButton;
+    QPushButton *checkButton;
     QPushButton *closeButton;
     QLabel *count;
     QLabel *searching;

@@ -25,6 +25,7 @@ struct SessionFacts {
     bool mayLog = false;       // INSERT on zefto_conversions (some columns suffice)
     bool mayMarkUndone = false; // UPDATE of undone_at and undone_by on zefto_conversions
     bool mayCreate = false;    // CREATE in the schema, where a missing log would go
+    bool logHasCheck = false;  // ... with the columns of the shares' check
 };
 
 // Creates ovrekson when the database has none (one client at a time, so two

@@ -476,9 +476,11 @@ void PostgresStore::readKeys(const std::vector<qint64> &keys, const std::functio
 QString PostgresStore::logQuery(const QString &where) const
 {
     // A log from before the server's identity was recorded reads it as empty.
+    QString fields = QLatin1String(conversionlog::fieldList);
+    if (m_facts.logHasCheck)
+        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
     return QStringLiteral("SELECT %1, %2 FROM %3 %4")
-        .arg(QLatin1String(conversionlog::fieldList),
-             m_facts.logHasRole ? QStringLiteral("role_name") : QStringLiteral("NULL::text"),
+        .arg(fields, m_facts.logHasRole ? QStringLiteral("role_name") : QStringLiteral("NULL::text"),
              QLatin1String(conversionTableName), where);
 }
 
@@ -601,6 +603,54 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
         rollbackTransaction();
         throw;
     }
+}
+
+// One round trip: the columns added when the log lacks them, the counts, the commit.
+void PostgresStore::logCheck(qint64 id, const ShareTally &tally)
+{
+    if (!isOpen())
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
+    commitPending();
+    QString sql = QStringLiteral("BEGIN;");
+    if (!m_facts.logHasCheck)
+        for (const QString &field : conversionlog::checkFields())
+            sql += conversionlog::addCheckColumn(field, true) + u';';
+    QString update = conversionlog::checkUpdateStatement();
+    QList<QVariant> values = conversionlog::checkValues(tally);
+    values << QVariant(id);
+    for (const QVariant &v : values)
+        update.replace(update.indexOf(u'?'), 1, v.isNull() ? QStringLiteral("NULL") : Connection::literal(v.toString()));
+    Batch b;
+    const std::optional<Failure> f = m_connection.tryBatch(sql + update + QStringLiteral(";COMMIT"), &b);
+    if (f) {
+        if (m_connection.alive())
+            m_connection.tryExec(QStringLiteral("ROLLBACK"));
+        throw m_connection.error(*f);
+    }
+    m_facts.logHasCheck = true;
+}
+
+void PostgresStore::readSnapshot(const std::function<void()> &work)
+{
+    finishCopy();
+    if (m_inTransaction || m_inSnapshot) {
+        work();
+        return;
+    }
+    m_connection.exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    m_inSnapshot = true;
+    try {
+        work();
+    } catch (...) {
+        m_inSnapshot = false;
+        if (m_connection.alive())
+            m_connection.tryExec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+    m_inSnapshot = false;
+    m_connection.exec(QStringLiteral("COMMIT"));
 }
 
 std::shared_ptr<Store> openPostgresStore(const QString &address, Missing, const StoreOptions &options)

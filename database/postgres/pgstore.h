@@ -41,6 +41,8 @@ public:
     void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
                       const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
     QString identity() const override { return m_facts.role; }
 
@@ -81,6 +83,7 @@ private:
     SessionFacts m_facts;
     CopyStream m_copy{m_connection};
     bool m_inTransaction = false; // ours, holding the table's write lock
+    bool m_inSnapshot = false;    // a read-only transaction of readSnapshot
     bool m_inRun = false;         // the transaction is a run's: nothing else commits it
     std::optional<Record> m_last; // the table's last record while the transaction holds the lock
     qint64 m_keyBefore = 0;       // the largest key when the transaction began

@@ -653,6 +653,13 @@ bool SqliteStore::hasLog()
     return sqlite3_column_int(q.get(), 0) > 0;
 }
 
+bool SqliteStore::logHasCheck()
+{
+    return scalar(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = '%2'")
+                      .arg(QLatin1String(conversionTableName), conversionlog::checkFields().constFirst()))
+         > 0;
+}
+
 std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<QVariant> &params)
 {
     if (!m_db)
@@ -660,8 +667,10 @@ std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<Q
     std::vector<Conversion> out;
     if (!hasLog())
         return out;
-    Statement q = prepare(QStringLiteral("SELECT %1 FROM %2 %3")
-                              .arg(QLatin1String(conversionlog::fieldList), QLatin1String(conversionTableName), where));
+    QString fields = QLatin1String(conversionlog::fieldList);
+    if (logHasCheck())
+        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
+    Statement q = prepare(QStringLiteral("SELECT %1 FROM %2 %3").arg(fields, QLatin1String(conversionTableName), where));
     bindAll(q.get(), params);
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
@@ -739,6 +748,51 @@ qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+void SqliteStore::logCheck(qint64 id, const ShareTally &tally)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    if (m_inRun)
+        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(m_path));
+    commitPending();
+    waitForWriteLock([](bool) {});
+    try {
+        if (!logHasCheck())
+            for (const QString &field : conversionlog::checkFields())
+                exec(conversionlog::addCheckColumn(field, false));
+        Statement q = prepare(conversionlog::checkUpdateStatement());
+        bindAll(q.get(), conversionlog::checkValues(tally) << QVariant(id));
+        if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE)
+            throw error(rc);
+        q = Statement();
+        exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        if (sqlite3_get_autocommit(m_db) == 0)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void SqliteStore::readSnapshot(const std::function<void()> &work)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    if (sqlite3_get_autocommit(m_db) == 0) {
+        work();
+        return;
+    }
+    // A deferred transaction: its first read fixes what every later one sees.
+    exec(QStringLiteral("BEGIN"));
+    try {
+        work();
+    } catch (...) {
+        if (sqlite3_get_autocommit(m_db) == 0)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    exec(QStringLiteral("COMMIT"));
 }
 
 } // namespace zefto::sqlite

@@ -45,6 +45,8 @@ public:
                       const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    void logCheck(qint64 id, const ShareTally &tally) override;
+    void readSnapshot(const std::function<void()> &work) override;
 
     // For the definition check and the statements below: run, prepare, fail.
     Error error(int code) const;
@@ -68,6 +70,7 @@ private:
     bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
     void settleRunLast(const std::vector<bool> &given);
     bool hasLog();
+    bool logHasCheck();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
     qint64 scalar(const QString &sql, qint64 param = 0);
     void eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each);

@@ -204,7 +204,9 @@ TEST_F(PgConvertTest, ARunTakesSixRoundTripsAndNoServerNoticeReachesTheOperator)
     const Result r = convert({QStringLiteral("--again"), QStringLiteral("--database"), logged.uri(), QStringLiteral(SAMPLE_REPORT)});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
-    const QString log = logged.log().mid(before);
+    QString log = logged.log().mid(before);
+    // The run up to its commit (the check of its shares reads them back afterwards).
+    log.truncate(log.indexOf(QStringLiteral("LOG:  statement: COMMIT")) + 30);
     // Every message the server logs (a batch of statements, or one with its values bound) is one round
     // trip; the end of the one COPY is the sixth.
     EXPECT_EQ(log.count(QStringLiteral("LOG:  statement: ")) + log.count(QStringLiteral("LOG:  execute ")), 5)

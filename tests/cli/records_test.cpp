@@ -210,7 +210,9 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
     const bool onServer = GetParam() == Backend::Postgres;
     EXPECT_EQ(lines[0], QStringLiteral("id,started_at,ended_at,user_name,host,report_path,report_size,report_sha256,"
                                        "mahalle,lines_in_report,lines_read,outcome,error_number,records,first_key,"
-                                       "last_key,undone_at,undone_by%1")
+                                       "last_key,undone_at,undone_by,rule1_checked,rule1_broken,rule1_unreadable,"
+                                       "rule2_checked,rule2_broken,rule2_unreadable,rule3_checked,rule3_broken,"
+                                       "rule3_unreadable,rule4_checked,rule4_broken,rule4_unreadable%1")
                             .arg(onServer ? QStringLiteral(",role_name") : QString()));
     QFile a(path(QStringLiteral("a.txt")));
     ASSERT_TRUE(a.open(QIODevice::ReadOnly));
@@ -222,7 +224,10 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
                                       .arg(QString::fromLatin1(
                                           QCryptographicHash::hash(aBytes, QCryptographicHash::Sha256).toHex()))))
         << lines[1].toStdString();
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",Converted,,10,21,30,,%1").arg(onServer ? QStringLiteral(",postgres") : QString())))
+    // Ten owners, each alone on a new parcel: the six without 1/1 hold a share short of the whole,
+    // and no deed or allocation follows from its row's figures.
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",Converted,,10,21,30,,,10,6,0,10,6,0,10,10,0,10,10,0%1")
+                                      .arg(onServer ? QStringLiteral(",postgres") : QString())))
         << lines[2].toStdString();
 
     // The filter folds case and letter marks: "cifci" finds Çiftçi, "ISIK" finds Işık.
@@ -289,6 +294,48 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
                 c = QStringLiteral("<none>");
         EXPECT_EQ(sheet[i + 1], cells.join(u'|')) << i;
     }
+}
+
+TEST_P(RecordsTest, EveryConversionIsCheckedAndCheckListsEachBrokenParcelOnce)
+{
+    // 60 rows in 24 new parcels; the break puts new parcel 300/6's first share at 272/546 beside 273/545.
+    const auto holding = [&](const QString &name, report::ShareBreak b) {
+        return write(name, report::join(report::paginate(report::holdingTable(60, b))));
+    };
+    Result r = convert({holding(QStringLiteral("good.txt"), {})});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.text().endsWith(QStringLiteral("\nshares: 24 new parcels, all add up\n"))) << r.text().toStdString();
+    r = convert({holding(QStringLiteral("broken.txt"), {1, 5})});
+    EXPECT_EQ(r.status, 0) << r.text().toStdString(); // what the check finds never changes a run's end
+    EXPECT_TRUE(r.text().endsWith(
+        QStringLiteral("\nshares: 1 of 24 new parcels does not add up (zefto-records check --conversion 2)\n")))
+        << r.text().toStdString();
+
+    const QString finding = QStringLiteral("rule 1  300/6: shares add up to 148649/148785, not 1 (2 owners)\n"
+                                           "rule 1, shares make one whole: 24 parcels checked, 1 broken, 0 unreadable\n");
+    r = records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("2")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.text().startsWith(finding)) << r.text().toStdString();
+    EXPECT_EQ(r.text().count(QStringLiteral("\nrule ")), 4); // the finding, then four summaries
+    EXPECT_EQ(records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("1")}).status, 0);
+    r = records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("last"),
+                 QStringLiteral("--skip-rule"), QStringLiteral("1"), QStringLiteral("--format"), QStringLiteral("csv")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.text(), QStringLiteral("rule,finding,yada,yparsel,key,first_key,last_key,text\r\n"));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("rule 1, shares make one whole: skipped\n"
+                                                "rule 2, share areas make the parcel's area: 24 parcels checked")))
+        << r.err.toStdString();
+
+    r = records({QStringLiteral("log")});
+    EXPECT_TRUE(r.text().contains(QStringLiteral("all hold\n"))) << r.text().toStdString();
+    EXPECT_TRUE(r.text().endsWith(QStringLiteral("rule 1: 1 broken\n"))) << r.text().toStdString();
+    // Both reports hold the same new parcels: the whole table is checked once the first is undone.
+    ASSERT_EQ(records({QStringLiteral("undo"), QStringLiteral("1")}).status, 0);
+    r = records({QStringLiteral("check")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.text().startsWith(finding)) << r.text().toStdString();
+    EXPECT_EQ(records({QStringLiteral("check"), QStringLiteral("--skip-rule"), QStringLiteral("5")}).status, 64);
+    EXPECT_EQ(records({QStringLiteral("show"), QStringLiteral("--skip-rule"), QStringLiteral("1")}).status, 64);
 }
 
 TEST_P(RecordsTest, UndoLastSkipsUndoneConversionsAndNoLaterRunGetsTheirKeys)

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -114,6 +115,13 @@ private:
 };
 
 // Waits until `file` exists while `program` runs; false when it ended first.
+// What the converter printed, but for which entry of the log each run became
+// ("--conversion 7" in its shares line): runs in another order get other ids.
+inline QString anyConversion(QString out)
+{
+    return out.replace(QRegularExpression(QStringLiteral("--conversion \\d+")), QStringLiteral("--conversion N"));
+}
+
 inline bool waitForFile(Program &program, const QString &file, int ms = 60000)
 {
     QDeadlineTimer deadline(ms);

@@ -1,5 +1,7 @@
 #include "reportbuilder.h"
 
+#include <algorithm>
+
 namespace report {
 namespace {
 
@@ -167,6 +169,72 @@ Row sampleRow(int i)
     r.newArea = QString::number(400 + (i * 29) % 3000) + QStringLiteral(".00");
     r.newShare = i % 3 == 0 ? QStringLiteral("1/1") : QStringLiteral("%1/%2").arg(100 + i % 400).arg(1000);
     return r;
+}
+
+namespace {
+
+QString cents(qint64 c)
+{
+    return QStringLiteral("%1.%2").arg(c / 100).arg(c % 100, 2, 10, QLatin1Char('0'));
+}
+
+// Owner o's old side: its parcel, share and the figures that follow from them.
+Row oldSide(int o, ShareBreak broken)
+{
+    Row r = sampleRow(o);
+    const qint64 area = (500 + (o * 37) % 4000) * 100 + 10 + o % 90;
+    const int den = 2 + o % 5, num = 1 + o % (den - 1);
+    qint64 deed = (2 * area * num + den) / (2 * den); // rounded to the cent
+    const qint64 deduction = deed * 35 / 100;
+    qint64 allocation = deed - deduction;
+    if (broken.at == o && broken.rule == 3) {
+        deed += 100;
+        allocation += 100;
+    }
+    if (broken.at == o && broken.rule == 4)
+        allocation += 100;
+    r.oldArea = cents(area);
+    r.oldShare = QStringLiteral("%1/%2").arg(num).arg(den);
+    r.titleDeed = cents(deed);
+    r.deduction = cents(deduction);
+    r.allocation = cents(allocation);
+    return r;
+}
+
+} // namespace
+
+std::vector<TableRow> holdingRows(int rows, ShareBreak broken)
+{
+    std::vector<TableRow> out;
+    Row last;
+    int owner = 0;
+    for (int parcel = 0; int(out.size()) < rows; ++parcel) {
+        const int k = std::min(1 + parcel % 4, rows - int(out.size()));
+        const int area = 400 + (parcel * 29) % 3000;
+        const bool areaOff = broken.rule == 2 && broken.at == parcel, shareOff = broken.rule == 1 && broken.at == parcel;
+        for (int j = 0; j < k; ++j) {
+            const bool continuation = j == 0 && parcel % 3 == 2 && !out.empty();
+            Row r = continuation ? last : oldSide(owner++, broken);
+            const int own = area / k + (j == k - 1 ? area % k : 0);
+            r.newBlock = QString::number(300 + parcel / 60);
+            r.newParcel = QString::number(1 + parcel % 60);
+            r.newArea = QString::number(area) + (areaOff ? QStringLiteral(".10") : QStringLiteral(".00"));
+            r.newShare = k == 1 && !areaOff && !shareOff
+                             ? QStringLiteral("1/1")
+                             : QStringLiteral("%1/%2").arg(own).arg(area + (shareOff && j == 0 ? 1 : 0));
+            out.push_back({r, continuation});
+            last = r;
+        }
+    }
+    return out;
+}
+
+std::vector<QByteArray> holdingTable(int rows, ShareBreak broken)
+{
+    std::vector<QByteArray> lines;
+    for (const TableRow &t : holdingRows(rows, broken))
+        lines.push_back(t.continuation ? continuationLine(t.row) : ownerLine(t.row));
+    return lines;
 }
 
 std::vector<QByteArray> sampleTable(int rows)

@@ -44,6 +44,27 @@ std::vector<QByteArray> paginate(const std::vector<QByteArray> &tableLines);
 
 QByteArray join(const std::vector<QByteArray> &lines, const QByteArray &eol = "\r\n");
 
+// Where a generated table breaks one rule of a share table's arithmetic.
+struct ShareBreak {
+    int rule = 0; // 1 shares, 2 share areas, 3 title deed, 4 allocation; 0 breaks nothing
+    int at = 0;   // the new parcel (rules 1, 2) or the owner row (rules 3, 4), counted from 0
+};
+
+// A table row, and whether it continues the owner row above it.
+struct TableRow {
+    Row row;
+    bool continuation = false;
+};
+
+// n rows whose arithmetic holds: each new parcel's owners hold integer areas
+// adding up to the parcel's (shares area/parcel area, or 1/1 for a sole
+// owner), title deeds are old area × old share to the cent, allocations the
+// deed less a 35 % deduction; every third parcel's first owner continues the
+// owner above. Only `broken` is off, by a share's denominator (rule 1), the
+// parcel's printed area (2) or one metre (3, 4).
+std::vector<TableRow> holdingRows(int rows, ShareBreak broken = {});
+std::vector<QByteArray> holdingTable(int rows, ShareBreak broken = {});
+
 // A realistic row for index i: varied Turkish names (all six repaired
 // capitals), institution owners, shares.
 Row sampleRow(int i);

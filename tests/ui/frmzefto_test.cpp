@@ -88,15 +88,15 @@ protected:
         return seen;
     }
 
-    // A two-page report in reports/, with or without a Ğ in the fathers' names.
+    // A two-page report in reports/ whose 60 rows make 24 new parcels that add up, with or
+    // without a Ğ in the fathers' names.
     QString writeReport(const QString &name, bool withG = true)
     {
         std::vector<QByteArray> table;
-        for (int i = 0; i < 60; ++i) {
-            report::Row r = report::sampleRow(i);
+        for (report::TableRow t : report::holdingRows(60)) {
             if (!withG)
-                r.father = QStringLiteral("AHMET");
-            table.push_back(report::ownerLine(r));
+                t.row.father = QStringLiteral("AHMET");
+            table.push_back(t.continuation ? report::continuationLine(t.row) : report::ownerLine(t.row));
         }
         return write(QStringLiteral("reports/") + name, report::join(report::paginate(table)));
     }
@@ -358,7 +358,7 @@ TEST_F(FrmZeftoTest, OkConvertsThePickedReportAndLeavesTheWindowUsable)
     window->Text1->setText(QStringLiteral("a.txt"));
     auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 1u);
-    const QString facts = QStringLiteral("\n\nReport: %1\nRecords stored: 60\nDatabase: %2")
+    const QString facts = QStringLiteral("\n\nReport: %1\nRecords stored: 60\nDatabase: %2\nShares: 24 new parcels, all add up")
                               .arg(path(QStringLiteral("reports/a.txt")), path(QStringLiteral("ovrek1.mdb")));
     EXPECT_EQ(boxes[0].text, QStringLiteral("Converted") + facts);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
@@ -383,7 +383,8 @@ TEST_F(FrmZeftoTest, OkConvertsThePickedReportAndLeavesTheWindowUsable)
     boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text,
-              QStringLiteral(" Invalid file \n\nReport: %1\nRecords stored: 60\nDatabase: %2\n\n"
+              QStringLiteral(" Invalid file \n\nReport: %1\nRecords stored: 60\nDatabase: %2\n"
+                             "Shares: 24 new parcels, all add up\n\n"
                              "No father's name in this report needed the Ğ repair, so it may not come from the "
                              "expected printer. Check the records, and undo the conversion if they are wrong.")
                   .arg(path(QStringLiteral("reports/b.txt")), path(QStringLiteral("ovrek1.mdb"))));
@@ -482,7 +483,8 @@ TEST_F(FrmZeftoTest, OnAServerTheWindowSaysWhereTheRecordsGoAndKeepsItsCaption)
         window->Text1->setText(path(QStringLiteral("reports/server.txt")));
         const auto seen = answeringBoxes([&] { window->Command1->click(); });
         ASSERT_EQ(seen.size(), 1u);
-        EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\nReport: %1\nRecords stored: 60\n%2")
+        EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\nReport: %1\nRecords stored: 60\n%2\n"
+                                                    "Shares: 24 new parcels, all add up")
                                     .arg(path(QStringLiteral("reports/server.txt")), note));
         EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 60);
         EXPECT_EQ(storedRecords(), 0); // the file the window first opened got none
@@ -531,27 +533,33 @@ TEST_F(FrmZeftoTest, EveryEndBoxKeepsItsFirstLineAndTellsTheFacts)
     };
     const auto firstLine = [&] { return window->lastOutcome()->message.section(u'\n', 0, 0); };
 
-    // Stopped by a blank line with data after it: the warning names the report itself.
-    std::vector<QByteArray> table;
-    for (int i = 0; i < 30; ++i)
-        table.push_back(report::ownerLine(report::sampleRow(i)));
+    // Stopped by a blank line with data after it: the warning names the report itself. Its
+    // first ten rows make four whole new parcels.
+    const std::vector<report::TableRow> rows = report::holdingRows(30);
+    std::vector<QByteArray> table = report::holdingTable(30);
     table[10] = QByteArray();
     const QString gap = write(QStringLiteral("reports/gap.txt"), report::join(report::paginate(table)));
     SeenBox box = convert(gap);
     EXPECT_TRUE(firstLine().startsWith(QStringLiteral("The conversion stopped at line 20 of '%1'").arg(gap)));
     EXPECT_TRUE(box.text.startsWith(firstLine() + u'\n'));
     EXPECT_FALSE(box.text.contains(QStringLiteral("Report: ")));
-    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 10\n") + database)) << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 10\n") + database
+                                  + QStringLiteral("\nShares: 4 new parcels, all add up")))
+        << box.text.toStdString();
     EXPECT_EQ(box.icon, QMessageBox::Warning);
 
     // A failure part-way: its error number first, the records it kept below.
-    table[10] = report::ownerLine(report::sampleRow(10));
-    report::Row mismatch = report::sampleRow(5);
+    // Five records, the third parcel cut after two of its three owners: it does not add up.
+    table[10] = report::ownerLine(rows[10].row);
+    report::Row mismatch = rows[5].row;
     mismatch.newShare = QStringLiteral("1,5/2");
     table[5] = report::ownerLine(mismatch);
     box = convert(write(QStringLiteral("reports/bad.txt"), report::join(report::paginate(table))));
     EXPECT_TRUE(box.text.startsWith(QStringLiteral("Error 13: "))) << box.text.toStdString();
-    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 5\n") + database)) << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 5\n") + database
+                                  + QStringLiteral("\nShares: 1 of 3 new parcels does not add up (Show records, then "
+                                                   "Check; or zefto-records check --conversion 2)")))
+        << box.text.toStdString();
     EXPECT_FALSE(box.text.contains(QStringLiteral("does not look like")));
 
     // A letter: the error stays first, and the box says what the file is not.
@@ -676,7 +684,8 @@ TEST_F(FrmZeftoTurkishTest, EndBoxesKeepTheRunsFirstLineAndTellTheFactsInTurkish
     auto boxes = answeringBoxes([&] { window->Command1->click(); });
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(window->lastOutcome()->message, QStringLiteral("Converted"));
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted\n\nRapor: %1\nSaklanan kayıt: 60\nVeritabanı: %2")
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Converted\n\nRapor: %1\nSaklanan kayıt: 60\nVeritabanı: %2\n"
+                                            "Hisseler: 24 yeni parselin hepsi tutuyor")
                                  .arg(path(QStringLiteral("reports/a.txt")), database));
     EXPECT_TRUE(boxes[0].buttons.contains(QStringLiteral("Kayıtları göster"))) << boxes[0].buttons.join(u',').toStdString();
     EXPECT_FALSE(boxes[0].buttons.contains(QStringLiteral("Show records")));
@@ -688,7 +697,8 @@ TEST_F(FrmZeftoTurkishTest, EndBoxesKeepTheRunsFirstLineAndTellTheFactsInTurkish
     boxes = answeringBoxes([&] { window->Command1->click(); });
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral(" Invalid file \n\nRapor: "))) << boxes[0].text.toStdString();
-    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("\nSaklanan kayıt: 60\nVeritabanı: %1\n\n").arg(database)));
+    EXPECT_TRUE(boxes[0].text.contains(
+        QStringLiteral("\nSaklanan kayıt: 60\nVeritabanı: %1\nHisseler: 24 yeni parselin hepsi tutuyor\n\n").arg(database)));
     EXPECT_TRUE(boxes[0].text.endsWith(QStringLiteral("yanlışlarsa dönüştürmeyi geri alın."))) << boxes[0].text.toStdString();
     EXPECT_FALSE(boxes[0].text.contains(QStringLiteral("Records stored")));
 }

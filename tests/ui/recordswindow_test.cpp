@@ -2,6 +2,7 @@
 #include "previewdialog.h"
 #include "recordsfixture.h"
 #include "mahalle.h"
+#include "checkview.h"
 #include "recordswindow.h"
 #include "recordtablemodel.h"
 #include "translations.h"
@@ -393,6 +394,25 @@ TEST_P(RecordsWindowTest, WithNoTranslatorTheWindowIsEnglish)
     EXPECT_EQ(window->count->text(), QStringLiteral("1 record"));
     EXPECT_EQ(window->undoButton->text(), QStringLiteral("&Undo conversion…"));
     EXPECT_EQ(window->conversions->item(0)->text(), QStringLiteral("All records"));
+}
+
+TEST_P(RecordsWindowTest, CheckListsTheBrokenParcelAndChoosingItSelectsItsRecords)
+{
+    // Ten rows: new parcels 300/1 (row 0), 300/2 (1-2), 300/3 (3-5, its first share off), 300/4 (6-9).
+    convert(write(QStringLiteral("broken.txt"), report::join(report::paginate(report::holdingTable(10, {1, 2})))));
+    open();
+    window->checkButton->click();
+    auto *check = window->findChild<zefto::ui::CheckView *>();
+    ASSERT_NE(check, nullptr);
+    ASSERT_EQ(check->findings->count(), 1);
+    EXPECT_TRUE(check->findings->item(0)->text().startsWith(QStringLiteral("Rule 1: 300/3: shares add up to ")));
+    EXPECT_TRUE(check->summary->text().contains(QStringLiteral("4 parcels checked, 1 broken, 0 unreadable")));
+    check->findings->setCurrentRow(0);
+    QList<int> rows;
+    for (const QModelIndex &i : window->table->selectionModel()->selectedRows())
+        rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (QList<int>{3, 4, 5}));
 }
 
 TEST_P(RecordsWindowServerTest, APasswordInTheServerAddressIsNeverShown)

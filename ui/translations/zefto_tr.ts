@@ -57,6 +57,57 @@
         <source>No father&apos;s name in this report needed the Ğ repair, so it may not come from the expected printer. Check the records, and undo the conversion if they are wrong.</source>
         <translation>Bu rapordaki hiçbir baba adında Ğ düzeltmesi gerekmedi; rapor beklenen yazıcıdan gelmemiş olabilir. Kayıtları denetleyin, yanlışlarsa dönüştürmeyi geri alın.</translation>
     </message>
+    <message>
+        <source>Shares: not checked: %1</source>
+        <translation>Hisseler: denetlenemedi: %1</translation>
+    </message>
+    <message>
+        <source>Shares: %1 new parcels, all add up</source>
+        <translation>Hisseler: %1 yeni parselin hepsi tutuyor</translation>
+    </message>
+    <message>
+        <source>Shares: %1 of %2 new parcels do not add up</source>
+        <translation>Hisseler: %2 yeni parselden %1 tanesi tutmuyor</translation>
+    </message>
+    <message>
+        <source>; %1 records&apos; title deeds or allocations do not match</source>
+        <translation>; %1 kaydın tapu veya tahsis değeri uyuşmuyor</translation>
+    </message>
+    <message>
+        <source>(Show records, then Check; or zefto-records check --conversion %1)</source>
+        <translation>(Kayıtları göster, sonra Denetle; ya da zefto-records check --conversion %1)</translation>
+    </message>
+    <message>
+        <source>Shares: 1 of %1 new parcels does not add up</source>
+        <translation>Hisseler: %1 yeni parselden 1 tanesi tutmuyor</translation>
+    </message>
+</context>
+<context>
+    <name>zefto::ui::CheckView</name>
+    <message>
+        <source>Check</source>
+        <translation>Denetim</translation>
+    </message>
+    <message>
+        <source>Findings</source>
+        <translation>Bulgular</translation>
+    </message>
+    <message>
+        <source>Choose a line to select its records.</source>
+        <translation>Kayıtlarını seçmek için bir satır seçin.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Kapat</translation>
+    </message>
+    <message>
+        <source>Rule %1</source>
+        <translation>Kural %1</translation>
+    </message>
+    <message>
+        <source>Everything adds up.</source>
+        <translation>Her şey tutuyor.</translation>
+    </message>
 </context>
 <context>
     <name>zefto::ui::DirListBox</name>
@@ -421,6 +472,14 @@ Günlük, dönüştürmeyi geri alındı olarak işaretleyip saklar.</translatio
     <message>
         <source>server role: %1</source>
         <translation>sunucu rolü: %1</translation>
+    </message>
+    <message>
+        <source>Chec&amp;k…</source>
+        <translation>D&amp;enetle…</translation>
+    </message>
+    <message>
+        <source>Check…</source>
+        <translation>Denetle…</translation>
     </message>
 </context>
 <context>

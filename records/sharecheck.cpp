@@ -1,0 +1,328 @@
+#include "sharecheck.h"
+
+#include "chosen.h"
+#include "fraction.h"
+#include "schema.h"
+
+#include <QHash>
+#include <algorithm>
+
+namespace zefto::records {
+namespace {
+
+using namespace schema;
+
+// One new parcel's sums: what the check keeps per parcel, never per record.
+struct Parcel {
+    QString yada, yparsel;
+    KeyRange span{0, 0};
+    qint64 records = 0;
+    Fraction shares, areas;
+    bool sharesUnreadable = false, areasUnreadable = false;
+    std::optional<Fraction> area; // the parcel's area as its first readable record prints it
+    std::optional<Fraction> otherArea; // a different area another of its records prints
+};
+
+std::optional<Fraction> number(const Value &v)
+{
+    if (v.isDouble())
+        return Fraction::fromDouble(v.asDouble());
+    if (v.isText())
+        return Fraction::fromDecimal(v.asText());
+    return std::nullopt;
+}
+
+// numerator / denominator, both non-negative numbers, the denominator not 0.
+std::optional<Fraction> share(const Value &numerator, const Value &denominator)
+{
+    const std::optional<Fraction> n = number(numerator), d = number(denominator);
+    if (!n || !d || n->numerator() < 0 || d->numerator() <= 0)
+        return std::nullopt;
+    return *n * Fraction(d->denominator(), d->numerator());
+}
+
+QString trimmedText(const Value &v)
+{
+    return v.isText() ? v.asText().trimmed() : QString();
+}
+
+QString shown(const Value &v)
+{
+    if (v.isText())
+        return u'\'' + v.asText() + u'\'';
+    if (v.isDouble())
+        return QString::number(v.asDouble(), 'g', 17);
+    return QStringLiteral("no value");
+}
+
+QString m2(const Fraction &f)
+{
+    return f.decimalText() + QStringLiteral(" m²");
+}
+
+QString owners(qint64 n)
+{
+    return n == 1 ? QStringLiteral("1 owner") : QStringLiteral("%1 owners").arg(n);
+}
+
+const Fraction hundredth(1, 100);
+
+class Checker {
+public:
+    Checker(const RuleSet &rules, const std::function<void(const ShareFinding &)> &each) : m_rules(rules), m_each(each)
+    {
+        for (int r = 0; r < 4; ++r)
+            m_result.rules[size_t(r)].skipped = !rules[size_t(r)];
+    }
+
+    void record(qint64 key, const std::vector<Value> &f)
+    {
+        Parcel &p = parcelOf(key, f);
+        if (m_rules[0])
+            addShare(p, key, f);
+        if (m_rules[1])
+            addArea(p, key, f);
+        if (m_rules[2] || m_rules[3])
+            checkOldSide(p, key, f);
+    }
+
+    ShareCheck finish()
+    {
+        for (const Parcel &p : m_parcels) {
+            ++m_result.parcels;
+            bool off = false;
+            if (m_rules[0])
+                off |= !settleShares(p);
+            if (m_rules[1])
+                off |= !settleAreas(p);
+            m_result.parcelsOff += off;
+        }
+        return m_result;
+    }
+
+private:
+    Parcel &parcelOf(qint64 key, const std::vector<Value> &f)
+    {
+        const QString yada = trimmedText(f[Yada]), yparsel = trimmedText(f[Yparsel]);
+        const QString id = yada + u'\x1f' + yparsel;
+        auto it = m_index.constFind(id);
+        if (it == m_index.constEnd()) {
+            it = m_index.insert(id, int(m_parcels.size()));
+            Parcel fresh;
+            fresh.yada = yada;
+            fresh.yparsel = yparsel;
+            fresh.span = {key, key};
+            m_parcels.push_back(std::move(fresh));
+        }
+        Parcel &p = m_parcels[size_t(it.value())];
+        p.span.second = key;
+        ++p.records;
+        return p;
+    }
+
+    static QString where(const Parcel &p) { return p.yada + u'/' + p.yparsel; }
+
+    static QString who(qint64 key, const std::vector<Value> &f)
+    {
+        QStringList name;
+        for (const Field n : {Adi, Soyadi})
+            if (!trimmedText(f[n]).isEmpty())
+                name << trimmedText(f[n]);
+        return QStringLiteral("record %1 (%2)").arg(key).arg(name.isEmpty() ? QStringLiteral("no owner") : name.join(u' '));
+    }
+
+    void report(int rule, bool unreadable, const Parcel &p, qint64 key, const QString &text)
+    {
+        RuleTally &t = m_result.rules[size_t(rule - 1)];
+        ++(unreadable ? t.unreadable : t.broken);
+        m_each(ShareFinding{rule, unreadable, p.yada, p.yparsel, key, key ? KeyRange{key, key} : p.span, text});
+    }
+
+    // A record's unreadable figures are listed at once; its parcel is counted at the end.
+    void unreadableRecord(int rule, const Parcel &p, qint64 key, const std::vector<Value> &f, const QString &what)
+    {
+        m_each(ShareFinding{rule, true, p.yada, p.yparsel, key, {key, key},
+                            QStringLiteral("%1, %2: %3 cannot be read").arg(where(p), who(key, f), what)});
+    }
+
+    void addShare(Parcel &p, qint64 key, const std::vector<Value> &f)
+    {
+        if (const std::optional<Fraction> s = share(f[Yhispay], f[Yhispayda])) {
+            p.shares += *s;
+            return;
+        }
+        p.sharesUnreadable = true;
+        unreadableRecord(1, p, key, f,
+                         QStringLiteral("the new share %1 / %2").arg(shown(f[Yhispay]), shown(f[Yhispayda])));
+    }
+
+    void addArea(Parcel &p, qint64 key, const std::vector<Value> &f)
+    {
+        const std::optional<Fraction> a = number(f[Hisyuzolcumu]), y = number(f[Yalan]);
+        if (!a || !y) {
+            p.areasUnreadable = true;
+            unreadableRecord(2, p, key, f,
+                             QStringLiteral("the share area %1 or the parcel area %2")
+                                 .arg(shown(f[Hisyuzolcumu]), shown(f[Yalan])));
+            return;
+        }
+        p.areas += *a;
+        if (!p.area)
+            p.area = y;
+        else if (!(*p.area == *y) && !p.otherArea)
+            p.otherArea = y;
+    }
+
+    bool settleShares(const Parcel &p)
+    {
+        RuleTally &t = m_result.rules[0];
+        ++t.checked;
+        if (p.sharesUnreadable) {
+            ++t.unreadable;
+            return false;
+        }
+        if (p.shares.isOverflowed()) {
+            report(1, true, p, 0, QStringLiteral("%1: shares too large to add up exactly (%2)").arg(where(p), owners(p.records)));
+            return false;
+        }
+        if (p.shares == Fraction(1, 1))
+            return true;
+        report(1, false, p, 0,
+               QStringLiteral("%1: shares add up to %2, not 1 (%3)").arg(where(p), p.shares.text(), owners(p.records)));
+        return false;
+    }
+
+    bool settleAreas(const Parcel &p)
+    {
+        RuleTally &t = m_result.rules[1];
+        ++t.checked;
+        if (p.areasUnreadable) {
+            ++t.unreadable;
+            return false;
+        }
+        if (p.otherArea) {
+            report(2, false, p, 0,
+                   QStringLiteral("%1: its records print the parcel's area as %2 and as %3")
+                       .arg(where(p), m2(*p.area), m2(*p.otherArea)));
+            return false;
+        }
+        // Each printed share area may be off by half a hundredth, and the parcel's too.
+        const std::optional<bool> close = p.areas.within(*p.area, Fraction(p.records, 100));
+        if (close.value_or(false))
+            return true;
+        report(2, !close, p, 0,
+               close ? QStringLiteral("%1: share areas %2, parcel %3 (%4)")
+                           .arg(where(p), m2(p.areas), m2(*p.area), owners(p.records))
+                     : QStringLiteral("%1: share areas too large to add up exactly (%2)").arg(where(p), owners(p.records)));
+        return false;
+    }
+
+    // Rules 3 and 4 look at the old side, which a continuation row repeats
+    // from the record before: such a repeat is the same figures, checked once.
+    void checkOldSide(const Parcel &p, qint64 key, const std::vector<Value> &f)
+    {
+        const auto from = f.begin() + Adi, to = f.begin() + Tahsis + 1;
+        if (!m_previousOld.empty() && std::equal(from, to, m_previousOld.begin(), m_previousOld.end())) {
+            ++m_result.repeats;
+            return;
+        }
+        m_previousOld.assign(from, to);
+        bool off = false;
+        if (m_rules[2])
+            off |= !titleDeed(p, key, f);
+        if (m_rules[3])
+            off |= !allocation(p, key, f);
+        m_result.recordsOff += off;
+    }
+
+    // One record's figure against what it should be; false when it breaks the rule or cannot be read.
+    // The words are only put together for a finding: most records hold.
+    bool compare(int rule, const Parcel &p, qint64 key, const std::vector<Value> &f, const std::optional<Fraction> &is,
+                 const std::optional<Fraction> &should, const std::function<QString(bool readable)> &words)
+    {
+        ++m_result.rules[size_t(rule - 1)].checked;
+        const std::optional<bool> close = is && should ? is->within(*should, hundredth) : std::nullopt;
+        if (close.value_or(false))
+            return true;
+        report(rule, !close, p, key,
+               who(key, f) + QStringLiteral(", old ") + trimmedText(f[Eada]) + u'/' + trimmedText(f[Eparsel])
+                   + QStringLiteral(": ") + words(close.has_value()));
+        return false;
+    }
+
+    bool titleDeed(const Parcel &p, qint64 key, const std::vector<Value> &f)
+    {
+        const std::optional<Fraction> area = number(f[Ealan]), old = share(f[Ehispay], f[Ehispayda]), deed = number(f[Tapu]);
+        const std::optional<Fraction> should = area && old ? std::optional(*area * *old) : std::nullopt;
+        return compare(3, p, key, f, deed, should, [&](bool readable) {
+            return readable ? QStringLiteral("title deed %1, old area %2 × %3 = %4")
+                                  .arg(m2(*deed), m2(*area), old->text(), m2(*should))
+                            : QStringLiteral("the old area %1, old share %2 / %3 or title deed %4 cannot be read")
+                                  .arg(shown(f[Ealan]), shown(f[Ehispay]), shown(f[Ehispayda]), shown(f[Tapu]));
+        });
+    }
+
+    bool allocation(const Parcel &p, qint64 key, const std::vector<Value> &f)
+    {
+        const std::optional<Fraction> deed = number(f[Tapu]), deduction = number(f[Dop]), given = number(f[Tahsis]);
+        const std::optional<Fraction> should = deed && deduction ? std::optional(*deed - *deduction) : std::nullopt;
+        return compare(4, p, key, f, given, should, [&](bool readable) {
+            return readable ? QStringLiteral("allocation %1, title deed %2 − deduction %3 = %4")
+                                  .arg(m2(*given), m2(*deed), m2(*deduction), m2(*should))
+                            : QStringLiteral("the title deed %1, deduction %2 or allocation %3 cannot be read")
+                                  .arg(shown(f[Tapu]), shown(f[Dop]), shown(f[Tahsis]));
+        });
+    }
+
+    RuleSet m_rules;
+    const std::function<void(const ShareFinding &)> &m_each;
+    ShareCheck m_result;
+    QHash<QString, int> m_index; // parcel key -> m_parcels
+    std::vector<Parcel> m_parcels; // in order of their first record
+    std::vector<Value> m_previousOld; // adi .. tahsis of the record before
+};
+
+const char *ruleNames[] = {"shares make one whole", "share areas make the parcel's area",
+                           "title deed is old area × old share", "allocation is title deed − deduction"};
+
+} // namespace
+
+ShareCheck checkShares(Database &db, KeyRange keys, const std::optional<QString> &filter, const RuleSet &rules,
+                       const std::function<void(const ShareFinding &)> &each)
+{
+    Checker checker(rules, each);
+    db.readSnapshot([&] {
+        forEachChosenKeyed(db, keys, filter, [&](qint64 key, const std::vector<Value> &f) { checker.record(key, f); });
+    });
+    return checker.finish();
+}
+
+std::vector<qint64> findingKeys(Database &db, const ShareFinding &finding)
+{
+    if (finding.key > 0)
+        return {finding.key};
+    std::vector<qint64> keys;
+    forEachChosenKeyed(db, finding.span, std::nullopt, [&](qint64 key, const std::vector<Value> &f) {
+        if (trimmedText(f[Yada]) == finding.yada && trimmedText(f[Yparsel]) == finding.yparsel)
+            keys.push_back(key);
+    });
+    return keys;
+}
+
+QString ruleSummary(int rule, const ShareCheck &check)
+{
+    const RuleTally &t = check.rules[size_t(rule - 1)];
+    const QString head = QStringLiteral("rule %1, %2: ").arg(rule).arg(QString::fromUtf8(ruleNames[rule - 1]));
+    if (t.skipped)
+        return head + QStringLiteral("skipped");
+    QString line = head + QStringLiteral("%1 %2 checked, %3 broken, %4 unreadable")
+                              .arg(t.checked)
+                              .arg(rule <= 2 ? QStringLiteral("parcels") : QStringLiteral("records"))
+                              .arg(t.broken)
+                              .arg(t.unreadable);
+    if (rule > 2 && check.repeats > 0)
+        line += QStringLiteral(" (%1 more repeat the old share of the record before)").arg(check.repeats);
+    return line;
+}
+
+} // namespace zefto::records

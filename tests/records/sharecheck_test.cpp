@@ -1,0 +1,161 @@
+#include "chosen.h"
+#include "database.h"
+#include "schema.h"
+#include "sharecheck.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace zefto;
+using namespace zefto::records;
+
+namespace {
+
+// A stored record as the check reads it; "" stores no value.
+struct Rec {
+    const char *parcel = "300/1", *share = "1/1", *shareArea = "900", *area = "900.00";
+    const char *oldArea = "1250.50", *oldShare = "1/2", *deed = "625.25", *deduction = "250.10",
+               *allocation = "375.15";
+};
+
+Rec shared(const char *parcel, const char *share, const char *shareArea, const char *area)
+{
+    return Rec{parcel, share, shareArea, area};
+}
+
+Rec old(const char *oldShare, const char *deed, const char *allocation)
+{
+    Rec r;
+    r.oldShare = oldShare;
+    r.deed = deed;
+    r.allocation = allocation;
+    return r;
+}
+
+// {rule 1 broken, unreadable, rule 2 .., rule 3 .., rule 4 ..}, then findings.
+using Counts = std::array<qint64, 9>;
+
+class ShareCheckTest : public TempDirTest {
+protected:
+    void store(const std::vector<Rec> &records)
+    {
+        db.open(path(QStringLiteral("t.mdb")));
+        Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+        const auto text = [](const char *s) { return *s ? Value::text(QString::fromUtf8(s)) : Value(); };
+        const auto number = [](const char *s) { return *s ? Value::number(QByteArray(s).toDouble()) : Value(); };
+        const auto part = [](const char *s, int i) {
+            const QStringList p = QString::fromUtf8(s).split(u'/');
+            return *s ? Value::text(p.value(i)) : Value();
+        };
+        for (const Rec &r : records) {
+            rs.addNew();
+            const QStringList parcel = QString::fromUtf8(r.parcel).split(u'/');
+            const std::pair<schema::Field, Value> fields[] = {
+                {schema::Yada, Value::text(parcel[0])}, {schema::Yparsel, Value::text(parcel[1])},
+                {schema::Yhispay, part(r.share, 0)},    {schema::Yhispayda, part(r.share, 1)},
+                {schema::Hisyuzolcumu, text(r.shareArea)}, {schema::Yalan, text(r.area)},
+                {schema::Adi, Value::text(QStringLiteral("Ali"))}, {schema::Babaadi, Value::text(QStringLiteral("Veli"))},
+                {schema::Eada, Value::text(QStringLiteral("101"))}, {schema::Eparsel, Value::text(QStringLiteral("7"))},
+                {schema::Ehispay, part(r.oldShare, 0)}, {schema::Ehispayda, part(r.oldShare, 1)},
+                {schema::Ealan, number(r.oldArea)},   {schema::Tapu, number(r.deed)},
+                {schema::Dop, number(r.deduction)},   {schema::Tahsis, number(r.allocation)}};
+            for (const auto &[f, v] : fields)
+                rs.setField(schema::fieldName(f), v);
+            rs.update();
+        }
+        rs.close();
+    }
+
+    ShareCheck check(const RuleSet &rules = allRules)
+    {
+        found.clear();
+        return checkShares(db, allKeys, std::nullopt, rules, [&](const ShareFinding &f) { found.push_back(f); });
+    }
+
+    Database db;
+    std::vector<ShareFinding> found;
+};
+
+// Coprime denominators whose product is above 2^64: floating point calls both sums below one.
+const Rec overP = shared("300/1", "1/5000000001", "1", "100.00"), overQ = shared("300/1", "1/5000000003", "1", "100.00");
+
+TEST_F(ShareCheckTest, EachRuleHoldsOrBreaksOncePerParcelOrRecord)
+{
+    const Rec third = shared("300/1", "1/3", "300", "900.00"), tenth = shared("300/1", "1/10", "10", "100.00");
+    const Rec half = shared("300/1", "1/2", "406.20", "812.43"), otherHalf = shared("300/1", "1/2", "406.21", "812.43");
+    const Rec owner = old("1/2", "625.30", "375.20"); // the deed 0.05 off, the allocation following it
+    const struct {
+        const char *name;
+        std::vector<Rec> records;
+        Counts counts;
+    } cases[] = {
+        {"thirds", {third, third, third}, {}},
+        {"ten tenths", std::vector<Rec>(10, tenth), {}},
+        {"half and third", {shared("300/1", "1/2", "450", "900.00"), third}, {1, 0, 1, 0, 0, 0, 0, 0, 2}},
+        {"beyond 64 bits", {overP, overQ, shared("300/1", "25000000009999999999/25000000020000000003", "98", "100.00")}, {}},
+        {"beyond 64 bits, off by 1/pq",
+         {overP, overQ, shared("300/1", "25000000009999999998/25000000020000000003", "98", "100.00")},
+         {1, 0, 0, 0, 0, 0, 0, 0, 1}},
+        {"beyond 128 bits", {shared("300/1", "1/1000000000000000000000000000001", "1", "1.00"),
+                             shared("300/1", "1/1000000000000000000000000000003", "0", "1.00")},
+         {0, 1, 0, 0, 0, 0, 0, 0, 1}},
+        {"interleaved parcels", {half, shared("300/2", "1/1", "5", "5.00"), otherHalf}, {}},
+        {"areas 0.02 off over two records", {half, otherHalf}, {}},
+        {"areas 0.03 off over two records",
+         {shared("300/1", "1/2", "406.20", "812.44"), shared("300/1", "1/2", "406.21", "812.44")},
+         {0, 0, 1, 0, 0, 0, 0, 0, 1}},
+        {"shares unreadable", {shared("300/1", "1/0", "1", "3.00"), shared("300/1", "x/3", "1", "3.00"),
+                               shared("300/1", "", "1", "3.00")},
+         {0, 1, 0, 0, 0, 0, 0, 0, 3}},
+        {"share area unreadable", {shared("300/1", "1/1", "abc", "3.00")}, {0, 0, 0, 1, 0, 0, 0, 0, 1}},
+        {"deed 0.01 off", {old("1/2", "625.26", "375.16")}, {}},
+        {"deed 0.02 off", {old("1/2", "625.27", "375.17")}, {0, 0, 0, 0, 1, 0, 0, 0, 1}},
+        {"allocation 0.01 off", {old("1/2", "625.25", "375.16")}, {}},
+        {"allocation 0.02 off", {old("1/2", "625.25", "375.17")}, {0, 0, 0, 0, 0, 0, 1, 0, 1}},
+        {"old share unreadable", {old("1/0", "625.25", "375.15")}, {0, 0, 0, 0, 0, 1, 0, 0, 1}},
+        {"no title deed", {old("1/2", "", "375.15")}, {0, 0, 0, 0, 0, 1, 0, 1, 2}},
+        // A continuation row repeats its owner's old side: the same figures are one finding.
+        {"continuation repeats", {owner, [&] { Rec r = owner; r.parcel = "300/2"; return r; }()},
+         {0, 0, 0, 0, 1, 0, 0, 0, 1}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path(QStringLiteral("t.mdb")));
+        store(c.records);
+        const ShareCheck r = check();
+        Counts got;
+        for (int rule = 0; rule < 4; ++rule) {
+            got[size_t(rule * 2)] = r.rules[size_t(rule)].broken;
+            got[size_t(rule * 2 + 1)] = r.rules[size_t(rule)].unreadable;
+        }
+        got[8] = qint64(found.size());
+        EXPECT_EQ(got, c.counts);
+        db.close();
+    }
+}
+
+TEST_F(ShareCheckTest, FindingsSayWhatAddsUpToWhatAndSummariesCountEveryRule)
+{
+    Rec again = old("1/2", "625.27", "375.17");
+    again.parcel = "300/2";
+    store({shared("102/21", "1/2", "450", "900.00"), shared("102/21", "1/3", "300", "900.00"),
+           old("1/2", "625.27", "375.17"), again});
+    const ShareCheck r = check();
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].text, QStringLiteral("record 3 (Ali), old 101/7: title deed 625.27 m², old area 1250.50 m² × "
+                                            "1/2 = 625.25 m²"));
+    EXPECT_EQ(found[0].span, KeyRange(3, 3));
+    EXPECT_EQ(found[1].text, QStringLiteral("102/21: shares add up to 5/6, not 1 (2 owners)"));
+    EXPECT_EQ(found[2].text, QStringLiteral("102/21: share areas 750.00 m², parcel 900.00 m² (2 owners)"));
+    EXPECT_EQ(findingKeys(db, found[1]), (std::vector<qint64>{1, 2}));
+    EXPECT_EQ(ruleSummary(1, r), QStringLiteral("rule 1, shares make one whole: 3 parcels checked, 1 broken, 0 unreadable"));
+    EXPECT_EQ(ruleSummary(3, r), QStringLiteral("rule 3, title deed is old area × old share: 2 records checked, 1 broken, "
+                                                "0 unreadable (2 more repeat the old share of the record before)"));
+
+    // Left out, a rule neither counts nor finds.
+    const ShareCheck without3 = check({true, true, false, true});
+    EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(ruleSummary(3, without3), QStringLiteral("rule 3, title deed is old area × old share: skipped"));
+}
+
+} // namespace
