@@ -1,5 +1,5 @@
 #include "csvwriter.h"
-#include "drytarget.h"
+#include "dryrun.h"
 #include "engine.h"
 #include "error.h"
 #include "exitstatus.h"
@@ -9,7 +9,6 @@
 #include "recordrows.h"
 #include "reportargs.h"
 #include "runcheck.h"
-#include "scratchstore.h"
 #include "terminalwindow.h"
 
 #include <QCommandLineParser>
@@ -46,6 +45,7 @@ const char *usage =
     "  --list           print the records this run stored\n"
     "  -                as a REPORT: read the report from standard input\n"
     "  -h, --help       this text\n"
+    "  --version        the version\n"
     "\n"
     "Exit status, the most severe over the reports:\n"
     "  2    a report could not be converted completely (or output failed)\n"
@@ -75,19 +75,21 @@ void installSignalHandlers()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-QString summary(const RunOutcome &o)
+QString summary(const RunOutcome &o, bool dry)
 {
-    QString line = QStringLiteral("  lines read %1 of %2, records stored %3, stopped at line %4")
+    QString line = QStringLiteral("  lines read %1 of %2, %3 %4, stopped at line %5")
                        .arg(o.linesRead)
                        .arg(o.linesInReport)
+                       .arg(dry ? QStringLiteral("records it would store") : QStringLiteral("records stored"))
                        .arg(o.recordsStored)
                        .arg(o.stoppedAtLine);
-    // The literal alone would hide that the records are in the table.
+    // The literal alone would hide that the records are (or would be) in the table.
     if (o.end == RunOutcome::End::InvalidFile && o.recordsStored > 0)
-        line += QStringLiteral("; %1 record%2 stored, but no father's name needed the Ğ repair, so the report may "
+        line += QStringLiteral("; %1 record%2, but no father's name needed the Ğ repair, so the report may "
                                "not come from the expected printer")
                     .arg(o.recordsStored)
-                    .arg(o.recordsStored == 1 ? QStringLiteral(" was") : QStringLiteral("s were"));
+                    .arg(dry ? (o.recordsStored == 1 ? QStringLiteral(" would be stored") : QStringLiteral("s would be stored"))
+                             : (o.recordsStored == 1 ? QStringLiteral(" was stored") : QStringLiteral("s were stored")));
     return line;
 }
 
@@ -108,6 +110,217 @@ int worse(int a, int b)
     return rank(a) >= rank(b) ? a : b;
 }
 
+struct Options {
+    QStringList reports;
+    std::optional<QString> database; // --database
+    QString target;                  // the database resolved
+    QString mahalle;
+    bool again = false;
+    bool dryRun = false;
+    bool list = false;
+};
+
+// Parses the command line into `o`; an exit status when there is nothing to run.
+std::optional<int> parse(const QStringList &arguments, Options &o, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("database"), QString(), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("list"), QString()});
+    parser.addOption({QStringLiteral("mahalle"), QString(), QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("again"), QString()});
+    parser.addOption({QStringLiteral("dry-run"), QString()});
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
+    parser.addOption({QStringLiteral("version"), QString()});
+    if (!parser.parse(arguments)) {
+        err << parser.errorText() << '\n' << usage;
+        return exitStatus::usage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << usage;
+        return exitStatus::converted;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out << "zefto-convert " ZEFTO_VERSION "\n";
+        return exitStatus::converted;
+    }
+    const auto given = [&](const char *name) {
+        const QString option = QString::fromLatin1(name);
+        return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
+    };
+    o.reports = parser.positionalArguments();
+    o.dryRun = parser.isSet(QStringLiteral("dry-run"));
+    o.list = parser.isSet(QStringLiteral("list"));
+    o.again = parser.isSet(QStringLiteral("again"));
+    o.database = given("database");
+    if (o.reports.isEmpty()) {
+        err << "zefto-convert: no report named\n" << usage;
+        return exitStatus::usage;
+    }
+    if (o.dryRun && o.list) {
+        err << "zefto-convert: --dry-run stores nothing to --list; it prints its records itself\n" << usage;
+        return exitStatus::usage;
+    }
+    try {
+        o.mahalle = mahalle::chosen(given("mahalle"));
+        o.target = location::resolved(location::chosen(o.database));
+    } catch (const Error &e) {
+        err << "zefto-convert: " << e.description() << '\n';
+        return exitStatus::usage;
+    }
+    return std::nullopt;
+}
+
+// The reports of one invocation, converted (or dry run) one after the other.
+class Batch {
+public:
+    Batch(const Options &options, QTextStream &out, QTextStream &err)
+        : m_options(options), m_out(out), m_err(err), m_said(options.dryRun ? err : out),
+          m_window(isatty(STDERR_FILENO)), m_engine(m_window)
+    {
+        m_window.setInterruptFlag(&stopSignal);
+        m_window.setConvertAgain(options.again);
+        m_window.setMessagesToStandardError(options.dryRun);
+        m_engine.mahalle = options.mahalle;
+        m_engine.afterCommit = records::checkRun;
+    }
+
+    // Reads the target a dry run starts from, or names the database a real run opens
+    // (the first run whose report can be read opens it: a missing report creates nothing).
+    bool begin()
+    {
+        if (!m_options.dryRun) {
+            m_engine.useDatabase(m_options.target);
+            return true;
+        }
+        try {
+            m_target = readDryTarget(m_options.target);
+        } catch (const Error &e) {
+            m_err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
+            m_status = exitStatus::failed;
+            return false;
+        }
+        m_dryLast = m_target.last;
+        m_stdout.open(stdout, QIODevice::WriteOnly);
+        m_csv.emplace(m_stdout, false);
+        m_csv->header(recordFields());
+        return true;
+    }
+
+    void convert(const QString &report)
+    {
+        std::optional<cli::ReportInput> input;
+        try {
+            input.emplace(report); // "-" reads standard input to its end here
+        } catch (const Error &e) {
+            m_said << report << ": error: Nothing was converted.\n\n" << e.description() << '\n';
+            m_status = worse(m_status, exitStatus::failed);
+            return;
+        }
+        m_window.setReport(input->path(), input->displayName());
+        m_said << input->displayName() << ": ";
+        m_said.flush();
+        if (m_options.dryRun)
+            dry(*input);
+        else
+            counted(m_engine.Command1_Click(), statusOf);
+    }
+
+    int end()
+    {
+        if (m_runs > 1)
+            m_said << "total: " << m_runs << " reports, lines read " << m_lines << ", "
+                   << (m_options.dryRun ? "records they would store " : "records stored ") << m_records
+                   << (m_options.dryRun ? " (dry run: nothing was written)" : "") << '\n';
+        if (m_csv && !m_csv->ok())
+            failed(QStringLiteral("cannot write to standard output"));
+        try {
+            m_engine.closeDatabase();
+        } catch (const Error &e) {
+            failed(e);
+        }
+        if (stopSignal == 0 && m_options.list)
+            list();
+        m_out.flush();
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            failed(QStringLiteral("cannot write to standard output"));
+        return m_status;
+    }
+
+private:
+    void dry(const cli::ReportInput &input)
+    {
+        DryRun run;
+        try {
+            run = dryRun(m_window, m_target, m_options.mahalle, m_dryLast);
+        } catch (const Error &e) {
+            m_err << input.displayName() << ": error " << e.number() << ": " << e.description() << '\n';
+            m_status = worse(m_status, exitStatus::failed);
+            return;
+        }
+        const bool refused = run.earlier && !m_options.again;
+        if (refused)
+            m_err << Engine::duplicateMessage(QFileInfo(input.path()).absoluteFilePath(), *run.earlier, m_target.name)
+                  << '\n';
+        counted(run.outcome, [&](const RunOutcome &o) { return refused ? exitStatus::duplicate : statusOf(o); });
+        for (const Record &r : run.records)
+            m_csv->row(inFieldOrder(run.columns, r));
+        if (!run.records.empty())
+            m_dryLast = run.records.back();
+    }
+
+    template <typename StatusOf>
+    void counted(const RunOutcome &o, StatusOf status)
+    {
+        if (o.end == RunOutcome::End::Duplicate)
+            m_err << o.message << '\n';
+        m_said << summary(o, m_options.dryRun) << '\n';
+        if (o.shares)
+            m_said << records::runLine(*o.shares, o.conversionId) << '\n';
+        m_said.flush();
+        ++m_runs;
+        m_records += o.recordsStored;
+        m_lines += o.linesRead;
+        m_stored << std::pair(o.firstKey, o.lastKey);
+        m_status = worse(m_status, status(o));
+    }
+
+    void list()
+    {
+        try {
+            Database db;
+            if (std::any_of(m_stored.begin(), m_stored.end(), [](const KeyRange &r) { return r.first > 0; }))
+                db.open(m_engine.databasePath(), Missing::Refuse);
+            printRecords(db, m_stored, m_out);
+        } catch (const Error &e) {
+            failed(e);
+        }
+    }
+
+    void failed(const Error &e)
+    {
+        failed(QStringLiteral("error %1: %2").arg(e.number()).arg(e.description()));
+    }
+    void failed(const QString &what)
+    {
+        m_err << "zefto-convert: " << what << '\n';
+        m_status = worse(m_status, exitStatus::failed);
+    }
+
+    const Options &m_options;
+    QTextStream &m_out, &m_err;
+    QTextStream &m_said; // a dry run's records go to standard output; everything it says, to standard error
+    cli::TerminalWindow m_window;
+    Engine m_engine;
+    DryTarget m_target;
+    std::optional<Record> m_dryLast; // the record the previous dry report would have stored last
+    QFile m_stdout;
+    std::optional<CsvWriter> m_csv;
+    int m_status = exitStatus::converted;
+    int m_runs = 0;
+    qint64 m_records = 0, m_lines = 0;
+    QList<KeyRange> m_stored;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -119,170 +332,19 @@ int main(int argc, char **argv)
     }
     QCoreApplication app(argc, argv);
     QTextStream out(stdout), err(stderr);
-
-    QCommandLineParser parser;
-    parser.addOption({QStringLiteral("database"), QString(), QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("list"), QString()});
-    parser.addOption({QStringLiteral("mahalle"), QString(), QStringLiteral("NAME")});
-    parser.addOption({QStringLiteral("again"), QString()});
-    parser.addOption({QStringLiteral("dry-run"), QString()});
-    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
-    if (!parser.parse(app.arguments())) {
-        err << parser.errorText() << '\n' << usage;
-        return exitStatus::usage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << usage;
-        return exitStatus::converted;
-    }
-    const QStringList reports = parser.positionalArguments();
-    if (reports.isEmpty()) {
-        err << "zefto-convert: no report named\n" << usage;
-        return exitStatus::usage;
-    }
-    const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
-    if (dryRun && parser.isSet(QStringLiteral("list"))) {
-        err << "zefto-convert: --dry-run stores nothing to --list; it prints its records itself\n" << usage;
-        return exitStatus::usage;
-    }
+    Options options;
+    if (const std::optional<int> status = parse(app.arguments(), options, out, err))
+        return *status;
     installSignalHandlers();
 
-    cli::TerminalWindow window(isatty(STDERR_FILENO));
-    window.setInterruptFlag(&stopSignal);
-    window.setConvertAgain(parser.isSet(QStringLiteral("again")) || dryRun);
-    window.setMessagesToStandardError(dryRun);
-    Engine engine(window);
-    engine.afterCommit = records::checkRun;
-    try {
-        engine.mahalle = mahalle::chosen(parser.isSet(QStringLiteral("mahalle"))
-                                             ? std::optional(parser.value(QStringLiteral("mahalle")))
-                                             : std::nullopt);
-    } catch (const Error &e) {
-        err << "zefto-convert: " << e.description() << '\n';
-        return exitStatus::usage;
-    }
-    // Opened by the first run whose report can be read: a missing report creates nothing.
-    const std::optional<QString> option = parser.isSet(QStringLiteral("database"))
-                                              ? std::optional(parser.value(QStringLiteral("database")))
-                                              : std::nullopt;
-    QString target;
-    try {
-        target = location::resolved(location::chosen(option));
-        if (!dryRun)
-            engine.useDatabase(target);
-    } catch (const Error &e) {
-        err << "zefto-convert: " << e.description() << '\n';
-        return exitStatus::usage;
-    }
-
-    // A dry run's records go to standard output; everything it says, to standard error.
-    QTextStream &said = dryRun ? err : out;
-    QFile stdoutFile;
-    stdoutFile.open(stdout, QIODevice::WriteOnly);
-    std::optional<CsvWriter> csv;
-    DryTarget before;
-    std::optional<Record> dryLast; // the record the previous dry report would have stored last
-    if (dryRun) {
-        try {
-            before = readDryTarget(target);
-        } catch (const Error &e) {
-            err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
-            return exitStatus::failed;
-        }
-        dryLast = before.last;
-        csv.emplace(stdoutFile, false);
-        csv->header(recordFields());
-    }
-
-    int status = exitStatus::converted;
-    int runs = 0;
-    qint64 totalRecords = 0, totalLines = 0;
-    QList<KeyRange> stored;
-    for (const QString &report : reports) {
+    Batch batch(options, out, err);
+    if (!batch.begin())
+        return exitStatus::failed;
+    for (const QString &report : options.reports) {
         if (stopSignal != 0)
             break;
-        std::optional<cli::ReportInput> input;
-        try {
-            input.emplace(report); // "-" reads standard input to its end here
-        } catch (const Error &e) {
-            said << report << ": error: Nothing was converted.\n\n" << e.description() << '\n';
-            status = worse(status, exitStatus::failed);
-            continue;
-        }
-        window.setReport(input->path(), input->displayName());
-        int dryStatus = -1;
-        std::shared_ptr<ScratchStore> scratch;
-        if (dryRun) {
-            // The guard the real run would apply, asked of the target's own log.
-            try {
-                if (before.db && !parser.isSet(QStringLiteral("again"))) {
-                    const std::optional<Conversion> earlier = before.earlier(Engine::fingerprint(input->path()).first);
-                    if (earlier) {
-                        err << Engine::duplicateMessage(QFileInfo(input->path()).absoluteFilePath(), *earlier, target)
-                            << '\n';
-                        dryStatus = exitStatus::duplicate;
-                    }
-                }
-            } catch (const Error &e) {
-                err << input->displayName() << ": error " << e.number() << ": " << e.description() << '\n';
-                status = worse(status, exitStatus::failed);
-                continue;
-            }
-            scratch = std::make_shared<ScratchStore>(target, before.columns, dryLast);
-            engine.db.attach(scratch);
-        }
-        said << input->displayName() << ": ";
-        said.flush();
-        const RunOutcome o = engine.Command1_Click();
-        if (o.end == RunOutcome::End::Duplicate)
-            err << o.message << '\n';
-        said << summary(o) << '\n';
-        if (o.shares)
-            said << records::runLine(*o.shares, o.conversionId) << '\n';
-        said.flush();
-        ++runs;
-        totalRecords += o.recordsStored;
-        totalLines += o.linesRead;
-        stored << std::pair(o.firstKey, o.lastKey);
-        status = worse(status, dryStatus >= 0 ? dryStatus : statusOf(o));
-        if (scratch) {
-            for (const Record &r : scratch->records())
-                csv->row(inFieldOrder(scratch->columns(), r));
-            if (!scratch->records().empty())
-                dryLast = scratch->records().back();
-            engine.db.close();
-        }
+        batch.convert(report);
     }
-    if (runs > 1)
-        said << "total: " << runs << " reports, lines read " << totalLines << ", records stored " << totalRecords
-             << (dryRun ? " (dry run: nothing was written)" : "") << '\n';
-    if (csv && !csv->ok()) {
-        err << "zefto-convert: cannot write to standard output\n";
-        status = worse(status, exitStatus::failed);
-    }
-    try {
-        engine.db.close();
-    } catch (const Error &e) {
-        err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
-        status = worse(status, exitStatus::failed);
-    }
-    if (stopSignal == 0 && parser.isSet(QStringLiteral("list"))) {
-        try {
-            Database db;
-            if (std::any_of(stored.begin(), stored.end(), [](const KeyRange &r) { return r.first > 0; }))
-                db.open(engine.databasePath(), Missing::Refuse);
-            printRecords(db, stored, out);
-        } catch (const Error &e) {
-            err << "zefto-convert: error " << e.number() << ": " << e.description() << '\n';
-            status = worse(status, exitStatus::failed);
-        }
-    }
-    out.flush();
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        err << "zefto-convert: cannot write to standard output\n";
-        status = worse(status, exitStatus::failed);
-    }
-    if (stopSignal != 0)
-        return exitStatus::signalBase + stopSignal;
-    return status;
+    const int status = batch.end();
+    return stopSignal != 0 ? exitStatus::signalBase + stopSignal : status;
 }

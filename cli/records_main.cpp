@@ -3,6 +3,7 @@
 #include "conversion.h"
 #include "csvwriter.h"
 #include "database.h"
+#include "drytarget.h"
 #include "error.h"
 #include "exitstatus.h"
 #include "export.h"
@@ -13,6 +14,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -47,6 +49,7 @@ const char *usage =
     "  --filter TEXT    records whose given names, surname, father's name, block, parcel\n"
     "                   or neighbourhood contain TEXT, ignoring case and Turkish letter marks\n"
     "  -h, --help       this text\n"
+    "  --version        the version\n"
     "\n"
     "Exit status: 0 done, 2 failed or refused (the reason is printed), 64 wrong usage;\n"
     "check: 1 when something does not add up or cannot be read.\n";
@@ -274,6 +277,16 @@ int undoCommand(Records &records, const QString &which)
     return exitStatus::converted;
 }
 
+// A folder where nothing was converted: an empty log is no error, but there is nothing to export or undo.
+int nothingConvertedYet(const QString &command, const QString &name)
+{
+    const QFileInfo file(name);
+    QTextStream(stderr) << "zefto-records: No conversion has been made in " << QDir::toNativeSeparators(file.absolutePath())
+                        << " yet (there is no " << file.fileName() << " there).\n";
+    const bool reading = command == QLatin1String("log") || command == QLatin1String("show");
+    return reading ? exitStatus::converted : exitStatus::failed;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -292,12 +305,17 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("force"), QString()});
     parser.addOption({QStringLiteral("skip-rule"), QString(), QStringLiteral("N")});
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QString()});
+    parser.addOption({QStringLiteral("version"), QString()});
     if (!parser.parse(app.arguments())) {
         err << "zefto-records: " << parser.errorText() << '\n' << usage;
         return exitStatus::usage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << usage;
+        return exitStatus::converted;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        QTextStream(stdout) << "zefto-records " ZEFTO_VERSION "\n";
         return exitStatus::converted;
     }
     const QStringList args = parser.positionalArguments();
@@ -330,7 +348,10 @@ int main(int argc, char **argv)
         if (parser.isSet(QStringLiteral("skip-rule")) && command != QLatin1String("check"))
             throw Misused{QStringLiteral("--skip-rule belongs to check.")};
 
-        Records records(location::resolved(location::chosen(optional("database"))));
+        const QString name = location::resolved(location::chosen(optional("database")));
+        if (records::notCreatedYet(name))
+            return nothingConvertedYet(command, name);
+        Records records(name);
         if (command == QLatin1String("log"))
             return logCommand(records, format);
         if (command == QLatin1String("show"))

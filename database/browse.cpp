@@ -53,6 +53,18 @@ QString matchingStatement(const QString &key, KeyRange within, qint64 after, int
         .arg(limit);
 }
 
+QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
+                            const std::function<QString(const QString &column)> &asNumber)
+{
+    const QString column = u'"' + schema::fieldName(schema::Field(field)) + u'"';
+    // Numbers are kept as text: "100" sorts after "20" only when read as a number.
+    const QString direction = descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST");
+    const QString value = schema::readsAsNumber(schema::Field(field)) ? asNumber(column) : column;
+    const QString order = value + direction + u',' + key + (descending ? QStringLiteral(" DESC") : QString());
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+        .arg(key, QLatin1String(schema::tableName), inside(key, within), order);
+}
+
 QString matchingKeysStatement(const QString &key, KeyRange within, qint64 after, qint64 upTo, const QString &condition)
 {
     return QStringLiteral("SELECT %1 FROM %2 WHERE %3 AND %4 ORDER BY %1")

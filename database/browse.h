@@ -3,6 +3,7 @@
 #include "store.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 // The statements both backends use to read ovrekson a window at a time by
@@ -15,6 +16,11 @@ QString countStatement(const QString &key, KeyRange within);
 QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 offset, bool down);
 // Up to `limit` whole records with keys above `after`, inside `within`, in key order.
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit);
+// The keys inside `within` ordered by field `field` (schema order), then by
+// key; a field that reads as a number is ordered by `asNumber` of its column,
+// the number its text reads as.
+QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
+                            const std::function<QString(const QString &column)> &asNumber);
 // As afterStatement, only the records that meet `condition` (SQL the backend writes).
 QString matchingStatement(const QString &key, KeyRange within, qint64 after, int limit, const QString &condition);
 // The keys above `after` and up to `upTo`, inside `within`, of the records that meet `condition`, ascending.

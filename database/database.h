@@ -93,6 +93,10 @@ public:
     {
         live().readKeys(keys, each);
     }
+    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending)
+    {
+        return live().sortedKeys(within, field, descending);
+    }
     void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
                       const std::function<void(const Record &)> &each)
     {

@@ -19,6 +19,7 @@ inline constexpr int InputPastEnd = 62;
 inline constexpr int DamagedReport = 63;       // NUL bytes in a column that would be stored
 inline constexpr int PathAccess = 75;          // a directory, or no permission
 inline constexpr int InvalidUseOfNull = 94;
+inline constexpr int InvalidFileFormat = 321;   // not text at all: an archive, a PDF, bytes a report never has
 inline constexpr int Reserved = 3000;          // anything the database says that has no number of its own
 inline constexpr int UpdateWithoutAddNew = 3020;
 inline constexpr int NoCurrentRecord = 3021;

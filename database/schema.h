@@ -12,6 +12,11 @@ enum Field { Yada, Yparsel, Yhispay, Yhispayda, Hisyuzolcumu, Yalan, Adi, Soyadi
              Eparsel, Ehispay, Ehispayda, Ealan, Tapu, Dop, Tahsis, Mahalle, FieldCount };
 const QStringList &fieldNames();
 inline const QString &fieldName(Field f) { return fieldNames()[f]; }
+// Names, the old sheet and the neighbourhood are words; every other field is a number, printed or stored.
+inline bool readsAsNumber(Field f)
+{
+    return f != Adi && f != Soyadi && f != Babaadi && f != Epafta && f != Mahalle;
+}
 
 // How many leading fields are text that must not be zero-length (yada..ehispayda).
 inline constexpr int requiredTextFields = 14;

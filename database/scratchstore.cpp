@@ -3,6 +3,9 @@
 #include "error.h"
 #include "schema.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace zefto {
 
 ScratchStore::ScratchStore(QString name, QStringList columns, std::optional<Record> lastRecordBefore)
@@ -123,6 +126,34 @@ void ScratchStore::readAfter(KeyRange within, qint64 after, int limit, const std
     const auto [first, last] = clamped(within);
     for (qint64 k = std::max(after + 1, first); k <= last && k - std::max(after + 1, first) < limit; ++k)
         each(m_records[size_t(k - 1)]);
+}
+
+std::vector<qint64> ScratchStore::sortedKeys(KeyRange within, int field, bool descending)
+{
+    checkOpen();
+    const auto [first, last] = clamped(within);
+    std::vector<qint64> keys;
+    for (qint64 k = first; k <= last; ++k)
+        keys.push_back(k);
+    const int column = int(m_columns.indexOf(schema::fieldName(schema::Field(field))));
+    if (column < 0)
+        return keys;
+    const bool number = schema::readsAsNumber(schema::Field(field));
+    // The same order the database gives: no value first, numbers as numbers, then by key.
+    const auto sortKey = [&](qint64 k) {
+        const Value &v = m_records[size_t(k - 1)][size_t(column)];
+        const bool none = !v.isText() && !v.isDouble();
+        bool ok = v.isDouble();
+        const double d = v.isDouble() ? v.asDouble() : number && v.isText() ? v.asText().trimmed().toDouble(&ok) : 0;
+        return std::tuple(!none, ok ? d : 0.0, !number && v.isText() ? v.asText() : QString());
+    };
+    std::sort(keys.begin(), keys.end(), [&](qint64 a, qint64 b) {
+        const auto ka = sortKey(a), kb = sortKey(b);
+        if (ka != kb)
+            return descending ? kb < ka : ka < kb;
+        return descending ? b < a : a < b;
+    });
+    return keys;
 }
 
 void ScratchStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)

@@ -28,6 +28,10 @@ public:
     // name that cannot be used.
     void useDatabase(const QString &name);
     const QString &databasePath() const { return m_databasePath; }
+    // Runs into a store opened elsewhere (a dry run's scratch store) instead of a named database.
+    void attachStore(std::shared_ptr<Store> store) { db.attach(std::move(store)); }
+    // Commits what is pending and closes the database; throws Error when that fails.
+    void closeDatabase() { db.close(); }
 
     // The SHA-256 of a report's bytes (lower-case hex) and its size; throws Error 57.
     static std::pair<QString, qint64> fingerprint(const QString &path);

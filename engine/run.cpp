@@ -188,6 +188,9 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
         if (reportcheck::isDatabaseFile(path, m_databasePath))
             throw Error(err::PathAccess,
                         QStringLiteral("'%1' is the database the records are stored in, not a report.").arg(fullPath(path)));
+        if (reportcheck::isNotText(path))
+            throw Error(err::InvalidFileFormat,
+                        QStringLiteral("'%1' does not look like a share table report.").arg(fullPath(path)));
         if (!wouldCreate)
             ensureDatabase();
         // One reading counts the lines and takes the SHA-256 for the conversion log.

@@ -13,11 +13,17 @@ std::optional<Conversion> DryTarget::earlier(const QString &sha256) const
     return db ? db->findConversion(sha256) : std::nullopt;
 }
 
+bool notCreatedYet(const QString &name)
+{
+    return !location::isServerAddress(name) && !QFileInfo::exists(name);
+}
+
 DryTarget readDryTarget(const QString &name)
 {
     DryTarget t;
+    t.name = name;
     t.columns = QStringList{QStringLiteral("id")} + recordFields();
-    if (!location::isServerAddress(name) && !QFileInfo::exists(name))
+    if (notCreatedYet(name))
         return t;
     t.db = std::make_shared<Database>();
     t.db->setReadOnly(true);

@@ -3,6 +3,7 @@
 #include "recordrows.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace zefto::records {
 
@@ -13,15 +14,39 @@ void RecordPager::show(KeyRange keys, const QString &filter)
     m_cache.clear();
     m_known.clear();
     m_matches.clear();
-    m_total = keys.first > 0 ? m_db.countRecords(keys) : 0;
+    m_sorted.clear();
+    if (sorted() && keys.first > 0)
+        m_sorted = m_db.sortedKeys(keys, m_order.field, m_order.descending);
+    m_total = sorted() ? qint64(m_sorted.size()) : keys.first > 0 ? m_db.countRecords(keys) : 0;
     m_scannedTo = keys.first - 1;
     m_scanDone = filter.isEmpty() || m_total == 0;
+}
+
+void RecordPager::sortBy(Order order)
+{
+    m_order = order;
+    show(m_keys, m_filter);
+}
+
+// The filter's matches in the sorted order: the database finds them, in one reading.
+bool RecordPager::scanSorted()
+{
+    std::unordered_set<qint64> matching;
+    m_db.matchingKeys(m_keys, m_keys.first - 1, m_keys.second, m_filter, [&](qint64 key) { matching.insert(key); });
+    for (qint64 key : m_sorted)
+        if (matching.count(key) != 0)
+            m_matches.push_back(key);
+    m_scanDone = true;
+    m_cache.clear();
+    return false;
 }
 
 bool RecordPager::scanFilter(int records)
 {
     if (m_scanDone)
         return false;
+    if (sorted())
+        return scanSorted();
     // The key `records` records on bounds this slice; without one, the slice runs to the end.
     const std::optional<qint64> last = m_db.keyAt(m_keys, m_scannedTo + 1, records - 1, false);
     const qint64 upTo = last ? *last : m_keys.second;
@@ -68,28 +93,38 @@ std::vector<Row> RecordPager::fetch(qint64 index)
 {
     std::vector<Row> out;
     const qint64 first = index * windowRows;
-    if (m_filter.isEmpty()) {
-        const std::optional<qint64> key = keyOfRow(first);
-        if (!key)
-            return out;
-        m_db.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
-        if (!out.empty()) {
-            m_known[first] = out.front().key;
-            m_known[first + qint64(out.size()) - 1] = out.back().key;
-        }
+    if (first >= rows())
         return out;
+    if (sorted() || !m_filter.isEmpty()) {
+        const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
+        const auto begin = keys.begin() + first;
+        return fetchKeys({begin, begin + std::min<qint64>(windowRows, qint64(keys.size()) - first)});
     }
-    const auto begin = m_matches.begin() + first;
-    const std::vector<qint64> keys(begin, begin + std::min<qint64>(windowRows, qint64(m_matches.size()) - first));
+    const std::optional<qint64> key = keyOfRow(first);
+    if (!key)
+        return out;
+    m_db.readAfter(m_keys, *key - 1, windowRows, [&](const Record &r) { out.push_back(rowOf(r)); });
+    if (!out.empty()) {
+        m_known[first] = out.front().key;
+        m_known[first + qint64(out.size()) - 1] = out.back().key;
+    }
+    return out;
+}
+
+// The rows of these keys in this order; the store reads them in key order.
+std::vector<Row> RecordPager::fetchKeys(const std::vector<qint64> &keys)
+{
+    std::vector<qint64> ascending = keys;
+    std::sort(ascending.begin(), ascending.end());
     std::vector<Row> found;
-    m_db.readKeys(keys, [&](const Record &r) { found.push_back(rowOf(r)); });
-    // A record removed since the scan keeps its row, empty, so the rows below do not move.
-    auto next = found.begin();
+    found.reserve(ascending.size());
+    m_db.readKeys(ascending, [&](const Record &r) { found.push_back(rowOf(r)); });
+    std::vector<Row> out;
+    out.reserve(keys.size());
     for (qint64 k : keys) {
-        if (next != found.end() && next->key == k)
-            out.push_back(std::move(*next++));
-        else
-            out.push_back(Row{k, {}});
+        const auto at = std::lower_bound(found.begin(), found.end(), k, [](const Row &r, qint64 key) { return r.key < key; });
+        // A record removed since it was listed keeps its row, empty, so the rows below do not move.
+        out.push_back(at != found.end() && at->key == k ? std::move(*at) : Row{k, {}});
     }
     return out;
 }

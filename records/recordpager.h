@@ -18,7 +18,8 @@ struct Row {
 
 // The records of ovrekson as rows 0..rows()-1 in key order, read from the
 // database a window of rows at a time by key, never by position: the keys have
-// gaps after an undo. Only the last few windows read are kept, so memory
+// gaps after an undo. Sorted by a field, the pager holds every key in that
+// order (8 bytes a record) and reads windows by those keys. Only the last few windows read are kept, so memory
 // does not grow with the table; a filter keeps the key of each match.
 class RecordPager {
 public:
@@ -27,9 +28,19 @@ public:
 
     explicit RecordPager(Database &db) : m_db(db) {}
 
+    // How rows are ordered: by key, or by one field (schema order) as the store sorts it.
+    struct Order {
+        int field = -1; // -1: by key
+        bool descending = false;
+        bool operator==(const Order &) const = default;
+    };
+
     // Shows the records with keys in `keys` (allKeys or one conversion's);
     // with a filter, only those matching it, found by scanFilter.
     void show(KeyRange keys, const QString &filter);
+    // Orders the rows anew (the store sorts; the pager keeps the keys in that order) and shows them again.
+    void sortBy(Order order);
+    Order order() const { return m_order; }
     // Counts again and forgets every window: the table changed underneath.
     void reload() { show(m_keys, m_filter); }
 
@@ -56,6 +67,9 @@ private:
     };
     Window &window(qint64 index);
     std::vector<Row> fetch(qint64 index);
+    std::vector<Row> fetchKeys(const std::vector<qint64> &keys);
+    bool scanSorted();
+    bool sorted() const { return m_order.field >= 0; }
     std::optional<qint64> keyOfRow(qint64 r);
     Row rowOf(const Record &r) const;
 
@@ -68,6 +82,8 @@ private:
     std::vector<qint64> m_matches;  // keys of the records matching the filter, ascending
     qint64 m_scannedTo = 0;         // the filter scan has read every key up to this one
     bool m_scanDone = true;
+    Order m_order;
+    std::vector<qint64> m_sorted; // every key in range, in the order asked for (when sorted)
 };
 
 } // namespace zefto::records

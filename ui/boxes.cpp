@@ -12,14 +12,22 @@ bool askConvertAgain(QWidget *parent, const QString &question)
     QMessageBox box(QMessageBox::Question, QStringLiteral("Zefto"), question, QMessageBox::NoButton, parent);
     const QPushButton *again =
         box.addButton(QCoreApplication::translate("zefto::ui::boxes", "Convert again"), QMessageBox::AcceptRole);
-    QPushButton *cancel =
-        box.addButton(QCoreApplication::translate("zefto::ui::boxes", "Cancel"), QMessageBox::RejectRole);
+    QPushButton *cancel = addCancel(box);
     // Storing a report twice doubles every owner's shares: the safe answer is the easy one.
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
     keepTitleWhole(box);
     box.exec();
     return box.clickedButton() == again;
+}
+
+QPushButton *addCancel(QMessageBox &box)
+{
+    QPushButton *cancel =
+        box.addButton(QCoreApplication::translate("zefto::ui::boxes", "Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    return cancel;
 }
 
 void keepTitleWhole(QMessageBox &box)

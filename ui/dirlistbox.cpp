@@ -108,6 +108,8 @@ DirListBox::DirListBox(QWidget *parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentDelegate(this));
+    setTextElideMode(Qt::ElideMiddle);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // else a long name scrolls instead of eliding
     // A current directory that cannot be listed still shows where it is.
     fill(readDirectory(m_path, QDir::Dirs).names);
 }

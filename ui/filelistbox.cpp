@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 
 namespace zefto::ui {
 namespace {
@@ -39,9 +40,43 @@ FileListBox::FileListBox(QWidget *parent)
         if (!m_quiet && listIndex() >= 0)
             emit fileClick();
     });
+    // Long names keep their start and their extension; the tooltip has the whole path.
+    setTextElideMode(Qt::ElideMiddle);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // else a long name scrolls instead of eliding
+    // A report copied into the folder shows without the folder being opened again.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileListBox::refresh);
     // A current directory that cannot be listed shows as an empty list.
     const QScopedValueRollback quiet(m_quiet, true);
-    addItems(readDirectory(m_path, QDir::Files, nameFilters(m_pattern)).names);
+    fill(readDirectory(m_path, QDir::Files, nameFilters(m_pattern)).names);
+}
+
+void FileListBox::fill(const QStringList &names)
+{
+    clear();
+    for (const QString &name : names) {
+        auto *entry = new QListWidgetItem(name, this);
+        entry->setToolTip(QDir::toNativeSeparators(QDir(m_path).filePath(name)));
+    }
+    if (m_watcher.directories() != QStringList{m_path}) {
+        if (!m_watcher.directories().isEmpty())
+            m_watcher.removePaths(m_watcher.directories());
+        m_watcher.addPath(m_path);
+    }
+}
+
+void FileListBox::refresh()
+{
+    const DirectoryListing listing = readDirectory(m_path, QDir::Files, nameFilters(m_pattern));
+    if (!listing.error.isEmpty())
+        return; // the folder went away: the next move of the lists says so
+    const QString chosen = listIndex() >= 0 ? list(listIndex()) : QString();
+    const int scroll = verticalScrollBar()->value();
+    const QScopedValueRollback quiet(m_quiet, true);
+    fill(listing.names);
+    const int again = listing.names.indexOf(chosen);
+    if (again >= 0)
+        setCurrentRow(again);
+    verticalScrollBar()->setValue(scroll);
 }
 
 bool FileListBox::setPath(const QString &path)
@@ -126,8 +161,7 @@ bool FileListBox::load(const QString &dir, const QString &pattern)
     m_path = dir;
     m_pattern = nameFilters(pattern).join(u';');
     const QScopedValueRollback quiet(m_quiet, true);
-    clear();
-    addItems(listing.names);
+    fill(listing.names);
     return true;
 }
 

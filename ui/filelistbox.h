@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QListWidget>
 #include <QString>
 
@@ -47,6 +48,10 @@ public:
     // Does not emit fileClick().
     bool setFileName(const QString &text);
 
+    // Reads the directory again, keeping the selected name and the scroll
+    // position; the list does so by itself when the directory changes.
+    void refresh();
+
     // Every failing setter changes nothing, emits failed() with a message that
     // names the directory, and returns false.
 
@@ -64,10 +69,12 @@ protected:
 
 private:
     bool load(const QString &dir, const QString &pattern);
+    void fill(const QStringList &names);
     void selectQuietly(int row);
 
     QString m_path;
     QString m_pattern = QStringLiteral("*");
+    QFileSystemWatcher m_watcher;
     bool m_quiet = false; // set while the list changes by program, not by the operator
 };
 

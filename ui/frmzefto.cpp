@@ -61,22 +61,14 @@ frmZefto::~frmZefto() = default;
 
 void frmZefto::layOut()
 {
-    setFixedSize(6105 / 15, 2460 / 15);
+    // The designed size is the default and the least; a larger window gives its lists the room.
+    setMinimumSize(designedSize);
+    resize(designedSize);
     // The layout was drawn for an 8-point face; a larger default font clips "% 100".
     QFont small = font();
     small.setPixelSize(11);
     setFont(small);
-    Command1->setGeometry(twips(4800, 120, 1215, 375));
-    Text1->setGeometry(twips(120, 120, 2175, 285));
-    Dir1->setGeometry(twips(2400, 120, 2295, 1380));
-    File1->setGeometry(twips(120, 480, 2175, 1260));
-    Command3->setGeometry(twips(4800, 600, 1215, 375));
-    Drive1->setGeometry(twips(2400, 1560, 2295, 315));
-    Label1->setGeometry(twips(120, 2040, 495, 255));
-    Label2->setGeometry(twips(5400, 2040, 495, 255));
-    ProgressBar1->setGeometry(twips(720, 2040, 4575, 255));
-    // The wait for the write lock is told across the whole bottom row.
-    m_waiting->setGeometry(twips(120, 2040, 5775, 255));
+    placeControls();
     m_waiting->setAutoFillBackground(true);
     m_waiting->hide();
 
@@ -119,6 +111,34 @@ void frmZefto::layOut()
     QWidget::setTabOrder(File1, Command3);
     QWidget::setTabOrder(Command3, Drive1);
     Command1->setFocus();
+}
+
+// The designed places at the designed size; what the window grows by goes to
+// the two lists' columns and their height, the buttons keep to the right edge
+// and the bottom row to the bottom, each control at its own size.
+void frmZefto::placeControls()
+{
+    const int dw = std::max(0, width() - designedSize.width());
+    const int dh = std::max(0, height() - designedSize.height());
+    const int left = dw / 2, middle = dw - left;
+    Command1->setGeometry(twips(4800, 120, 1215, 375).translated(dw, 0));
+    Text1->setGeometry(twips(120, 120, 2175, 285).adjusted(0, 0, left, 0));
+    Dir1->setGeometry(twips(2400, 120, 2295, 1380).translated(left, 0).adjusted(0, 0, middle, dh));
+    File1->setGeometry(twips(120, 480, 2175, 1260).adjusted(0, 0, left, dh));
+    Command3->setGeometry(twips(4800, 600, 1215, 375).translated(dw, 0));
+    Drive1->setGeometry(twips(2400, 1560, 2295, 315).translated(left, dh).adjusted(0, 0, middle, 0));
+    Label1->setGeometry(twips(120, 2040, 495, 255).translated(0, dh));
+    Label2->setGeometry(twips(5400, 2040, 495, 255).translated(dw, dh));
+    ProgressBar1->setGeometry(twips(720, 2040, 4575, 255).translated(0, dh).adjusted(0, 0, dw, 0));
+    // The wait for the write lock is told across the whole bottom row.
+    m_waiting->setGeometry(twips(120, 2040, 5775, 255).translated(0, dh).adjusted(0, 0, dw, 0));
+    showWaitingText();
+}
+
+void frmZefto::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeControls();
 }
 
 void frmZefto::connectHandlers()
@@ -249,6 +269,8 @@ bool frmZefto::moveListsTo(const QString &directory)
 
 bool frmZefto::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_inWait && inputOutsideCancel(watched, event))
+        return true;
     if (watched == Text1 && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         qint16 keyAscii = 0;
@@ -279,6 +301,7 @@ void frmZefto::Command1_Click()
         return;
     }
     m_running = true;
+    m_waitCancelled = false;
     m_sincePaint.start();
     // The last run's bar would stand full over this run's question or counting pass.
     ProgressBar1->setValue(ProgressBar1->minimum());
@@ -288,6 +311,11 @@ void frmZefto::Command1_Click()
 
 void frmZefto::Command3_Click()
 {
+    // During a wait for another program's lock, Cancel gives the run up (nothing is stored).
+    if (m_inWait) {
+        m_waitCancelled = true;
+        return;
+    }
     close();
 }
 
@@ -356,19 +384,53 @@ void frmZefto::setProgressValue(float v)
 
 void frmZefto::showWaiting(const QString &text)
 {
-    m_waiting->setText(text);
+    m_waitingText = text;
     m_waiting->setToolTip(m_databaseNote.isEmpty() ? text : text + u'\n' + m_databaseNote);
     m_waiting->setVisible(!text.isEmpty());
-    if (!text.isEmpty())
+    showWaitingText();
+    // While it waits, Cancel gives the wait up; no other control takes input.
+    const bool waiting = !text.isEmpty();
+    if (waiting != m_inWait) {
+        m_inWait = waiting;
+        Command3->setEnabled(waiting);
+        if (waiting)
+            qApp->installEventFilter(this);
+        else
+            qApp->removeEventFilter(this);
+    }
+    if (waiting)
         m_waiting->raise();
     m_waiting->repaint();
 }
 
+void frmZefto::showWaitingText()
+{
+    // A long address keeps its start and its end; the tooltip has it whole.
+    m_waiting->setText(m_waiting->fontMetrics().elidedText(m_waitingText, Qt::ElideMiddle, m_waiting->width() - 4));
+}
+
 void frmZefto::keepAlive()
 {
-    // Paint and stay responsive to the window system, but take no input mid-run.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Paint and stay responsive to the window system; mid-run only a wait's Cancel takes input.
+    QCoreApplication::processEvents(m_inWait ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     m_sincePaint.restart();
+}
+
+bool frmZefto::inputOutsideCancel(QObject *watched, QEvent *event) const
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+        // The window system's events reach the widget under the pointer only through its window.
+        return qobject_cast<QWidget *>(watched) && watched != Command3;
+    default:
+        return false;
+    }
 }
 
 void frmZefto::msgBox(const QString &prompt, MessageIcon icon)

@@ -74,14 +74,22 @@ public:
     void showWaiting(const QString &text) override;
     void keepAlive() override;
     bool askConvertAgain(const QString &question) override;
+    bool interruptRequested() const override { return m_waitCancelled; }
+
+    // The size the window opens at, and its least.
+    static constexpr QSize designedSize{6105 / 15, 2460 / 15};
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void layOut();
+    void placeControls();
+    void showWaitingText();
+    bool inputOutsideCancel(QObject *watched, QEvent *event) const;
     void connectHandlers();
     void showProblem(const QString &message);
     void applyTypedName();
@@ -98,6 +106,9 @@ private:
     QString m_mahalleProblem; // a blank ZEFTO_MAHALLE: no run until it names a neighbourhood
     bool m_loadProblemShown = false;
     bool m_running = false;
+    bool m_inWait = false;        // another program holds the lock; Cancel gives the run up
+    bool m_waitCancelled = false;
+    QString m_waitingText;        // whole; the label shows it elided
     bool m_revertingDrive = false;
     QString m_previousDrive;
     QElapsedTimer m_sincePaint;

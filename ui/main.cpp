@@ -11,6 +11,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zefto"));
+    QApplication::setApplicationVersion(QStringLiteral(ZEFTO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("zefto"));
     // Before anything reads a text: the help below and every window take theirs when they are made.
     zefto::ui::installTranslators(QLocale::system());
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QApplication::translate("main", "Converts share table reports into ovrekson."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption records(QStringLiteral("records"),
                                      QApplication::translate("main", "Shows the records window alone."));
     const QCommandLineOption database(

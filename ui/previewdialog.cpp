@@ -1,7 +1,7 @@
 #include "previewdialog.h"
 
 #include "boxes.h"
-#include "drytarget.h"
+#include "dryrun.h"
 #include "engine.h"
 #include "error.h"
 #include "mahalle.h"
@@ -151,39 +151,42 @@ void PreviewDialog::preview()
     if (!mahalle)
         return;
     m_said.clear();
-    QString before;
+    records::DryRun run;
     try {
-        const records::DryTarget target = records::readDryTarget(m_database);
-        if (const auto earlier = target.db ? target.earlier(Engine::fingerprint(m_report).first) : std::nullopt)
-            before = tr("These bytes were converted before: conversion %1 on %2 stored %3 records. Convert asks "
-                        "before storing them again.")
-                         .arg(earlier->id)
-                         .arg(conversionlog::shownTime(earlier->startedAt), QLocale().toString(earlier->records));
-        auto scratch = std::make_shared<ScratchStore>(m_database, target.columns, target.last);
-        Engine engine(*this);
-        engine.mahalle = *mahalle;
-        engine.db.attach(scratch);
-        m_dry = engine.Command1_Click();
-        // The run may close its store; the table reads a copy that stays open.
-        auto kept = std::make_shared<ScratchStore>(m_database, target.columns, std::nullopt);
-        for (const Record &r : scratch->records())
-            kept->append(r, std::vector<bool>(r.size(), true));
-        auto shown = std::make_shared<Database>();
-        shown->attach(kept);
-        model->setDatabase(shown);
-        records->resizeColumnsToContents();
+        run = records::dryRun(*this, records::readDryTarget(m_database), *mahalle, std::nullopt);
     } catch (const Error &e) {
         message->setText(tr("The report cannot be previewed.\n\n%1").arg(e.description()));
         return;
     }
-    QString text = (m_dry->recordsStored == 1 ? tr("Converting would store 1 record and end with:")
-                                              : tr("Converting would store %1 records and end with:")
-                                                    .arg(QLocale().toString(m_dry->recordsStored)))
-                   + u'\n' + m_said;
-    if (!before.isEmpty())
-        text += QStringLiteral("\n\n") + before;
-    message->setText(text);
+    m_dry = run.outcome;
+    auto kept = std::make_shared<ScratchStore>(m_database, run.columns, std::nullopt);
+    for (const Record &r : run.records)
+        kept->append(r, std::vector<bool>(r.size(), true));
+    auto shown = std::make_shared<Database>();
+    shown->attach(kept);
+    model->setDatabase(shown);
+    records->resizeColumnsToContents();
+    message->setText(dryText(run));
     highlight(m_dry->stoppedAtLine);
+}
+
+QString PreviewDialog::dryText(const records::DryRun &run) const
+{
+    const RunOutcome &o = run.outcome;
+    const bool literal = o.end == RunOutcome::End::Converted || o.end == RunOutcome::End::InvalidFile;
+    // The run's own word is quoted after the count; any other end already says what would be stored.
+    QString text = !literal ? m_said
+                   : (o.recordsStored == 1 ? tr("Converting would store 1 record and end with:")
+                                           : tr("Converting would store %1 records and end with:")
+                                                 .arg(QLocale().toString(o.recordsStored)))
+                           + u'\n' + m_said;
+    if (run.earlier)
+        text += QStringLiteral("\n\n")
+                + tr("These bytes were converted before: conversion %1 on %2 stored %3 records. Convert asks "
+                     "before storing them again.")
+                      .arg(run.earlier->id)
+                      .arg(conversionlog::shownTime(run.earlier->startedAt), QLocale().toString(run.earlier->records));
+    return text;
 }
 
 void PreviewDialog::convert()
@@ -209,16 +212,28 @@ void PreviewDialog::convert()
     const bool stored = m_real && m_real->recordsStored > 0;
     // Once stored, a second click would only meet the guard.
     convertButton->setEnabled(!stored);
-    message->setText((stored ? tr("Converted into the database; the run ended with:") : tr("The run ended with:"))
-                     + u'\n' + m_said);
+    message->setText(realText(stored));
     if (m_real)
         highlight(m_real->stoppedAtLine);
     if (stored)
         emit recordsStored();
 }
 
+QString PreviewDialog::realText(bool stored) const
+{
+    if (stored)
+        return tr("Converted into the database; the run ended with:") + u'\n' + m_said;
+    // A run the guard's question stopped shows no box: say what happened instead of nothing.
+    if (m_real && m_real->end == RunOutcome::End::Duplicate)
+        return tr("Not converted again; nothing was stored.");
+    return m_said.isEmpty() ? tr("Nothing was stored.") : tr("The run ended with:") + u'\n' + m_said;
+}
+
 void PreviewDialog::setProgressVisible(bool on)
 {
+    // A new run starts from an empty bar, not where the last one stood.
+    if (on)
+        progress->setValue(progress->minimum());
     progress->setVisible(on);
 }
 
@@ -260,6 +275,8 @@ void PreviewDialog::keepAlive()
 
 bool PreviewDialog::askConvertAgain(const QString &question)
 {
+    // Nothing moves while the question is open: no bar standing at a stale value.
+    progress->hide();
     return ui::askConvertAgain(this, question);
 }
 

@@ -14,6 +14,10 @@ class QProgressBar;
 class QPushButton;
 class QTableView;
 
+namespace zefto::records {
+struct DryRun;
+}
+
 namespace zefto::ui {
 
 class RecordTableModel;
@@ -66,6 +70,8 @@ signals:
 
 private:
     void showReportText();
+    QString dryText(const records::DryRun &run) const;
+    QString realText(bool stored) const;
     void highlight(int line);
     std::optional<QString> chosenMahalle();
 

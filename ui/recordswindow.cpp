@@ -7,6 +7,10 @@
 #include "location.h"
 #include "previewdialog.h"
 #include "recordtablemodel.h"
+#include "boxes.h"
+#include "drytarget.h"
+#include "recordscopy.h"
+#include "recordsgrid.h"
 #include "undo.h"
 
 #include <QApplication>
@@ -23,6 +27,8 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -37,6 +43,21 @@ constexpr qint64 everyRecord = 0;
 QString reportName(const Conversion &c)
 {
     return QFileInfo(c.reportPath).fileName();
+}
+
+// A time of the log in the session's own date format; the log keeps UTC.
+QString shownTime(const QString &isoUtc)
+{
+    const QDateTime t = QDateTime::fromString(isoUtc, Qt::ISODate);
+    return t.isValid() ? QLocale().toString(t.toLocalTime(), QLocale::ShortFormat) : isoUtc;
+}
+
+// Whether two readings of the log tell the same: no conversion added, none undone since.
+bool sameLog(const std::vector<Conversion> &a, const std::vector<Conversion> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Conversion &x, const Conversion &y) {
+        return x.id == y.id && x.undoneAt == y.undoneAt;
+    });
 }
 
 // A wait cursor for as long as the window reads or writes many records.
@@ -100,6 +121,8 @@ void RecordsWindow::layOut()
     conversions->setToolTip(tr("Pick a conversion to see only its records."));
     conversions->setSpacing(3);
     conversions->setAlternatingRowColors(true);
+    conversions->setTextElideMode(Qt::ElideMiddle);
+    conversions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // else entries scroll instead of eliding
     auto *logLabel = new QLabel(tr("&Conversions"));
     logLabel->setBuddy(conversions);
     undoButton = new QPushButton(tr("&Undo conversion…"));
@@ -118,7 +141,7 @@ void RecordsWindow::layOut()
     auto *filterLabel = new QLabel(tr("&Filter:"));
     filterLabel->setBuddy(filter);
     model = new RecordTableModel(this);
-    table = new QTableView;
+    table = new RecordsGrid;
     table->setModel(model);
     table->setAccessibleName(tr("Records"));
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -145,15 +168,25 @@ void RecordsWindow::layOut()
     split->setStretchFactor(1, 1);
     split->setSizes({300, 900});
 
+    placeButtons(split);
+    connectActions();
+}
+
+void RecordsWindow::placeButtons(QWidget *split)
+{
     previewButton = new QPushButton(tr("&Preview report…"));
     previewButton->setAccessibleName(tr("Preview report…"));
     exportButton = new QPushButton(tr("&Export…"));
     exportButton->setAccessibleName(tr("Export…"));
     closeButton = new QPushButton(tr("Close"));
     closeButton->setAccessibleName(tr("Close"));
+    refreshButton = new QPushButton(tr("&Refresh"));
+    refreshButton->setAccessibleName(tr("Refresh"));
+    refreshButton->setToolTip(tr("Reads the count, the records in view and the conversions again (F5)."));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(previewButton);
     buttons->addWidget(exportButton);
+    buttons->addWidget(refreshButton);
     checkButton = new QPushButton(tr("Chec&k…"));
     checkButton->setAccessibleName(tr("Check…"));
     buttons->addWidget(checkButton);
@@ -177,6 +210,10 @@ void RecordsWindow::layOut()
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1200, 700);
     resize(std::min(1200, screen.width() * 9 / 10), std::min(700, screen.height() * 85 / 100));
 
+}
+
+void RecordsWindow::connectActions()
+{
     connect(conversions, &QListWidget::currentRowChanged, this, [this] { showSelected(); });
     connect(filter, &QLineEdit::textChanged, this, [this] { showSelected(); });
     connect(model, &RecordTableModel::countsChanged, this, &RecordsWindow::updateCount);
@@ -185,6 +222,15 @@ void RecordsWindow::layOut()
     connect(exportButton, &QPushButton::clicked, this, &RecordsWindow::exportRecords);
     connect(previewButton, &QPushButton::clicked, this, [this] { previewReport(); });
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(refreshButton, &QPushButton::clicked, this, &RecordsWindow::refresh);
+    connect(new QShortcut(QKeySequence::Refresh, this), &QShortcut::activated, this, &RecordsWindow::refresh);
+    connect(table, &RecordsGrid::exportSelectionRequested, this, &RecordsWindow::exportSelection);
+    connect(table, &RecordsGrid::showConversionRequested, this,
+            [this](int row) { showConversionOfKey(model->keyAt(row)); });
+    // Another program's commit shows within two seconds, without a click.
+    m_watch.setInterval(watchIntervalMs);
+    connect(&m_watch, &QTimer::timeout, this, &RecordsWindow::noticeChanges);
+    m_watch.start();
     connect(checkButton, &QPushButton::clicked, this, [this] { CheckView::openOn(this, *m_db, *model, *table); });
 }
 
@@ -192,6 +238,12 @@ void RecordsWindow::openDatabase()
 {
     m_db->close();
     m_db->setReadOnly(true);
+    if (records::notCreatedYet(m_name)) {
+        problem(tr("No conversion has been made in %1 yet.")
+                    .arg(QDir::toNativeSeparators(QFileInfo(m_name).absolutePath())));
+        model->setDatabase(nullptr);
+        return;
+    }
     try {
         m_db->open(m_name, Missing::Refuse);
     } catch (const Error &e) {
@@ -219,14 +271,16 @@ void RecordsWindow::fillLog()
     const QLocale locale;
     // Newest first: the conversion just made is the one looked for.
     for (auto c = m_log.rbegin(); c != m_log.rend(); ++c) {
-        QString text = tr("%1  %2  %3\n%4 records").arg(c->id).arg(conversionlog::shownTime(c->startedAt), reportName(*c),
+        QString text = tr("%1  %2  %3\n%4 records").arg(c->id).arg(shownTime(c->startedAt), reportName(*c),
                                                         locale.toString(c->records));
         if (c->undone())
-            text += tr(", undone %1 by %2").arg(conversionlog::shownTime(c->undoneAt), c->undoneBy);
+            text += tr(", undone %1 by %2").arg(shownTime(c->undoneAt), c->undoneBy);
         auto *item = new QListWidgetItem(text, conversions);
         item->setData(Qt::UserRole, c->id);
-        QString tip = tr("%1\nby %2@%3, neighbourhood %4\n%5")
-                          .arg(QDir::toNativeSeparators(c->reportPath), c->user, c->host, c->mahalle, c->outcome);
+        // The list elides a long entry in the middle; its tooltip has it whole.
+        QString tip = text + QStringLiteral("\n\n")
+                      + tr("%1\nby %2@%3, neighbourhood %4\n%5")
+                            .arg(QDir::toNativeSeparators(c->reportPath), c->user, c->host, c->mahalle, c->outcome);
         if (!c->role.isEmpty())
             tip += u'\n' + tr("server role: %1").arg(c->role);
         item->setToolTip(tip);
@@ -259,7 +313,12 @@ void RecordsWindow::showSelected()
     const std::optional<qint64> id = shownConversion();
     const auto c = std::find_if(m_log.begin(), m_log.end(), [&](const Conversion &e) { return id && e.id == *id; });
     KeyRange keys = records::allKeys;
-    if (c != m_log.end()) {
+    if (c != m_log.end() && c->undone()) {
+        keys = {0, 0};
+        statusBar()->showMessage(tr("Conversion %1 of '%2' was undone on %3 by %4; it has no records.")
+                                     .arg(c->id)
+                                     .arg(location::shown(m_name), shownTime(c->undoneAt), c->undoneBy));
+    } else if (c != m_log.end()) {
         try {
             keys = records::keysOf(*c, location::shown(m_name));
         } catch (const records::Refusal &r) {
@@ -277,6 +336,79 @@ void RecordsWindow::reload()
         openDatabase();
     fillLog();
     showSelected();
+}
+
+void RecordsWindow::refresh()
+{
+    // The rows read again keep their places: new records come after them.
+    const int scroll = table->verticalScrollBar()->value();
+    const int across = table->horizontalScrollBar()->value();
+    const SelectionSpans selected = SelectionSpans::of(table->selectionModel()->selection());
+    const QModelIndex current = table->currentIndex();
+    const int currentRow = current.row(), currentColumn = current.column();
+    const bool wasOpen = m_db->isOpen();
+    reload();
+    if (!wasOpen && m_db->isOpen())
+        statusBar()->clearMessage();
+    if (currentRow >= 0 && currentRow < model->rowCount())
+        table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn), QItemSelectionModel::NoUpdate);
+    table->selectionModel()->select(selected.in(*model), QItemSelectionModel::ClearAndSelect);
+    table->verticalScrollBar()->setValue(scroll);
+    table->horizontalScrollBar()->setValue(across);
+}
+
+void RecordsWindow::noticeChanges()
+{
+    if (!m_db->isOpen()) {
+        if (!records::notCreatedYet(m_name))
+            refresh();
+        return;
+    }
+    try {
+        if (sameLog(m_db->conversions(), m_log))
+            return;
+    } catch (const Error &) {
+        return; // the next look, or the user's refresh, says what is wrong
+    }
+    refresh();
+}
+
+void RecordsWindow::showConversionOfKey(qint64 key)
+{
+    for (const Conversion &c : m_log)
+        if (!c.undone() && c.firstKey <= key && key <= c.lastKey && key > 0) {
+            showConversion(c.id);
+            return;
+        }
+    statusBar()->showMessage(tr("Record %1 comes from no conversion in the log.").arg(key));
+}
+
+void RecordsWindow::exportSelection()
+{
+    // Shown rows run in key order, so a block of them is a key range under the same filter.
+    std::vector<std::pair<int, int>> blocks;
+    for (const QItemSelectionRange &r : table->selectionModel()->selection())
+        blocks.emplace_back(r.top(), r.bottom());
+    std::sort(blocks.begin(), blocks.end());
+    std::vector<std::pair<int, int>> merged;
+    for (const auto &b : blocks) {
+        if (!merged.empty() && b.first <= merged.back().second + 1)
+            merged.back().second = std::max(merged.back().second, b.second);
+        else
+            merged.push_back(b);
+    }
+    if (model->pager() && model->pager()->order().field >= 0) {
+        QMessageBox::information(this, tr("Export records"),
+                                 tr("Export selection writes rows in the order they were stored: click the sorted "
+                                    "heading until its arrow goes, then select the rows again."));
+        return;
+    }
+    if (merged.size() != 1) {
+        QMessageBox::information(this, tr("Export records"),
+                                 tr("Export selection writes one block of adjacent rows; select them with Shift."));
+        return;
+    }
+    exportKeys({model->keyAt(merged[0].first), model->keyAt(merged[0].second)}, QStringLiteral("selection.csv"));
 }
 
 void RecordsWindow::updateCount()
@@ -304,9 +436,7 @@ void RecordsWindow::undoConversion()
                         .arg(reportName(*c), conversionlog::shownTime(c->startedAt)),
                     QMessageBox::NoButton, this);
     const QPushButton *remove = ask.addButton(tr("Undo conversion"), QMessageBox::DestructiveRole);
-    QPushButton *keep = ask.addButton(QMessageBox::Cancel);
-    ask.setDefaultButton(keep);
-    ask.setEscapeButton(keep);
+    addCancel(ask);
     ask.exec();
     if (ask.clickedButton() != remove)
         return;
@@ -326,7 +456,12 @@ void RecordsWindow::undoConversion()
 void RecordsWindow::exportRecords()
 {
     const std::optional<qint64> id = shownConversion();
-    const QString suggested = id ? QStringLiteral("conversion-%1.csv").arg(*id) : QStringLiteral("ovrekson.csv");
+    exportKeys(model->pager() ? model->pager()->keys() : records::allKeys,
+               id ? QStringLiteral("conversion-%1.csv").arg(*id) : QStringLiteral("ovrekson.csv"));
+}
+
+void RecordsWindow::exportKeys(KeyRange keys, const QString &suggested)
+{
     QString path = chooseExportFile(this, QDir::current().filePath(suggested));
     if (path.isEmpty())
         return;
@@ -339,9 +474,8 @@ void RecordsWindow::exportRecords()
     const QString text = filter->text().trimmed();
     try {
         Busy busy;
-        const records::Exported done = records::exportRecords(
-            *m_db, path, model->pager() ? model->pager()->keys() : records::allKeys,
-            text.isEmpty() ? std::nullopt : std::optional(text));
+        const records::Exported done =
+            records::exportRecords(*m_db, path, keys, text.isEmpty() ? std::nullopt : std::optional(text));
         statusBar()->showMessage(tr("%1 records written to %2")
                                      .arg(QLocale().toString(done.records), QDir::toNativeSeparators(path)));
         if (done.replacedCharacters > 0)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "database.h"
+#include "recordsgrid.h"
 
 #include <QMainWindow>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -10,7 +12,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QTableView;
 
 namespace zefto::ui {
 
@@ -41,6 +42,10 @@ public:
     std::optional<qint64> shownConversion() const;
     // Reads the log and the records again.
     void reload();
+    // As reload, keeping the selection and the scroll position (F5, Refresh, another program's commit).
+    void refresh();
+    // How often the window looks for another program's commit.
+    static constexpr int watchIntervalMs = 1000;
 
     // Asks, removes the shown conversion's records, and says what it did.
     void undoConversion();
@@ -57,27 +62,35 @@ public:
 
     QListWidget *conversions;
     QLineEdit *filter;
-    QTableView *table;
+    RecordsGrid *table;
     QPushButton *previewButton;
     QPushButton *exportButton;
     QPushButton *undoButton;
     QPushButton *checkButton;
     QPushButton *closeButton;
+    QPushButton *refreshButton;
     QLabel *count;
     QLabel *searching;
     RecordTableModel *model;
 
 private:
     void layOut();
+    void placeButtons(QWidget *split);
+    void connectActions();
     void openDatabase();
     void fillLog();
     void showSelected();
     void updateCount();
     void problem(const QString &text);
+    void noticeChanges();
+    void showConversionOfKey(qint64 key);
+    void exportSelection();
+    void exportKeys(KeyRange keys, const QString &suggested);
 
     QString m_name;
     std::shared_ptr<Database> m_db = std::make_shared<Database>(); // read only; undo opens the database for writing on its own
     std::vector<Conversion> m_log;
+    QTimer m_watch;
 };
 
 } // namespace zefto::ui

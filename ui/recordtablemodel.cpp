@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLocale>
+#include <cmath>
 
 namespace zefto::ui {
 namespace {
@@ -35,11 +36,27 @@ const char *const headings[schema::FieldCount] = {
     QT_TRANSLATE_NOOP("zefto::ui::RecordTableModel", "Neighbourhood"),
 };
 
-// Names and the neighbourhood read from the left; every other field is a number, printed or stored.
 bool readsAsNumber(int f)
 {
-    return f != schema::Adi && f != schema::Soyadi && f != schema::Babaadi && f != schema::Epafta
-        && f != schema::Mahalle;
+    return f >= 0 && f < schema::FieldCount && schema::readsAsNumber(schema::Field(f));
+}
+
+// One rule for every number, stored as a number or as text: its shortest
+// form, with the session's decimal separator. Only the grid shows it so.
+QString shownNumber(double d)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(d, 'g', QLocale::FloatingPointShortest);
+}
+
+QString shownValue(const Value &v, int field)
+{
+    if (v.isDouble())
+        return shownNumber(v.asDouble());
+    bool number = false;
+    const double d = readsAsNumber(field) ? QLocale::c().toDouble(v.asText().trimmed(), &number) : 0;
+    return number && std::isfinite(d) ? shownNumber(d) : v.asText();
 }
 
 bool blank(const QString &text)
@@ -68,8 +85,10 @@ void RecordTableModel::setDatabase(std::shared_ptr<Database> db)
     m_scan.stop();
     m_pager.reset();
     m_db = std::move(db);
-    if (m_db)
+    if (m_db) {
         m_pager = std::make_unique<records::RecordPager>(*m_db);
+        m_pager->sortBy(m_order); // nothing read yet: show() below reads
+    }
     m_rows = 0;
     endResetModel();
     show(records::allKeys, QString());
@@ -77,12 +96,28 @@ void RecordTableModel::setDatabase(std::shared_ptr<Database> db)
 
 void RecordTableModel::show(KeyRange keys, const QString &filter)
 {
+    readAgain([&] { m_pager->show(keys, filter.trimmed()); });
+}
+
+void RecordTableModel::sort(int column, Qt::SortOrder order)
+{
+    const records::RecordPager::Order wanted{column >= 0 && column < schema::FieldCount ? column : -1,
+                                             order == Qt::DescendingOrder};
+    // A view asks twice for one heading click at times; a million keys are sorted once.
+    if (wanted == m_order)
+        return;
+    m_order = wanted;
+    readAgain([&] { m_pager->sortBy(m_order); });
+}
+
+void RecordTableModel::readAgain(const std::function<void()> &read)
+{
     beginResetModel();
     m_scan.stop();
     m_rows = 0;
     try {
         if (m_pager) {
-            m_pager->show(keys, filter.trimmed());
+            read();
             m_rows = m_pager->rows();
         }
     } catch (const Error &e) {
@@ -180,7 +215,7 @@ QVariant RecordTableModel::data(const QModelIndex &index, int role) const
     // No value is never shown as blank text would be: a grey "(none)" in italics.
     const bool none = !v.isText() && !v.isDouble();
     switch (role) {
-    case Qt::DisplayRole: return none ? tr("(none)") : v.isText() ? v.asText() : records::csvNumber(v.asDouble());
+    case Qt::DisplayRole: return none ? tr("(none)") : shownValue(v, index.column());
     case Qt::ForegroundRole: return none ? QVariant(QColor(Qt::gray)) : QVariant();
     case Qt::FontRole: {
         if (!none)

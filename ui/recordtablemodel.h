@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace zefto::ui {
@@ -44,6 +45,8 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Orders the rows by a column, as the store sorts it; a column below 0 orders them by key.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // The heading of field `f` (schema order) as the window shows it.
     static QString heading(int f);
@@ -56,12 +59,15 @@ signals:
 
 private:
     void scanMore();
+    // Resets the view around `read`, which shows the pager's rows anew.
+    void readAgain(const std::function<void()> &read);
     void settle(); // rows shown catch up with the pager, inside insert notices
     const records::Row *rowAt(int r) const;
 
     std::shared_ptr<Database> m_db;
     std::unique_ptr<records::RecordPager> m_pager;
     qint64 m_rows = 0; // what the view has been told
+    records::RecordPager::Order m_order; // kept across stores and shows
     QTimer m_scan;
 };
 

@@ -607,6 +607,22 @@ void SqliteStore::readAfter(KeyRange within, qint64 after, int limit, const std:
     eachRow(q.get(), each);
 }
 
+std::vector<qint64> SqliteStore::sortedKeys(KeyRange within, int field, bool descending)
+{
+    if (!m_db)
+        throw Error::of(err::ObjectInvalid);
+    // Text that is not a number casts to 0 in SQLite: such text sorts with the zeros, then by itself.
+    Statement q = prepare(browse::sortedKeysStatement(QStringLiteral("rowid"), within, field, descending,
+                                                      [](const QString &c) { return QStringLiteral("CAST(%1 AS REAL)").arg(c); }));
+    std::vector<qint64> keys;
+    int rc;
+    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW)
+        keys.push_back(sqlite3_column_int64(q.get(), 0));
+    if (rc != SQLITE_DONE)
+        throw error(rc);
+    return keys;
+}
+
 void SqliteStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)
 {
     if (!m_db)

@@ -1,3 +1,4 @@
+#include "dbtestutil.h"
 #include "reportbuilder.h"
 #include "tempdir.h"
 
@@ -135,4 +136,14 @@ TEST_F(ConvertTest, AFileThatIsNoReportIsSaidToBeNoneAndTheDatabaseIsNeverReadAs
     QFile f(db);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before) << "the database was touched";
+
+    // A workbook picked as a report is refused before the run: no line read, nothing logged.
+    const QString book = write(QStringLiteral("records.xlsx"), QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + QByteArray(300, 'x'));
+    const qint64 logged = rawRows(db, QStringLiteral("SELECT count(*) FROM zefto_conversions"))[0][0].toLongLong();
+    r = convert({book});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("'%1' does not look like a share table report.").arg(book)))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("lines read 0 of 0")));
+    EXPECT_EQ(rawRows(db, QStringLiteral("SELECT count(*) FROM zefto_conversions"))[0][0].toLongLong(), logged);
 }

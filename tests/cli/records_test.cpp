@@ -4,6 +4,8 @@
 #include "tempdir.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <set>
 #include <gtest/gtest.h>
@@ -162,7 +164,7 @@ TEST_P(RecordsTest, ADryRunChangesNothingAndPrintsExactlyTheRecordsTheRunThenSto
     const Result dry = convert({QStringLiteral("--dry-run"), QStringLiteral("--mahalle"), QStringLiteral("Kale"), second});
     EXPECT_EQ(dry.status, 1);
     EXPECT_TRUE(dry.err.contains(QStringLiteral(" Invalid file ")));
-    EXPECT_TRUE(dry.err.contains(QStringLiteral("70 records were stored, but no father's name needed the Ğ repair")))
+    EXPECT_TRUE(dry.err.contains(QStringLiteral("70 records would be stored, but no father's name needed the Ğ repair")))
         << dry.err.toStdString();
     EXPECT_EQ(count(), 12);
     if (!server) {
@@ -195,6 +197,28 @@ TEST_P(RecordsTest, ADryRunChangesNothingAndPrintsExactlyTheRecordsTheRunThenSto
         EXPECT_EQ(none.out.count("\r\n"), 13);
         EXPECT_FALSE(QFile::exists(path(QStringLiteral("none.mdb"))));
     }
+}
+
+TEST_P(RecordsTest, AFolderWhereNothingWasConvertedIsNoErrorToReadButNothingToExportOrUndo)
+{
+    if (server)
+        GTEST_SKIP() << "only a folder can be without a database";
+    const QString said = QStringLiteral("zefto-records: No conversion has been made in %1 yet (there is no ovrek1.mdb there).\n")
+                             .arg(QDir::toNativeSeparators(QFileInfo(database()).absolutePath()));
+    const struct {
+        QStringList args;
+        int status;
+    } cases[] = {{{QStringLiteral("log")}, 0},
+                 {{QStringLiteral("show")}, 0},
+                 {{QStringLiteral("export"), path(QStringLiteral("out.csv"))}, 2},
+                 {{QStringLiteral("undo"), QStringLiteral("last")}, 2}};
+    for (const auto &c : cases) {
+        const Result r = records(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(u' ').toStdString();
+        EXPECT_EQ(r.err, said);
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(database()));
 }
 
 TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)

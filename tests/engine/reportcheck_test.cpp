@@ -51,3 +51,31 @@ TEST_F(ReportCheckTest, TheDatabaseAndItsSideFilesAreKnownUnderAnyName)
     EXPECT_FALSE(reportcheck::isDatabaseFile(db, path(QStringLiteral("new.mdb"))));
     EXPECT_FALSE(reportcheck::isDatabaseFile(db, QStringLiteral("postgresql://localhost/ovrek")));
 }
+
+TEST_F(ReportCheckTest, AFileThatIsNotTextAtAllIsKnownByItsFirstBytes)
+{
+    const QByteArray line = QByteArray("          10    100      1   500.10 \x9a" "ST I\x9eIK") + QByteArray(120, ' ');
+    const struct {
+        const char *what;
+        QByteArray head;
+        bool notText;
+    } cases[] = {
+        {"workbook (zip)", QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + line, true},
+        {"zip by its signature alone", "PK\x03\x04" + line + line + line, true},
+        {"old workbook (OLE)", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + line, true},
+        {"PDF", "%PDF-1.7\n" + line, true},
+        {"bytes of every value", [] { QByteArray b; for (int i = 0; i < 1024; ++i) b += char(i * 7); return b; }(), true},
+        {"a damaged line's NULs", line + QByteArray(3, '\0') + line + QByteArray(1, '\0') + line, false},
+        {"control bytes throughout", QByteArray(200, '\x01') + line, true},
+        {"a report", line + "\r\n" + line, false},
+        {"a report with a NUL tail after a crash", line + "\r\n" + QByteArray(4096, '\0'), false},
+        {"printer codes and a form feed", "\x1B@\x0F" + line + "\f\x12\r\n" + line + "\x1A", false},
+        {"a letter", "Dear Sir,\r\nThe parcels are listed below.\r\n", false},
+        {"empty", QByteArray(), false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(reportcheck::isNotText(c.head), c.notText) << c.what;
+    EXPECT_TRUE(reportcheck::isNotText(write(QStringLiteral("book.xlsx"), cases[0].head)));
+    EXPECT_FALSE(reportcheck::isNotText(path(QStringLiteral("missing.txt"))));
+    EXPECT_FALSE(reportcheck::isNotText(path(QString())));
+}

@@ -4,12 +4,14 @@
 #include "filelistbox.h"
 #include "frmzefto.h"
 #include "pgserver.h"
+#include "processes.h"
 #include "recordswindow.h"
 #include "recordtablemodel.h"
 #include "reportbuilder.h"
 #include "tempdir.h"
 #include "translations.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -755,3 +757,70 @@ TEST_F(FrmZeftoTest, WithoutATurkishLocaleNoTranslatorIsInstalledAndTheWindowSta
     EXPECT_EQ(after.Text1->accessibleName(), QStringLiteral("Report file"));
     EXPECT_EQ(after.ProgressBar1->accessibleName(), QStringLiteral("Progress"));
 }
+
+TEST_F(FrmZeftoTest, ALargerWindowGivesTheListsTheRoomAndKeepsButtonsAndBarInPlace)
+{
+    const auto geometries = [&] {
+        return std::vector<QRect>{window->Command1->geometry(), window->Text1->geometry(), window->Dir1->geometry(),
+                                  window->File1->geometry(), window->Command3->geometry(), window->Drive1->geometry(),
+                                  window->Label1->geometry(), window->Label2->geometry(),
+                                  window->ProgressBar1->geometry()};
+    };
+    const std::vector<QRect> designed = geometries();
+    EXPECT_EQ(window->size(), QSize(407, 164));
+    EXPECT_EQ(designed[0], QRect(320, 8, 81, 25));
+    window->resize(807, 464);
+    QApplication::processEvents();
+    const std::vector<QRect> larger = geometries();
+    // Ok, Cancel and "% 100" keep their size at the right edge; the bottom row keeps to the bottom.
+    for (int i : {0, 4})
+        EXPECT_EQ(larger[i], designed[i].translated(400, 0)) << i;
+    EXPECT_EQ(larger[7], designed[7].translated(400, 300));
+    EXPECT_EQ(larger[6], designed[6].translated(0, 300));
+    EXPECT_EQ(larger[8].height(), designed[8].height());
+    // The lists share the new room.
+    EXPECT_EQ(larger[3].size(), designed[3].size() + QSize(200, 300));
+    EXPECT_EQ(larger[2].size(), designed[2].size() + QSize(200, 300));
+    window->resize(100, 50); // never below the designed size
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), QSize(407, 164));
+    EXPECT_EQ(geometries(), designed);
+}
+
+TEST_F(FrmZeftoTest, CancelDuringAWaitForAnotherProgramsLockGivesTheRunUpAtOnce)
+{
+    writeReport(QStringLiteral("a.txt"));
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    window->Text1->setText(QStringLiteral("a.txt"));
+    OtherConnection other(path(QStringLiteral("ovrek1.mdb")), 100);
+    ASSERT_TRUE(other.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    QString shown, whole;
+    bool cancelEnabled = false;
+    QTimer::singleShot(700, [&] {
+        for (QLabel *label : window->findChildren<QLabel *>())
+            if (label->isVisible() && label->toolTip().startsWith(QStringLiteral("waiting for"))) {
+                shown = label->text();
+                whole = label->toolTip();
+            }
+        cancelEnabled = window->Command3->isEnabled();
+        QTest::mouseClick(window->Command3, Qt::LeftButton);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(cancelEnabled);
+    EXPECT_EQ(whole, QStringLiteral("waiting for another program to finish writing %1…").arg(path(QStringLiteral("ovrek1.mdb"))));
+    // The whole path does not fit the bottom row: its middle gives way.
+    EXPECT_TRUE(shown.contains(QStringLiteral("…"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("ovrek1.mdb…")));
+    ASSERT_TRUE(window->lastOutcome());
+    EXPECT_EQ(window->lastOutcome()->end, zefto::RunOutcome::End::Interrupted);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->Command1->isEnabled());
+    EXPECT_TRUE(window->Command3->isEnabled());
+    other.exec(QStringLiteral("ROLLBACK"));
+    EXPECT_EQ(storedRecords(), 0);
+}
+

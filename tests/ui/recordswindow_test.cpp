@@ -1,4 +1,5 @@
 #include "chosen.h"
+#include "schema.h"
 #include "previewdialog.h"
 #include "recordsfixture.h"
 #include "mahalle.h"
@@ -11,10 +12,16 @@
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QStatusBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
@@ -311,6 +318,8 @@ TEST_P(RecordsWindowTest, ConvertingFromAPreviewAgainMeetsTheGuardWhoseCancelSto
     EXPECT_EQ(seen[0].defaultButton, QStringLiteral("Cancel"));
     EXPECT_EQ(seen[0].escapeButton, QStringLiteral("Cancel"));
     EXPECT_EQ(preview->converted()->end, zefto::RunOutcome::End::Duplicate);
+    EXPECT_EQ(preview->message->text(), QStringLiteral("Not converted again; nothing was stored."));
+    EXPECT_FALSE(preview->progress->isVisible());
     EXPECT_EQ(stored(), earlier.recordsStored);
     EXPECT_TRUE(preview->convertButton->isEnabled());
 
@@ -318,6 +327,110 @@ TEST_P(RecordsWindowTest, ConvertingFromAPreviewAgainMeetsTheGuardWhoseCancelSto
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(stored(), 2 * earlier.recordsStored);
     EXPECT_FALSE(preview->convertButton->isEnabled());
+}
+
+TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWays)
+{
+    storeOwners({QStringLiteral("MERT"), QStringLiteral("AYSE"), QStringLiteral("ZEYNEP"), QStringLiteral("BURAK"),
+                 QStringLiteral("CAN")});
+    open();
+    const int owner = zefto::schema::Adi;
+    const QStringList ascending{QStringLiteral("AYSE"), QStringLiteral("BURAK"), QStringLiteral("CAN"),
+                                QStringLiteral("MERT"), QStringLiteral("ZEYNEP")};
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    const auto owners = [&] {
+        QStringList out;
+        for (int r = 0; r < window->model->rowCount(); ++r)
+            out << window->model->index(r, owner).data().toString().trimmed();
+        return out;
+    };
+    const struct {
+        Qt::SortOrder order;
+        QStringList expected;
+    } cases[] = {{Qt::AscendingOrder, ascending}, {Qt::DescendingOrder, descending}};
+    for (const auto &c : cases) {
+        window->table->sortByColumn(owner, c.order);
+        EXPECT_EQ(owners(), c.expected);
+        EXPECT_EQ(window->table->horizontalHeader()->sortIndicatorSection(), owner);
+    }
+    // Under a filter, the matches come in the sorted order too.
+    window->filter->setText(QStringLiteral("e"));
+    window->model->finishFiltering();
+    EXPECT_EQ(owners(), (QStringList{QStringLiteral("ZEYNEP"), QStringLiteral("MERT"), QStringLiteral("AYSE")}));
+}
+
+TEST_P(RecordsWindowTest, CopyGivesTheSelectedRowsAsTrimmedTabSeparatedTextWithHeadingsOnRequest)
+{
+    storeOwners({QStringLiteral("MUSTAFA"), QStringLiteral("AYSE")});
+    open();
+    window->table->selectRow(0);
+    window->table->copySelection(false);
+    ASSERT_TRUE(QApplication::clipboard()->text().endsWith(u'\n'));
+    const QStringList cells = QApplication::clipboard()->text().chopped(1).split(u'\t');
+    ASSERT_EQ(cells.size(), zefto::schema::FieldCount);
+    EXPECT_EQ(cells[zefto::schema::Adi], QStringLiteral("MUSTAFA"));
+    for (const QString &cell : cells)
+        EXPECT_EQ(cell.trimmed(), cell);
+
+    window->table->selectAll();
+    window->table->copyWithHeadingsAction->trigger();
+    const QStringList lines = QApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("New block\tNew parcel\t")));
+    EXPECT_EQ(lines[2].split(u'\t').value(zefto::schema::Adi), QStringLiteral("AYSE"));
+}
+
+TEST_P(RecordsWindowTest, AnotherConversionShowsWithoutAClickKeepingTheSelection)
+{
+    convert(report(QStringLiteral("a.txt"), 20, QStringLiteral("KUZEY")));
+    open();
+    window->table->selectRow(3);
+    const qint64 before = window->model->total();
+    const zefto::RunOutcome other = convert(report(QStringLiteral("b.txt"), 30, QStringLiteral("GÜNEY")));
+    ASSERT_GT(other.recordsStored, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->conversions->count() == 3; }, 2 * RecordsWindow::watchIntervalMs + 500));
+    EXPECT_EQ(window->model->total(), before + other.recordsStored);
+    EXPECT_EQ(window->table->selectionModel()->selectedRows().value(0).row(), 3);
+}
+
+TEST_P(RecordsWindowTest, AFolderWithoutADatabaseOpensEmptyAndSaysSo)
+{
+    if (GetParam() == Backend::Postgres)
+        GTEST_SKIP() << "a server database is there or refused; only a folder can be without one";
+    open();
+    EXPECT_EQ(window->model->total(), 0);
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("No conversion has been made in %1 yet.")
+                  .arg(QDir::toNativeSeparators(QFileInfo(database()).absolutePath())));
+    EXPECT_FALSE(QFileInfo::exists(database()));
+    // The first conversion shows by itself.
+    convert(report(QStringLiteral("a.txt"), 10));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->model->total() > 0; }, 2 * RecordsWindow::watchIntervalMs + 500));
+    EXPECT_EQ(window->conversions->count(), 2);
+}
+
+TEST_P(RecordsWindowTest, APreviewOfAReportThatStopsEarlySpeaksInTheConditional)
+{
+    std::vector<QByteArray> lines;
+    for (int i = 0; i < 60; ++i) {
+        report::Row r = report::sampleRow(i);
+        r.father = QStringLiteral("DOĞAN");
+        lines.push_back(report::ownerLine(r));
+    }
+    auto paged = report::paginate(lines);
+    paged[19] = QByteArray(); // a blank line inside the first block
+    const QString reportPath = write(QStringLiteral("short.txt"), report::join(paged));
+    open();
+    PreviewDialog *preview = window->preview(reportPath);
+    const QString text = preview->message->text();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Converting would store 10 records; the run would stop at line 20 of '%1' "
+                                               "because a required column is empty")
+                                    .arg(reportPath)))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("later data line(s) of the report would not be converted.")));
+    EXPECT_FALSE(text.contains(QStringLiteral("were stored")));
+    EXPECT_FALSE(preview->converted());
 }
 
 namespace {

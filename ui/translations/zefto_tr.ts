@@ -83,6 +83,27 @@
     </message>
 </context>
 <context>
+    <name>zefto::records</name>
+    <message>
+        <source>Converting would store 1 record</source>
+        <translation>Dönüştürme 1 kayıt saklayacak</translation>
+    </message>
+    <message>
+        <source>Converting would store %1 records</source>
+        <translation>Dönüştürme %1 kayıt saklayacak</translation>
+    </message>
+    <message>
+        <source>; the run would stop at line %1 of &apos;%2&apos; because a required column is empty (%3)
+%4 later data line(s) of the report would not be converted.</source>
+        <translation>; çalışma &apos;%2&apos; dosyasının %1. satırında duracak, çünkü zorunlu bir sütun boş (%3)
+Raporun sonraki %4 veri satırı dönüştürülmeyecek.</translation>
+    </message>
+    <message>
+        <source>; the run would stop at line %1 of &apos;%2&apos; because of error %3: %4</source>
+        <translation>; çalışma &apos;%2&apos; dosyasının %1. satırında %3 numaralı hata yüzünden duracak: %4</translation>
+    </message>
+</context>
+<context>
     <name>zefto::ui::CheckView</name>
     <message>
         <source>Check</source>
@@ -217,6 +238,14 @@
         <source>The run ended with:</source>
         <translation>Çalışma şu iletiyle bitti:</translation>
     </message>
+    <message>
+        <source>Not converted again; nothing was stored.</source>
+        <translation>Yeniden dönüştürülmedi; hiçbir şey saklanmadı.</translation>
+    </message>
+    <message>
+        <source>Nothing was stored.</source>
+        <translation>Hiçbir şey saklanmadı.</translation>
+    </message>
 </context>
 <context>
     <name>zefto::ui::RecordTableModel</name>
@@ -331,6 +360,37 @@
     <message>
         <source>The record&apos;s key in ovrekson</source>
         <translation>Kaydın ovrekson tablosundaki anahtarı</translation>
+    </message>
+</context>
+<context>
+    <name>zefto::ui::RecordsGrid</name>
+    <message>
+        <source>Copy records</source>
+        <translation>Kayıtları kopyala</translation>
+    </message>
+    <message>
+        <source>Copy %1 records? Reading them all takes a while.</source>
+        <translation>%1 kayıt kopyalansın mı? Hepsini okumak biraz zaman alır.</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopyala</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Kopyala</translation>
+    </message>
+    <message>
+        <source>Copy with &amp;headings</source>
+        <translation>&amp;Başlıklarla kopyala</translation>
+    </message>
+    <message>
+        <source>&amp;Export selection…</source>
+        <translation>Seçileni &amp;dışa aktar…</translation>
+    </message>
+    <message>
+        <source>Show &amp;conversion</source>
+        <translation>&amp;Dönüştürmeyi göster</translation>
     </message>
 </context>
 <context>
@@ -472,6 +532,38 @@ Günlük, dönüştürmeyi geri alındı olarak işaretleyip saklar.</translatio
     <message>
         <source>server role: %1</source>
         <translation>sunucu rolü: %1</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>&amp;Yenile</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Yenile</translation>
+    </message>
+    <message>
+        <source>Reads the count, the records in view and the conversions again (F5).</source>
+        <translation>Sayıyı, görünen kayıtları ve dönüştürmeleri yeniden okur (F5).</translation>
+    </message>
+    <message>
+        <source>No conversion has been made in %1 yet.</source>
+        <translation>%1 içinde henüz hiç dönüştürme yapılmadı.</translation>
+    </message>
+    <message>
+        <source>Record %1 comes from no conversion in the log.</source>
+        <translation>%1 numaralı kayıt kayıt defterindeki hiçbir dönüştürmeden gelmiyor.</translation>
+    </message>
+    <message>
+        <source>Export selection writes rows in the order they were stored: click the sorted heading until its arrow goes, then select the rows again.</source>
+        <translation>Seçileni dışa aktarma satırları saklandıkları sırayla yazar: sıralı başlığa oku kaybolana dek tıklayın, sonra satırları yeniden seçin.</translation>
+    </message>
+    <message>
+        <source>Export selection writes one block of adjacent rows; select them with Shift.</source>
+        <translation>Seçileni dışa aktarma bitişik satırlardan tek bir blok yazar; onları Shift ile seçin.</translation>
+    </message>
+    <message>
+        <source>Conversion %1 of &apos;%2&apos; was undone on %3 by %4; it has no records.</source>
+        <translation>&apos;%2&apos; içindeki %1 numaralı dönüştürme %3 tarihinde %4 tarafından geri alındı; hiç kaydı yok.</translation>
     </message>
     <message>
         <source>Chec&amp;k…</source>
