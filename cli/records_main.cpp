@@ -108,14 +108,19 @@ public:
         return m_db;
     }
 
-    // The conversion `which` names (an id or "last": the newest not undone).
-    Conversion conversion(const QString &which)
+    // The conversion `which` names (an id or "last": the newest not undone,
+    // of the role `by` when given: on a server, undo last takes back one's own).
+    Conversion conversion(const QString &which, const QString &by = QString())
     {
         const std::vector<Conversion> log = m_db.conversions();
         if (which == QLatin1String("last")) {
             for (auto it = log.rbegin(); it != log.rend(); ++it)
-                if (!it->undone())
+                if (!it->undone() && (by.isEmpty() || it->role == by))
                     return *it;
+            if (!by.isEmpty())
+                throw Refused{QStringLiteral("The log of '%1' holds no conversion by the role '%2' that is not undone; "
+                                             "name another's by its id.")
+                                  .arg(m_db.path(), by)};
             throw Refused{QStringLiteral("The log of '%1' holds no conversion that is not undone.").arg(m_db.path())};
         }
         bool number = false;
@@ -154,8 +159,10 @@ int logCommand(Records &records, const QString &format)
     cli::StandardOutput out(format != QLatin1String("csv"));
     if (format == QLatin1String("csv")) {
         CsvWriter csv(out, false);
+        // A server's log also tells the role the server proved; a file's cannot.
+        const bool server = !db.identity().isEmpty();
         csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", "))
-                   + conversionlog::checkFields());
+                   + conversionlog::checkFields() + (server ? QStringList{QStringLiteral("role_name")} : QStringList()));
         for (const Conversion &c : log) {
             std::vector<Value> row{Value::number(double(c.id))};
             const QList<QVariant> check = c.shares ? conversionlog::checkValues(*c.shares) : QList<QVariant>(12);
@@ -167,6 +174,8 @@ int logCommand(Records &records, const QString &format)
                 else
                     row.push_back(Value::number(v.toDouble()));
             }
+            if (server)
+                row.push_back(Value::text(c.role));
             csv.row(row);
         }
         return finished(out);
@@ -177,7 +186,7 @@ int logCommand(Records &records, const QString &format)
                 QStringLiteral("undone"), QStringLiteral("shares")},
                [&](const auto &line) {
                    for (const Conversion &c : log)
-                       line({QString::number(c.id), conversionlog::shownTime(c.startedAt), c.user + u'@' + c.host,
+                       line({QString::number(c.id), conversionlog::shownTime(c.startedAt), conversionlog::runBy(c),
                              QString::number(c.records), shownKeys(c), c.outcome, c.mahalle, c.reportPath,
                              c.undone() ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
                                         : QString(),
@@ -236,7 +245,7 @@ int undoCommand(Records &records, const QString &which)
     Database &db = records.open(true);
     qint64 id = 0;
     if (which == QLatin1String("last")) {
-        id = records.conversion(which).id;
+        id = records.conversion(which, db.identity()).id;
     } else {
         bool number = false;
         id = which.toLongLong(&number);

@@ -36,6 +36,7 @@ struct Conversion {
     qint64 records = 0;
     qint64 firstKey = 0, lastKey = 0; // 0 when it stored none
     QString undoneAt, undoneBy; // empty until undone
+    QString role;               // the server's role that ran it (its session_user); empty in a file
     std::optional<ShareTally> shares; // the check of its shares after the commit; nothing before it ran
 
     bool undone() const { return !undoneAt.isEmpty(); }
@@ -75,6 +76,8 @@ QString nowUtc();
 QString userName();
 // This machine's name.
 QString hostName();
+// Who ran a conversion as the log tells it: login@host, and the server's role when it knows one.
+QString runBy(const Conversion &c);
 // A logged UTC time as the operator reads it: local time, to the minute.
 QString shownTime(const QString &isoUtc);
 // The refusal to undo conversion `c`, or empty when it may be undone given
