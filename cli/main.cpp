@@ -5,6 +5,7 @@
 #include "exitstatus.h"
 #include "location.h"
 #include "mahalle.h"
+#include "standardoutput.h"
 #include "recordlist.h"
 #include "recordrows.h"
 #include "reportargs.h"
@@ -233,8 +234,12 @@ public:
             m_said << "total: " << m_runs << " reports, lines read " << m_lines << ", "
                    << (m_options.dryRun ? "records they would store " : "records stored ") << m_records
                    << (m_options.dryRun ? " (dry run: nothing was written)" : "") << '\n';
-        if (m_csv && !m_csv->ok())
-            failed(QStringLiteral("cannot write to standard output"));
+        // The records may still sit in the device's buffer: judged only after it is flushed.
+        bool stdoutFailed = false;
+        if (m_csv && (!m_stdout.flush() || !m_csv->ok())) {
+            stdoutFailed = true;
+            failed(QStringLiteral("cannot write to standard output: ") + m_stdout.errorString());
+        }
         try {
             m_engine.closeDatabase();
         } catch (const Error &e) {
@@ -243,8 +248,9 @@ public:
         if (stopSignal == 0 && m_options.list)
             list();
         m_out.flush();
-        if (std::fflush(stdout) != 0 || std::ferror(stdout))
-            failed(QStringLiteral("cannot write to standard output"));
+        m_stdout.close();
+        if (QString why; !cli::closeStdioOutput(&why) && !stdoutFailed)
+            failed(QStringLiteral("cannot write to standard output") + (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
         return m_status;
     }
 

@@ -1,5 +1,6 @@
 #include "recordlist.h"
 
+#include "recordrows.h"
 #include "schema.h"
 
 #include <QLocale>
@@ -11,7 +12,7 @@ namespace {
 QString shown(const Value &v)
 {
     switch (v.kind()) {
-    case Value::Kind::Text: return v.asText();
+    case Value::Kind::Text: return records::escapedControls(v.asText());
     case Value::Kind::Double: return QString::number(v.asDouble(), 'g', QLocale::FloatingPointShortest);
     default: return QStringLiteral("(null)");
     }

@@ -5,11 +5,14 @@
 #include "database.h"
 #include "drytarget.h"
 #include "error.h"
+#include "atomicfile.h"
 #include "exitstatus.h"
 #include "export.h"
 #include "location.h"
 #include "recordrows.h"
 #include "reportargs.h"
+#include "spool.h"
+#include "standardoutput.h"
 #include "undo.h"
 
 #include <QCommandLineParser>
@@ -23,6 +26,7 @@
 #include <cstdio>
 #include <new>
 #include <unistd.h>
+#include <functional>
 
 using namespace zefto;
 using namespace zefto::cli;
@@ -69,41 +73,30 @@ QString shownKeys(const Conversion &c)
     return c.records == 0 ? QStringLiteral("-") : QStringLiteral("%1-%2").arg(c.firstKey).arg(c.lastKey);
 }
 
-// Columns padded to their widest cell, for a terminal.
-QString aligned(const QStringList &header, const QList<QStringList> &rows)
+// Rows handed to a table one at a time, to `line`; asked for twice.
+using RowSource = std::function<void(const std::function<void(const QStringList &)> &line)>;
+
+// Columns padded to their widest cell, for a terminal: one pass measures, the
+// next writes, so no listing is held in memory. Controls are shown escaped.
+void writeTable(QIODevice &out, const QStringList &header, const RowSource &rows)
 {
     QList<qsizetype> widths;
     for (const QString &h : header)
         widths << h.size();
-    for (const QStringList &r : rows)
-        for (int i = 0; i < r.size(); ++i)
-            widths[i] = std::max(widths[i], r[i].size());
-    QString out;
+    rows([&](const QStringList &cells) {
+        for (int i = 0; i < cells.size(); ++i)
+            widths[i] = std::max(widths[i], escapedControls(cells[i]).size());
+    });
     const auto line = [&](const QStringList &cells) {
         QString l;
         for (int i = 0; i < cells.size(); ++i)
-            l += (i + 1 < cells.size() ? cells[i].leftJustified(widths[i]) + QStringLiteral("  ") : cells[i]);
-        out += l + u'\n';
+            l += (i + 1 < cells.size() ? escapedControls(cells[i]).leftJustified(widths[i]) + QStringLiteral("  ")
+                                       : escapedControls(cells[i]));
+        l += u'\n';
+        out.write(l.toUtf8());
     };
     line(header);
-    for (const QStringList &r : rows)
-        line(r);
-    return out;
-}
-
-// Standard output, through $PAGER when it is a terminal.
-void page(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    const QByteArray pager = qgetenv("PAGER");
-    if (isatty(STDOUT_FILENO) && !pager.isEmpty()) {
-        if (FILE *p = popen(pager.constData(), "w")) {
-            std::fwrite(bytes.constData(), 1, size_t(bytes.size()), p);
-            pclose(p);
-            return;
-        }
-    }
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    rows(line);
 }
 
 class Records {
@@ -130,15 +123,20 @@ public:
         return byId(log, which);
     }
 
-    // For undo, "last" is the newest live conversion made here by this login:
-    // another clerk's run of a moment ago is never the one meant.
-    Conversion ownLast()
+    // For undo, "last" is the newest live conversion made here by this login (and on a server
+    // by the role it proved, `role`): another clerk's run of a moment ago is never the one meant.
+    Conversion ownLast(const QString &role)
     {
         const std::vector<Conversion> log = m_db.conversions();
         const QString user = conversionlog::userName(), host = conversionlog::hostName();
         for (auto it = log.rbegin(); it != log.rend(); ++it)
-            if (!it->undone() && it->records > 0 && it->user == user && it->host == host)
+            if (!it->undone() && it->records > 0 && it->user == user && it->host == host
+                && (role.isEmpty() || it->role == role))
                 return *it;
+        if (!role.isEmpty())
+            throw Refused{QStringLiteral("The log of '%1' holds no conversion by the role '%2' that is not undone; "
+                                         "name another's by its id.")
+                              .arg(m_db.path(), role)};
         throw Refused{QStringLiteral("The log of '%1' holds no conversion by %2@%3 that is not undone.")
                           .arg(m_db.path(), user, host)};
     }
@@ -155,14 +153,6 @@ public:
         throw Refused{QStringLiteral("The log of '%1' holds no conversion %2.").arg(m_db.path()).arg(id)};
     }
 
-    // Every record chosen, in insertion order, as the 19 fields.
-    std::vector<std::vector<Value>> chosen(const std::optional<QString> &conversion, const std::optional<QString> &filter)
-    {
-        std::vector<std::vector<Value>> out;
-        forEachChosen(m_db, keys(conversion), filter, [&](const std::vector<Value> &r) { out.push_back(r); });
-        return out;
-    }
-
     // The keys of every record, or of those of the conversion `which` names.
     KeyRange keys(const std::optional<QString> &which)
     {
@@ -174,26 +164,25 @@ private:
     Database m_db;
 };
 
-void writeCsv(QIODevice &device, const std::vector<std::vector<Value>> &rows)
+// Ends a listing on standard output; a failure to write any of it is exit 2.
+int finished(cli::StandardOutput &out)
 {
-    CsvWriter csv(device, false);
-    csv.header(recordFields());
-    for (const auto &r : rows)
-        csv.row(r);
-    if (!csv.ok())
-        throw Refused{QStringLiteral("The records could not be written: %1.").arg(device.errorString())};
+    if (!out.finish())
+        throw Refused{QStringLiteral("Cannot write to standard output: %1.").arg(out.failure())};
+    return exitStatus::converted;
 }
 
 int logCommand(Records &records, const QString &format)
 {
     Database &db = records.open(false);
     const std::vector<Conversion> log = db.conversions();
+    cli::StandardOutput out(format != QLatin1String("csv"));
     if (format == QLatin1String("csv")) {
-        QFile out;
-        out.open(stdout, QIODevice::WriteOnly);
         CsvWriter csv(out, false);
+        // A server's log also tells the role the server proved; a file's cannot.
+        const bool server = !db.identity().isEmpty();
         csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", "))
-                   + conversionlog::checkFields());
+                   + conversionlog::checkFields() + (server ? QStringList{QStringLiteral("role_name")} : QStringList()));
         for (const Conversion &c : log) {
             std::vector<Value> row{Value::number(double(c.id))};
             const QList<QVariant> check = c.shares ? conversionlog::checkValues(*c.shares) : QList<QVariant>(12);
@@ -205,50 +194,49 @@ int logCommand(Records &records, const QString &format)
                 else
                     row.push_back(Value::number(v.toDouble()));
             }
+            if (server)
+                row.push_back(Value::text(c.role));
             csv.row(row);
         }
-        return csv.ok() ? exitStatus::converted : exitStatus::failed;
+        return finished(out);
     }
-    QList<QStringList> rows;
-    for (const Conversion &c : log)
-        rows << QStringList{QString::number(c.id),
-                            conversionlog::shownTime(c.startedAt),
-                            c.user + u'@' + c.host,
-                            QString::number(c.records),
-                            shownKeys(c),
-                            c.outcome,
-                            c.mahalle,
-                            c.reportPath,
-                            c.undone() ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
-                                       : QString(),
-                            conversionlog::shownCheck(c.shares)};
-    page(aligned({QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("by"), QStringLiteral("records"),
-                  QStringLiteral("keys"), QStringLiteral("outcome"), QStringLiteral("mahalle"),
-                  QStringLiteral("report"), QStringLiteral("undone"), QStringLiteral("shares")},
-                 rows));
-    return exitStatus::converted;
+    writeTable(out,
+               {QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("by"), QStringLiteral("records"),
+                QStringLiteral("keys"), QStringLiteral("outcome"), QStringLiteral("mahalle"), QStringLiteral("report"),
+                QStringLiteral("undone"), QStringLiteral("shares")},
+               [&](const auto &line) {
+                   for (const Conversion &c : log)
+                       line({QString::number(c.id), conversionlog::shownTime(c.startedAt), conversionlog::runBy(c),
+                             QString::number(c.records), shownKeys(c), c.outcome, c.mahalle, c.reportPath,
+                             c.undone() ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
+                                        : QString(),
+                             conversionlog::shownCheck(c.shares)});
+               });
+    return finished(out);
 }
 
+// Read in one snapshot, then written as they come back from disk: memory stays small.
 int showCommand(Records &records, const std::optional<QString> &conversion, const std::optional<QString> &filter,
                 const QString &format)
 {
-    records.open(false);
-    const auto rows = records.chosen(conversion, filter);
+    Database &db = records.open(false);
+    ChosenSpool chosen(db, records.keys(conversion), filter);
+    cli::StandardOutput out(format != QLatin1String("csv"));
     if (format == QLatin1String("csv")) {
-        QFile out;
-        out.open(stdout, QIODevice::WriteOnly);
-        writeCsv(out, rows);
-        return exitStatus::converted;
+        CsvWriter csv(out, false);
+        csv.header(recordFields());
+        chosen.forEach([&](const std::vector<Value> &r) { csv.row(r); });
+        return finished(out);
     }
-    QList<QStringList> cells;
-    for (const auto &r : rows) {
-        QStringList line;
-        for (const Value &v : r)
-            line << cellText(v);
-        cells << line;
-    }
-    page(aligned(recordFields(), cells));
-    return exitStatus::converted;
+    writeTable(out, recordFields(), [&](const auto &line) {
+        chosen.forEach([&](const std::vector<Value> &r) {
+            QStringList cells;
+            for (const Value &v : r)
+                cells << cellText(v);
+            line(cells);
+        });
+    });
+    return finished(out);
 }
 
 int exportCommand(Records &records, const QString &file, const std::optional<QString> &conversion,
@@ -257,6 +245,9 @@ int exportCommand(Records &records, const QString &file, const std::optional<QSt
     if (!exportable(file))
         throw Misused{QStringLiteral("export writes FILE.csv or FILE.xlsx, not '%1'.").arg(file)};
     const QString path = QFileInfo(file).absoluteFilePath();
+    // A device or a FIFO is refused as such, --force or not.
+    if (const QString why = notReplaceable(path); !why.isEmpty())
+        throw Refused{QStringLiteral("Cannot write '%1': %2, not a regular file; nothing was written.").arg(path, why)};
     if (QFileInfo::exists(path) && !force)
         throw Refused{QStringLiteral("'%1' already exists; --force writes over it.").arg(path)};
     Database &db = records.open(false);
@@ -274,7 +265,7 @@ int undoCommand(Records &records, const QString &which)
     Database &db = records.open(true);
     qint64 id = 0;
     if (which == QLatin1String("last")) {
-        const Conversion c = records.ownLast();
+        const Conversion c = records.ownLast(db.identity());
         id = c.id;
         // Said before it happens: "last" is a choice the operator should see made.
         QTextStream(stdout) << "Undoing conversion " << id << " of " << conversionlog::shownTime(c.startedAt) << " by "
@@ -312,7 +303,7 @@ try {
         return exitStatus::usage;
     }
     QCoreApplication app(argc, argv);
-    // A file size limit makes the write fail (reported as a full database) instead of killing us.
+    // A file size limit then fails the write with EFBIG, reported like any other cause.
     std::signal(SIGXFSZ, SIG_IGN);
     QTextStream err(stderr);
     QCommandLineParser parser;

@@ -12,6 +12,8 @@ namespace zefto::conversionlog {
 
 QString createStatement(bool server)
 {
+    // On a server the role that converted is filled in by the server, not told by the client.
+    const QString role = server ? QStringLiteral(", role_name text DEFAULT session_user") : QString();
     const QString integer = server ? QStringLiteral("bigint") : QStringLiteral("INTEGER");
     const QString text = server ? QStringLiteral("text") : QStringLiteral("TEXT");
     const QString key = server ? QStringLiteral("bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
@@ -20,8 +22,8 @@ QString createStatement(bool server)
                           "user_name %3 NOT NULL, host %3 NOT NULL, report_path %3 NOT NULL, report_size %4 NOT NULL, "
                           "report_sha256 %3 NOT NULL, mahalle %3 NOT NULL, lines_in_report %4 NOT NULL, "
                           "lines_read %4 NOT NULL, outcome %3 NOT NULL, error_number %4, records %4 NOT NULL, "
-                          "first_key %4, last_key %4, undone_at %3, undone_by %3)")
-        .arg(QLatin1String(conversionTableName), key, text, integer);
+                          "first_key %4, last_key %4, undone_at %3, undone_by %3%5)")
+        .arg(QLatin1String(conversionTableName), key, text, integer, role);
 }
 
 QList<QVariant> fieldValues(const Conversion &c)
@@ -76,6 +78,12 @@ QString userName()
 QString hostName()
 {
     return QSysInfo::machineHostName();
+}
+
+QString runBy(const Conversion &c)
+{
+    const QString login = c.user + u'@' + c.host;
+    return c.role.isEmpty() ? login : QStringLiteral("%1 as %2").arg(login, c.role);
 }
 
 QString shownTime(const QString &isoUtc)

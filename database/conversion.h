@@ -37,6 +37,7 @@ struct Conversion {
     qint64 records = 0;
     qint64 firstKey = 0, lastKey = 0; // 0 when it stored none
     QString undoneAt, undoneBy; // empty until undone
+    QString role;               // the server's role that ran it (its session_user); empty in a file
     std::optional<ShareTally> shares; // the check of its shares after the commit; nothing before it ran
 
     bool undone() const { return !undoneAt.isEmpty(); }
@@ -76,6 +77,8 @@ QString nowUtc();
 QString userName();
 // This machine's name.
 QString hostName();
+// Who ran a conversion as the log tells it: login@host, and the server's role when it knows one.
+QString runBy(const Conversion &c);
 // A logged UTC time as the operator reads it: local time, to the minute.
 QString shownTime(const QString &isoUtc);
 // The entry `id` of `log`; throws Error 3265 when the log holds none.

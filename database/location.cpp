@@ -26,11 +26,7 @@ QString shown(const QString &name)
 {
     if (!isServerAddress(name))
         return name;
-    QString problem;
-    if (const auto address = postgres::Address::parse(name, &problem))
-        return address->shown;
-    static const QRegularExpression password(QStringLiteral("^([^:/]*://[^:/@]*):[^@/]*@"));
-    return QString(name).replace(password, QStringLiteral("\\1@"));
+    return postgres::withoutPassword(name);
 }
 
 QString resolved(const QString &name)

@@ -1,6 +1,7 @@
 #include "schema.h"
 
 #include "ovrekson_sql.h"
+#include "ovrekson_strict_sql.h"
 
 namespace zefto::schema {
 
@@ -21,6 +22,11 @@ const QStringList &fieldNames()
 QString createStatement()
 {
     return QString::fromUtf8(ovreksonSql);
+}
+
+QString strictCreateStatement()
+{
+    return QString::fromUtf8(ovreksonStrictSql);
 }
 
 } // namespace zefto::schema

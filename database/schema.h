@@ -23,5 +23,7 @@ inline constexpr int requiredTextFields = 14;
 
 // The CREATE TABLE statement, kept in ovrekson.sql and compiled in.
 QString createStatement();
+// The STRICT statement earlier versions created the table with; their files are read and written as ours.
+QString strictCreateStatement();
 
 } // namespace zefto::schema

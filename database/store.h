@@ -118,6 +118,10 @@ public:
     // Refuses (throws, removing nothing) an unknown id, an undone conversion,
     // or one whose records are no longer all there.
     virtual qint64 undoConversion(qint64 id, const QString &by) = 0;
+    // The role the server authenticated this session as (the log records it
+    // with each run); empty for a file, where nobody's identity can be proven.
+    virtual QString identity() const { return QString(); }
+
     // In a write transaction of its own, after the run's commit: stores the
     // check of conversion `id`'s shares in its log entry, adding the columns
     // to a log that lacks them. A store without a log keeps nothing.

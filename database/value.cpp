@@ -18,6 +18,14 @@ Value Value::text(const QString &s)
     return v;
 }
 
+Value Value::text(QString &&s)
+{
+    Value v;
+    v.m_kind = Kind::Text;
+    v.m_text = s.isNull() ? QStringLiteral("") : std::move(s);
+    return v;
+}
+
 Value Value::number(double d)
 {
     Value v;

@@ -13,6 +13,7 @@ public:
     Value() = default; // no value
     static Value null();
     static Value text(const QString &s);
+    static Value text(QString &&s); // takes the text over: readers make millions of values
     static Value number(double d);
 
     Kind kind() const { return m_kind; }

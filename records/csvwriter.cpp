@@ -1,12 +1,13 @@
 #include "csvwriter.h"
 
 #include <QLocale>
+#include <QStringEncoder>
 #include <cmath>
 
 namespace zefto::records {
 namespace {
 
-bool needsQuotes(const QString &field)
+bool needsQuotes(QStringView field)
 {
     for (QChar c : field)
         if (c == u',' || c == u'"' || c == u'\r' || c == u'\n')
@@ -14,42 +15,73 @@ bool needsQuotes(const QString &field)
     return false;
 }
 
-void appendField(QByteArray &line, const QString &field)
+// Appends the UTF-8 of `text` without a temporary: a listing has millions of fields.
+void appendUtf8(QByteArray &line, QStringView text)
+{
+    const qsizetype at = line.size();
+    line.resize(at + text.size() * 3);
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    char *end = utf8.appendToBuffer(line.data() + at, text);
+    line.resize(end - line.constData());
+}
+
+void appendField(QByteArray &line, QStringView field)
 {
     if (!needsQuotes(field)) {
-        line += field.toUtf8();
+        appendUtf8(line, field);
         return;
     }
-    QString quoted = field;
-    quoted.replace(u'"', QStringLiteral("\"\""));
     line += '"';
-    line += quoted.toUtf8();
+    for (qsizetype from = 0;;) {
+        const qsizetype quote = field.indexOf(u'"', from);
+        appendUtf8(line, field.mid(from, quote < 0 ? field.size() - from : quote + 1 - from));
+        if (quote < 0)
+            break;
+        line += '"';
+        from = quote + 1;
+    }
     line += '"';
 }
 
-QString fieldText(const Value &v)
+bool looksLikeFormula(const QString &text)
 {
-    switch (v.kind()) {
-    case Value::Kind::Text: return v.asText();
-    case Value::Kind::Double: return csvNumber(v.asDouble());
-    default: return QString();
+    if (text.isEmpty())
+        return false;
+    const QChar c = text[0];
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
+void appendValue(QByteArray &line, const Value &v, bool forSpreadsheet)
+{
+    if (v.isText()) {
+        if (forSpreadsheet && looksLikeFormula(v.asText()))
+            appendField(line, QString(u'\'' + v.asText()));
+        else
+            appendField(line, v.asText());
+    } else if (v.isDouble()) {
+        line += csvNumberBytes(v.asDouble());
     }
 }
 
 } // namespace
 
-QString csvNumber(double d)
+QByteArray csvNumberBytes(double d)
 {
-    // QString::number drops the sign of zero, which reads back as another double.
+    // number() drops the sign of zero, which reads back as another double.
     if (d == 0 && std::signbit(d))
-        return QStringLiteral("-0");
-    // QString::number never uses the locale; 'g' with this precision is the shortest round trip.
-    return QString::number(d, 'g', QLocale::FloatingPointShortest);
+        return QByteArrayLiteral("-0");
+    // QByteArray::number never uses the locale; 'g' with this precision is the shortest round trip.
+    return QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
 }
 
-CsvWriter::CsvWriter(QIODevice &out, bool byteOrderMark) : m_out(out)
+QString csvNumber(double d)
 {
-    if (byteOrderMark)
+    return QString::fromLatin1(csvNumberBytes(d));
+}
+
+CsvWriter::CsvWriter(QIODevice &out, bool forSpreadsheet) : m_out(out), m_forSpreadsheet(forSpreadsheet)
+{
+    if (forSpreadsheet)
         write(QByteArrayLiteral("\xEF\xBB\xBF"));
 }
 
@@ -71,7 +103,7 @@ void CsvWriter::row(const std::vector<Value> &values)
     for (size_t i = 0; i < values.size(); ++i) {
         if (i > 0)
             m_line += ',';
-        appendField(m_line, fieldText(values[i]));
+        appendValue(m_line, values[i], m_forSpreadsheet);
     }
     m_line += "\r\n";
     write(m_line);

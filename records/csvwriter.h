@@ -14,9 +14,10 @@ namespace zefto::records {
 // numbers as csvNumber writes them.
 class CsvWriter {
 public:
-    // With `byteOrderMark`, EF BB BF is written first (for spreadsheet programs
-    // reading a file; never on standard output).
-    CsvWriter(QIODevice &out, bool byteOrderMark);
+    // `forSpreadsheet` (a file, never standard output): EF BB BF first, and a
+    // text beginning with = + - @, a tab or CR gets a leading apostrophe, so a
+    // spreadsheet shows it as text instead of running it as a formula.
+    CsvWriter(QIODevice &out, bool forSpreadsheet);
 
     void header(const QStringList &fields);
     void row(const std::vector<Value> &values);
@@ -27,6 +28,7 @@ private:
     void write(const QByteArray &bytes);
 
     QIODevice &m_out;
+    bool m_forSpreadsheet;
     bool m_ok = true;
     QByteArray m_line;
 };
@@ -34,5 +36,7 @@ private:
 // A double with "." and the fewest digits that read back to the same double,
 // whatever the locale: 1250.5, 0.1, 1e+21, -0.
 QString csvNumber(double d);
+// The same as Latin-1 bytes, for writers.
+QByteArray csvNumberBytes(double d);
 
 } // namespace zefto::records

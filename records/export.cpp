@@ -1,39 +1,28 @@
 #include "export.h"
 
-#include "chosen.h"
+#include "atomicfile.h"
 #include "csvwriter.h"
 #include "recordrows.h"
+#include "spool.h"
 #include "xlsxwriter.h"
 
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace zefto::records {
 namespace {
 
-Refusal unwritable(const QString &path, const QString &why)
+qint64 writeCsv(ChosenSpool &chosen, const QString &path)
 {
-    return Refusal{QStringLiteral("Cannot write '%1': %2.").arg(path, why)};
-}
-
-qint64 writeCsv(Database &db, const QString &path, KeyRange keys, const std::optional<QString> &filter)
-{
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw unwritable(path, out.errorString());
+    AtomicFile out(path);
     CsvWriter csv(out, true);
     csv.header(recordFields());
-    qint64 n = 0;
-    forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) {
-        csv.row(r);
-        ++n;
-    });
+    chosen.forEach([&](const std::vector<Value> &r) { csv.row(r); });
     if (!csv.ok())
-        throw Refusal{QStringLiteral("The records could not be written: %1.").arg(out.errorString())};
-    if (!out.commit())
-        throw unwritable(path, out.errorString());
-    return n;
+        throw Refusal{QStringLiteral("Cannot write '%1': %2; the previous file, if any, is untouched.")
+                          .arg(out.target(), out.failure())};
+    out.commit();
+    return chosen.count();
 }
 
 } // namespace
@@ -46,23 +35,23 @@ bool exportable(const QString &path)
 
 Exported exportRecords(Database &db, const QString &path, KeyRange keys, const std::optional<QString> &filter)
 {
+    // Refused before reading a million records into a file that cannot take their place.
+    if (const QString why = notReplaceable(path); !why.isEmpty())
+        throw Refusal{QStringLiteral("Cannot write '%1': %2, not a regular file; nothing was written.").arg(path, why)};
+    ChosenSpool chosen(db, keys, filter);
     if (QFileInfo(path).suffix().toLower() == QLatin1String("csv"))
-        return {writeCsv(db, path, keys, filter), 0};
-    // A sheet has a fixed number of rows: count first, so nothing half-written is left.
-    if (const qint64 n = countChosen(db, keys, filter); n > XlsxWriter::maxRecords)
+        return {writeCsv(chosen, path), 0};
+    // A sheet has a fixed number of rows: nothing half-written is left.
+    if (chosen.count() > XlsxWriter::maxRecords)
         throw Refusal{QStringLiteral("%1 records are more than a sheet holds (%2); export them to a .csv file, or "
                                      "one conversion at a time.")
-                          .arg(n)
+                          .arg(chosen.count())
                           .arg(QLocale(QLocale::English).toString(XlsxWriter::maxRecords))};
     XlsxWriter xlsx(path);
     xlsx.header(recordFields());
-    qint64 n = 0;
-    forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) {
-        xlsx.row(r);
-        ++n;
-    });
+    chosen.forEach([&](const std::vector<Value> &r) { xlsx.row(r); });
     xlsx.close();
-    return {n, xlsx.replacedCharacters()};
+    return {chosen.count(), xlsx.replacedCharacters()};
 }
 
 } // namespace zefto::records

@@ -16,10 +16,12 @@ struct Exported {
 // Whether `path` names a file export writes: .csv or .xlsx, in any case.
 bool exportable(const QString &path);
 
-// Writes the records `keys` and `filter` choose (see forEachChosen) to
-// `path`: CSV with a byte order mark, or an XLSX workbook, by its suffix.
-// The file appears only once complete; a Refusal or Error leaves none.
-// Refuses more records than a sheet holds before writing any.
+// Writes the records `keys` and `filter` choose (see forEachChosen), read in
+// one snapshot, to `path`: CSV for spreadsheets (a byte order mark, formula-
+// looking texts quoted as text), or an XLSX workbook, by its suffix. The file
+// takes the place of `path` only once complete (see AtomicFile); a Refusal or
+// Error leaves `path` as it was. Refuses a target that is not a regular file
+// and more records than a sheet holds before writing any.
 Exported exportRecords(Database &db, const QString &path, KeyRange keys, const std::optional<QString> &filter);
 
 } // namespace zefto::records

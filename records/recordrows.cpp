@@ -3,6 +3,8 @@
 #include "csvwriter.h"
 #include "schema.h"
 
+#include <algorithm>
+
 namespace zefto::records {
 
 const QStringList &recordFields()
@@ -49,6 +51,28 @@ QString cellText(const Value &v)
     case Value::Kind::Double: return csvNumber(v.asDouble());
     default: return QString();
     }
+}
+
+QString escapedControls(const QString &text)
+{
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); };
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (!isControl(c))
+            out += c;
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else if (c == u'\t')
+            out += QStringLiteral("\\t");
+        else
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+    return out;
 }
 
 } // namespace zefto::records

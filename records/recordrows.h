@@ -34,4 +34,8 @@ std::vector<Value> inFieldOrder(const QStringList &columns, const Record &record
 // How a listing shows a value: text as stored, a number as CSV writes it, no value as nothing.
 QString cellText(const Value &v);
 
+// `text` safe for a terminal: control characters (C0, DEL, C1) shown as
+// escapes, \n \r \t by name and the others as \xHH; everything else as it is.
+QString escapedControls(const QString &text);
+
 } // namespace zefto::records

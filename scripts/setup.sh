@@ -10,8 +10,19 @@ packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev li
   at-spi2-core python3-pyatspi dbus xauth xvfb openbox x11-utils imagemagick
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   fiu-utils libfiu-dev libreoffice-calc-nogui lintian desktop-file-utils appstream dpkg-dev fakeroot man-db
-  bash-completion clang-format clang-tidy "$@")
+  bash-completion clang-format clang-tidy locales zlib1g-dev "$@")
 install_missing_packages "${packages[@]}"
+
+# Exports are tested under a Turkish session: the tr_TR.UTF-8 locale must exist.
+if ! locale -a 2>/dev/null | grep -qix 'tr_TR.utf8'; then
+  if [ "$(id -u)" -eq 0 ]; then
+    sed -i 's/^# *\(tr_TR.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    locale-gen >&2
+  else
+    echo "The tr_TR.UTF-8 locale is missing: sudo sed -i 's/^# *tr_TR.UTF-8/tr_TR.UTF-8/' /etc/locale.gen && sudo locale-gen" >&2
+    exit 1
+  fi
+fi
 
 build_dir=${ZEFTO_BUILD_DIR:-build}
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then

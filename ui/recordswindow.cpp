@@ -278,9 +278,12 @@ void RecordsWindow::fillLog()
         auto *item = new QListWidgetItem(text, conversions);
         item->setData(Qt::UserRole, c->id);
         // The list elides a long entry in the middle; its tooltip has it whole.
-        item->setToolTip(text + QStringLiteral("\n\n")
-                         + tr("%1\nby %2@%3, neighbourhood %4\n%5")
-                               .arg(QDir::toNativeSeparators(c->reportPath), c->user, c->host, c->mahalle, c->outcome));
+        QString tip = text + QStringLiteral("\n\n")
+                      + tr("%1\nby %2@%3, neighbourhood %4\n%5")
+                            .arg(QDir::toNativeSeparators(c->reportPath), c->user, c->host, c->mahalle, c->outcome);
+        if (!c->role.isEmpty())
+            tip += u'\n' + tr("server role: %1").arg(c->role);
+        item->setToolTip(tip);
         if (c->undone())
             item->setForeground(QColor(Qt::gray));
     }

@@ -19,9 +19,14 @@ struct Address {
     QList<std::pair<QString, QString>> options; // other parameters (sslmode, ...), in order
     QString shown;     // the URI as messages show it: without its password
 
-    // Takes the URI apart, or says why it cannot in `problem`.
+    // Takes the URI apart, or says why it cannot in `problem`; no reason
+    // quotes a character that may belong to the password.
     static std::optional<Address> parse(const QString &uri, QString *problem);
 };
+
+// Any server address (valid or not, of any scheme) without every character
+// that may belong to a password: the user part's and any password parameter's.
+QString withoutPassword(const QString &address);
 
 // Whether the name starts with a PostgreSQL scheme (postgresql:// or postgres://).
 bool isPostgresAddress(const QString &name);

@@ -2,6 +2,7 @@
 
 #include "libpq.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace zefto::postgres {
@@ -18,6 +19,11 @@ QString quoted(const QString &name)
 void appendText(QByteArray &out, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
+    // Most fields need no escape: copied whole, not a character at a time.
+    if (std::none_of(utf8.begin(), utf8.end(), [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; })) {
+        out += utf8;
+        return;
+    }
     for (const char c : utf8) {
         switch (c) {
         case '\\': out += "\\\\"; break;
@@ -59,28 +65,25 @@ void appendCopyLine(QByteArray &out, const Record &values, const std::vector<boo
     out += '\n';
 }
 
-void CopyStream::start(const QString &table, const QStringList &columns, const std::vector<bool> &given)
+QString copyStatement(const QString &table, const QStringList &columns, const std::vector<bool> &given)
 {
     QStringList names;
     for (size_t i = 0; i < given.size(); ++i)
         if (given[i])
             names << quoted(columns[int(i)]);
-    PGconn *c = m_connection.handle();
-    if (!c)
-        throw Error::of(err::ObjectInvalid);
-    const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, names.join(u',')).toUtf8();
-    PGresult *r = libpq().exec(c, sql.constData());
-    const bool started = libpq().resultStatus(r) == PGRES_COPY_IN;
-    Failure f;
-    if (!started) {
-        f = {QString::fromLatin1(libpq().resultErrorField(r, PG_DIAG_SQLSTATE)),
-             QString::fromUtf8(libpq().resultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)), libpq().status(c) != CONNECTION_OK};
-        if (f.message.isEmpty())
-            f.message = cleanMessage(QString::fromUtf8(libpq().errorMessage(c)), QString());
-    }
-    libpq().clear(r);
-    if (!started)
-        throw m_connection.error(f);
+    return QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, names.join(u','));
+}
+
+void CopyStream::start(const QString &table, const QStringList &columns, const std::vector<bool> &given)
+{
+    if (!m_connection.batch(copyStatement(table, columns, given)).copying)
+        throw Error(err::Reserved, QStringLiteral("The server of '%1' did not start the COPY of the records.")
+                                       .arg(m_connection.name()));
+    adopt(given);
+}
+
+void CopyStream::adopt(const std::vector<bool> &given)
+{
     m_open = true;
     m_given = given;
     m_buffer.clear();

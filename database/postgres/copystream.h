@@ -22,6 +22,8 @@ public:
     const std::vector<bool> &given() const { return m_given; }
     // Starts a COPY of the fields marked in `given` (of `columns`). Throws Error.
     void start(const QString &table, const QStringList &columns, const std::vector<bool> &given);
+    // Takes over a COPY of these fields that a batch started (Connection::batch).
+    void adopt(const std::vector<bool> &given);
     // Queues one record; sends whenever a block is full. Throws Error.
     void put(const Record &values);
     // Sends the rest and ends the COPY; the server's verdict on every record. Throws Error.
@@ -39,6 +41,9 @@ private:
     std::vector<bool> m_given;
     QByteArray m_buffer; // rows not handed to libpq yet
 };
+
+// COPY ... FROM STDIN of the fields marked in `given` (of `columns`).
+QString copyStatement(const QString &table, const QStringList &columns, const std::vector<bool> &given);
 
 // One record as a line of COPY's text format (NULL as \N, tabs between fields).
 void appendCopyLine(QByteArray &out, const Record &values, const std::vector<bool> &given);

@@ -18,7 +18,7 @@ template <typename F> void resolve(void *handle, const char *name, F &f)
 
 LibPq load()
 {
-    // Normally loaded already by the driver that opened the connection.
+    // Loaded already when a test harness or a Qt driver brought it in.
     void *handle = dlopen(library, RTLD_LAZY | RTLD_NOLOAD);
     if (!handle)
         handle = dlopen(library, RTLD_LAZY);
@@ -26,7 +26,6 @@ LibPq load()
         throw Error(err::CannotOpen, QStringLiteral("The PostgreSQL client library %1 cannot be loaded: %2.")
                                          .arg(QLatin1String(library), QString::fromLocal8Bit(dlerror())));
     LibPq f{};
-    resolve(handle, "PQexec", f.exec);
     resolve(handle, "PQresultStatus", f.resultStatus);
     resolve(handle, "PQresultErrorField", f.resultErrorField);
     resolve(handle, "PQerrorMessage", f.errorMessage);
@@ -35,6 +34,20 @@ LibPq load()
     resolve(handle, "PQputCopyEnd", f.putCopyEnd);
     resolve(handle, "PQgetResult", f.getResult);
     resolve(handle, "PQstatus", f.status);
+    resolve(handle, "PQsendQuery", f.sendQuery);
+    resolve(handle, "PQexecParams", f.execParams);
+    resolve(handle, "PQntuples", f.ntuples);
+    resolve(handle, "PQnfields", f.nfields);
+    resolve(handle, "PQgetvalue", f.getvalue);
+    resolve(handle, "PQgetisnull", f.getisnull);
+    resolve(handle, "PQsetNoticeProcessor", f.setNoticeProcessor);
+    resolve(handle, "PQconnectdb", f.connectdb);
+    resolve(handle, "PQconnectionNeedsPassword", f.connectionNeedsPassword);
+    resolve(handle, "PQfinish", f.finish);
+    resolve(handle, "PQhost", f.host);
+    resolve(handle, "PQport", f.port);
+    resolve(handle, "PQuser", f.user);
+    resolve(handle, "PQdb", f.db);
     return f;
 }
 

@@ -4,11 +4,10 @@
 
 namespace zefto::postgres {
 
-// The few libpq functions we call ourselves (COPY, errors), taken from the
-// libpq the QPSQL driver loads: linking libpq into the programs would load it
-// and its Kerberos, LDAP and TLS libraries at every start, also for a file.
+// The libpq functions the PostgreSQL backend calls, loaded when a server is
+// first named: linking libpq into the programs would load it and its
+// Kerberos, LDAP and TLS libraries at every start, also for a file.
 struct LibPq {
-    decltype(&::PQexec) exec;
     decltype(&::PQresultStatus) resultStatus;
     decltype(&::PQresultErrorField) resultErrorField;
     decltype(&::PQerrorMessage) errorMessage;
@@ -17,6 +16,20 @@ struct LibPq {
     decltype(&::PQputCopyEnd) putCopyEnd;
     decltype(&::PQgetResult) getResult;
     decltype(&::PQstatus) status;
+    decltype(&::PQsendQuery) sendQuery;
+    decltype(&::PQexecParams) execParams;
+    decltype(&::PQntuples) ntuples;
+    decltype(&::PQnfields) nfields;
+    decltype(&::PQgetvalue) getvalue;
+    decltype(&::PQgetisnull) getisnull;
+    decltype(&::PQsetNoticeProcessor) setNoticeProcessor;
+    decltype(&::PQconnectdb) connectdb;
+    decltype(&::PQconnectionNeedsPassword) connectionNeedsPassword;
+    decltype(&::PQfinish) finish;
+    decltype(&::PQhost) host;
+    decltype(&::PQport) port;
+    decltype(&::PQuser) user;
+    decltype(&::PQdb) db;
 };
 
 // Resolved on first use; throws Error (3051) when libpq cannot be found.

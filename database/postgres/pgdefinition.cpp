@@ -1,12 +1,12 @@
 #include "pgdefinition.h"
 
+#include "conversion.h"
 #include "error.h"
 #include "pgconnection.h"
 #include "postgres_ovrekson_sql.h"
 #include "schema.h"
 
 #include <QHash>
-#include <QSqlQuery>
 #include <QVariant>
 
 namespace zefto::postgres {
@@ -24,9 +24,16 @@ struct Column {
     bool isNumber;    // of the numeric type category
 };
 
-QList<Column> readColumns(Connection &c)
+// The columns, the CHECK constraints and the session's facts, in one round trip.
+struct Read {
+    QList<Column> columns;
+    QStringList checks; // definitions of the validated CHECK constraints
+};
+
+Read readDefinition(Connection &c, SessionFacts *facts)
 {
-    QSqlQuery q = c.exec(QStringLiteral(
+    const QString log = QLatin1String(conversionTableName);
+    const Batch b = c.batch(QStringLiteral(
         "SELECT a.attname, format_type(a.atttypid, a.atttypmod),"
         " t.typname IN ('int2', 'int4', 'int8') AND (a.attidentity <> ''"
         "  OR coalesce(pg_get_expr(d.adbin, d.adrelid), '') LIKE 'nextval(%'),"
@@ -34,23 +41,37 @@ QList<Column> readColumns(Connection &c)
         " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
         " LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum"
         " WHERE a.attrelid = to_regclass('%1') AND a.attnum > 0 AND NOT a.attisdropped"
-        " ORDER BY a.attnum").arg(table));
-    QList<Column> columns;
-    while (q.next())
-        columns.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toBool(), q.value(3).toBool()});
-    return columns;
+        " ORDER BY a.attnum;"
+        "SELECT pg_get_constraintdef(oid) FROM pg_constraint"
+        " WHERE conrelid = to_regclass('%1') AND contype = 'c' AND convalidated;"
+        "SELECT session_user, (SELECT pg_get_userbyid(relowner) FROM pg_class WHERE oid = to_regclass('%1')),"
+        " has_table_privilege(to_regclass('%1'), 'INSERT'), has_table_privilege(to_regclass('%1'), 'DELETE'),"
+        " to_regclass('%2') IS NOT NULL,"
+        " EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = 'role_name'"
+        "  AND NOT attisdropped),"
+        " has_any_column_privilege(to_regclass('%2'), 'INSERT'),"
+        " has_column_privilege(to_regclass('%2'), 'undone_at', 'UPDATE')"
+        "  AND has_column_privilege(to_regclass('%2'), 'undone_by', 'UPDATE'),"
+        " has_schema_privilege(current_schema(), 'CREATE'),"
+        " EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = '%3' AND NOT attisdropped)")
+                                .arg(table, log, conversionlog::checkFields().constFirst()));
+    Read r;
+    for (const QVariantList &row : b.rows.at(0))
+        r.columns.append({row[0].toString(), row[1].toString(), row[2].toString() == u't', row[3].toString() == u't'});
+    for (const QVariantList &row : b.rows.at(1))
+        r.checks << row[0].toString();
+    const QVariantList &f = b.rows.at(2).at(0);
+    const auto yes = [&](int i) { return f[i].toString() == u't'; };
+    *facts = {f[0].toString(), f[1].toString(), yes(2), yes(3), yes(4), yes(5), yes(6), yes(7), yes(8), yes(9)};
+    return r;
 }
 
 // Fields whose value a validated CHECK of the table holds to more than zero characters.
-QStringList fieldsRefusingZeroLength(Connection &c)
+QStringList fieldsRefusingZeroLength(const QStringList &checks)
 {
-    QSqlQuery q = c.exec(QStringLiteral("SELECT pg_get_constraintdef(oid) FROM pg_constraint"
-                                        " WHERE conrelid = to_regclass('%1') AND contype = 'c' AND convalidated")
-                             .arg(table));
     QStringList refusing;
-    while (q.next()) {
+    for (QString d : checks) {
         // The server prints a definition in one canonical form: CHECK ((yada <> ''::text)).
-        QString d = q.value(0).toString();
         for (const char *noise : {"::character varying", "::text", "\"", "(", ")", " "})
             d.remove(QString::fromUtf8(noise));
         for (const QString &f : schema::fieldNames().mid(0, schema::requiredTextFields))
@@ -93,11 +114,11 @@ void createTable(Connection &c)
     throw c.error(*failure);
 }
 
-TableDefinition check(const QList<Column> &columns, Connection &c)
+TableDefinition check(const Read &read, Connection &c)
 {
     TableDefinition def;
     QHash<QString, const Column *> byName;
-    for (const Column &col : columns) {
+    for (const Column &col : read.columns) {
         def.columns << col.name;
         def.numeric.push_back(col.isNumber);
         byName.insert(col.name, &col);
@@ -123,7 +144,7 @@ TableDefinition check(const QList<Column> &columns, Connection &c)
                                        "numbers.")
                             .arg(name, fields[i], col.type, table));
     }
-    const QStringList refusing = fieldsRefusingZeroLength(c);
+    const QStringList refusing = fieldsRefusingZeroLength(read.checks);
     for (const QString &f : fields.mid(0, schema::requiredTextFields))
         if (!refusing.contains(f))
             throw Error(err::BadDefinition,
@@ -140,24 +161,24 @@ TableDefinition check(const QList<Column> &columns, Connection &c)
 
 } // namespace
 
-TableDefinition prepareTable(Connection &c)
+TableDefinition prepareTable(Connection &c, SessionFacts *facts)
 {
-    QList<Column> columns = readColumns(c);
-    if (columns.isEmpty()) {
+    Read read = readDefinition(c, facts);
+    if (read.columns.isEmpty()) {
         createTable(c);
-        columns = readColumns(c);
+        read = readDefinition(c, facts);
     }
-    if (columns.isEmpty())
+    if (read.columns.isEmpty())
         throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(c.name(), table));
-    return check(columns, c);
+    return check(read, c);
 }
 
-TableDefinition checkTable(Connection &c)
+TableDefinition checkTable(Connection &c, SessionFacts *facts)
 {
-    const QList<Column> columns = readColumns(c);
-    if (columns.isEmpty())
+    const Read read = readDefinition(c, facts);
+    if (read.columns.isEmpty())
         throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(c.name(), table));
-    return check(columns, c);
+    return check(read, c);
 }
 
 } // namespace zefto::postgres

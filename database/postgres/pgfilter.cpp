@@ -7,7 +7,6 @@
 #include "filter.h"
 #include "pgstore.h"
 
-#include <QSqlQuery>
 #include <map>
 #include <vector>
 
@@ -102,8 +101,8 @@ std::optional<MatchPattern> PostgresStore::serverPattern(const QString &text)
     if (!pattern)
         return pattern;
     if (!m_textInUtf8) {
-        QSqlQuery q = m_connection.exec(QStringLiteral("SHOW server_encoding"));
-        m_textInUtf8 = q.next() && q.value(0).toString() == QLatin1String("UTF8");
+        const Rows rows = m_connection.exec(QStringLiteral("SHOW server_encoding"));
+        m_textInUtf8 = !rows.isEmpty() && rows.front().at(0).toString() == QLatin1String("UTF8");
     }
     return *m_textInUtf8 ? pattern : std::nullopt;
 }
@@ -121,11 +120,11 @@ void PostgresStore::readMatching(KeyRange within, qint64 after, int limit, const
     // A block of records the pattern let through, all of them matches when it stands for the whole filter.
     for (int read = limit; read == limit && found < limit;) {
         read = 0;
-        QSqlQuery q = m_connection.exec(browse::matchingStatement(keyName(), within, after, limit, matchCondition()),
-                                        {pattern->expression});
-        while (q.next() && found < limit) {
+        const Rows rows = m_connection.exec(browse::matchingStatement(keyName(), within, after, limit, matchCondition()),
+                                            {pattern->expression});
+        for (qsizetype i = 0; i < rows.size() && found < limit; ++i) {
             ++read;
-            const Record r = recordOf(q);
+            const Record r = recordOf(rows[i]);
             after = keyIn(columns(), r);
             if (pattern->whole || filter::matches(at, r, needle)) {
                 ++found;
@@ -142,10 +141,10 @@ void PostgresStore::matchingKeys(KeyRange within, qint64 after, qint64 upTo, con
     const std::optional<MatchPattern> pattern = serverPattern(text);
     if (!pattern || !pattern->whole) // the records themselves are needed to test the rest
         return Store::matchingKeys(within, after, upTo, text, each);
-    QSqlQuery q = m_connection.exec(browse::matchingKeysStatement(keyName(), within, after, upTo, matchCondition()),
-                                    {pattern->expression});
-    while (q.next())
-        each(q.value(0).toLongLong());
+    const Rows rows = m_connection.exec(browse::matchingKeysStatement(keyName(), within, after, upTo, matchCondition()),
+                                        {pattern->expression});
+    for (const QVariantList &row : rows)
+        each(row.at(0).toLongLong());
 }
 
 } // namespace zefto::postgres

@@ -7,10 +7,9 @@
 #include "schema.h"
 
 #include <QElapsedTimer>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QThread>
 #include <QVariant>
+#include <limits>
 
 namespace zefto::postgres {
 namespace {
@@ -20,32 +19,63 @@ constexpr int lockRetryMs = 20;
 
 const QString table = QLatin1String(schema::tableName);
 
+// The group roles database/postgres/roles.sql makes, named in refusals.
+constexpr auto clerkRole = "zefto_clerk";
+constexpr auto supervisorRole = "zefto_supervisor";
+
 QString quoted(const QString &name)
 {
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-Value valueOf(const QVariant &v)
+// Zefto's half of the advisory lock's key; the table's oid is the other half.
+constexpr int runLockKey = 0x5a656674; // "Zeft"
+
+QString runLock(bool wait)
 {
-    if (v.isNull())
-        return Value::null();
-    if (v.typeId() == QMetaType::QString)
-        return Value::text(v.toString());
-    return Value::number(v.toDouble());
+    return QStringLiteral("SELECT pg_%1advisory_xact_lock(%2, to_regclass('%3')::oid::int)")
+        .arg(wait ? QString() : QStringLiteral("try_"))
+        .arg(runLockKey)
+        .arg(table);
+}
+
+// A number as the server writes it; its words for the infinities and NaN are its own.
+double serverNumber(const QString &text)
+{
+    if (text == QLatin1String("Infinity"))
+        return std::numeric_limits<double>::infinity();
+    if (text == QLatin1String("-Infinity"))
+        return -std::numeric_limits<double>::infinity();
+    if (text == QLatin1String("NaN"))
+        return std::numeric_limits<double>::quiet_NaN();
+    return text.toDouble();
+}
+
+// The fields the page converter sets: what a run's COPY is started for before its first record.
+std::vector<bool> converterFields(const QStringList &columns)
+{
+    std::vector<bool> given(columns.size(), false);
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        given[i] = schema::fieldNames().contains(columns[i]);
+    return given;
 }
 
 } // namespace
 
-// Commit strategy. A conversion run is one transaction that takes
-// LOCK TABLE ovrekson IN SHARE ROW EXCLUSIVE MODE before its first
-// read-back and holds it to the run's end: other writers (conversions
-// included) wait, readers never do, a run's records are contiguous and the
-// table's last record is the run's own once it stored one. So the table's
-// last record is read once, when the lock is taken, and after that the
-// record appended last is kept in memory. The records go to the server
-// through one COPY per run (many records per round trip); the server's
-// verdict on them comes when the COPY ends, at the commit. Any server error
-// aborts the whole transaction there, so records the run must refuse
+// Commit strategy. A conversion run is one transaction that takes a
+// transaction-level advisory lock keyed on ovrekson before its first
+// read-back and holds it to the run's end. Every run and every undo takes it,
+// so runs never interleave, a run's records are contiguous and the table's
+// last record is the run's own once it stored one; readers never wait. Unlike
+// LOCK TABLE in a mode that keeps writers out, it needs no privilege beyond
+// the clerk's SELECT and INSERT. So the table's last record is read once,
+// with the lock, and after that the record appended last is kept in memory.
+// Over an office link round trips cost, not statements: the lock, the
+// read-back, the duplicate guard asked again under the lock and the start of
+// the run's one COPY go in one message; the COPY's end, the log entry (its
+// counts and keys taken by the server) and the COMMIT are one round trip each.
+// The server's verdict on the records comes when the COPY ends; any server
+// error aborts the whole transaction there, so records the run must refuse
 // (zero-length text) are refused here before anything of them is sent.
 // Records added outside a run get a transaction of their own that takes the
 // same lock, committed by commitPending and at close.
@@ -54,7 +84,8 @@ std::shared_ptr<PostgresStore> PostgresStore::open(const Address &address, const
     std::shared_ptr<PostgresStore> store(new PostgresStore(address, options));
     try {
         store->m_connection.open(options.busyTimeoutMs);
-        store->m_table = options.readOnly ? checkTable(store->m_connection) : prepareTable(store->m_connection);
+        store->m_table = options.readOnly ? checkTable(store->m_connection, &store->m_facts)
+                                          : prepareTable(store->m_connection, &store->m_facts);
     } catch (const Error &) {
         store->m_connection.close();
         throw;
@@ -93,12 +124,15 @@ QString PostgresStore::keyName() const
     return quoted(m_table.columns[m_table.key]);
 }
 
-Record PostgresStore::recordOf(const QSqlQuery &q) const
+Record PostgresStore::recordOf(const QVariantList &row) const
 {
     Record r(m_table.columns.size(), Value::null());
-    const int n = std::min<int>(q.record().count(), int(r.size()));
-    for (int i = 0; i < n; ++i)
-        r[i] = valueOf(q.value(i));
+    const int n = std::min<int>(int(row.size()), int(r.size()));
+    for (int i = 0; i < n; ++i) {
+        if (row[i].isNull())
+            continue;
+        r[i] = m_table.numeric[i] ? Value::number(serverNumber(row[i].toString())) : Value::text(row[i].toString());
+    }
     return r;
 }
 
@@ -108,46 +142,59 @@ std::optional<Record> PostgresStore::lastRecord()
         throw Error::of(err::ObjectInvalid);
     if (m_inTransaction)
         return m_last;
-    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2 DESC LIMIT 1").arg(table, keyName()));
-    if (!q.next())
+    finishCopy();
+    const Rows rows = m_connection.exec(lastRecordStatement());
+    if (rows.isEmpty())
         return std::nullopt;
-    return recordOf(q);
+    return recordOf(rows.front());
 }
 
-void PostgresStore::readLastRecord()
+QString PostgresStore::lastRecordStatement() const
 {
-    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2 DESC LIMIT 1").arg(table, keyName()));
-    m_last.reset();
-    m_keyBefore = 0;
-    if (q.next()) {
-        m_last = recordOf(q);
-        m_keyBefore = q.value(m_table.key).toLongLong();
-    }
+    return QStringLiteral("SELECT * FROM %1 ORDER BY %2 DESC LIMIT 1").arg(table, keyName());
 }
 
-std::optional<Failure> PostgresStore::tryLock(bool wait)
+// The statements a run sends with its lock: the log made when missing (by
+// whoever holds the lock), the read-back, the guard, the COPY's start.
+QString PostgresStore::runOpening() const
 {
-    // The driver reports only the first result of several statements: one at a time.
-    std::optional<Failure> f = m_connection.tryExec(QStringLiteral("BEGIN"));
-    if (!f)
-        f = m_connection.tryExec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE%2")
-                                     .arg(table, wait ? QString() : QStringLiteral(" NOWAIT")));
-    if (f && m_connection.alive())
-        m_connection.tryExec(QStringLiteral("ROLLBACK"));
-    return f;
+    QString sql;
+    if (!m_facts.hasLog)
+        sql += QStringLiteral(";DO $$BEGIN IF pg_try_advisory_xact_lock(%1, to_regclass('%2')::oid::int) AND "
+                              "to_regclass('%3') IS NULL THEN %4; END IF; END$$")
+                   .arg(runLockKey)
+                   .arg(table, QLatin1String(conversionTableName), conversionlog::createStatement(true));
+    sql += u';' + lastRecordStatement();
+    if (!m_guardSha.isEmpty())
+        sql += u';' + logQuery(QString::fromLatin1(conversionlog::latestStillStored)
+                                   .replace(u'?', Connection::literal(m_guardSha)));
+    return sql + u';' + copyStatement(table, m_table.columns, converterFields(m_table.columns));
 }
 
-// A run waits in short steps, so the caller can paint, report and give up;
-// records added outside a run wait as any statement does (lock_timeout).
-void PostgresStore::beginTransaction(const WaitCallback *whileWaiting)
+// Opens the transaction with the lock and `more` (statements after a ';'),
+// in one round trip; hands back the rows of `more`. A run waits in short
+// steps, so the caller can paint, report and give up; anything else waits as
+// any statement does (lock_timeout).
+Batch PostgresStore::beginTransaction(const WaitCallback *whileWaiting, const QString &more)
 {
+    const bool run = whileWaiting != nullptr;
+    const QString sql = QStringLiteral("BEGIN;") + runLock(!run) + more;
     QElapsedTimer waited;
     waited.start();
+    Batch b;
     for (bool first = true;; first = false) {
-        const std::optional<Failure> f = tryLock(whileWaiting == nullptr);
-        if (!f)
+        const std::optional<Failure> f = m_connection.tryBatch(sql, &b);
+        // Without the lock, what followed it may have failed on what the holder has not committed yet.
+        const bool refused = run && !b.rows.empty() && b.rows.front().at(0).at(0).toString() != u't';
+        if (!f && !refused)
             break;
-        if (f->sqlstate != QLatin1String("55P03") || f->connectionLost || !whileWaiting)
+        if (b.copying) {
+            m_copy.adopt({});
+            m_copy.abandon();
+        }
+        if (m_connection.alive())
+            m_connection.tryExec(QStringLiteral("ROLLBACK"));
+        if (f && !refused && (f->sqlstate != QLatin1String("55P03") || f->connectionLost || !run))
             throw m_connection.error(*f);
         if (waited.elapsed() >= m_options.lockWaitMs)
             throw Error(err::FileInUse, QStringLiteral("The database '%1' is in use by another program, which held its "
@@ -160,10 +207,19 @@ void PostgresStore::beginTransaction(const WaitCallback *whileWaiting)
     m_inTransaction = true;
     m_pending = 0;
     m_runKeys = {0, 0};
-    try {
-        readLastRecord();
-    } catch (const Error &e) {
-        failed(e);
+    m_keysKnown = false;
+    b.rows.erase(b.rows.begin());
+    return b;
+}
+
+// Takes the read-back of the transaction's first round trip.
+void PostgresStore::keepLastRecord(const Rows &rows)
+{
+    m_last.reset();
+    m_keyBefore = 0;
+    if (!rows.isEmpty()) {
+        m_last = recordOf(rows.front());
+        m_keyBefore = rows.front().at(m_table.key).toLongLong();
     }
 }
 
@@ -218,7 +274,7 @@ void PostgresStore::append(const Record &values, const std::vector<bool> &given)
         throw Error::of(err::ObjectInvalid);
     checkValues(values, given);
     if (!m_inTransaction)
-        beginTransaction(nullptr);
+        keepLastRecord(beginTransaction(nullptr, u';' + lastRecordStatement()).rows.at(0));
     try {
         if (m_copy.isOpen() && m_copy.given() != given)
             m_copy.finish();
@@ -248,15 +304,15 @@ void PostgresStore::failed(const Error &e)
 void PostgresStore::settleRunKeys()
 {
     m_copy.finish();
-    if (m_pending > 0) {
-        QSqlQuery q = m_connection.exec(QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2 WHERE %1 > %3")
-                                            .arg(keyName(), table)
-                                            .arg(m_keyBefore));
-        q.next();
-        m_runKeys = {q.value(0).toLongLong(), q.value(1).toLongLong()};
+    if (m_pending > 0 && !m_keysKnown) {
+        const Rows rows = m_connection.exec(QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2 WHERE %1 > %3")
+                                                .arg(keyName(), table)
+                                                .arg(m_keyBefore));
+        const QVariantList &row = rows.at(0);
+        m_runKeys = {row[0].toLongLong(), row[1].toLongLong()};
         // The server's count is the one to tell.
-        m_stored += q.value(2).toLongLong() - m_pending;
-        m_pending = q.value(2).toLongLong();
+        m_stored += row[2].toLongLong() - m_pending;
+        m_pending = row[2].toLongLong();
     }
 }
 
@@ -286,6 +342,7 @@ void PostgresStore::commitTransaction()
     m_inRun = false;
     m_pending = 0;
     m_last.reset();
+    m_guard.reset();
 }
 
 void PostgresStore::rollbackTransaction() noexcept
@@ -299,6 +356,7 @@ void PostgresStore::rollbackTransaction() noexcept
     m_inRun = false;
     m_last.reset();
     m_runKeys = {0, 0};
+    m_guard.reset();
 }
 
 void PostgresStore::commitPending()
@@ -314,18 +372,31 @@ void PostgresStore::beginRun(const WaitCallback &whileWaiting)
         throw Error::of(err::ObjectInvalid);
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is already in progress.").arg(name()));
+    if (!m_facts.mayInsert)
+        throw refused(QStringLiteral("convert into"), QStringLiteral("INSERT on %1").arg(table), clerkRole);
+    if (m_facts.hasLog && !m_facts.mayLog)
+        throw refused(QStringLiteral("convert into"), QStringLiteral("INSERT on %1").arg(QLatin1String(conversionTableName)),
+                      clerkRole);
+    if (!m_facts.hasLog && !m_facts.mayCreate)
+        throw Error(err::CannotOpen,
+                    QStringLiteral("Cannot convert into '%1': its log %2 is missing and the role '%3' may not create it. "
+                                   "The database's owner can create it with database/postgres/roles.sql.")
+                        .arg(name(), QLatin1String(conversionTableName), m_facts.role));
     commitPending();
-    beginTransaction(&whileWaiting);
+    const bool hadLog = m_facts.hasLog;
+    const Batch b = beginTransaction(&whileWaiting, runOpening());
     m_inRun = true;
-    try {
-        // Under the table lock every run takes, so two clients never create it at once.
-        QSqlQuery exists = m_connection.exec(
-            QStringLiteral("SELECT to_regclass('%1') IS NOT NULL").arg(QLatin1String(conversionTableName)));
-        if (!exists.next() || !exists.value(0).toBool())
-            m_connection.exec(conversionlog::createStatement(true));
-    } catch (const Error &e) {
-        failed(e);
+    // The lock is ours from here: every statement of the batch after it saw what the last holder committed.
+    keepLastRecord(b.rows.at(0));
+    if (!hadLog) {
+        m_facts.hasLog = true;
+        m_facts.mayLog = true; // the log is this role's own now, or the run would have failed
     }
+    if (!m_guardSha.isEmpty())
+        m_guard = Guard{m_guardSha, b.rows.at(1).isEmpty() ? std::nullopt
+                                                          : std::optional(logEntry(b.rows.at(1).front()))};
+    if (b.copying)
+        m_copy.adopt(converterFields(m_table.columns));
 }
 
 void PostgresStore::commitRun()
@@ -371,25 +442,23 @@ void PostgresStore::finishCopy()
 
 void PostgresStore::eachRow(const QString &sql, const std::function<void(const Record &)> &each)
 {
-    QSqlQuery q = m_connection.exec(sql);
-    while (q.next())
-        each(recordOf(q));
+    m_connection.eachRow(sql, [&](const QVariantList &row) { each(recordOf(row)); });
 }
 
 qint64 PostgresStore::countRecords(KeyRange within)
 {
     finishCopy();
-    QSqlQuery q = m_connection.exec(browse::countStatement(keyName(), within));
-    return q.next() ? q.value(0).toLongLong() : 0;
+    const Rows rows = m_connection.exec(browse::countStatement(keyName(), within));
+    return rows.isEmpty() ? 0 : rows.front().at(0).toLongLong();
 }
 
 std::optional<qint64> PostgresStore::keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
 {
     finishCopy();
-    QSqlQuery q = m_connection.exec(browse::keyAtStatement(keyName(), within, from, offset, down));
-    if (!q.next())
+    const Rows rows = m_connection.exec(browse::keyAtStatement(keyName(), within, from, offset, down));
+    if (rows.isEmpty())
         return std::nullopt;
-    return q.value(0).toLongLong();
+    return rows.front().at(0).toLongLong();
 }
 
 void PostgresStore::readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each)
@@ -407,11 +476,11 @@ std::vector<qint64> PostgresStore::sortedKeys(KeyRange within, int field, bool d
             .arg(c);
     });
     // One row of text instead of a row a key: a million rows through the driver take seconds.
-    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT string_agg(k::text, ',') FROM (%1) AS sorted(k)").arg(order));
+    const Rows rows = m_connection.exec(QStringLiteral("SELECT string_agg(k::text, ',') FROM (%1) AS sorted(k)").arg(order));
     std::vector<qint64> keys;
-    if (!q.next() || q.value(0).isNull())
+    if (rows.isEmpty() || rows.front().at(0).isNull())
         return keys;
-    const QByteArray text = q.value(0).toString().toLatin1();
+    const QByteArray text = rows.front().at(0).toString().toLatin1();
     keys.reserve(size_t(text.count(',') + 1));
     for (qsizetype from = 0; from < text.size();) {
         qsizetype to = text.indexOf(',', from);
@@ -429,56 +498,96 @@ void PostgresStore::readKeys(const std::vector<qint64> &keys, const std::functio
     eachRow(browse::keysStatement(keyName(), keys), each);
 }
 
-bool PostgresStore::logHasCheck()
+QString PostgresStore::logQuery(const QString &where) const
 {
-    QSqlQuery q = m_connection.exec(QStringLiteral("SELECT count(*) FROM pg_attribute WHERE attrelid = to_regclass('%1') "
-                                                   "AND attname = '%2' AND NOT attisdropped")
-                                        .arg(QLatin1String(conversionTableName), conversionlog::checkFields().constFirst()));
-    return q.next() && q.value(0).toLongLong() > 0;
+    // A log from before the server's identity was recorded reads it as empty.
+    QString fields = QLatin1String(conversionlog::fieldList);
+    if (m_facts.logHasCheck)
+        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
+    return QStringLiteral("SELECT %1, %2 FROM %3 %4")
+        .arg(fields, m_facts.logHasRole ? QStringLiteral("role_name") : QStringLiteral("NULL::text"),
+             QLatin1String(conversionTableName), where);
+}
+
+Conversion PostgresStore::logEntry(const QVariantList &row)
+{
+    Conversion c = conversionlog::fromFields(row.mid(0, row.size() - 1));
+    c.role = row.last().toString();
+    return c;
 }
 
 std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList<QVariant> &params)
 {
     if (!isOpen())
         throw Error::of(err::ObjectInvalid);
-    std::vector<Conversion> out;
-    QSqlQuery exists = m_connection.exec(
-        QStringLiteral("SELECT to_regclass('%1') IS NOT NULL").arg(QLatin1String(conversionTableName)));
-    if (!exists.next() || !exists.value(0).toBool())
-        return out;
-    QString fields = QLatin1String(conversionlog::fieldList);
-    if (logHasCheck())
-        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
-    QSqlQuery q = m_connection.exec(
-        QStringLiteral("SELECT %1 FROM %2 %3").arg(fields, QLatin1String(conversionTableName), where), params);
-    while (q.next()) {
-        QList<QVariant> row;
-        for (int i = 0; i < q.record().count(); ++i)
-            row << q.value(i);
-        out.push_back(conversionlog::fromFields(row));
+    if (where == QLatin1String(conversionlog::latestStillStored) && params.size() == 1) {
+        const QString sha256 = params.front().toString();
+        if (m_guard && m_guard->sha256 == sha256) {
+            const std::optional<Conversion> found = std::exchange(m_guard, std::nullopt)->found;
+            return found ? std::vector<Conversion>{*found} : std::vector<Conversion>{};
+        }
+        // Remembered so that a run asks it again under its lock, in the lock's round trip.
+        m_guardSha = sha256;
     }
+    finishCopy();
+    std::vector<Conversion> out;
+    if (!m_facts.hasLog)
+        return out;
+    const Rows rows = m_connection.exec(logQuery(where), params);
+    for (const QVariantList &row : rows)
+        out.push_back(logEntry(row));
     return out;
 }
 
+// The log entry goes in with the run's count and keys as the server counts
+// them; the reply tells them, and the entry's id.
 qint64 PostgresStore::logRun(const Conversion &entry)
 {
     if (!isOpen() || !m_inRun)
         throw Error::of(err::ObjectInvalid);
     try {
-        settleRunKeys();
-        Conversion c = entry;
-        c.records = m_pending;
-        std::tie(c.firstKey, c.lastKey) = m_runKeys;
-        QSqlQuery q = m_connection.exec(QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
-                                                       "RETURNING id")
-                                            .arg(QLatin1String(conversionTableName),
-                                                 QString::fromLatin1(conversionlog::fieldList).mid(4)),
-                                        conversionlog::fieldValues(c));
-        q.next();
-        return q.value(0).toLongLong();
+        m_copy.finish();
+        const QStringList names = QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", ")).mid(1);
+        const QList<QVariant> values = conversionlog::fieldValues(entry);
+        QStringList columns, selected;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const QString &n = names[i];
+            // A NULL is left to the table, so a clerk needs INSERT on no column an undo marks (roles.sql).
+            if (values[i].isNull() && !n.endsWith(QLatin1String("_key")))
+                continue;
+            columns << n;
+            if (n == QLatin1String("records"))
+                selected << QStringLiteral("count(*)");
+            else if (n == QLatin1String("first_key"))
+                selected << QStringLiteral("min(%1)").arg(keyName());
+            else if (n == QLatin1String("last_key"))
+                selected << QStringLiteral("max(%1)").arg(keyName());
+            else
+                selected << Connection::literal(values[i].toString());
+        }
+        const Batch b = m_connection.batch(
+            QStringLiteral("INSERT INTO %1(%2) SELECT %3 FROM %4 WHERE %5 > %6 RETURNING id, records, first_key, last_key")
+                .arg(QLatin1String(conversionTableName), columns.join(u','), selected.join(u','), table, keyName())
+                .arg(m_keyBefore));
+        const QVariantList &row = b.rows.at(0).at(0);
+        // The server's count is the one to tell.
+        const qint64 counted = row[1].toLongLong();
+        m_stored += counted - m_pending;
+        m_pending = counted;
+        m_runKeys = {row[2].toLongLong(), row[3].toLongLong()};
+        m_keysKnown = true;
+        return row[0].toLongLong();
     } catch (const Error &e) {
         failed(e);
     }
+}
+
+Error PostgresStore::refused(const QString &action, const QString &privilege, const char *groupRole) const
+{
+    return Error(err::ReadOnly,
+                 QStringLiteral("Cannot %1 '%2': the role '%3' lacks the privilege %4. The owner of %5 ('%6') or a "
+                                "superuser can grant it, for example: GRANT %7 TO \"%3\";")
+                     .arg(action, name(), m_facts.role, privilege, table, m_facts.owner, QLatin1String(groupRole)));
 }
 
 qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
@@ -487,31 +596,34 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
         throw Error::of(err::ObjectInvalid);
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
+    if (!m_facts.mayDelete)
+        throw refused(QStringLiteral("undo conversions in"), QStringLiteral("DELETE on %1").arg(table), supervisorRole);
+    if (m_facts.hasLog && !m_facts.mayMarkUndone)
+        throw refused(QStringLiteral("undo conversions in"),
+                      QStringLiteral("UPDATE on %1").arg(QLatin1String(conversionTableName)), supervisorRole);
     commitPending();
+    if (!m_facts.hasLog)
+        throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, name()));
+    const QString range = QStringLiteral("%1 BETWEEN (SELECT first_key FROM %2 WHERE id = %3) AND "
+                                         "(SELECT last_key FROM %2 WHERE id = %3)")
+                              .arg(keyName(), QLatin1String(conversionTableName))
+                              .arg(id);
     // The lock every run takes: no run adds records or log entries meanwhile.
-    beginTransaction(nullptr);
+    // The whole log: an entry is undone only when no other live one covers its keys.
+    const Batch b = beginTransaction(nullptr, u';' + logQuery(QLatin1String(conversionlog::oldestFirst))
+                                                  + QStringLiteral(";SELECT count(*) FROM %1 WHERE %2").arg(table, range));
     try {
-        const std::vector<Conversion> log = readLog(QLatin1String(conversionlog::oldestFirst), {});
+        std::vector<Conversion> log;
+        for (const auto &row : b.rows.at(0))
+            log.push_back(logEntry(row));
         const Conversion c = conversionlog::toUndo(log, id, name());
-        qint64 present = 0;
-        if (c.records > 0) {
-            QSqlQuery q = m_connection.exec(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 BETWEEN %3 AND %4")
-                                                .arg(table, keyName())
-                                                .arg(c.firstKey)
-                                                .arg(c.lastKey));
-            q.next();
-            present = q.value(0).toLongLong();
-        }
+        const qint64 present = c.records > 0 ? b.rows.at(1).at(0).at(0).toLongLong() : 0;
         if (const QString refusal = conversionlog::undoRefusal(c, present, log, name()); !refusal.isEmpty())
             throw Error(err::UndoRefused, refusal);
-        if (c.records > 0)
-            m_connection.exec(QStringLiteral("DELETE FROM %1 WHERE %2 BETWEEN %3 AND %4")
-                                  .arg(table, keyName())
-                                  .arg(c.firstKey)
-                                  .arg(c.lastKey));
-        m_connection.exec(QStringLiteral("UPDATE %1 SET undone_at = ?, undone_by = ? WHERE id = ?")
-                              .arg(QLatin1String(conversionTableName)),
-                          {conversionlog::nowUtc(), by, id});
+        m_connection.batch(QStringLiteral("DELETE FROM %1 WHERE %2;UPDATE %3 SET undone_at = %4, undone_by = %5 WHERE id = %6")
+                               .arg(table, range, QLatin1String(conversionTableName),
+                                    Connection::literal(conversionlog::nowUtc()), Connection::literal(by))
+                               .arg(id));
         commitTransaction();
         return present;
     } catch (const Error &) {
@@ -520,6 +632,7 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
     }
 }
 
+// One round trip: the columns added when the log lacks them, the counts, the commit.
 void PostgresStore::logCheck(qint64 id, const ShareTally &tally)
 {
     if (!isOpen())
@@ -527,18 +640,23 @@ void PostgresStore::logCheck(qint64 id, const ShareTally &tally)
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
     commitPending();
-    m_connection.exec(QStringLiteral("BEGIN"));
-    try {
-        if (!logHasCheck())
-            for (const QString &field : conversionlog::checkFields())
-                m_connection.exec(conversionlog::addCheckColumn(field, true));
-        m_connection.exec(conversionlog::checkUpdateStatement(), conversionlog::checkValues(tally) << QVariant(id));
-        m_connection.exec(QStringLiteral("COMMIT"));
-    } catch (const Error &) {
+    QString sql = QStringLiteral("BEGIN;");
+    if (!m_facts.logHasCheck)
+        for (const QString &field : conversionlog::checkFields())
+            sql += conversionlog::addCheckColumn(field, true) + u';';
+    QString update = conversionlog::checkUpdateStatement();
+    QList<QVariant> values = conversionlog::checkValues(tally);
+    values << QVariant(id);
+    for (const QVariant &v : values)
+        update.replace(update.indexOf(u'?'), 1, v.isNull() ? QStringLiteral("NULL") : Connection::literal(v.toString()));
+    Batch b;
+    const std::optional<Failure> f = m_connection.tryBatch(sql + update + QStringLiteral(";COMMIT"), &b);
+    if (f) {
         if (m_connection.alive())
             m_connection.tryExec(QStringLiteral("ROLLBACK"));
-        throw;
+        throw m_connection.error(*f);
     }
+    m_facts.logHasCheck = true;
 }
 
 void PostgresStore::readSnapshot(const std::function<void()> &work)
@@ -569,7 +687,7 @@ std::shared_ptr<Store> openPostgresStore(const QString &address, Missing, const 
     if (!a)
         throw Error(err::CannotOpen, QStringLiteral("'%1' is not a PostgreSQL address Zefto can use: %2.")
                                          .arg(location::shown(address), problem));
-    // The database itself is the office's to create; its table is ours.
+    // The database itself is the office's to create; its tables are ours or its (roles.sql).
     return PostgresStore::open(*a, options);
 }
 

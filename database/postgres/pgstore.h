@@ -9,7 +9,8 @@
 namespace zefto::postgres {
 
 // The records in the table ovrekson of a PostgreSQL database: statements
-// through QtSql's QPSQL driver, the records themselves streamed with COPY.
+// through libpq, a run's in batches of its own, the records themselves
+// streamed with COPY.
 class PostgresStore final : public LoggedStore {
 public:
     static std::shared_ptr<PostgresStore> open(const Address &address, const StoreOptions &options);
@@ -44,31 +45,43 @@ public:
     void logCheck(qint64 id, const ShareTally &tally) override;
     void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    QString identity() const override { return m_facts.role; }
 
 private:
     PostgresStore(const Address &address, const StoreOptions &options)
         : m_connection(address), m_options(options) {}
-    void beginTransaction(const WaitCallback *whileWaiting);
-    std::optional<Failure> tryLock(bool wait);
-    void readLastRecord();
+    Batch beginTransaction(const WaitCallback *whileWaiting, const QString &more);
+    QString lastRecordStatement() const;
+    QString runOpening() const;
+    void keepLastRecord(const Rows &rows);
     Record stored(const Record &values, const std::vector<bool> &given) const;
     void checkValues(const Record &values, const std::vector<bool> &given) const;
     void commitTransaction();
     void rollbackTransaction() noexcept;
     [[noreturn]] void failed(const Error &e);
-    Record recordOf(const class QSqlQuery &q) const;
+    Record recordOf(const QVariantList &row) const;
     void finishCopy(); // what was streamed in is read back with everything else
     void eachRow(const QString &sql, const std::function<void(const Record &)> &each);
     QString keyName() const;
     void settleRunKeys();
+    QString logQuery(const QString &where) const;
+    static Conversion logEntry(const QVariantList &row);
+    // The log's entries; the duplicate guard's question is answered from a run's lock when it brought it.
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
-    bool logHasCheck();
+    Error refused(const QString &action, const QString &privilege, const char *groupRole) const;
     std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
     std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
+
+    // The duplicate guard's answer read under a run's lock, for the question the run asks next.
+    struct Guard {
+        QString sha256;
+        std::optional<Conversion> found;
+    };
 
     Connection m_connection;
     StoreOptions m_options;
     TableDefinition m_table;
+    SessionFacts m_facts;
     CopyStream m_copy{m_connection};
     bool m_inTransaction = false; // ours, holding the table's write lock
     bool m_inSnapshot = false;    // a read-only transaction of readSnapshot
@@ -78,6 +91,9 @@ private:
     qint64 m_pending = 0;         // records appended in the open transaction
     qint64 m_stored = 0;          // records appended that are committed or in the open transaction
     KeyRange m_runKeys{0, 0};
+    bool m_keysKnown = false;     // the log entry told the run's keys and count
+    QString m_guardSha;           // the report the duplicate guard was last asked about
+    std::optional<Guard> m_guard;
 };
 
 } // namespace zefto::postgres

@@ -56,13 +56,13 @@ struct Reference {
 
 // The table our own statement makes, read from a database in memory: the
 // text SQLite keeps for it, and how each of its fields stores a value.
-Reference readReference()
+Reference readReference(const QString &createStatement)
 {
     Reference r;
     try {
         Connection db;
         db.open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE, 0);
-        db.exec(schema::createStatement());
+        db.exec(createStatement);
         Statement q = db.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table'"));
         if (sqlite3_step(q.get()) == SQLITE_ROW)
             r.sql = text(q.get(), 0);
@@ -164,7 +164,9 @@ bool probeZeroLengthRefusal(Connection &db, bool wait)
 
 std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
 {
-    static const Reference reference = readReference();
+    static const Reference reference = readReference(schema::createStatement());
+    // Same fields, same kinds: only the text differs.
+    static const QString strictSql = readReference(schema::strictCreateStatement()).sql;
     if (reference.kinds.empty() || columns != reference.columns)
         return {};
     Statement encoding = db.prepare(QStringLiteral("PRAGMA encoding"));
@@ -177,7 +179,8 @@ std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
     int tables = 0;
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
-        if (text(q.get(), 0) != QLatin1String("table") || text(q.get(), 1) != reference.sql)
+        const QString sql = text(q.get(), 1);
+        if (text(q.get(), 0) != QLatin1String("table") || (sql != reference.sql && sql != strictSql))
             return {};
         ++tables;
     }

@@ -75,7 +75,7 @@ Error sqliteError(int code, const QString &message, const QString &path, int sys
         if (!field.isEmpty())
             return {err::ZeroLengthString,
                     QStringLiteral("Field '%1' cannot be a zero-length string.").arg(field)};
-        if (message.contains(QStringLiteral("cannot store")))
+        if (message.contains(QStringLiteral("cannot store")) || message.contains(QStringLiteral("failed: type of ")))
             return {err::DataTypeConversion, QStringLiteral("Data type conversion error: %1.").arg(message)};
         return {err::Reserved, QStringLiteral("The record was refused: %1.").arg(message)};
     }

@@ -492,6 +492,9 @@ void SqliteStore::commitRun()
     try {
         checkRunStands();
         checkStillNamed(m_pending);
+        // The commit waits for readers to let go, as a run waits for a writer: a
+        // listing copying a million records holds its snapshot for seconds.
+        BusyTimeout readersFinish(m_db, m_options.lockWaitMs);
         m_transaction->commit();
     } catch (...) {
         rollbackRun();

@@ -75,10 +75,25 @@ protected:
         return write(name, report::join(report::paginate(lines)));
     }
 
-    // Runs SQL as another program would (a hand edit, a trigger, a look).
+    // Runs SQL on the backend under test.
     QList<QVariantList> sql(const QString &statement)
     {
         return server ? server->query(statement) : rawRows(database(), statement);
+    }
+
+    // `program` with `args` under `env`, standard output to `stdoutFile` unless empty.
+    Result run(const QString &program, const QStringList &args, const QStringList &env = {},
+               const QString &stdoutFile = {})
+    {
+        auto *p = new QProcess;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const QString &kv : env)
+            e.insert(kv.section(u'=', 0, 0), kv.section(u'=', 1));
+        p->setProcessEnvironment(e);
+        if (!stdoutFile.isEmpty())
+            p->setStandardOutputFile(stdoutFile);
+        p->start(program, args);
+        return finish(p);
     }
 
     std::unique_ptr<PgDatabase> server;
@@ -239,11 +254,14 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
     EXPECT_EQ(log.status, 0);
     const QStringList lines = log.text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
+    // A server's log also names the role the server proved (the test server's superuser).
+    const bool onServer = GetParam() == Backend::Postgres;
     EXPECT_EQ(lines[0], QStringLiteral("id,started_at,ended_at,user_name,host,report_path,report_size,report_sha256,"
                                        "mahalle,lines_in_report,lines_read,outcome,error_number,records,first_key,"
                                        "last_key,undone_at,undone_by,rule1_checked,rule1_broken,rule1_unreadable,"
                                        "rule2_checked,rule2_broken,rule2_unreadable,rule3_checked,rule3_broken,"
-                                       "rule3_unreadable,rule4_checked,rule4_broken,rule4_unreadable"));
+                                       "rule3_unreadable,rule4_checked,rule4_broken,rule4_unreadable%1")
+                            .arg(onServer ? QStringLiteral(",role_name") : QString()));
     QFile a(path(QStringLiteral("a.txt")));
     ASSERT_TRUE(a.open(QIODevice::ReadOnly));
     const QByteArray aBytes = a.readAll();
@@ -256,7 +274,8 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
         << lines[1].toStdString();
     // Ten owners, each alone on a new parcel: the six without 1/1 hold a share short of the whole,
     // and no deed or allocation follows from its row's figures.
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",Converted,,10,21,30,,,10,6,0,10,6,0,10,10,0,10,10,0")))
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",Converted,,10,21,30,,,10,6,0,10,6,0,10,10,0,10,10,0%1")
+                                      .arg(onServer ? QStringLiteral(",postgres") : QString())))
         << lines[2].toStdString();
 
     // The filter folds case and letter marks: "cifci" finds Çiftçi, "ISIK" finds Işık.
@@ -497,4 +516,194 @@ TEST_P(RecordsTest, AFilterFindsItsRecordsPastTheFirstFewThousand)
     EXPECT_EQ(shown.status, 0) << shown.err.toStdString();
     EXPECT_EQ(shown.out.count("\r\n"), 1 + qsizetype(tagged.size()));
     EXPECT_EQ(shown.out.count("Karakayalıoğlu"), qsizetype(tagged.size()));
+}
+
+TEST_P(RecordsTest, NumbersReadBackExactlyFromExportsMadeInATurkishOrCSession)
+{
+    if (server)
+        GTEST_SKIP() << "what is written does not depend on the backend";
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("SAYI"), 3)}).status, 0);
+    // Two decimals that %.16G would have written as 92952.28999999999, and one that needs 17 digits.
+    const QStringList values{QStringLiteral("92952.29"), QStringLiteral("0.30000000000000004"),
+                             QStringLiteral("1234567.891"), QStringLiteral("500.1")};
+    sql(QStringLiteral("UPDATE ovrekson SET ealan=%1, tapu=%2, dop=%3, tahsis=%4").arg(values[0], values[1], values[2], values[3]));
+    QStringList files;
+    for (const char *locale : {"tr_TR.UTF-8", "C"})
+        for (const char *suffix : {"csv", "xlsx"}) {
+            files << path(QStringLiteral("%1-%2.%2").arg(QString::fromLatin1(locale).left(2), QString::fromLatin1(suffix)));
+            ASSERT_EQ(run(QString::fromUtf8(ZEFTO_RECORDS), {QStringLiteral("--database"), database(), QStringLiteral("export"), files.last()},
+                          {QStringLiteral("LANG=%1").arg(QString::fromLatin1(locale)),
+                           QStringLiteral("LC_ALL=%1").arg(QString::fromLatin1(locale))})
+                          .status,
+                      0);
+        }
+    // openpyxl must read the very doubles; LibreOffice shows 15 digits, so it is compared at 15.
+    static const char *script = R"(
+import csv, openpyxl, subprocess, sys
+expected = [float(v) for v in sys.argv[1].split(',')]
+files = sys.argv[2:]
+out = sys.argv[2].rsplit('/', 1)[0] + '/lo'
+subprocess.run(['soffice', '-env:UserInstallation=file://' + out + '-profile', '--headless', '--convert-to',
+                'csv', '--outdir', out] + files, check=True, capture_output=True, env={'LC_ALL': 'C', 'HOME': out})
+for f in files:
+    if f.endswith('.xlsx'):
+        for row in list(openpyxl.load_workbook(f)['ovrekson'].iter_rows(values_only=True))[1:]:
+            assert list(row[14:18]) == expected, ('openpyxl', f, row[14:18])
+    with open(out + '/' + f.rsplit('/', 1)[1].rsplit('.', 1)[0] + '.csv', encoding='latin-1') as lo:
+        for row in list(csv.reader(lo))[1:]:
+            assert [float('%.15g' % float(v)) for v in row[14:18]] == [float('%.15g' % v) for v in expected], ('soffice', f, row)
+print('read back', len(files))
+)";
+    const Result r = run(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), QString::fromLatin1(script), values.join(u',')} + files);
+    EXPECT_EQ(r.text(), QStringLiteral("read back 4\n")) << r.err.toStdString();
+}
+
+TEST_P(RecordsTest, ListingsAndExportsSeeTheTableAsBeforeOrAfterAnUndoOrARunNeverBetween)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("BİR"), 3000)}).status, 0);
+    const QString big = report(QStringLiteral("b.txt"), QStringLiteral("İKİ"), 3000);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(convert({QStringLiteral("--again"), big}).status, 0);
+        // Reads started while the undo (then a run) is under way: each must hold 3000 or 6000 records.
+        QProcess *shown = start(ZEFTO_RECORDS, {QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("csv")});
+        QProcess *exported = start(ZEFTO_RECORDS, {QStringLiteral("export"), QStringLiteral("t%1.csv").arg(round)});
+        QProcess *writer = round % 2 ? start(ZEFTO_CONVERT, {QStringLiteral("--again"), big})
+                                     : start(ZEFTO_RECORDS, {QStringLiteral("undo"), QStringLiteral("last")});
+        const Result s = finish(shown), e = finish(exported), w = finish(writer);
+        EXPECT_EQ(w.status, 0) << w.err.toStdString();
+        ASSERT_EQ(s.status, 0) << s.err.toStdString();
+        ASSERT_EQ(e.status, 0) << e.err.toStdString();
+        QFile f(path(QStringLiteral("t%1.csv").arg(round)));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        for (const qint64 lines : {s.out.count("\r\n") - 1, f.readAll().count("\r\n") - 1})
+            EXPECT_TRUE(lines == 6000 || lines == (round % 2 ? 9000 : 3000)) << lines << " in round " << round;
+        for (int left = round % 2 ? 2 : 0; left > 0; --left)
+            ASSERT_EQ(records({QStringLiteral("undo"), QStringLiteral("last")}).status, 0);
+    }
+}
+
+TEST_P(RecordsTest, ExportsReplaceOnlyRegularFilesAndLeaveTheOldOneWhenTheyFail)
+{
+    if (server)
+        GTEST_SKIP() << "the target file does not depend on the backend";
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("DOSYA"), 400)}).status, 0);
+    QDir().mkdir(path(QStringLiteral("folder.csv")));
+    QFile::link(QStringLiteral("/dev/null"), path(QStringLiteral("device.xlsx")));
+    ASSERT_EQ(run(QStringLiteral("mkfifo"), {path(QStringLiteral("fifo.csv"))}).status, 0);
+    const struct {
+        const char *target;
+        const char *why;
+    } refused[] = {{"folder.csv", "it is a folder"}, {"device.xlsx", "it leads to '/dev/null', a character device"},
+                   {"fifo.csv", "it is a FIFO"}};
+    for (const auto &c : refused) {
+        const QString target = path(QString::fromLatin1(c.target));
+        for (const QStringList &force : {QStringList{QStringLiteral("--force")}, QStringList{}}) {
+            const Result r = records(QStringList{QStringLiteral("export"), target} + force);
+            EXPECT_EQ(r.status, 2) << c.target;
+            EXPECT_EQ(r.err, QStringLiteral("zefto-records: Cannot write '%1': %2, not a regular file; nothing was written.\n")
+                                 .arg(target, QString::fromLatin1(c.why)));
+        }
+    }
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).isFile() == false && QFileInfo(path(QStringLiteral("device.xlsx"))).isSymLink());
+
+    // A link to a regular file: the file it leads to is replaced, the link kept.
+    write(QStringLiteral("real.csv"), "old");
+    QFile::link(path(QStringLiteral("real.csv")), path(QStringLiteral("link.csv")));
+    ASSERT_EQ(records({QStringLiteral("export"), QStringLiteral("link.csv"), QStringLiteral("--force")}).status, 0);
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.csv"))).isSymLink());
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("real.csv"))).size(), QFileInfo(path(QStringLiteral("link.csv"))).size());
+    EXPECT_GT(QFileInfo(path(QStringLiteral("real.csv"))).size(), 1000);
+
+    // Past a file size limit (a full disk to the writer): the old file stays, and the cause is named.
+    for (const QString name : {QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}) {
+        const QByteArray old = "the previous export";
+        write(name, old);
+        const Result r = run(QStringLiteral("/bin/sh"),
+                             {QStringLiteral("-c"), QStringLiteral("ulimit -f 16; exec \"$0\" \"$@\""), QString::fromUtf8(ZEFTO_RECORDS),
+                              QStringLiteral("--database"), database(), QStringLiteral("export"), path(name),
+                              QStringLiteral("--force")});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("File too large"))) << r.err.toStdString();
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old);
+        EXPECT_EQ(QDir(path(QString())).entryList({QStringLiteral(".old*")}, QDir::Hidden | QDir::Files), QStringList());
+    }
+}
+
+TEST_P(RecordsTest, AFullStandardOutputIsExitTwoForEveryCommandAndFormat)
+{
+    const QString r = report(QStringLiteral("a.txt"), QStringLiteral("DOLU"), 1);
+    ASSERT_EQ(convert({r}).status, 0);
+    const QStringList table{QStringLiteral("--format"), QStringLiteral("table")};
+    const QStringList csv{QStringLiteral("--format"), QStringLiteral("csv")};
+    const std::pair<const char *, QStringList> cases[] = {
+        {ZEFTO_RECORDS, QStringList{QStringLiteral("log")} + table}, {ZEFTO_RECORDS, QStringList{QStringLiteral("log")} + csv},
+        {ZEFTO_RECORDS, QStringList{QStringLiteral("show")} + table}, {ZEFTO_RECORDS, QStringList{QStringLiteral("show")} + csv},
+        {ZEFTO_CONVERT, {QStringLiteral("--dry-run"), r}}};
+    for (const auto &[program, args] : cases) {
+        const Result out = run(QString::fromUtf8(program), QStringList{QStringLiteral("--database"), database()} + args, {},
+                               QStringLiteral("/dev/full"));
+        EXPECT_EQ(out.status, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(out.err.contains(QStringLiteral("cannot write to standard output: No space left on device"),
+                                     Qt::CaseInsensitive))
+            << out.err.toStdString();
+    }
+}
+
+TEST_P(RecordsTest, FormulasAreTextInCsvFilesAndControlsAreEscapedInTables)
+{
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("HÜCRE"), 7)}).status, 0);
+    const QStringList texts{QStringLiteral("=1+2"), QStringLiteral("+cmd|x"), QStringLiteral("-2"), QStringLiteral("@SUM(A1)"),
+                            QStringLiteral("\tx"), QStringLiteral("\rx"), QStringLiteral("a=b\x1b[2J")};
+    for (int i = 0; i < texts.size(); ++i)
+        sql(QStringLiteral("UPDATE ovrekson SET adi = '%1' WHERE id = (SELECT min(id) FROM ovrekson) + %2").arg(texts[i]).arg(i));
+    ASSERT_EQ(records({QStringLiteral("export"), QStringLiteral("f.csv")}).status, 0);
+    QFile f(path(QStringLiteral("f.csv")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+    const QByteArray exact = records({QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("csv")}).out;
+    const QString table = records({QStringLiteral("show")}).text();
+    const auto field = [](const QString &t) { return t.contains(u'\r') ? u'"' + t + u'"' : t; };
+    for (int i = 0; i < texts.size(); ++i) {
+        // The last is no formula: only a leading sign makes one.
+        const QString inFile = field(i < 6 ? u'\'' + texts[i] : texts[i]);
+        EXPECT_TRUE(lines[i + 1].contains(u',' + inFile + u',')) << lines[i + 1].toStdString();
+        EXPECT_TRUE(exact.contains((u',' + field(texts[i]) + u',').toUtf8())) << i;
+    }
+    EXPECT_TRUE(table.contains(QStringLiteral("a=b\\x1b[2J"))) << table.toStdString();
+    EXPECT_TRUE(table.contains(QStringLiteral("\\tx")) && table.contains(QStringLiteral("\\rx")));
+    EXPECT_FALSE(table.contains(QChar(0x1b)) || table.contains(u'\r') || table.contains(u'\t'));
+
+    const struct {
+        QString name;
+        int status;
+    } mahalle[] = {{QString(255, u'ş'), 0}, {QString(256, u'ş'), 64}, {QStringLiteral("Kale\x1b[31m"), 64}, {QStringLiteral("Ka\nle"), 64}};
+    for (const auto &m : mahalle)
+        EXPECT_EQ(convert({QStringLiteral("--again"), QStringLiteral("--mahalle"), m.name, path(QStringLiteral("a.txt"))}).status,
+                  m.status) << m.name.size();
+}
+
+TEST_P(RecordsTest, ShowStreamsWithPeakMemoryBoundedWhateverTheCount)
+{
+    if (server)
+        GTEST_SKIP() << "the listing's memory does not depend on the backend";
+    ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("ÇOK"), 100)}).status, 0);
+    // 204,800 records: held in memory, a listing of them would take some 500 MiB.
+    for (int doubled = 0; doubled < 11; ++doubled)
+        sql(QStringLiteral("INSERT INTO ovrekson(yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, "
+                           "babaadi, epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle) "
+                           "SELECT yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
+                           "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle FROM ovrekson"));
+    for (const char *format : {"table", "csv"}) {
+        const Result r = run(QStringLiteral("/usr/bin/time"),
+                             {QStringLiteral("-f"), QStringLiteral("peak %M"), QString::fromUtf8(ZEFTO_RECORDS),
+                              QStringLiteral("--database"), database(), QStringLiteral("show"), QStringLiteral("--format"),
+                              QString::fromLatin1(format)},
+                             {}, QStringLiteral("/dev/null"));
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const qint64 kib = r.err.section(QStringLiteral("peak "), -1).trimmed().toLongLong();
+        EXPECT_GT(kib, 0);
+        EXPECT_LT(kib, 64 * 1024) << format;
+    }
 }

@@ -4,6 +4,7 @@
 #include "tempdir.h"
 
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using zefto::Database;
@@ -135,4 +136,51 @@ TEST_F(DatabaseOpenTest, TextFieldsDeclaredAnotherWayThatKeepTextAreAccepted)
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("  300"));
     EXPECT_EQ(rows[0][1].toString(), QStringLiteral("07"));
+}
+
+TEST_F(DatabaseOpenTest, ANewFileIsReadableByTheSqliteShellAndRefusesWhatStrictRefused)
+{
+    { Database make; make.open(QStringLiteral("new.mdb")); }
+    QFile::copy(path(QStringLiteral("new.mdb")), path(QStringLiteral("shell.mdb")));
+    // No STRICT: the shell (and SQLite before 3.37) reads the table and every column.
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-header"), path(QStringLiteral("shell.mdb")),
+                                            QStringLiteral("INSERT INTO ovrekson(yada) VALUES('1'); SELECT * FROM ovrekson")});
+    ASSERT_TRUE(shell.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()).section(u'\n', 0, 0),
+              QStringLiteral("id|") + zefto::schema::fieldNames().join(u'|'));
+    EXPECT_FALSE(rawRows(path(QStringLiteral("new.mdb")), QStringLiteral("SELECT sql FROM sqlite_master"))
+                     .value(0).value(0).toString().contains(QStringLiteral("STRICT")));
+
+    // Made STRICT by an earlier version: opened and written as before.
+    makeFile(QStringLiteral("strict.mdb"), {zefto::schema::strictCreateStatement()});
+    const struct {
+        const char *file;
+        const char *values;
+        bool stored;
+    } cases[] = {
+        {"new.mdb", "'  300', 1250.5, 'Kale'", true},   {"strict.mdb", "'  300', 1250.5, 'Kale'", true},
+        {"new.mdb", "'', 1, 'Kale'", false},            {"new.mdb", "x'00', 1, 'Kale'", false},
+        {"new.mdb", "'1', 'abc', 'Kale'", false},       {"new.mdb", "'1', 1, x'41'", false},
+        {"new.mdb", "12, '7.5', NULL", true},           {"strict.mdb", "'1', 'abc', 'Kale'", false},
+    };
+    for (const auto &c : cases) {
+        Database db;
+        ASSERT_NO_THROW(db.open(QString::fromLatin1(c.file))) << c.file;
+        db.close();
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        raw.setDatabaseName(path(QString::fromLatin1(c.file)));
+        ASSERT_TRUE(raw.open());
+        EXPECT_EQ(QSqlQuery(raw).exec(QStringLiteral("INSERT INTO ovrekson(yada, ealan, mahalle) VALUES(%1)")
+                                          .arg(QString::fromLatin1(c.values))),
+                  c.stored)
+            << c.file << ": " << c.values;
+        raw.close();
+        raw = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    }
+    // A number given to a text field is kept as its text, as STRICT did.
+    EXPECT_EQ(rawRows(path(QStringLiteral("new.mdb")), QStringLiteral("SELECT typeof(yada), typeof(ealan) FROM ovrekson "
+                                                                       "WHERE mahalle IS NULL")),
+              (QList<QVariantList>{{QStringLiteral("text"), QStringLiteral("real")}}));
 }

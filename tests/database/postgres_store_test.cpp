@@ -213,8 +213,9 @@ TEST_F(PostgresStoreTest, AWrongPasswordIsRefusedWithoutShowingItAndPgpasswordIs
     server.query(QStringLiteral("GRANT SELECT ON ovrekson TO clerk"));
     db.open(shown);
     EXPECT_EQ(errorNumber([&] { db.beginRun([](bool) {}); }, &description), 3027);
-    EXPECT_EQ(description, QStringLiteral("Cannot update. The database '%1' does not let this user write: permission "
-                                          "denied for table ovrekson.")
+    EXPECT_EQ(description, QStringLiteral("Cannot convert into '%1': the role 'clerk' lacks the privilege INSERT on "
+                                          "ovrekson. The owner of ovrekson ('postgres') or a superuser can grant it, for "
+                                          "example: GRANT zefto_clerk TO \"clerk\";")
                                .arg(shown))
         << description.toStdString();
     qunsetenv("PGPASSWORD");

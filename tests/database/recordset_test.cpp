@@ -173,7 +173,8 @@ protected:
                                          "UPDATE ovrekson SET adi = upper(adi) WHERE id = new.id; END"));
         } else {
             rawRows(file, QStringLiteral("DROP TABLE ovrekson"));
-            rawRows(file, zefto::schema::createStatement()
+            // As earlier versions' table, without STRICT and with a text area field.
+            rawRows(file, zefto::schema::strictCreateStatement()
                               .replace(QStringLiteral(") STRICT"), QStringLiteral(")"))
                               .replace(QStringLiteral("ealan REAL"), QStringLiteral("ealan TEXT")));
         }

@@ -51,7 +51,7 @@ TEST_F(PgRunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndReadersNeverW
     engine.db.setLockWait(300);
     PgSession holder(*server);
     ASSERT_TRUE(holder.exec(QStringLiteral("BEGIN")));
-    ASSERT_TRUE(holder.exec(QStringLiteral("LOCK TABLE ovrekson IN SHARE ROW EXCLUSIVE MODE")));
+    ASSERT_TRUE(holder.exec(QStringLiteral("SELECT pg_advisory_xact_lock(1516594804, 'ovrekson'::regclass::oid::int)")));
 
     window.boxes.clear();
     const RunOutcome o = run(blocksOfRows(2));

@@ -207,9 +207,11 @@ TEST_F(XlsxWriterTest, NothingIsWrittenWithoutCloseAndABadPlaceIsRefusedAtOnce)
     const QString missingFolder = path(QStringLiteral("no/such/out.xlsx"));
     QString description;
     EXPECT_EQ(errorNumber([&] { XlsxWriter w(missingFolder); }, &description), zefto::err::PathAccess);
-    EXPECT_EQ(description, QStringLiteral("Cannot write the workbook '%1': its folder '%2' is not writable.")
-                               .arg(missingFolder, path(QStringLiteral("no/such"))));
+    EXPECT_EQ(description,
+              QStringLiteral("Cannot write '%1': cannot create a file in its folder '%2': No such file or directory.")
+                  .arg(missingFolder, path(QStringLiteral("no/such"))));
     EXPECT_EQ(errorNumber([&] { XlsxWriter w(path(QString())); }, &description), zefto::err::PathAccess);
+    EXPECT_TRUE(description.endsWith(QStringLiteral(": it is a folder, not a regular file; nothing was written.")));
 }
 
 TEST_F(XlsxWriterTest, AFolderGoneBeforeCloseIsAnErrorNotASilentLoss)
@@ -222,7 +224,7 @@ TEST_F(XlsxWriterTest, AFolderGoneBeforeCloseIsAnErrorNotASilentLoss)
     ASSERT_TRUE(QDir(path(QStringLiteral("gone"))).removeRecursively());
     QString description;
     EXPECT_EQ(errorNumber([&] { w.close(); }, &description), zefto::err::DeviceIo);
-    EXPECT_EQ(description, QStringLiteral("Cannot write the workbook '%1': Error creating output xlsx file. Usually a "
-                                          "permissions error.")
+    EXPECT_EQ(description, QStringLiteral("Cannot write '%1': renaming the new file into place failed: No such file or "
+                                          "directory; the previous file, if any, is untouched.")
                                .arg(file));
 }

@@ -530,6 +530,10 @@ Günlük, dönüştürmeyi geri alındı olarak işaretleyip saklar.</translatio
         <translation>Bir çalışma sayfasının tutamadığı %1 denetim karakteri U+FFFD olarak yazıldı.</translation>
     </message>
     <message>
+        <source>server role: %1</source>
+        <translation>sunucu rolü: %1</translation>
+    </message>
+    <message>
         <source>&amp;Refresh</source>
         <translation>&amp;Yenile</translation>
     </message>
