@@ -56,8 +56,8 @@ Window findTopLevel(Display *dpy, const std::string &title)
         return 0;
     for (unsigned int i = count; i-- > 0 && !found;) { // topmost first
         XWindowAttributes a;
-        if (XGetWindowAttributes(dpy, children[i], &a) && a.map_state == IsViewable &&
-            windowName(dpy, children[i]) == title)
+        if (XGetWindowAttributes(dpy, children[i], &a) && a.map_state == IsViewable
+            && windowName(dpy, children[i]) == title)
             found = children[i];
     }
     if (children)

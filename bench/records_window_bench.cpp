@@ -9,10 +9,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
-#include <QHeaderView>
 #include <cstdio>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -38,16 +38,19 @@ int make(const QString &file, qint64 records)
     sqlite3 *h = nullptr;
     if (sqlite3_open(file.toUtf8().constData(), &h) != SQLITE_OK)
         return 2;
-    const QByteArray sql = QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-        "INSERT INTO ovrekson (yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
-        "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle) "
-        "SELECT i / 50 + 100, i % 50 + 1, '1', '1', '980.00', '980.00', "
-        "CASE i % 4 WHEN 0 THEN 'Ayşe Gül' WHEN 1 THEN 'İsmail Hakkı' WHEN 2 THEN 'Şükrü' ELSE 'Ömer' END || ' ' || (i % 397), "
-        "CASE i % 3 WHEN 0 THEN 'Işık' WHEN 1 THEN 'Doğan' ELSE NULL END, 'Ağa', '12', i / 40 + 1, i % 40 + 1, '1', '2', "
-        "1250.5, 625.25, 250.1, 375.15, 'Tarçınbağı' FROM n")
-                              .arg(records)
-                              .toUtf8();
+    const QByteArray sql =
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+            "INSERT INTO ovrekson (yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
+            "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle) "
+            "SELECT i / 50 + 100, i % 50 + 1, '1', '1', '980.00', '980.00', "
+            "CASE i % 4 WHEN 0 THEN 'Ayşe Gül' WHEN 1 THEN 'İsmail Hakkı' WHEN 2 THEN 'Şükrü' ELSE 'Ömer' END || ' ' "
+            "|| (i % 397), "
+            "CASE i % 3 WHEN 0 THEN 'Işık' WHEN 1 THEN 'Doğan' ELSE NULL END, 'Ağa', '12', i / 40 + 1, i % 40 + 1, "
+            "'1', '2', "
+            "1250.5, 625.25, 250.1, 375.15, 'Tarçınbağı' FROM n")
+            .arg(records)
+            .toUtf8();
     char *error = nullptr;
     const int rc = sqlite3_exec(h, sql.constData(), nullptr, nullptr, &error);
     if (rc != SQLITE_OK)
@@ -142,10 +145,11 @@ int main(int argc, char **argv)
     std::printf("sort_owner_up_cpu %.3f\nsort_owner_down_cpu %.3f\nsort_block_up_cpu %.3f\n", sortedCpu[0],
                 sortedCpu[1], sortedCpu[2]);
 
-    std::printf("records %lld\nopen %.3f\njump_to_end %.3f\npage_scrolls %d\nscroll %.3f\njump_to_middle %.3f\n"
-                "filter %.3f\nfilter_matches %lld\nfilter_third %.3f\nfilter_third_matches %lld\n"
-                "peak_before_mib %.1f\npeak_mib %.1f\n",
-                window.model->total(), open, end, pages, scroll, middle, filter, matches, third, window.model->shown(),
-                before, peakMiB());
+    std::printf(
+        "records %lld\nopen %.3f\njump_to_end %.3f\npage_scrolls %d\nscroll %.3f\njump_to_middle %.3f\n"
+        "filter %.3f\nfilter_matches %lld\nfilter_third %.3f\nfilter_third_matches %lld\n"
+        "peak_before_mib %.1f\npeak_mib %.1f\n",
+        window.model->total(), open, end, pages, scroll, middle, filter, matches, third, window.model->shown(), before,
+        peakMiB());
     return 0;
 }

@@ -5,11 +5,11 @@
 #include "exitstatus.h"
 #include "location.h"
 #include "mahalle.h"
-#include "standardoutput.h"
 #include "recordlist.h"
 #include "recordrows.h"
 #include "reportargs.h"
 #include "runcheck.h"
+#include "standardoutput.h"
 #include "terminalwindow.h"
 
 #include <QCommandLineParser>
@@ -18,9 +18,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <csignal>
-#include <optional>
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 using namespace zefto;
@@ -88,11 +88,14 @@ QString summary(const RunOutcome &o, bool dry)
                        .arg(o.stoppedAtLine);
     // The literal alone would hide that the records are (or would be) in the table.
     if (o.end == RunOutcome::End::InvalidFile && o.recordsStored > 0)
-        line += QStringLiteral("; %1 record%2, but no father's name needed the Ğ repair, so the report may "
-                               "not come from the expected printer")
-                    .arg(o.recordsStored)
-                    .arg(dry ? (o.recordsStored == 1 ? QStringLiteral(" would be stored") : QStringLiteral("s would be stored"))
-                             : (o.recordsStored == 1 ? QStringLiteral(" was stored") : QStringLiteral("s were stored")));
+        line +=
+            QStringLiteral(
+                "; %1 record%2, but no father's name needed the Ğ repair, so the report may "
+                "not come from the expected printer")
+                .arg(o.recordsStored)
+                .arg(dry ? (o.recordsStored == 1 ? QStringLiteral(" would be stored")
+                                                 : QStringLiteral("s would be stored"))
+                         : (o.recordsStored == 1 ? QStringLiteral(" was stored") : QStringLiteral("s were stored")));
     return line;
 }
 
@@ -177,8 +180,12 @@ std::optional<int> parse(const QStringList &arguments, Options &o, QTextStream &
 class Batch {
 public:
     Batch(const Options &options, QTextStream &out, QTextStream &err)
-        : m_options(options), m_out(out), m_err(err), m_said(options.dryRun ? err : out),
-          m_window(isatty(STDERR_FILENO)), m_engine(m_window)
+        : m_options(options),
+          m_out(out),
+          m_err(err),
+          m_said(options.dryRun ? err : out),
+          m_window(isatty(STDERR_FILENO)),
+          m_engine(m_window)
     {
         m_window.setInterruptFlag(&stopSignal);
         m_window.setConvertAgain(options.again);
@@ -250,7 +257,8 @@ public:
         m_out.flush();
         m_stdout.close();
         if (QString why; !cli::closeStdioOutput(&why) && !stdoutFailed)
-            failed(QStringLiteral("cannot write to standard output") + (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+            failed(QStringLiteral("cannot write to standard output")
+                   + (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
         return m_status;
     }
 
@@ -279,8 +287,7 @@ private:
             m_dryLast = run.records.back();
     }
 
-    template <typename StatusOf>
-    void counted(const RunOutcome &o, StatusOf status)
+    template <typename StatusOf> void counted(const RunOutcome &o, StatusOf status)
     {
         if (o.end == RunOutcome::End::Duplicate)
             m_err << o.message << '\n';
@@ -308,10 +315,7 @@ private:
         }
     }
 
-    void failed(const Error &e)
-    {
-        failed(QStringLiteral("error %1: %2").arg(e.number()).arg(e.description()));
-    }
+    void failed(const Error &e) { failed(QStringLiteral("error %1: %2").arg(e.number()).arg(e.description())); }
     void failed(const QString &what)
     {
         m_err << "zefto-convert: " << what << '\n';

@@ -1,3 +1,4 @@
+#include "atomicfile.h"
 #include "checkcommand.h"
 #include "chosen.h"
 #include "conversion.h"
@@ -5,7 +6,6 @@
 #include "database.h"
 #include "drytarget.h"
 #include "error.h"
-#include "atomicfile.h"
 #include "exitstatus.h"
 #include "export.h"
 #include "location.h"
@@ -24,9 +24,9 @@
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <new>
 #include <unistd.h>
-#include <functional>
 
 using namespace zefto;
 using namespace zefto::cli;
@@ -182,7 +182,8 @@ int logCommand(Records &records, const QString &format)
         // A server's log also tells the role the server proved; a file's cannot.
         const bool server = !db.identity().isEmpty();
         csv.header(QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", "))
-                   + conversionlog::checkFields() + (server ? QStringList{QStringLiteral("role_name")} : QStringList()));
+                   + conversionlog::checkFields()
+                   + (server ? QStringList{QStringLiteral("role_name")} : QStringList()));
         for (const Conversion &c : log) {
             std::vector<Value> row{Value::number(double(c.id))};
             const QList<QVariant> check = c.shares ? conversionlog::checkValues(*c.shares) : QList<QVariant>(12);
@@ -208,8 +209,9 @@ int logCommand(Records &records, const QString &format)
                    for (const Conversion &c : log)
                        line({QString::number(c.id), conversionlog::shownTime(c.startedAt), conversionlog::runBy(c),
                              QString::number(c.records), shownKeys(c), c.outcome, c.mahalle, c.reportPath,
-                             c.undone() ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
-                                        : QString(),
+                             c.undone()
+                                 ? QStringLiteral("%1 by %2").arg(conversionlog::shownTime(c.undoneAt), c.undoneBy)
+                                 : QString(),
                              conversionlog::shownCheck(c.shares)});
                });
     return finished(out);
@@ -288,8 +290,9 @@ int undoCommand(Records &records, const QString &which)
 int nothingConvertedYet(const QString &command, const QString &name)
 {
     const QFileInfo file(name);
-    QTextStream(stderr) << "zefto-records: No conversion has been made in " << QDir::toNativeSeparators(file.absolutePath())
-                        << " yet (there is no " << file.fileName() << " there).\n";
+    QTextStream(stderr) << "zefto-records: No conversion has been made in "
+                        << QDir::toNativeSeparators(file.absolutePath()) << " yet (there is no " << file.fileName()
+                        << " there).\n";
     const bool reading = command == QLatin1String("log") || command == QLatin1String("show");
     return reading ? exitStatus::converted : exitStatus::failed;
 }
@@ -337,18 +340,20 @@ try {
     try {
         if (format != QLatin1String("table") && format != QLatin1String("csv"))
             throw Misused{QStringLiteral("--format is table or csv, not '%1'.").arg(format)};
-        const QHash<QString, int> arity{{QStringLiteral("log"), 1}, {QStringLiteral("show"), 1},
-                                        {QStringLiteral("export"), 2}, {QStringLiteral("undo"), 2},
+        const QHash<QString, int> arity{{QStringLiteral("log"), 1},
+                                        {QStringLiteral("show"), 1},
+                                        {QStringLiteral("export"), 2},
+                                        {QStringLiteral("undo"), 2},
                                         {QStringLiteral("check"), 1}};
         if (!arity.contains(command))
             throw Misused{command.isEmpty() ? QStringLiteral("no command given.")
                                             : QStringLiteral("'%1' is not a command.").arg(command)};
         if (args.size() != arity.value(command))
-            throw Misused{QStringLiteral("%1 takes %2.").arg(command,
-                                                             arity.value(command) == 1 ? QStringLiteral("no argument")
-                                                             : command == QLatin1String("undo")
-                                                                 ? QStringLiteral("ID or last")
-                                                                 : QStringLiteral("FILE.csv or FILE.xlsx"))};
+            throw Misused{QStringLiteral("%1 takes %2.")
+                              .arg(command, arity.value(command) == 1 ? QStringLiteral("no argument")
+                                            : command == QLatin1String("undo")
+                                                ? QStringLiteral("ID or last")
+                                                : QStringLiteral("FILE.csv or FILE.xlsx"))};
         if ((command == QLatin1String("log") || command == QLatin1String("undo"))
             && (parser.isSet(QStringLiteral("conversion")) || parser.isSet(QStringLiteral("filter"))))
             throw Misused{QStringLiteral("%1 takes neither --conversion nor --filter.").arg(command)};
@@ -366,9 +371,10 @@ try {
         if (command == QLatin1String("show"))
             return showCommand(records, optional("conversion"), optional("filter"), format);
         if (command == QLatin1String("check"))
-            return checkCommand(records.open(false), [&](const auto &c) { return records.keys(c); },
-                                optional("conversion"), optional("filter"), format,
-                                parser.values(QStringLiteral("skip-rule")), [](const QString &why) { throw Misused{why}; });
+            return checkCommand(
+                records.open(false), [&](const auto &c) { return records.keys(c); }, optional("conversion"),
+                optional("filter"), format, parser.values(QStringLiteral("skip-rule")),
+                [](const QString &why) { throw Misused{why}; });
         if (command == QLatin1String("export"))
             return exportCommand(records, args[1], optional("conversion"), optional("filter"),
                                  parser.isSet(QStringLiteral("force")));

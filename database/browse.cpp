@@ -29,7 +29,8 @@ constexpr qint64 highestKey = std::numeric_limits<qint64>::max();
 
 QString countStatement(const QString &key, KeyRange within)
 {
-    return QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(QLatin1String(schema::tableName), inside(key, within));
+    return QStringLiteral("SELECT count(*) FROM %1 WHERE %2")
+        .arg(QLatin1String(schema::tableName), inside(key, within));
 }
 
 QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 offset, bool down)

@@ -18,11 +18,12 @@ QString createStatement(bool server)
     const QString text = server ? QStringLiteral("text") : QStringLiteral("TEXT");
     const QString key = server ? QStringLiteral("bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
                                : QStringLiteral("INTEGER PRIMARY KEY");
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id %2, started_at %3 NOT NULL, ended_at %3 NOT NULL, "
-                          "user_name %3 NOT NULL, host %3 NOT NULL, report_path %3 NOT NULL, report_size %4 NOT NULL, "
-                          "report_sha256 %3 NOT NULL, mahalle %3 NOT NULL, lines_in_report %4 NOT NULL, "
-                          "lines_read %4 NOT NULL, outcome %3 NOT NULL, error_number %4, records %4 NOT NULL, "
-                          "first_key %4, last_key %4, undone_at %3, undone_by %3%5)")
+    return QStringLiteral(
+               "CREATE TABLE IF NOT EXISTS %1 (id %2, started_at %3 NOT NULL, ended_at %3 NOT NULL, "
+               "user_name %3 NOT NULL, host %3 NOT NULL, report_path %3 NOT NULL, report_size %4 NOT NULL, "
+               "report_sha256 %3 NOT NULL, mahalle %3 NOT NULL, lines_in_report %4 NOT NULL, "
+               "lines_read %4 NOT NULL, outcome %3 NOT NULL, error_number %4, records %4 NOT NULL, "
+               "first_key %4, last_key %4, undone_at %3, undone_by %3%5)")
         .arg(QLatin1String(conversionTableName), key, text, integer, role);
 }
 
@@ -30,9 +31,23 @@ QList<QVariant> fieldValues(const Conversion &c)
 {
     const auto orNull = [](qint64 n) { return n == 0 ? QVariant() : QVariant(n); };
     const auto textOrNull = [](const QString &s) { return s.isEmpty() ? QVariant() : QVariant(s); };
-    return {c.startedAt, c.endedAt, c.user, c.host, c.reportPath, c.reportSize, c.sha256, c.mahalle,
-            c.linesInReport, c.linesRead, c.outcome, orNull(c.errorNumber), c.records, orNull(c.firstKey),
-            orNull(c.lastKey), textOrNull(c.undoneAt), textOrNull(c.undoneBy)};
+    return {c.startedAt,
+            c.endedAt,
+            c.user,
+            c.host,
+            c.reportPath,
+            c.reportSize,
+            c.sha256,
+            c.mahalle,
+            c.linesInReport,
+            c.linesRead,
+            c.outcome,
+            orNull(c.errorNumber),
+            c.records,
+            orNull(c.firstKey),
+            orNull(c.lastKey),
+            textOrNull(c.undoneAt),
+            textOrNull(c.undoneBy)};
 }
 
 Conversion fromFields(const QList<QVariant> &r)
@@ -124,8 +139,9 @@ QString undoRefusal(const Conversion &c, qint64 present, const std::vector<Conve
             .arg(c.id)
             .arg(database, shownTime(c.undoneAt), c.undoneBy);
     if (!numbersAgree(c))
-        return QStringLiteral("Conversion %1 of '%2' is logged with %3 records and keys %4 to %5, which do not agree; "
-                              "nothing was removed.")
+        return QStringLiteral(
+                   "Conversion %1 of '%2' is logged with %3 records and keys %4 to %5, which do not agree; "
+                   "nothing was removed.")
             .arg(c.id)
             .arg(database)
             .arg(c.records)
@@ -133,8 +149,9 @@ QString undoRefusal(const Conversion &c, qint64 present, const std::vector<Conve
             .arg(c.lastKey);
     for (const Conversion &other : log)
         if (other.id != c.id && !other.undone() && overlaps(c, other))
-            return QStringLiteral("Conversion %1 of '%2' is logged with keys %3 to %4, which overlap those of "
-                                  "conversion %5 (keys %6 to %7); nothing was removed.")
+            return QStringLiteral(
+                       "Conversion %1 of '%2' is logged with keys %3 to %4, which overlap those of "
+                       "conversion %5 (keys %6 to %7); nothing was removed.")
                 .arg(c.id)
                 .arg(database)
                 .arg(c.firstKey)
@@ -143,10 +160,11 @@ QString undoRefusal(const Conversion &c, qint64 present, const std::vector<Conve
                 .arg(other.firstKey)
                 .arg(other.lastKey);
     if (present != c.records)
-        return (present < c.records ? QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but only "
-                                                     "%6 of them are still in ovrekson; nothing was removed.")
-                                    : QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but %6 "
-                                                     "records lie in that range of ovrekson; nothing was removed."))
+        return (present < c.records
+                    ? QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but only "
+                                     "%6 of them are still in ovrekson; nothing was removed.")
+                    : QStringLiteral("Conversion %1 of '%2' stored %3 records (keys %4 to %5), but %6 "
+                                     "records lie in that range of ovrekson; nothing was removed."))
             .arg(c.id)
             .arg(database)
             .arg(c.records)

@@ -29,15 +29,15 @@ struct Conversion {
     QString user, host;         // login name and machine of whoever ran it
     QString reportPath;         // absolute
     qint64 reportSize = 0;
-    QString sha256;             // of the report's bytes, lower-case hex
+    QString sha256; // of the report's bytes, lower-case hex
     QString mahalle;
     int linesInReport = 0, linesRead = 0;
-    QString outcome;            // the first line of the run's message
-    int errorNumber = 0;        // 0 when the run ended without an error
+    QString outcome;     // the first line of the run's message
+    int errorNumber = 0; // 0 when the run ended without an error
     qint64 records = 0;
     qint64 firstKey = 0, lastKey = 0; // 0 when it stored none
-    QString undoneAt, undoneBy; // empty until undone
-    QString role;               // the server's role that ran it (its session_user); empty in a file
+    QString undoneAt, undoneBy;       // empty until undone
+    QString role;                     // the server's role that ran it (its session_user); empty in a file
     std::optional<ShareTally> shares; // the check of its shares after the commit; nothing before it ran
 
     bool undone() const { return !undoneAt.isEmpty(); }
@@ -46,9 +46,10 @@ struct Conversion {
 namespace conversionlog {
 
 // The log's fields in table order, the order fieldValues and every SELECT of the log use.
-inline constexpr auto fieldList = "id, started_at, ended_at, user_name, host, report_path, report_size, report_sha256, "
-                                  "mahalle, lines_in_report, lines_read, outcome, error_number, records, first_key, "
-                                  "last_key, undone_at, undone_by";
+inline constexpr auto fieldList =
+    "id, started_at, ended_at, user_name, host, report_path, report_size, report_sha256, "
+    "mahalle, lines_in_report, lines_read, outcome, error_number, records, first_key, "
+    "last_key, undone_at, undone_by";
 // The columns the check of a conversion's shares fills in, after fieldList;
 // added to a log that lacks them.
 QStringList checkFields();

@@ -58,7 +58,8 @@ Recordset Database::openRecordset(const QString &table)
 {
     Store &store = live();
     if (table != QLatin1String(schema::tableName))
-        throw Error(err::TableNotFound, QStringLiteral("The database '%1' has no table '%2'.").arg(store.name(), table));
+        throw Error(err::TableNotFound,
+                    QStringLiteral("The database '%1' has no table '%2'.").arg(store.name(), table));
     return Recordset(m_store);
 }
 

@@ -3,10 +3,10 @@
 namespace zefto {
 
 Error::Error(int number, QString description)
-    : m_number(number), m_description(std::move(description)),
+    : m_number(number),
+      m_description(std::move(description)),
       m_what(QStringLiteral("%1: %2").arg(number).arg(m_description).toUtf8())
-{
-}
+{}
 
 Error Error::of(int number)
 {

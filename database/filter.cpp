@@ -13,7 +13,8 @@ std::array<int, fields.size()> positions(const QStringList &columns)
 bool matches(const std::array<int, fields.size()> &at, const Record &record, FoldedNeedle &needle)
 {
     for (int i : at)
-        if (i >= 0 && size_t(i) < record.size() && record[size_t(i)].isText() && needle.foundIn(record[size_t(i)].asText()))
+        if (i >= 0 && size_t(i) < record.size() && record[size_t(i)].isText()
+            && needle.foundIn(record[size_t(i)].asText()))
             return true;
     return false;
 }

@@ -12,8 +12,8 @@ namespace zefto::filter {
 
 // The owner's given names and surname, the father's name, both blocks and
 // parcels, and the neighbourhood.
-inline constexpr std::array<schema::Field, 8> fields{schema::Adi,  schema::Soyadi,  schema::Babaadi, schema::Yada,
-                                                     schema::Yparsel, schema::Eada, schema::Eparsel, schema::Mahalle};
+inline constexpr std::array<schema::Field, 8> fields{schema::Adi,     schema::Soyadi, schema::Babaadi, schema::Yada,
+                                                     schema::Yparsel, schema::Eada,   schema::Eparsel, schema::Mahalle};
 
 // Where each of `fields` sits in a record of a store with these columns (-1: not there).
 std::array<int, fields.size()> positions(const QStringList &columns);

@@ -38,8 +38,8 @@ public:
 
 private:
     struct Entry {
-        quint32 at;      // where the fold starts in m_pool
-        quint16 length;  // 0 for a mark that folding drops
+        quint32 at;     // where the fold starts in m_pool
+        quint16 length; // 0 for a mark that folding drops
         bool whole;
     };
     std::array<Entry, 0x10000> m_entries;
@@ -60,7 +60,8 @@ UnitFold foldUnit(char16_t unit)
     return table()[unit];
 }
 
-FoldedNeedle::FoldedNeedle(const QString &needle) : m_needle(foldLetters(needle)) {}
+FoldedNeedle::FoldedNeedle(const QString &needle) : m_needle(foldLetters(needle))
+{}
 
 bool FoldedNeedle::foundIn(QStringView text)
 {

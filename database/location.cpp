@@ -34,8 +34,9 @@ QString resolved(const QString &name)
     if (postgres::isPostgresAddress(name)) {
         QString problem;
         if (!postgres::Address::parse(name, &problem))
-            throw Error(err::CannotOpen,
-                        QStringLiteral("'%1' is not a PostgreSQL address Zefto can use: %2.").arg(shown(name), problem));
+            throw Error(
+                err::CannotOpen,
+                QStringLiteral("'%1' is not a PostgreSQL address Zefto can use: %2.").arg(shown(name), problem));
         return name;
     }
     if (isServerAddress(name))

@@ -15,7 +15,8 @@ bool sameText(const QString &a, const QString &b)
 
 } // namespace
 
-Recordset::Recordset(std::shared_ptr<Store> store) : m_store(std::move(store)), m_open(true) {}
+Recordset::Recordset(std::shared_ptr<Store> store) : m_store(std::move(store)), m_open(true)
+{}
 
 bool Recordset::isOpen() const
 {

@@ -18,8 +18,8 @@ public:
     explicit Recordset(std::shared_ptr<Store> store);
 
     bool isOpen() const;
-    void moveLast();                                    // 3021 on an empty table
-    Value field(const QString &name) const;             // of the current record
+    void moveLast();                        // 3021 on an empty table
+    Value field(const QString &name) const; // of the current record
     void addNew();
     void setField(const QString &name, const Value &v); // of the record being added
     void update();                                      // stores it, or throws and keeps it pending
@@ -33,7 +33,7 @@ private:
     bool m_open = false;
     std::vector<Value> m_current; // empty: no current record
     std::vector<Value> m_edit;
-    std::vector<bool> m_given;    // which fields of m_edit were set
+    std::vector<bool> m_given; // which fields of m_edit were set
     bool m_editing = false;
     mutable int m_lastColumn = -1; // where the previous field lookup landed
 };

@@ -8,12 +8,12 @@ namespace zefto::schema {
 const QStringList &fieldNames()
 {
     static const QStringList names = {
-        QStringLiteral("yada"),    QStringLiteral("yparsel"),       QStringLiteral("yhispay"),
+        QStringLiteral("yada"),      QStringLiteral("yparsel"),      QStringLiteral("yhispay"),
         QStringLiteral("yhispayda"), QStringLiteral("hisyuzolçumu"), QStringLiteral("yalan"),
-        QStringLiteral("adi"),     QStringLiteral("soyadi"),        QStringLiteral("babaadi"),
-        QStringLiteral("epafta"),  QStringLiteral("eada"),          QStringLiteral("eparsel"),
-        QStringLiteral("ehispay"), QStringLiteral("ehispayda"),     QStringLiteral("ealan"),
-        QStringLiteral("tapu"),    QStringLiteral("dop"),           QStringLiteral("tahsis"),
+        QStringLiteral("adi"),       QStringLiteral("soyadi"),       QStringLiteral("babaadi"),
+        QStringLiteral("epafta"),    QStringLiteral("eada"),         QStringLiteral("eparsel"),
+        QStringLiteral("ehispay"),   QStringLiteral("ehispayda"),    QStringLiteral("ealan"),
+        QStringLiteral("tapu"),      QStringLiteral("dop"),          QStringLiteral("tahsis"),
         QStringLiteral("mahalle"),
     };
     return names;

@@ -8,10 +8,33 @@ namespace zefto::schema {
 inline constexpr auto tableName = "ovrekson";
 
 // The 19 share record fields in the order the page converter sets them.
-enum Field { Yada, Yparsel, Yhispay, Yhispayda, Hisyuzolcumu, Yalan, Adi, Soyadi, Babaadi, Epafta, Eada,
-             Eparsel, Ehispay, Ehispayda, Ealan, Tapu, Dop, Tahsis, Mahalle, FieldCount };
+enum Field {
+    Yada,
+    Yparsel,
+    Yhispay,
+    Yhispayda,
+    Hisyuzolcumu,
+    Yalan,
+    Adi,
+    Soyadi,
+    Babaadi,
+    Epafta,
+    Eada,
+    Eparsel,
+    Ehispay,
+    Ehispayda,
+    Ealan,
+    Tapu,
+    Dop,
+    Tahsis,
+    Mahalle,
+    FieldCount
+};
 const QStringList &fieldNames();
-inline const QString &fieldName(Field f) { return fieldNames()[f]; }
+inline const QString &fieldName(Field f)
+{
+    return fieldNames()[f];
+}
 // Names, the old sheet and the neighbourhood are words; every other field is a number, printed or stored.
 inline bool readsAsNumber(Field f)
 {

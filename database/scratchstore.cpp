@@ -45,8 +45,8 @@ void ScratchStore::append(const Record &values, const std::vector<bool> &given)
     // The same refusal, word for word, as the tables' CHECK constraints give.
     for (int i : m_required)
         if (size_t(i) < given.size() && given[i] && values[i].isText() && values[i].asText().isEmpty())
-            throw Error(err::ZeroLengthString, QStringLiteral("Field '%1' cannot be a zero-length string.")
-                                                   .arg(m_columns[i]));
+            throw Error(err::ZeroLengthString,
+                        QStringLiteral("Field '%1' cannot be a zero-length string.").arg(m_columns[i]));
     // What a database hands back: fields not given, or given no value, read back as NULL.
     Record r(m_columns.size(), Value::null());
     for (size_t i = 0; i < r.size() && i < given.size(); ++i)
@@ -182,7 +182,8 @@ std::vector<Conversion> ScratchStore::conversions()
 
 qint64 ScratchStore::undoConversion(qint64 id, const QString &)
 {
-    throw Error(err::ReadOnly, QStringLiteral("A dry run changes nothing: conversion %1 cannot be undone in it.").arg(id));
+    throw Error(err::ReadOnly,
+                QStringLiteral("A dry run changes nothing: conversion %1 cannot be undone in it.").arg(id));
 }
 
 } // namespace zefto

@@ -49,7 +49,7 @@ public:
     qint64 undoConversion(qint64 id, const QString &by) override;
 
 private:
-    void checkOpen() const; // throws 3420 when closed
+    void checkOpen() const;                  // throws 3420 when closed
     KeyRange clamped(KeyRange within) const; // the part of `within` that holds keys (first > last when none)
 
     QString m_name;
@@ -60,7 +60,7 @@ private:
     int m_idColumn = -1;            // the key's column, when there is one
     bool m_open = true;
     bool m_inRun = false;
-    size_t m_runStart = 0;          // how many records there were when the run began
+    size_t m_runStart = 0; // how many records there were when the run began
     KeyRange m_runKeys{0, 0};
 };
 

@@ -9,8 +9,9 @@ namespace zefto {
 qint64 keyIn(const QStringList &columns, const Record &record)
 {
     const qsizetype at = columns.indexOf(QStringLiteral("id"));
-    return at >= 0 && size_t(at) < record.size() && record[size_t(at)].isDouble() ? qint64(record[size_t(at)].asDouble())
-                                                                                  : 0;
+    return at >= 0 && size_t(at) < record.size() && record[size_t(at)].isDouble()
+               ? qint64(record[size_t(at)].asDouble())
+               : 0;
 }
 
 // Read a block at a time and tested here: for a store that cannot test in its queries.

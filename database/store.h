@@ -86,7 +86,8 @@ public:
     // when stored), upwards or, with `down`, downwards; nothing past the end.
     virtual std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) = 0;
     // Up to `limit` records with keys above `after`, in key order.
-    virtual void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) = 0;
+    virtual void readAfter(KeyRange within, qint64 after, int limit,
+                           const std::function<void(const Record &)> &each) = 0;
     // Every key in `within`, ordered by the field `field` (schema order; a
     // field that reads as a number compared as one, no value first), then by key.
     virtual std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending) = 0;

@@ -14,7 +14,8 @@ QString sharesFact(const SharesChecked &s, qint64 conversionId)
     if (s.parcelsOff == 0)
         fact = QCoreApplication::translate("zefto::endbox", "Shares: %1 new parcels, all add up").arg(s.parcels);
     else if (s.parcelsOff == 1)
-        fact = QCoreApplication::translate("zefto::endbox", "Shares: 1 of %1 new parcels does not add up").arg(s.parcels);
+        fact =
+            QCoreApplication::translate("zefto::endbox", "Shares: 1 of %1 new parcels does not add up").arg(s.parcels);
     else
         fact = QCoreApplication::translate("zefto::endbox", "Shares: %1 of %2 new parcels do not add up")
                    .arg(s.parcelsOff)
@@ -24,9 +25,9 @@ QString sharesFact(const SharesChecked &s, qint64 conversionId)
                     .arg(s.recordsOff);
     if (s.parcelsOff > 0 || s.recordsOff > 0)
         fact += u' '
-              + QCoreApplication::translate("zefto::endbox",
-                                            "(Show records, then Check; or zefto-records check --conversion %1)")
-                    .arg(conversionId);
+                + QCoreApplication::translate("zefto::endbox",
+                                              "(Show records, then Check; or zefto-records check --conversion %1)")
+                      .arg(conversionId);
     return fact;
 }
 
@@ -38,8 +39,8 @@ QString text(const RunOutcome &o)
     QString text = o.message.section(u'\n', 0, 0);
     if (o.notAReport)
         text += u'\n'
-              + QCoreApplication::translate("zefto::endbox", "'%1' does not look like a share table report.")
-                    .arg(o.reportPath);
+                + QCoreApplication::translate("zefto::endbox", "'%1' does not look like a share table report.")
+                      .arg(o.reportPath);
     const qsizetype rest = o.message.indexOf(u'\n');
     if (rest >= 0)
         text += o.message.mid(rest);
@@ -57,10 +58,10 @@ QString text(const RunOutcome &o)
     // The records are in the table all the same: the clerk must not simply convert again.
     if (o.end == RunOutcome::End::InvalidFile && o.recordsStored > 0)
         text += QStringLiteral("\n\n")
-              + QCoreApplication::translate("zefto::endbox",
-                                            "No father's name in this report needed the Ğ repair, so it may not come "
-                                            "from the expected printer. Check the records, and undo the conversion "
-                                            "if they are wrong.");
+                + QCoreApplication::translate("zefto::endbox",
+                                              "No father's name in this report needed the Ğ repair, so it may not come "
+                                              "from the expected printer. Check the records, and undo the conversion "
+                                              "if they are wrong.");
     return text;
 }
 

@@ -57,11 +57,11 @@ public:
     // Shared state of a run.
     Database db;
     Recordset kayit;
-    QString satir;                    // the current report line
-    qint16 stt = 0;                   // lines read in the conversion pass
-    qint16 stir = 0;                  // lines in the report
+    QString satir;                      // the current report line
+    qint16 stt = 0;                     // lines read in the conversion pass
+    qint16 stir = 0;                    // lines in the report
     turkish::ValidityFlag validity = 0; // set by a Ğ repaired in a father's name
-    ReportReader report;              // the report being converted
+    ReportReader report;                // the report being converted
 
 private:
     void readLine();  // into satir, counting it
@@ -82,11 +82,11 @@ private:
 
     WindowPort &m_window;
     QString m_databasePath;
-    bool m_databaseOpened = false; // once opened, a vanished file is not made anew
+    bool m_databaseOpened = false;   // once opened, a vanished file is not made anew
     qint64 m_acceptedDuplicate = -1; // the earlier conversion the operator chose to convert again
-    QString m_startedAt;   // of the run under way, for its log entry
+    QString m_startedAt;             // of the run under way, for its log entry
     qint64 m_storedBefore = 0;
-    bool m_committed = false; // the run under way is in the table
+    bool m_committed = false;             // the run under way is in the table
     std::unique_ptr<Sha256> m_readDigest; // of the bytes the run itself reads, to compare with the guard's
 };
 

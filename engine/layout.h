@@ -13,8 +13,23 @@ inline constexpr int pageLines = blockLines + gapLines;
 inline constexpr int fullLineLength = 161;
 
 // The fourteen columns of a data line, 1-based start and length.
-enum Col { OldSheet, OldBlock, OldParcel, OldArea, OwnerName, FatherName, OldShare,
-           TitleDeed, Deduction, Allocation, NewBlock, NewParcel, NewArea, NewShare, ColumnCount };
+enum Col {
+    OldSheet,
+    OldBlock,
+    OldParcel,
+    OldArea,
+    OwnerName,
+    FatherName,
+    OldShare,
+    TitleDeed,
+    Deduction,
+    Allocation,
+    NewBlock,
+    NewParcel,
+    NewArea,
+    NewShare,
+    ColumnCount
+};
 
 struct Column {
     int start;
@@ -22,8 +37,20 @@ struct Column {
 };
 
 inline constexpr std::array<Column, ColumnCount> columns = {{
-    {8, 5}, {14, 6}, {21, 6}, {28, 8}, {37, 21}, {59, 10}, {70, 19},
-    {90, 10}, {101, 10}, {112, 10}, {131, 5}, {137, 2}, {140, 10}, {151, 11},
+    {8, 5},
+    {14, 6},
+    {21, 6},
+    {28, 8},
+    {37, 21},
+    {59, 10},
+    {70, 19},
+    {90, 10},
+    {101, 10},
+    {112, 10},
+    {131, 5},
+    {137, 2},
+    {140, 10},
+    {151, 11},
 }};
 
 using Values = std::array<QString, ColumnCount>;

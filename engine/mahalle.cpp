@@ -25,9 +25,10 @@ QString chosen(const std::optional<QString> &option)
                                        .arg(maxLength));
     for (const QChar c : name)
         if (c.category() == QChar::Other_Control)
-            throw Error(err::Reserved, QStringLiteral("The neighbourhood (%1) holds the control character U+%2; "
-                                                      "name it in plain text.")
-                                           .arg(source, QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')));
+            throw Error(err::Reserved,
+                        QStringLiteral("The neighbourhood (%1) holds the control character U+%2; "
+                                       "name it in plain text.")
+                            .arg(source, QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')));
     return name;
 }
 

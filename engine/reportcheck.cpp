@@ -32,10 +32,15 @@ bool isNotText(const QByteArray &head)
 {
     // Zip (XLSX, DOCX, ODS), OLE (XLS, DOC), PDF, gzip, PNG, JPEG, ELF, SQLite.
     static const QByteArray signatures[] = {
-        QByteArrayLiteral("PK\x03\x04"), QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"),
-        QByteArrayLiteral("%PDF-"),      QByteArrayLiteral("\x1F\x8B"),
-        QByteArrayLiteral("\x89PNG"),    QByteArrayLiteral("\xFF\xD8\xFF"),
-        QByteArrayLiteral("\x7F" "ELF"),  QByteArrayLiteral("SQLite format 3"),
+        QByteArrayLiteral("PK\x03\x04"),
+        QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"),
+        QByteArrayLiteral("%PDF-"),
+        QByteArrayLiteral("\x1F\x8B"),
+        QByteArrayLiteral("\x89PNG"),
+        QByteArrayLiteral("\xFF\xD8\xFF"),
+        QByteArrayLiteral("\x7F"
+                          "ELF"),
+        QByteArrayLiteral("SQLite format 3"),
     };
     for (const QByteArray &s : signatures)
         if (head.startsWith(s))

@@ -243,8 +243,7 @@ int ReportReader::count(const QString &path, Sha256 *digest, qint64 *size)
         while (!r.atEnd()) {
             r.skipLine();
             if (lines == std::numeric_limits<qint16>::max())
-                throw Error(err::Overflow,
-                            QStringLiteral("The report '%1' has more than 32,767 lines.").arg(r.m_path));
+                throw Error(err::Overflow, QStringLiteral("The report '%1' has more than 32,767 lines.").arg(r.m_path));
             ++lines;
         }
         if (size)

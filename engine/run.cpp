@@ -46,7 +46,8 @@ std::pair<QString, qint64> Engine::fingerprint(const QString &path)
 {
     QFile f(path);
     const auto unreadable = [&] {
-        return Error(err::DeviceIo, QStringLiteral("The report '%1' could not be read: %2.").arg(fullPath(path), f.errorString()));
+        return Error(err::DeviceIo,
+                     QStringLiteral("The report '%1' could not be read: %2.").arg(fullPath(path), f.errorString()));
     };
     if (!f.open(QIODevice::ReadOnly))
         throw unreadable();
@@ -63,14 +64,16 @@ std::pair<QString, qint64> Engine::fingerprint(const QString &path)
 
 QString Engine::duplicateMessage(const QString &reportPath, const Conversion &earlier, const QString &database)
 {
-    return QStringLiteral("%1 was already converted %2 as conversion %3 of %4; nothing was stored. "
-                          "--again converts it anyway.")
+    return QStringLiteral(
+               "%1 was already converted %2 as conversion %3 of %4; nothing was stored. "
+               "--again converts it anyway.")
         .arg(reportPath, earlierConversion(earlier))
         .arg(earlier.id)
         .arg(database);
 }
 
-Engine::Engine(WindowPort &window) : mahalle(mahalle::defaultName), m_window(window) {}
+Engine::Engine(WindowPort &window) : mahalle(mahalle::defaultName), m_window(window)
+{}
 
 void Engine::openDatabase(const QString &name)
 {
@@ -116,8 +119,8 @@ RunOutcome Engine::Command1_Click()
         o.recordsStored = m_committed ? db.recordsStored() - m_storedBefore : 0;
         o.message = QStringLiteral("Error %1: %2\n\nReport: %3\n%4.")
                         .arg(o.errorNumber)
-                        .arg(o.errorDescription, o.reportPath, m_committed ? records(o.recordsStored)
-                                                                           : QStringLiteral("Nothing of it was stored"));
+                        .arg(o.errorDescription, o.reportPath,
+                             m_committed ? records(o.recordsStored) : QStringLiteral("Nothing of it was stored"));
         m_window.endBox(o, MessageIcon::Critical);
         restoreWindow();
         return o;
@@ -190,8 +193,8 @@ bool Engine::mayConvert(const std::optional<Conversion> &earlier, RunOutcome &o)
             : QCoreApplication::translate("zefto::Engine",
                                           "This report was already converted on %1 by %2: %3 records (%4). "
                                           "Convert it again?")
-                  .arg(conversionlog::shownTime(earlier->startedAt), earlier->user,
-                       QString::number(earlier->records), earlier->outcome.trimmed());
+                  .arg(conversionlog::shownTime(earlier->startedAt), earlier->user, QString::number(earlier->records),
+                       earlier->outcome.trimmed());
     if (m_window.askConvertAgain(question)) {
         m_acceptedDuplicate = earlier->id;
         return true;
@@ -211,8 +214,9 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
     try {
         // Read as a report, the database would be damaged by its own run; it is never opened as one.
         if (reportcheck::isDatabaseFile(path, m_databasePath))
-            throw Error(err::PathAccess,
-                        QStringLiteral("'%1' is the database the records are stored in, not a report.").arg(fullPath(path)));
+            throw Error(
+                err::PathAccess,
+                QStringLiteral("'%1' is the database the records are stored in, not a report.").arg(fullPath(path)));
         if (reportcheck::isNotText(path))
             throw Error(err::InvalidFileFormat,
                         QStringLiteral("'%1' does not look like a share table report.").arg(fullPath(path)));
@@ -252,9 +256,9 @@ std::optional<Error> Engine::convert(RunOutcome &o)
         m_window.setCommand1Enabled(false);
         db.beginRun([&](bool first) {
             if (first)
-                m_window.showWaiting(QCoreApplication::translate(
-                                         "zefto::Engine", "waiting for another program to finish writing %1…")
-                                         .arg(db.path()));
+                m_window.showWaiting(
+                    QCoreApplication::translate("zefto::Engine", "waiting for another program to finish writing %1…")
+                        .arg(db.path()));
             waited = true;
             m_window.keepAlive();
             checkInterrupt();
@@ -367,8 +371,9 @@ void Engine::describe(RunOutcome &o) const
         o.message = QStringLiteral("interrupted: nothing of %1 was stored").arg(m_window.reportName());
     } else if (tableEnded && o.unconvertedDataLines > 0) {
         o.end = RunOutcome::End::Incomplete;
-        o.message = QStringLiteral("The conversion stopped at line %1 of '%2': a required column is empty (%3)\n"
-                                   "%4; %5 later data line(s) of the report were not converted.")
+        o.message = QStringLiteral(
+                        "The conversion stopped at line %1 of '%2': a required column is empty (%3)\n"
+                        "%4; %5 later data line(s) of the report were not converted.")
                         .arg(o.stoppedAtLine)
                         .arg(o.reportPath, o.errorDescription, records(o.recordsStored))
                         .arg(o.unconvertedDataLines);

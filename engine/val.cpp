@@ -134,9 +134,8 @@ double toDouble(const std::string &s)
 // whose quotient rounds once: the double from_chars makes of the same text.
 std::optional<double> plainDecimal(const QString &t)
 {
-    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const char16_t *p = reinterpret_cast<const char16_t *>(t.constData());
     const char16_t *const end = p + t.size();
     bool negative = false, sign = false, point = false, digits = false;

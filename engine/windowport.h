@@ -14,9 +14,9 @@ enum class MessageIcon { None, Information, Warning, Critical };
 class WindowPort {
 public:
     virtual ~WindowPort() = default;
-    virtual QString text1() const = 0;              // the report path as typed or picked
-    virtual void setCommand1Enabled(bool on) = 0;   // Ok
-    virtual void setCommand3Enabled(bool on) = 0;   // Cancel
+    virtual QString text1() const = 0;            // the report path as typed or picked
+    virtual void setCommand1Enabled(bool on) = 0; // Ok
+    virtual void setCommand3Enabled(bool on) = 0; // Cancel
     virtual void setProgressVisible(bool on) = 0;
     virtual void setProgressMin(float v) = 0;
     virtual void setProgressMax(float v) = 0;
@@ -35,7 +35,11 @@ public:
     virtual bool interruptRequested() const { return false; }
     // The report was converted before: asks `question` with the buttons
     // "Convert again" and "Cancel" (the default, and Escape); true converts it again.
-    virtual bool askConvertAgain(const QString &question) { (void)question; return false; }
+    virtual bool askConvertAgain(const QString &question)
+    {
+        (void)question;
+        return false;
+    }
     // How messages name the report; the path unless the caller knows better.
     virtual QString reportName() const { return text1(); }
 };

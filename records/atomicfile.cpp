@@ -84,7 +84,8 @@ AtomicFile::AtomicFile(const QString &target) : m_target(destination(target))
     if (const QString why = notReplaceable(m_target); !why.isEmpty())
         fail(why + QStringLiteral(", not a regular file; nothing was written"));
     const QFileInfo info(m_target);
-    m_temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    m_temp =
+        QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     m_fd = ::mkostemp(m_temp.data(), O_CLOEXEC);
     if (m_fd < 0) {
         const int e = errno;
@@ -162,7 +163,8 @@ void AtomicFile::commit()
     m_committed = true;
     QIODevice::close();
     // The rename itself lasts once the folder is on disk too.
-    const int dir = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -35,7 +35,7 @@ private:
     [[noreturn]] void fail(const QString &why);
 
     QString m_target;
-    QByteArray m_temp;   // the temporary file's name, encoded for the system
+    QByteArray m_temp; // the temporary file's name, encoded for the system
     int m_fd = -1;
     QByteArray m_buffer; // bytes not yet handed to the system
     QString m_failure;

@@ -51,14 +51,17 @@ QString conditionalMessage(const RunOutcome &o)
     switch (o.end) {
     case RunOutcome::End::Incomplete:
         return wouldStore(o.recordsStored)
-               + QCoreApplication::translate("zefto::records", "; the run would stop at line %1 of '%2' because a required column is empty (%3)\n"
-                    "%4 later data line(s) of the report would not be converted.")
+               + QCoreApplication::translate(
+                     "zefto::records",
+                     "; the run would stop at line %1 of '%2' because a required column is empty (%3)\n"
+                     "%4 later data line(s) of the report would not be converted.")
                      .arg(o.stoppedAtLine)
                      .arg(o.reportPath, o.errorDescription)
                      .arg(o.unconvertedDataLines);
     case RunOutcome::End::Failed:
         return wouldStore(o.recordsStored)
-               + QCoreApplication::translate("zefto::records", "; the run would stop at line %1 of '%2' because of error %3: %4")
+               + QCoreApplication::translate("zefto::records",
+                                             "; the run would stop at line %1 of '%2' because of error %3: %4")
                      .arg(o.stoppedAtLine)
                      .arg(o.reportPath)
                      .arg(o.errorNumber)

@@ -11,7 +11,10 @@ namespace {
 
 using Int = Fraction::Int;
 
-Int magnitude(Int v) { return v < 0 ? -v : v; }
+Int magnitude(Int v)
+{
+    return v < 0 ? -v : v;
+}
 
 Int gcd(Int a, Int b)
 {
@@ -29,11 +32,20 @@ Int gcd(Int a, Int b)
     return a;
 }
 
-bool mul(Int a, Int b, Int &out) { return !__builtin_mul_overflow(a, b, &out); }
-bool add(Int a, Int b, Int &out) { return !__builtin_add_overflow(a, b, &out); }
+bool mul(Int a, Int b, Int &out)
+{
+    return !__builtin_mul_overflow(a, b, &out);
+}
+bool add(Int a, Int b, Int &out)
+{
+    return !__builtin_add_overflow(a, b, &out);
+}
 
 // The 128-bit minimum has no positive counterpart: keep clear of it.
-bool tame(Int v) { return v != -v || v == 0; }
+bool tame(Int v)
+{
+    return v != -v || v == 0;
+}
 
 QString integerText(Int v)
 {
@@ -76,12 +88,17 @@ Fraction Fraction::overflowed()
 
 namespace {
 
-int code(QChar c) { return c.unicode(); }
-int code(char c) { return static_cast<unsigned char>(c); }
+int code(QChar c)
+{
+    return c.unicode();
+}
+int code(char c)
+{
+    return static_cast<unsigned char>(c);
+}
 
 // Reads [-]digits[.digits], nothing around it; for QChar and char alike.
-template <typename Char>
-std::optional<Fraction> parseDecimal(const Char *c, const Char *end)
+template <typename Char> std::optional<Fraction> parseDecimal(const Char *c, const Char *end)
 {
     const bool negative = c != end && code(*c) == '-';
     if (negative)

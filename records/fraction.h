@@ -13,7 +13,7 @@ class Fraction {
 public:
     using Int = __int128;
 
-    Fraction() = default; // 0
+    Fraction() = default;                     // 0
     Fraction(Int numerator, Int denominator); // denominator non-zero
     static Fraction overflowed();
 

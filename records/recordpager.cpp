@@ -122,7 +122,8 @@ std::vector<Row> RecordPager::fetchKeys(const std::vector<qint64> &keys)
     std::vector<Row> out;
     out.reserve(keys.size());
     for (qint64 k : keys) {
-        const auto at = std::lower_bound(found.begin(), found.end(), k, [](const Row &r, qint64 key) { return r.key < key; });
+        const auto at =
+            std::lower_bound(found.begin(), found.end(), k, [](const Row &r, qint64 key) { return r.key < key; });
         // A record removed since it was listed keeps its row, empty, so the rows below do not move.
         out.push_back(at != found.end() && at->key == k ? std::move(*at) : Row{k, {}});
     }

@@ -77,10 +77,10 @@ private:
     KeyRange m_keys{0, 0};
     QString m_filter;
     qint64 m_total = 0;
-    std::list<Window> m_cache;      // most recently used first
+    std::list<Window> m_cache;        // most recently used first
     std::map<qint64, qint64> m_known; // row -> key, the ends of windows read so far
-    std::vector<qint64> m_matches;  // keys of the records matching the filter, ascending
-    qint64 m_scannedTo = 0;         // the filter scan has read every key up to this one
+    std::vector<qint64> m_matches;    // keys of the records matching the filter, ascending
+    qint64 m_scannedTo = 0;           // the filter scan has read every key up to this one
     bool m_scanDone = true;
     Order m_order;
     std::vector<qint64> m_sorted; // every key in range, in the order asked for (when sorted)

@@ -21,8 +21,8 @@ FieldPlaces::FieldPlaces(const QStringList &columns) : m_key(columns.indexOf(QSt
 qint64 FieldPlaces::key(const Record &record) const
 {
     return m_key >= 0 && size_t(m_key) < record.size() && record[size_t(m_key)].isDouble()
-             ? qint64(record[size_t(m_key)].asDouble())
-             : 0;
+               ? qint64(record[size_t(m_key)].asDouble())
+               : 0;
 }
 
 void FieldPlaces::fields(const Record &record, std::vector<Value> &fields) const

@@ -19,7 +19,7 @@ struct Parcel {
     qint64 records = 0;
     Fraction shares, areas;
     bool sharesUnreadable = false, areasUnreadable = false;
-    std::optional<Fraction> area; // the parcel's area as its first readable record prints it
+    std::optional<Fraction> area;      // the parcel's area as its first readable record prints it
     std::optional<Fraction> otherArea; // a different area another of its records prints
 };
 
@@ -128,7 +128,9 @@ private:
         for (const Field n : {Adi, Soyadi})
             if (!trimmedText(f[n]).isEmpty())
                 name << trimmedText(f[n]);
-        return QStringLiteral("record %1 (%2)").arg(key).arg(name.isEmpty() ? QStringLiteral("no owner") : name.join(u' '));
+        return QStringLiteral("record %1 (%2)")
+            .arg(key)
+            .arg(name.isEmpty() ? QStringLiteral("no owner") : name.join(u' '));
     }
 
     void report(int rule, bool unreadable, const Parcel &p, qint64 key, const QString &text)
@@ -141,7 +143,12 @@ private:
     // A record's unreadable figures are listed at once; its parcel is counted at the end.
     void unreadableRecord(int rule, const Parcel &p, qint64 key, const std::vector<Value> &f, const QString &what)
     {
-        m_each(ShareFinding{rule, true, p.yada, p.yparsel, key, {key, key},
+        m_each(ShareFinding{rule,
+                            true,
+                            p.yada,
+                            p.yparsel,
+                            key,
+                            {key, key},
                             QStringLiteral("%1, %2: %3 cannot be read").arg(where(p), who(key, f), what)});
     }
 
@@ -161,9 +168,9 @@ private:
         const std::optional<Fraction> a = number(f[Hisyuzolcumu]), y = number(f[Yalan]);
         if (!a || !y) {
             p.areasUnreadable = true;
-            unreadableRecord(2, p, key, f,
-                             QStringLiteral("the share area %1 or the parcel area %2")
-                                 .arg(shown(f[Hisyuzolcumu]), shown(f[Yalan])));
+            unreadableRecord(
+                2, p, key, f,
+                QStringLiteral("the share area %1 or the parcel area %2").arg(shown(f[Hisyuzolcumu]), shown(f[Yalan])));
             return;
         }
         p.areas += *a;
@@ -182,7 +189,8 @@ private:
             return false;
         }
         if (p.shares.isOverflowed()) {
-            report(1, true, p, 0, QStringLiteral("%1: shares too large to add up exactly (%2)").arg(where(p), owners(p.records)));
+            report(1, true, p, 0,
+                   QStringLiteral("%1: shares too large to add up exactly (%2)").arg(where(p), owners(p.records)));
             return false;
         }
         if (p.shares == Fraction(1, 1))
@@ -210,10 +218,12 @@ private:
         const std::optional<bool> close = p.areas.within(*p.area, Fraction(p.records, 100));
         if (close.value_or(false))
             return true;
-        report(2, !close, p, 0,
-               close ? QStringLiteral("%1: share areas %2, parcel %3 (%4)")
-                           .arg(where(p), m2(p.areas), m2(*p.area), owners(p.records))
-                     : QStringLiteral("%1: share areas too large to add up exactly (%2)").arg(where(p), owners(p.records)));
+        report(
+            2, !close, p, 0,
+            close
+                ? QStringLiteral("%1: share areas %2, parcel %3 (%4)")
+                      .arg(where(p), m2(p.areas), m2(*p.area), owners(p.records))
+                : QStringLiteral("%1: share areas too large to add up exactly (%2)").arg(where(p), owners(p.records)));
         return false;
     }
 
@@ -252,7 +262,8 @@ private:
 
     bool titleDeed(const Parcel &p, qint64 key, const std::vector<Value> &f)
     {
-        const std::optional<Fraction> area = number(f[Ealan]), old = share(f[Ehispay], f[Ehispayda]), deed = number(f[Tapu]);
+        const std::optional<Fraction> area = number(f[Ealan]), old = share(f[Ehispay], f[Ehispayda]),
+                                      deed = number(f[Tapu]);
         const std::optional<Fraction> should = area && old ? std::optional(*area * *old) : std::nullopt;
         return compare(3, p, key, f, deed, should, [&](bool readable) {
             return readable ? QStringLiteral("title deed %1, old area %2 × %3 = %4")
@@ -277,8 +288,8 @@ private:
     RuleSet m_rules;
     const std::function<void(const ShareFinding &)> &m_each;
     ShareCheck m_result;
-    QHash<QString, int> m_index; // parcel key -> m_parcels
-    std::vector<Parcel> m_parcels; // in order of their first record
+    QHash<QString, int> m_index;      // parcel key -> m_parcels
+    std::vector<Parcel> m_parcels;    // in order of their first record
     std::vector<Value> m_previousOld; // adi .. tahsis of the record before
 };
 
@@ -315,11 +326,12 @@ QString ruleSummary(int rule, const ShareCheck &check)
     const QString head = QStringLiteral("rule %1, %2: ").arg(rule).arg(QString::fromUtf8(ruleNames[rule - 1]));
     if (t.skipped)
         return head + QStringLiteral("skipped");
-    QString line = head + QStringLiteral("%1 %2 checked, %3 broken, %4 unreadable")
-                              .arg(t.checked)
-                              .arg(rule <= 2 ? QStringLiteral("parcels") : QStringLiteral("records"))
-                              .arg(t.broken)
-                              .arg(t.unreadable);
+    QString line = head
+                   + QStringLiteral("%1 %2 checked, %3 broken, %4 unreadable")
+                         .arg(t.checked)
+                         .arg(rule <= 2 ? QStringLiteral("parcels") : QStringLiteral("records"))
+                         .arg(t.broken)
+                         .arg(t.unreadable);
     if (rule > 2 && check.repeats > 0)
         line += QStringLiteral(" (%1 more repeat the old share of the record before)").arg(check.repeats);
     return line;

@@ -30,10 +30,10 @@ struct ShareFinding {
 // What the check found, per rule, and the two counts a run's end reports.
 struct ShareCheck {
     ShareTally rules;
-    qint64 parcels = 0;         // new parcels seen
-    qint64 parcelsOff = 0;      // of them breaking rule 1 or 2, or unreadable for either
-    qint64 recordsOff = 0;      // records breaking rule 3 or 4, or unreadable for either
-    qint64 repeats = 0;         // records whose old side repeats the record before (checked once)
+    qint64 parcels = 0;    // new parcels seen
+    qint64 parcelsOff = 0; // of them breaking rule 1 or 2, or unreadable for either
+    qint64 recordsOff = 0; // records breaking rule 3 or 4, or unreadable for either
+    qint64 repeats = 0;    // records whose old side repeats the record before (checked once)
     bool anything() const { return parcelsOff > 0 || recordsOff > 0; }
 };
 

@@ -14,7 +14,7 @@ namespace {
 
 constexpr qsizetype chunk = 1 << 18;
 constexpr qsizetype inMemory = 8 << 20; // most exports never touch the disk
-constexpr char latin1Text = 0x10;        // a text of characters below U+0100, one byte each
+constexpr char latin1Text = 0x10;       // a text of characters below U+0100, one byte each
 
 template <class T> void putRaw(QByteArray &to, T v)
 {

@@ -70,7 +70,8 @@ bool looksEscaped(const QString &text, qsizetype i)
     if (i + 7 > text.size() || text[i] != u'_' || text[i + 1] != u'x' || text[i + 6] != u'_')
         return false;
     for (qsizetype k = i + 2; k < i + 6; ++k)
-        if (const char16_t h = text[k].unicode(); !((h >= u'0' && h <= u'9') || (h >= u'a' && h <= u'f') || (h >= u'A' && h <= u'F')))
+        if (const char16_t h = text[k].unicode();
+            !((h >= u'0' && h <= u'9') || (h >= u'a' && h <= u'f') || (h >= u'A' && h <= u'F')))
             return false;
     return true;
 }
@@ -152,8 +153,9 @@ template <class Step> void XlsxWriter::guarded(Step step)
         step();
     } catch (const Refusal &r) {
         m_closed = true; // what was written is incomplete: it never takes the old file's place
-        const QString why = r.why.startsWith(QLatin1String("Cannot write")) ? r.why
-                          : QStringLiteral("Cannot write '%1': %2.").arg(m_file->target(), r.why);
+        const QString why = r.why.startsWith(QLatin1String("Cannot write"))
+                                ? r.why
+                                : QStringLiteral("Cannot write '%1': %2.").arg(m_file->target(), r.why);
         throw Error(err::DeviceIo, why);
     }
 }
@@ -195,9 +197,10 @@ void XlsxWriter::header(const QStringList &fields)
 void XlsxWriter::row(const std::vector<Value> &values)
 {
     if (m_rows >= maxRecords)
-        throw Error(err::Overflow, QStringLiteral("A sheet holds at most %1 records; the workbook '%2' cannot take more.")
-                                       .arg(maxRecords)
-                                       .arg(m_path));
+        throw Error(err::Overflow,
+                    QStringLiteral("A sheet holds at most %1 records; the workbook '%2' cannot take more.")
+                        .arg(maxRecords)
+                        .arg(m_path));
     guarded([&] { cells(int(++m_rows), values); });
 }
 

@@ -45,8 +45,8 @@ private:
     QString m_path;
     std::unique_ptr<AtomicFile> m_file;
     std::unique_ptr<ZipWriter> m_zip;
-    QByteArray m_line;  // the row being built
-    qint64 m_rows = 0;  // records written under the header
+    QByteArray m_line; // the row being built
+    qint64 m_rows = 0; // records written under the header
     int m_replaced = 0;
     bool m_closed = false;
 };

@@ -52,7 +52,10 @@ QStringList descent(const QString &dir)
     return chain;
 }
 
-QString native(const QString &path) { return QDir::toNativeSeparators(path); }
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
 
 } // namespace
 
@@ -102,9 +105,7 @@ DirectoryListing readDirectory(const QString &dir, QDir::Filters kind, const QSt
     return {names, {}};
 }
 
-DirListBox::DirListBox(QWidget *parent)
-    : QListWidget(parent)
-    , m_path(absolutePath(QDir::currentPath()))
+DirListBox::DirListBox(QWidget *parent) : QListWidget(parent), m_path(absolutePath(QDir::currentPath()))
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentDelegate(this));

@@ -60,8 +60,14 @@ QString display(const QString &root, const QString &name)
 
 #ifdef Q_OS_WIN
 // The classic list shows every letter; readiness is asked when one is picked.
-bool usable(const DriveListBox::Volume &) { return true; }
-int rank(const QString &) { return 0; }
+bool usable(const DriveListBox::Volume &)
+{
+    return true;
+}
+int rank(const QString &)
+{
+    return 0;
+}
 #else
 bool underAny(const QString &root, std::initializer_list<const char16_t *> places)
 {
@@ -76,14 +82,22 @@ bool underAny(const QString &root, std::initializer_list<const char16_t *> place
 bool usable(const DriveListBox::Volume &v)
 {
     static const QSet<QString> pseudo = {
-        QStringLiteral("proc"), QStringLiteral("sysfs"), QStringLiteral("tmpfs"), QStringLiteral("devtmpfs"),
-        QStringLiteral("devpts"), QStringLiteral("cgroup"), QStringLiteral("cgroup2"), QStringLiteral("securityfs"),
-        QStringLiteral("pstore"), QStringLiteral("debugfs"), QStringLiteral("tracefs"), QStringLiteral("configfs"),
-        QStringLiteral("fusectl"), QStringLiteral("mqueue"), QStringLiteral("hugetlbfs"), QStringLiteral("bpf"),
-        QStringLiteral("autofs"), QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"), QStringLiteral("nsfs"),
-        QStringLiteral("ramfs"), QStringLiteral("rpc_pipefs"), QStringLiteral("selinuxfs"), QStringLiteral("squashfs"),
-        QStringLiteral("overlay"), QStringLiteral("aufs"), QStringLiteral("nfsd"), QStringLiteral("fuse.gvfsd-fuse"),
-        QStringLiteral("fuse.portal"), QStringLiteral("fuse.lxcfs"), QStringLiteral("fuse.snapfuse"),
+        QStringLiteral("proc"),          QStringLiteral("sysfs"),
+        QStringLiteral("tmpfs"),         QStringLiteral("devtmpfs"),
+        QStringLiteral("devpts"),        QStringLiteral("cgroup"),
+        QStringLiteral("cgroup2"),       QStringLiteral("securityfs"),
+        QStringLiteral("pstore"),        QStringLiteral("debugfs"),
+        QStringLiteral("tracefs"),       QStringLiteral("configfs"),
+        QStringLiteral("fusectl"),       QStringLiteral("mqueue"),
+        QStringLiteral("hugetlbfs"),     QStringLiteral("bpf"),
+        QStringLiteral("autofs"),        QStringLiteral("binfmt_misc"),
+        QStringLiteral("efivarfs"),      QStringLiteral("nsfs"),
+        QStringLiteral("ramfs"),         QStringLiteral("rpc_pipefs"),
+        QStringLiteral("selinuxfs"),     QStringLiteral("squashfs"),
+        QStringLiteral("overlay"),       QStringLiteral("aufs"),
+        QStringLiteral("nfsd"),          QStringLiteral("fuse.gvfsd-fuse"),
+        QStringLiteral("fuse.portal"),   QStringLiteral("fuse.lxcfs"),
+        QStringLiteral("fuse.snapfuse"),
     };
     if (!v.readable)
         return false;
@@ -125,22 +139,18 @@ QList<DriveListBox::Volume> DriveListBox::systemVolumes()
     for (const QStorageInfo &storage : QStorageInfo::mountedVolumes()) {
         const QFileInfo root(storage.rootPath());
         // A bind-mounted file (containers mount /etc/hosts so) is no drive.
-        const bool readable = storage.isValid() && storage.isReady() && root.isDir() && root.isReadable()
-                              && root.isExecutable();
+        const bool readable =
+            storage.isValid() && storage.isReady() && root.isDir() && root.isReadable() && root.isExecutable();
         volumes.append({storage.rootPath(), QString::fromLatin1(storage.fileSystemType()), storage.name(), readable});
     }
 #endif
     return volumes;
 }
 
-DriveListBox::DriveListBox(QWidget *parent)
-    : DriveListBox(&DriveListBox::systemVolumes, parent)
-{
-}
+DriveListBox::DriveListBox(QWidget *parent) : DriveListBox(&DriveListBox::systemVolumes, parent)
+{}
 
-DriveListBox::DriveListBox(VolumeSource source, QWidget *parent)
-    : QComboBox(parent)
-    , m_source(std::move(source))
+DriveListBox::DriveListBox(VolumeSource source, QWidget *parent) : QComboBox(parent), m_source(std::move(source))
 {
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_quiet && index >= 0)

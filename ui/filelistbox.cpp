@@ -31,9 +31,7 @@ bool hasWildcard(const QString &name)
 
 } // namespace
 
-FileListBox::FileListBox(QWidget *parent)
-    : QListWidget(parent)
-    , m_path(absolutePath(QDir::currentPath()))
+FileListBox::FileListBox(QWidget *parent) : QListWidget(parent), m_path(absolutePath(QDir::currentPath()))
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemSelectionChanged, this, [this] {

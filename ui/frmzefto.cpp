@@ -5,8 +5,8 @@
 
 #include "boxes.h"
 #include "dirlistbox.h"
-#include "endbox.h"
 #include "drivelistbox.h"
+#include "endbox.h"
 #include "error.h"
 #include "filelistbox.h"
 #include "location.h"
@@ -36,7 +36,8 @@ QRect twips(int left, int top, int width, int height)
 
 } // namespace
 
-frmZefto::frmZefto(QWidget *parent) : frmZefto(&DriveListBox::systemVolumes, parent) {}
+frmZefto::frmZefto(QWidget *parent) : frmZefto(&DriveListBox::systemVolumes, parent)
+{}
 
 frmZefto::frmZefto(DriveListBoxVolumes volumes, QWidget *parent) : QWidget(parent)
 {
@@ -373,8 +374,8 @@ void frmZefto::setProgressValue(float v)
     const int step = std::max(1, span / std::max(1, ProgressBar1->width()));
     // Let the window paint now and then, but take no input while a run works.
     const bool paint = m_running && m_sincePaint.elapsed() >= 50;
-    if ((std::abs(value - ProgressBar1->value()) >= step && (paint || !m_running))
-        || value >= ProgressBar1->maximum() || value <= ProgressBar1->minimum())
+    if ((std::abs(value - ProgressBar1->value()) >= step && (paint || !m_running)) || value >= ProgressBar1->maximum()
+        || value <= ProgressBar1->minimum())
         ProgressBar1->setValue(value);
     if (paint) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -428,8 +429,7 @@ bool frmZefto::inputOutsideCancel(QObject *watched, QEvent *event) const
     case QEvent::Shortcut:
         // The window system's events reach the widget under the pointer only through its window.
         return qobject_cast<QWidget *>(watched) && watched != Command3;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -106,9 +106,9 @@ private:
     QString m_mahalleProblem; // a blank ZEFTO_MAHALLE: no run until it names a neighbourhood
     bool m_loadProblemShown = false;
     bool m_running = false;
-    bool m_inWait = false;        // another program holds the lock; Cancel gives the run up
+    bool m_inWait = false; // another program holds the lock; Cancel gives the run up
     bool m_waitCancelled = false;
-    QString m_waitingText;        // whole; the label shows it elided
+    QString m_waitingText; // whole; the label shows it elided
     bool m_revertingDrive = false;
     QString m_previousDrive;
     QElapsedTimer m_sincePaint;

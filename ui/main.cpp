@@ -36,7 +36,8 @@ int main(int argc, char **argv)
     if (parser.isSet(records)) {
         // The window's own title, so the window system shows it alone with nothing appended.
         QApplication::setApplicationDisplayName(QApplication::translate("zefto::ui::RecordsWindow", "Zefto Records"));
-        zefto::ui::RecordsWindow *window = zefto::ui::RecordsWindow::openOn(nullptr, zefto::ui::RecordsWindow::chosenDatabase(), std::nullopt);
+        zefto::ui::RecordsWindow *window =
+            zefto::ui::RecordsWindow::openOn(nullptr, zefto::ui::RecordsWindow::chosenDatabase(), std::nullopt);
         (void)window;
         return app.exec();
     }

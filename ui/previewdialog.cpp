@@ -175,11 +175,13 @@ QString PreviewDialog::dryText(const records::DryRun &run) const
     const RunOutcome &o = run.outcome;
     const bool literal = o.end == RunOutcome::End::Converted || o.end == RunOutcome::End::InvalidFile;
     // The run's own word is quoted after the count; any other end already says what would be stored.
-    QString text = !literal ? m_said
-                   : (o.recordsStored == 1 ? tr("Converting would store 1 record and end with:")
-                                           : tr("Converting would store %1 records and end with:")
-                                                 .arg(QLocale().toString(o.recordsStored)))
-                           + u'\n' + m_said;
+    QString text =
+        !literal
+            ? m_said
+            : (o.recordsStored == 1
+                   ? tr("Converting would store 1 record and end with:")
+                   : tr("Converting would store %1 records and end with:").arg(QLocale().toString(o.recordsStored)))
+                  + u'\n' + m_said;
     if (run.earlier)
         text += QStringLiteral("\n\n")
                 + tr("These bytes were converted before: conversion %1 on %2 stored %3 records. Convert asks "

@@ -1,16 +1,16 @@
 #include "recordswindow.h"
 
+#include "boxes.h"
 #include "checkview.h"
 #include "chosen.h"
+#include "drytarget.h"
 #include "error.h"
 #include "export.h"
 #include "location.h"
 #include "previewdialog.h"
-#include "recordtablemodel.h"
-#include "boxes.h"
-#include "drytarget.h"
 #include "recordscopy.h"
 #include "recordsgrid.h"
+#include "recordtablemodel.h"
 #include "undo.h"
 
 #include <QApplication>
@@ -25,10 +25,10 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSplitter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -209,7 +209,6 @@ void RecordsWindow::placeButtons(QWidget *split)
     // As large as is useful, but never past the screen: the filter and the count must stay in sight.
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1200, 700);
     resize(std::min(1200, screen.width() * 9 / 10), std::min(700, screen.height() * 85 / 100));
-
 }
 
 void RecordsWindow::connectActions()
@@ -271,8 +270,9 @@ void RecordsWindow::fillLog()
     const QLocale locale;
     // Newest first: the conversion just made is the one looked for.
     for (auto c = m_log.rbegin(); c != m_log.rend(); ++c) {
-        QString text = tr("%1  %2  %3\n%4 records").arg(c->id).arg(shownTime(c->startedAt), reportName(*c),
-                                                        locale.toString(c->records));
+        QString text = tr("%1  %2  %3\n%4 records")
+                           .arg(c->id)
+                           .arg(shownTime(c->startedAt), reportName(*c), locale.toString(c->records));
         if (c->undone())
             text += tr(", undone %1 by %2").arg(shownTime(c->undoneAt), c->undoneBy);
         auto *item = new QListWidgetItem(text, conversions);
@@ -351,7 +351,8 @@ void RecordsWindow::refresh()
     if (!wasOpen && m_db->isOpen())
         statusBar()->clearMessage();
     if (currentRow >= 0 && currentRow < model->rowCount())
-        table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn), QItemSelectionModel::NoUpdate);
+        table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn),
+                                                 QItemSelectionModel::NoUpdate);
     table->selectionModel()->select(selected.in(*model), QItemSelectionModel::ClearAndSelect);
     table->verticalScrollBar()->setValue(scroll);
     table->horizontalScrollBar()->setValue(across);
@@ -446,7 +447,8 @@ void RecordsWindow::undoConversion()
         writable.open(m_name, Missing::Refuse);
         const qint64 removed = records::undoConversion(writable, c->id);
         writable.close();
-        statusBar()->showMessage(tr("Conversion %1 undone: %2 records removed.").arg(*id).arg(QLocale().toString(removed)));
+        statusBar()->showMessage(
+            tr("Conversion %1 undone: %2 records removed.").arg(*id).arg(QLocale().toString(removed)));
     } catch (const Error &e) {
         QMessageBox::critical(this, tr("Undo conversion"), e.description());
     }
@@ -476,12 +478,12 @@ void RecordsWindow::exportKeys(KeyRange keys, const QString &suggested)
         Busy busy;
         const records::Exported done =
             records::exportRecords(*m_db, path, keys, text.isEmpty() ? std::nullopt : std::optional(text));
-        statusBar()->showMessage(tr("%1 records written to %2")
-                                     .arg(QLocale().toString(done.records), QDir::toNativeSeparators(path)));
+        statusBar()->showMessage(
+            tr("%1 records written to %2").arg(QLocale().toString(done.records), QDir::toNativeSeparators(path)));
         if (done.replacedCharacters > 0)
-            QMessageBox::warning(this, tr("Export records"),
-                                 tr("%1 control characters a sheet cannot hold were written as U+FFFD.")
-                                     .arg(done.replacedCharacters));
+            QMessageBox::warning(
+                this, tr("Export records"),
+                tr("%1 control characters a sheet cannot hold were written as U+FFFD.").arg(done.replacedCharacters));
     } catch (const records::Refusal &r) {
         QMessageBox::critical(this, tr("Export records"), r.why);
     } catch (const Error &e) {

@@ -88,7 +88,8 @@ private:
     void exportKeys(KeyRange keys, const QString &suggested);
 
     QString m_name;
-    std::shared_ptr<Database> m_db = std::make_shared<Database>(); // read only; undo opens the database for writing on its own
+    std::shared_ptr<Database> m_db =
+        std::make_shared<Database>(); // read only; undo opens the database for writing on its own
     std::vector<Conversion> m_log;
     QTimer m_watch;
 };

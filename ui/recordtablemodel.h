@@ -66,7 +66,7 @@ private:
 
     std::shared_ptr<Database> m_db;
     std::unique_ptr<records::RecordPager> m_pager;
-    qint64 m_rows = 0; // what the view has been told
+    qint64 m_rows = 0;                   // what the view has been told
     records::RecordPager::Order m_order; // kept across stores and shows
     QTimer m_scan;
 };

@@ -10,9 +10,9 @@ namespace {
 const QString schemes[] = {QStringLiteral("postgresql://"), QStringLiteral("postgres://")};
 
 // Told when a reason cannot quote the part that is wrong because it may hold a password.
-const QString encodingHint =
-    QStringLiteral(" (a password holding '@', '/', '?' or '&' must be written percent-encoded, as %40, %2F, %3F or %26, "
-                   "or be kept in ~/.pgpass)");
+const QString encodingHint = QStringLiteral(
+    " (a password holding '@', '/', '?' or '&' must be written percent-encoded, as %40, %2F, %3F or %26, "
+    "or be kept in ~/.pgpass)");
 
 QString decoded(const QString &part)
 {
@@ -118,8 +118,7 @@ class Parser {
 public:
     Parser(const QString &uri, qsizetype schemeLength)
         : m_uri(uri), m_suspected(uri), m_read(uri, false), m_start(schemeLength)
-    {
-    }
+    {}
 
     std::optional<Address> parse(QString *problem)
     {
@@ -186,8 +185,9 @@ private:
         if (colon >= from && (bracket < from || colon > bracket)) {
             const QString port = m_uri.mid(colon + 1, to - colon - 1);
             if (!validPort(port, &m_a.port)) {
-                *problem = quoting(QStringLiteral("the port '%1' is not a number from 1 to 65535"),
-                                   QStringLiteral("the port is not a number from 1 to 65535"), colon + 1, port.size(), port);
+                *problem =
+                    quoting(QStringLiteral("the port '%1' is not a number from 1 to 65535"),
+                            QStringLiteral("the port is not a number from 1 to 65535"), colon + 1, port.size(), port);
                 return false;
             }
             hostEnd = colon;

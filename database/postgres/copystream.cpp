@@ -20,7 +20,8 @@ void appendText(QByteArray &out, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
     // Most fields need no escape: copied whole, not a character at a time.
-    if (std::none_of(utf8.begin(), utf8.end(), [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; })) {
+    if (std::none_of(utf8.begin(), utf8.end(),
+                     [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; })) {
         out += utf8;
         return;
     }
@@ -77,8 +78,9 @@ QString copyStatement(const QString &table, const QStringList &columns, const st
 void CopyStream::start(const QString &table, const QStringList &columns, const std::vector<bool> &given)
 {
     if (!m_connection.batch(copyStatement(table, columns, given)).copying)
-        throw Error(err::Reserved, QStringLiteral("The server of '%1' did not start the COPY of the records.")
-                                       .arg(m_connection.name()));
+        throw Error(
+            err::Reserved,
+            QStringLiteral("The server of '%1' did not start the COPY of the records.").arg(m_connection.name()));
     adopt(given);
 }
 
@@ -108,7 +110,8 @@ void CopyStream::send()
 Failure CopyStream::lastFailure() const
 {
     PGconn *c = m_connection.handle();
-    return {QString(), cleanMessage(QString::fromUtf8(libpq().errorMessage(c)), QString()), libpq().status(c) != CONNECTION_OK};
+    return {QString(), cleanMessage(QString::fromUtf8(libpq().errorMessage(c)), QString()),
+            libpq().status(c) != CONNECTION_OK};
 }
 
 void CopyStream::fail()

@@ -13,7 +13,8 @@ template <typename F> void resolve(void *handle, const char *name, F &f)
 {
     f = reinterpret_cast<F>(dlsym(handle, name));
     if (!f)
-        throw Error(err::CannotOpen, QStringLiteral("The PostgreSQL client library has no '%1'.").arg(QLatin1String(name)));
+        throw Error(err::CannotOpen,
+                    QStringLiteral("The PostgreSQL client library has no '%1'.").arg(QLatin1String(name)));
 }
 
 LibPq load()

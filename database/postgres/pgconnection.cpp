@@ -21,7 +21,8 @@ bool hasOption(const Address &a, const char *key)
 }
 
 // Server notices (a table that exists already, ...) are no news to the operator.
-void ignoreNotice(void *, const char *) {}
+void ignoreNotice(void *, const char *)
+{}
 
 // A field of a ~/.pgpass line, its ':' and '\' escaped as libpq reads them.
 QString pgpassField(const char *value)
@@ -32,7 +33,8 @@ QString pgpassField(const char *value)
 Failure failureOf(PGconn *c, PGresult *r)
 {
     Failure f{QString::fromLatin1(libpq().resultErrorField(r, PG_DIAG_SQLSTATE)),
-              QString::fromUtf8(libpq().resultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)), libpq().status(c) != CONNECTION_OK};
+              QString::fromUtf8(libpq().resultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)),
+              libpq().status(c) != CONNECTION_OK};
     if (f.message.isEmpty())
         f.message = cleanMessage(QString::fromUtf8(libpq().errorMessage(c)), QString());
     return f;
@@ -72,7 +74,8 @@ QString Connection::conninfo(int lockTimeoutMs) const
     // Told in the start-up message, so it costs no round trip; all our text is UTF-8.
     add(QStringLiteral("client_encoding"), QStringLiteral("UTF8"));
     if (!hasOption(m_address, "connect_timeout"))
-        add(QStringLiteral("connect_timeout"), QStringLiteral("15")); // an office server that does not answer is told within seconds
+        add(QStringLiteral("connect_timeout"),
+            QStringLiteral("15")); // an office server that does not answer is told within seconds
     if (!hasOption(m_address, "application_name"))
         add(QStringLiteral("application_name"), QStringLiteral("zefto"));
     return info.join(u' ');
@@ -100,11 +103,13 @@ QString Connection::refusal(PGconn *failed) const
         return QStringLiteral("Cannot connect to the database server of '%1': %2.")
             .arg(name(), cleanMessage(QString::fromUtf8(libpq().errorMessage(failed)), QString()));
     // libpq looks a socket connection up under the host name localhost.
-    const QString host = m_address.host.isEmpty() || m_address.host.startsWith(u'/') ? QStringLiteral("localhost")
-                                                                                       : pgpassField(libpq().host(failed));
-    return QStringLiteral("Cannot connect to the database server of '%1': the server asks for a password and none was "
-                          "given. Add this line, with the password, to ~/.pgpass (which only you may read: chmod 600 "
-                          "~/.pgpass):\n%2:%3:%4:%5:PASSWORD")
+    const QString host = m_address.host.isEmpty() || m_address.host.startsWith(u'/')
+                             ? QStringLiteral("localhost")
+                             : pgpassField(libpq().host(failed));
+    return QStringLiteral(
+               "Cannot connect to the database server of '%1': the server asks for a password and none was "
+               "given. Add this line, with the password, to ~/.pgpass (which only you may read: chmod 600 "
+               "~/.pgpass):\n%2:%3:%4:%5:PASSWORD")
         .arg(name(), host, pgpassField(libpq().port(failed)), pgpassField(libpq().db(failed)),
              pgpassField(libpq().user(failed)));
 }

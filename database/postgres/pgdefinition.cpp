@@ -19,9 +19,9 @@ constexpr qint64 creationLockKey = 0x5a6566746f; // "Zefto"
 
 struct Column {
     QString name;
-    QString type;     // as format_type spells it
-    bool isKey;       // identity, or an integer filled from a sequence (serial)
-    bool isNumber;    // of the numeric type category
+    QString type;  // as format_type spells it
+    bool isKey;    // identity, or an integer filled from a sequence (serial)
+    bool isNumber; // of the numeric type category
 };
 
 // The columns, the CHECK constraints and the session's facts, in one round trip.
@@ -33,28 +33,30 @@ struct Read {
 Read readDefinition(Connection &c, SessionFacts *facts)
 {
     const QString log = QLatin1String(conversionTableName);
-    const Batch b = c.batch(QStringLiteral(
-        "SELECT a.attname, format_type(a.atttypid, a.atttypmod),"
-        " t.typname IN ('int2', 'int4', 'int8') AND (a.attidentity <> ''"
-        "  OR coalesce(pg_get_expr(d.adbin, d.adrelid), '') LIKE 'nextval(%'),"
-        " t.typcategory = 'N'"
-        " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
-        " LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum"
-        " WHERE a.attrelid = to_regclass('%1') AND a.attnum > 0 AND NOT a.attisdropped"
-        " ORDER BY a.attnum;"
-        "SELECT pg_get_constraintdef(oid) FROM pg_constraint"
-        " WHERE conrelid = to_regclass('%1') AND contype = 'c' AND convalidated;"
-        "SELECT session_user, (SELECT pg_get_userbyid(relowner) FROM pg_class WHERE oid = to_regclass('%1')),"
-        " has_table_privilege(to_regclass('%1'), 'INSERT'), has_table_privilege(to_regclass('%1'), 'DELETE'),"
-        " to_regclass('%2') IS NOT NULL,"
-        " EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = 'role_name'"
-        "  AND NOT attisdropped),"
-        " has_any_column_privilege(to_regclass('%2'), 'INSERT'),"
-        " has_column_privilege(to_regclass('%2'), 'undone_at', 'UPDATE')"
-        "  AND has_column_privilege(to_regclass('%2'), 'undone_by', 'UPDATE'),"
-        " has_schema_privilege(current_schema(), 'CREATE'),"
-        " EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = '%3' AND NOT attisdropped)")
-                                .arg(table, log, conversionlog::checkFields().constFirst()));
+    const Batch b = c.batch(
+        QStringLiteral(
+            "SELECT a.attname, format_type(a.atttypid, a.atttypmod),"
+            " t.typname IN ('int2', 'int4', 'int8') AND (a.attidentity <> ''"
+            "  OR coalesce(pg_get_expr(d.adbin, d.adrelid), '') LIKE 'nextval(%'),"
+            " t.typcategory = 'N'"
+            " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
+            " LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum"
+            " WHERE a.attrelid = to_regclass('%1') AND a.attnum > 0 AND NOT a.attisdropped"
+            " ORDER BY a.attnum;"
+            "SELECT pg_get_constraintdef(oid) FROM pg_constraint"
+            " WHERE conrelid = to_regclass('%1') AND contype = 'c' AND convalidated;"
+            "SELECT session_user, (SELECT pg_get_userbyid(relowner) FROM pg_class WHERE oid = to_regclass('%1')),"
+            " has_table_privilege(to_regclass('%1'), 'INSERT'), has_table_privilege(to_regclass('%1'), 'DELETE'),"
+            " to_regclass('%2') IS NOT NULL,"
+            " EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = 'role_name'"
+            "  AND NOT attisdropped),"
+            " has_any_column_privilege(to_regclass('%2'), 'INSERT'),"
+            " has_column_privilege(to_regclass('%2'), 'undone_at', 'UPDATE')"
+            "  AND has_column_privilege(to_regclass('%2'), 'undone_by', 'UPDATE'),"
+            " has_schema_privilege(current_schema(), 'CREATE'),"
+            " EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = '%3' AND NOT "
+            "attisdropped)")
+            .arg(table, log, conversionlog::checkFields().constFirst()));
     Read r;
     for (const QVariantList &row : b.rows.at(0))
         r.columns.append({row[0].toString(), row[1].toString(), row[2].toString() == u't', row[3].toString() == u't'});
@@ -129,7 +131,8 @@ TableDefinition check(const Read &read, Connection &c)
     const QStringList &fields = schema::fieldNames();
     for (const QString &f : fields)
         if (!byName.contains(f))
-            throw Error(err::BadDefinition, QStringLiteral("The table '%3' of '%1' has no field '%2'.").arg(name, f, table));
+            throw Error(err::BadDefinition,
+                        QStringLiteral("The table '%3' of '%1' has no field '%2'.").arg(name, f, table));
     // '  300' must stay '  300', and a number field must take the numbers the report holds.
     for (int i = 0; i < fields.size(); ++i) {
         const Column &col = *byName.value(fields[i]);

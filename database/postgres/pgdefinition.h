@@ -16,16 +16,16 @@ struct TableDefinition {
 
 // What the server says of this session, read with the table's definition.
 struct SessionFacts {
-    QString role;              // session_user: the role the server authenticated
-    QString owner;             // the owner of ovrekson, who can grant privileges on it
-    bool mayInsert = false;    // INSERT on ovrekson
-    bool mayDelete = false;    // DELETE on ovrekson
-    bool hasLog = false;       // zefto_conversions exists
-    bool logHasRole = false;   // ... with the column role_name (added after the first servers)
-    bool mayLog = false;       // INSERT on zefto_conversions (some columns suffice)
+    QString role;               // session_user: the role the server authenticated
+    QString owner;              // the owner of ovrekson, who can grant privileges on it
+    bool mayInsert = false;     // INSERT on ovrekson
+    bool mayDelete = false;     // DELETE on ovrekson
+    bool hasLog = false;        // zefto_conversions exists
+    bool logHasRole = false;    // ... with the column role_name (added after the first servers)
+    bool mayLog = false;        // INSERT on zefto_conversions (some columns suffice)
     bool mayMarkUndone = false; // UPDATE of undone_at and undone_by on zefto_conversions
-    bool mayCreate = false;    // CREATE in the schema, where a missing log would go
-    bool logHasCheck = false;  // ... with the columns of the shares' check
+    bool mayCreate = false;     // CREATE in the schema, where a missing log would go
+    bool logHasCheck = false;   // ... with the columns of the shares' check
 };
 
 // Creates ovrekson when the database has none (one client at a time, so two

@@ -37,8 +37,9 @@ Error serverError(const Failure &f, const QString &name)
     if (s == QLatin1String("53100"))
         return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(name, f.message)};
     if (s == QLatin1String("42501"))
-        return {err::ReadOnly, QStringLiteral("Cannot update. The database '%1' does not let this user write: %2.")
-                                   .arg(name, f.message)};
+        return {
+            err::ReadOnly,
+            QStringLiteral("Cannot update. The database '%1' does not let this user write: %2.").arg(name, f.message)};
     if (s == QLatin1String("42P01"))
         return {err::TableNotFound, QStringLiteral("The database '%1' has no table: %2.").arg(name, f.message)};
     if (s.startsWith(QLatin1String("23")))

@@ -6,9 +6,9 @@ namespace zefto::postgres {
 
 // What a failed statement left behind, as the server (or libpq) told it.
 struct Failure {
-    QString sqlstate;     // empty when libpq itself failed (no server answer)
-    QString message;      // the server's primary message, or libpq's
-    bool connectionLost;  // the connection is no longer usable
+    QString sqlstate;    // empty when libpq itself failed (no server answer)
+    QString message;     // the server's primary message, or libpq's
+    bool connectionLost; // the connection is no longer usable
 };
 
 // Turns a failure into our numbered error, by SQLSTATE and connection state,

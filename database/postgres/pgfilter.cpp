@@ -67,7 +67,9 @@ QString matchCondition()
     QStringList fields;
     for (schema::Field f : filter::fields)
         fields << u'"' + schema::fieldName(f) + u'"';
-    return QStringLiteral("concat_ws(E'\\x%1', %2) ~ ?").arg(uint(fieldSeparator), 2, 16, QLatin1Char('0')).arg(fields.join(u','));
+    return QStringLiteral("concat_ws(E'\\x%1', %2) ~ ?")
+        .arg(uint(fieldSeparator), 2, 16, QLatin1Char('0'))
+        .arg(fields.join(u','));
 }
 
 } // namespace
@@ -120,8 +122,8 @@ void PostgresStore::readMatching(KeyRange within, qint64 after, int limit, const
     // A block of records the pattern let through, all of them matches when it stands for the whole filter.
     for (int read = limit; read == limit && found < limit;) {
         read = 0;
-        const Rows rows = m_connection.exec(browse::matchingStatement(keyName(), within, after, limit, matchCondition()),
-                                            {pattern->expression});
+        const Rows rows = m_connection.exec(
+            browse::matchingStatement(keyName(), within, after, limit, matchCondition()), {pattern->expression});
         for (qsizetype i = 0; i < rows.size() && found < limit; ++i) {
             ++read;
             const Record r = recordOf(rows[i]);

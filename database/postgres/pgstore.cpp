@@ -160,14 +160,17 @@ QString PostgresStore::runOpening() const
 {
     QString sql;
     if (!m_facts.hasLog)
-        sql += QStringLiteral(";DO $$BEGIN IF pg_try_advisory_xact_lock(%1, to_regclass('%2')::oid::int) AND "
-                              "to_regclass('%3') IS NULL THEN %4; END IF; END$$")
+        sql += QStringLiteral(
+                   ";DO $$BEGIN IF pg_try_advisory_xact_lock(%1, to_regclass('%2')::oid::int) AND "
+                   "to_regclass('%3') IS NULL THEN %4; END IF; END$$")
                    .arg(runLockKey)
                    .arg(table, QLatin1String(conversionTableName), conversionlog::createStatement(true));
     sql += u';' + lastRecordStatement();
     if (!m_guardSha.isEmpty())
-        sql += u';' + logQuery(QString::fromLatin1(conversionlog::latestStillStored)
-                                   .replace(u'?', Connection::literal(m_guardSha)));
+        sql +=
+            u';'
+            + logQuery(
+                QString::fromLatin1(conversionlog::latestStillStored).replace(u'?', Connection::literal(m_guardSha)));
     return sql + u';' + copyStatement(table, m_table.columns, converterFields(m_table.columns));
 }
 
@@ -234,7 +237,8 @@ void PostgresStore::checkValues(const Record &values, const std::vector<bool> &g
         // A server error would abort the whole run: refuse here what the table's checks refuse.
         if (v.isText() && v.asText().isEmpty() && fields.indexOf(column) >= 0
             && fields.indexOf(column) < schema::requiredTextFields)
-            throw Error(err::ZeroLengthString, QStringLiteral("Field '%1' cannot be a zero-length string.").arg(column));
+            throw Error(err::ZeroLengthString,
+                        QStringLiteral("Field '%1' cannot be a zero-length string.").arg(column));
         bool number = true;
         if (v.isText() && m_table.numeric[i])
             v.asText().trimmed().toDouble(&number);
@@ -243,8 +247,9 @@ void PostgresStore::checkValues(const Record &values, const std::vector<bool> &g
                         QStringLiteral("Data type conversion error: the field '%1' holds numbers, not the text '%2'.")
                             .arg(column, v.asText()));
         if (int(i) == m_table.key)
-            throw Error(err::DataTypeConversion,
-                        QStringLiteral("Data type conversion error: the key '%1' is given by the database.").arg(column));
+            throw Error(
+                err::DataTypeConversion,
+                QStringLiteral("Data type conversion error: the key '%1' is given by the database.").arg(column));
     }
 }
 
@@ -294,9 +299,10 @@ void PostgresStore::failed(const Error &e)
     const qint64 lost = m_pending;
     rollbackTransaction();
     if (e.number() == err::ConnectionFailed && lost > 0)
-        throw Error(e.number(), e.description() + QStringLiteral(" The transaction was rolled back; none of its %1 "
-                                                                 "records were stored.")
-                                                      .arg(lost));
+        throw Error(e.number(), e.description()
+                                    + QStringLiteral(" The transaction was rolled back; none of its %1 "
+                                                     "records were stored.")
+                                          .arg(lost));
     throw e;
 }
 
@@ -375,13 +381,14 @@ void PostgresStore::beginRun(const WaitCallback &whileWaiting)
     if (!m_facts.mayInsert)
         throw refused(QStringLiteral("convert into"), QStringLiteral("INSERT on %1").arg(table), clerkRole);
     if (m_facts.hasLog && !m_facts.mayLog)
-        throw refused(QStringLiteral("convert into"), QStringLiteral("INSERT on %1").arg(QLatin1String(conversionTableName)),
-                      clerkRole);
+        throw refused(QStringLiteral("convert into"),
+                      QStringLiteral("INSERT on %1").arg(QLatin1String(conversionTableName)), clerkRole);
     if (!m_facts.hasLog && !m_facts.mayCreate)
-        throw Error(err::CannotOpen,
-                    QStringLiteral("Cannot convert into '%1': its log %2 is missing and the role '%3' may not create it. "
-                                   "The database's owner can create it with database/postgres/roles.sql.")
-                        .arg(name(), QLatin1String(conversionTableName), m_facts.role));
+        throw Error(
+            err::CannotOpen,
+            QStringLiteral("Cannot convert into '%1': its log %2 is missing and the role '%3' may not create it. "
+                           "The database's owner can create it with database/postgres/roles.sql.")
+                .arg(name(), QLatin1String(conversionTableName), m_facts.role));
     commitPending();
     const bool hadLog = m_facts.hasLog;
     const Batch b = beginTransaction(&whileWaiting, runOpening());
@@ -393,8 +400,8 @@ void PostgresStore::beginRun(const WaitCallback &whileWaiting)
         m_facts.mayLog = true; // the log is this role's own now, or the run would have failed
     }
     if (!m_guardSha.isEmpty())
-        m_guard = Guard{m_guardSha, b.rows.at(1).isEmpty() ? std::nullopt
-                                                          : std::optional(logEntry(b.rows.at(1).front()))};
+        m_guard =
+            Guard{m_guardSha, b.rows.at(1).isEmpty() ? std::nullopt : std::optional(logEntry(b.rows.at(1).front()))};
     if (b.copying)
         m_copy.adopt(converterFields(m_table.columns));
 }
@@ -472,11 +479,13 @@ std::vector<qint64> PostgresStore::sortedKeys(KeyRange within, int field, bool d
     finishCopy();
     // Only text that reads as a number is cast (a cast of other text would fail); the rest has none.
     const QString order = browse::sortedKeysStatement(keyName(), within, field, descending, [](const QString &c) {
-        return QStringLiteral("CASE WHEN %1 ~ '^ *[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+) *$' THEN CAST(%1 AS double precision) END")
+        return QStringLiteral(
+                   "CASE WHEN %1 ~ '^ *[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+) *$' THEN CAST(%1 AS double precision) END")
             .arg(c);
     });
     // One row of text instead of a row a key: a million rows through the driver take seconds.
-    const Rows rows = m_connection.exec(QStringLiteral("SELECT string_agg(k::text, ',') FROM (%1) AS sorted(k)").arg(order));
+    const Rows rows =
+        m_connection.exec(QStringLiteral("SELECT string_agg(k::text, ',') FROM (%1) AS sorted(k)").arg(order));
     std::vector<qint64> keys;
     if (rows.isEmpty() || rows.front().at(0).isNull())
         return keys;
@@ -566,7 +575,8 @@ qint64 PostgresStore::logRun(const Conversion &entry)
                 selected << Connection::literal(values[i].toString());
         }
         const Batch b = m_connection.batch(
-            QStringLiteral("INSERT INTO %1(%2) SELECT %3 FROM %4 WHERE %5 > %6 RETURNING id, records, first_key, last_key")
+            QStringLiteral(
+                "INSERT INTO %1(%2) SELECT %3 FROM %4 WHERE %5 > %6 RETURNING id, records, first_key, last_key")
                 .arg(QLatin1String(conversionTableName), columns.join(u','), selected.join(u','), table, keyName())
                 .arg(m_keyBefore));
         const QVariantList &row = b.rows.at(0).at(0);
@@ -604,14 +614,16 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
     commitPending();
     if (!m_facts.hasLog)
         throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, name()));
-    const QString range = QStringLiteral("%1 BETWEEN (SELECT first_key FROM %2 WHERE id = %3) AND "
-                                         "(SELECT last_key FROM %2 WHERE id = %3)")
+    const QString range = QStringLiteral(
+                              "%1 BETWEEN (SELECT first_key FROM %2 WHERE id = %3) AND "
+                              "(SELECT last_key FROM %2 WHERE id = %3)")
                               .arg(keyName(), QLatin1String(conversionTableName))
                               .arg(id);
     // The lock every run takes: no run adds records or log entries meanwhile.
     // The whole log: an entry is undone only when no other live one covers its keys.
-    const Batch b = beginTransaction(nullptr, u';' + logQuery(QLatin1String(conversionlog::oldestFirst))
-                                                  + QStringLiteral(";SELECT count(*) FROM %1 WHERE %2").arg(table, range));
+    const Batch b =
+        beginTransaction(nullptr, u';' + logQuery(QLatin1String(conversionlog::oldestFirst))
+                                      + QStringLiteral(";SELECT count(*) FROM %1 WHERE %2").arg(table, range));
     try {
         std::vector<Conversion> log;
         for (const auto &row : b.rows.at(0))
@@ -620,10 +632,11 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
         const qint64 present = c.records > 0 ? b.rows.at(1).at(0).at(0).toLongLong() : 0;
         if (const QString refusal = conversionlog::undoRefusal(c, present, log, name()); !refusal.isEmpty())
             throw Error(err::UndoRefused, refusal);
-        m_connection.batch(QStringLiteral("DELETE FROM %1 WHERE %2;UPDATE %3 SET undone_at = %4, undone_by = %5 WHERE id = %6")
-                               .arg(table, range, QLatin1String(conversionTableName),
-                                    Connection::literal(conversionlog::nowUtc()), Connection::literal(by))
-                               .arg(id));
+        m_connection.batch(
+            QStringLiteral("DELETE FROM %1 WHERE %2;UPDATE %3 SET undone_at = %4, undone_by = %5 WHERE id = %6")
+                .arg(table, range, QLatin1String(conversionTableName), Connection::literal(conversionlog::nowUtc()),
+                     Connection::literal(by))
+                .arg(id));
         commitTransaction();
         return present;
     } catch (const Error &) {
@@ -648,7 +661,8 @@ void PostgresStore::logCheck(qint64 id, const ShareTally &tally)
     QList<QVariant> values = conversionlog::checkValues(tally);
     values << QVariant(id);
     for (const QVariant &v : values)
-        update.replace(update.indexOf(u'?'), 1, v.isNull() ? QStringLiteral("NULL") : Connection::literal(v.toString()));
+        update.replace(update.indexOf(u'?'), 1,
+                       v.isNull() ? QStringLiteral("NULL") : Connection::literal(v.toString()));
     Batch b;
     const std::optional<Failure> f = m_connection.tryBatch(sql + update + QStringLiteral(";COMMIT"), &b);
     if (f) {

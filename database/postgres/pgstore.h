@@ -1,8 +1,8 @@
 #pragma once
 
 #include "copystream.h"
-#include "pgconnection.h"
 #include "loggedstore.h"
+#include "pgconnection.h"
 #include "pgdefinition.h"
 #include "pgfilter.h"
 
@@ -48,8 +48,7 @@ public:
     QString identity() const override { return m_facts.role; }
 
 private:
-    PostgresStore(const Address &address, const StoreOptions &options)
-        : m_connection(address), m_options(options) {}
+    PostgresStore(const Address &address, const StoreOptions &options) : m_connection(address), m_options(options) {}
     Batch beginTransaction(const WaitCallback *whileWaiting, const QString &more);
     QString lastRecordStatement() const;
     QString runOpening() const;
@@ -91,8 +90,8 @@ private:
     qint64 m_pending = 0;         // records appended in the open transaction
     qint64 m_stored = 0;          // records appended that are committed or in the open transaction
     KeyRange m_runKeys{0, 0};
-    bool m_keysKnown = false;     // the log entry told the run's keys and count
-    QString m_guardSha;           // the report the duplicate guard was last asked about
+    bool m_keysKnown = false; // the log entry told the run's keys and count
+    QString m_guardSha;       // the report the duplicate guard was last asked about
     std::optional<Guard> m_guard;
 };
 

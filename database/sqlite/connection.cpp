@@ -41,9 +41,11 @@ bool readsWhole(const QString &path)
 {
     sqlite3 *db = nullptr;
     bool whole = false;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
+        == SQLITE_OK) {
         sqlite3_stmt *q = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &q, nullptr) == SQLITE_OK && sqlite3_step(q) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &q, nullptr) == SQLITE_OK
+            && sqlite3_step(q) == SQLITE_ROW)
             whole = qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(q, 0)), "ok") == 0;
         sqlite3_finalize(q);
     }
@@ -109,8 +111,7 @@ Transaction::Transaction(Connection &c, Kind kind) : m_kind(kind)
 
 Transaction::Transaction(Transaction &&o) noexcept
     : m_connection(std::exchange(o.m_connection, nullptr)), m_kind(o.m_kind)
-{
-}
+{}
 
 void Transaction::commit()
 {

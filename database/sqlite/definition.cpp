@@ -1,8 +1,8 @@
 #include "definition.h"
 
+#include "connection.h"
 #include "error.h"
 #include "schema.h"
-#include "connection.h"
 
 #include <QHash>
 #include <optional>
@@ -49,7 +49,7 @@ bool isTextField(int i)
 }
 
 struct Reference {
-    QString sql;          // as sqlite_master holds it
+    QString sql; // as sqlite_master holds it
     QStringList columns;
     std::vector<FieldKind> kinds;
 };
@@ -96,8 +96,7 @@ Reference readReference(const QString &createStatement)
 QStringList checkFields(Connection &db)
 {
     const QString &path = db.path();
-    Statement q = db.prepare(
-        QStringLiteral("SELECT name, type FROM pragma_table_info('%1')").arg(table()));
+    Statement q = db.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info('%1')").arg(table()));
     QStringList columns;
     QHash<QString, QString> types;
     int rc;
@@ -155,10 +154,9 @@ bool probeZeroLengthRefusal(Connection &db, bool wait)
     if (locked)
         return false;
     if (!accepted.isEmpty())
-        throw Error(err::BadDefinition,
-                    QStringLiteral("The field '%2' of table '%3' in '%1' accepts zero-length text; "
-                                   "the end of a report could not be recognised.")
-                        .arg(db.path(), accepted, table()));
+        throw Error(err::BadDefinition, QStringLiteral("The field '%2' of table '%3' in '%1' accepts zero-length text; "
+                                                       "the end of a report could not be recognised.")
+                                            .arg(db.path(), accepted, table()));
     return true;
 }
 

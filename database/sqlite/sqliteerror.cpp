@@ -38,7 +38,8 @@ QString checkedField(const QString &message)
 bool noRoomLeft(int code, const QString &path)
 {
     // A file size limit refuses a write without a trace once SQLite has rolled back: a failed write under one is it.
-    if (struct rlimit set {}; code == SQLITE_IOERR_WRITE && getrlimit(RLIMIT_FSIZE, &set) == 0 && set.rlim_cur != RLIM_INFINITY)
+    if (struct rlimit set{};
+        code == SQLITE_IOERR_WRITE && getrlimit(RLIMIT_FSIZE, &set) == 0 && set.rlim_cur != RLIM_INFINITY)
         return true;
     constexpr qint64 margin = 64 * 1024; // more than any page SQLite writes at once
     struct rlimit limit {};
@@ -65,7 +66,8 @@ Error sqliteError(int code, const QString &message, const QString &path, int sys
     if ((code & 0xff) == SQLITE_IOERR
         && (systemErrno == ENOSPC || systemErrno == EDQUOT || systemErrno == EFBIG || noRoomLeft(code, path)))
         return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
-    if (code == SQLITE_READONLY_DIRECTORY || ((code & 0xff) == SQLITE_CANTOPEN && (systemErrno == EACCES || systemErrno == EPERM)))
+    if (code == SQLITE_READONLY_DIRECTORY
+        || ((code & 0xff) == SQLITE_CANTOPEN && (systemErrno == EACCES || systemErrno == EPERM)))
         return {err::ReadOnly, QStringLiteral("Cannot update the database '%1': its folder '%2' is not writable, and "
                                               "every change needs a journal file beside the database.")
                                    .arg(path, QFileInfo(path).absolutePath())};
@@ -73,8 +75,7 @@ Error sqliteError(int code, const QString &message, const QString &path, int sys
     case SQLITE_CONSTRAINT: {
         const QString field = checkedField(message);
         if (!field.isEmpty())
-            return {err::ZeroLengthString,
-                    QStringLiteral("Field '%1' cannot be a zero-length string.").arg(field)};
+            return {err::ZeroLengthString, QStringLiteral("Field '%1' cannot be a zero-length string.").arg(field)};
         if (message.contains(QStringLiteral("cannot store")) || message.contains(QStringLiteral("failed: type of ")))
             return {err::DataTypeConversion, QStringLiteral("Data type conversion error: %1.").arg(message)};
         return {err::Reserved, QStringLiteral("The record was refused: %1.").arg(message)};
@@ -85,12 +86,10 @@ Error sqliteError(int code, const QString &message, const QString &path, int sys
                 QStringLiteral("The database '%1' is in use by another program, which holds it locked.").arg(path)};
     case SQLITE_READONLY:
         return {err::ReadOnly, QStringLiteral("Cannot update. The database '%1' is read-only.").arg(path)};
-    case SQLITE_FULL:
-        return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
+    case SQLITE_FULL: return {err::DiskFull, QStringLiteral("The database '%1' is full: %2.").arg(path, message)};
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        return {err::UnrecognizedFormat,
-                QStringLiteral("Unrecognized database format '%1': %2.").arg(path, message)};
+        return {err::UnrecognizedFormat, QStringLiteral("Unrecognized database format '%1': %2.").arg(path, message)};
     case SQLITE_IOERR:
         if (code == SQLITE_IOERR_READ || code == SQLITE_IOERR_SHORT_READ || code == SQLITE_IOERR_CORRUPTFS)
             return readFailed(path, message);
@@ -98,8 +97,7 @@ Error sqliteError(int code, const QString &message, const QString &path, int sys
     case SQLITE_PERM:
     case SQLITE_CANTOPEN:
         return {err::CannotOpen, QStringLiteral("Cannot open the database '%1': %2.").arg(path, message)};
-    default:
-        return {err::Reserved, QStringLiteral("Database error in '%1': %2.").arg(path, message)};
+    default: return {err::Reserved, QStringLiteral("Database error in '%1': %2.").arg(path, message)};
     }
 }
 

@@ -12,7 +12,8 @@ void SqliteStore::readMatching(KeyRange within, qint64 after, int limit, const Q
 {
     if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
-    Statement q = m_db.prepare(browse::matchingStatement(QStringLiteral("rowid"), within, after, limit, matchCondition()));
+    Statement q =
+        m_db.prepare(browse::matchingStatement(QStringLiteral("rowid"), within, after, limit, matchCondition()));
     bindAll(q.get(), {text});
     eachRow(q.get(), each);
 }
@@ -22,7 +23,8 @@ void SqliteStore::matchingKeys(KeyRange within, qint64 after, qint64 upTo, const
 {
     if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
-    Statement q = m_db.prepare(browse::matchingKeysStatement(QStringLiteral("rowid"), within, after, upTo, matchCondition()));
+    Statement q =
+        m_db.prepare(browse::matchingKeysStatement(QStringLiteral("rowid"), within, after, upTo, matchCondition()));
     bindAll(q.get(), {text});
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW)

@@ -47,7 +47,8 @@ void checkPath(const QString &path, Missing missing, bool readOnly)
         return;
     }
     if (!fi.isFile())
-        throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': it is not a regular file.").arg(path));
+        throw Error(err::CannotOpen,
+                    QStringLiteral("Cannot open the database '%1': it is not a regular file.").arg(path));
     if (!fi.isReadable())
         throw Error(err::CannotOpen, QStringLiteral("Cannot open the database '%1': permission denied.").arg(path));
     if (readOnly)
@@ -55,9 +56,10 @@ void checkPath(const QString &path, Missing missing, bool readOnly)
     if (!fi.isWritable())
         throw Error(err::ReadOnly, QStringLiteral("Cannot update. The database '%1' is read-only.").arg(path));
     if (!folder.isWritable())
-        throw Error(err::ReadOnly, QStringLiteral("Cannot update the database '%1': its folder '%2' is not writable, and "
-                                                  "every change needs a journal file beside the database.")
-                                       .arg(path, folder.absoluteFilePath()));
+        throw Error(err::ReadOnly,
+                    QStringLiteral("Cannot update the database '%1': its folder '%2' is not writable, and "
+                                   "every change needs a journal file beside the database.")
+                        .arg(path, folder.absoluteFilePath()));
 }
 
 Value columnValue(sqlite3_stmt *stmt, int i)
@@ -114,7 +116,8 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing miss
         store->connect(missing);
         const std::optional<FileIdentity> id = FileIdentity::of(path);
         if (!id)
-            throw Error(err::DatabaseGone, QStringLiteral("The database '%1' was removed while it was opened.").arg(path));
+            throw Error(err::DatabaseGone,
+                        QStringLiteral("The database '%1' was removed while it was opened.").arg(path));
         store->m_identity = *id;
         if (readOnly) {
             // A reader changes nothing: not the journal, not the table, no probe.
@@ -255,9 +258,9 @@ Statement &SqliteStore::insertFor(const std::vector<bool> &given)
             marks << QStringLiteral("?");
         }
     // Fields not given keep the table's defaults.
-    Statement s = m_db.prepare(cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                         : QStringLiteral("INSERT INTO %1(%2) VALUES(%3)")
-                                               .arg(table, cols.join(u','), marks.join(u',')));
+    Statement s = m_db.prepare(
+        cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                       : QStringLiteral("INSERT INTO %1(%2) VALUES(%3)").arg(table, cols.join(u','), marks.join(u',')));
     m_lastInsert = &*m_inserts.emplace(given, std::move(s)).first;
     return m_lastInsert->second;
 }
@@ -474,8 +477,8 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
             m_probePending = false;
         }
         m_db.exec(conversionlog::createStatement(false));
-        m_keyFloor = m_db.scalar(QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1")
-                                     .arg(QLatin1String(conversionTableName)));
+        m_keyFloor = m_db.scalar(
+            QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1").arg(QLatin1String(conversionTableName)));
         m_storedAsBound = definition::storedAsBound(m_db, m_columns);
         // The file may have been replaced while we waited for its lock.
         checkStillNamed(-1);
@@ -516,7 +519,8 @@ void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function
 {
     if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
-    Statement q = m_db.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid BETWEEN ? AND ? ORDER BY rowid").arg(table));
+    Statement q =
+        m_db.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid BETWEEN ? AND ? ORDER BY rowid").arg(table));
     for (const auto &[first, last] : ranges) {
         if (first <= 0)
             continue;
@@ -574,8 +578,9 @@ std::vector<qint64> SqliteStore::sortedKeys(KeyRange within, int field, bool des
     if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
     // Text that is not a number casts to 0 in SQLite: such text sorts with the zeros, then by itself.
-    Statement q = m_db.prepare(browse::sortedKeysStatement(QStringLiteral("rowid"), within, field, descending,
-                                                      [](const QString &c) { return QStringLiteral("CAST(%1 AS REAL)").arg(c); }));
+    Statement q = m_db.prepare(
+        browse::sortedKeysStatement(QStringLiteral("rowid"), within, field, descending,
+                                    [](const QString &c) { return QStringLiteral("CAST(%1 AS REAL)").arg(c); }));
     std::vector<qint64> keys;
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW)
@@ -623,7 +628,7 @@ void SqliteStore::bindAll(sqlite3_stmt *q, const QList<QVariant> &params)
 bool SqliteStore::hasLog()
 {
     Statement q = m_db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '%1'")
-                              .arg(QLatin1String(conversionTableName)));
+                                   .arg(QLatin1String(conversionTableName)));
     const int rc = sqlite3_step(q.get());
     if (rc != SQLITE_ROW)
         throw m_db.error(rc);
@@ -634,7 +639,7 @@ bool SqliteStore::logHasCheck()
 {
     return scalar(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = '%2'")
                       .arg(QLatin1String(conversionTableName), conversionlog::checkFields().constFirst()))
-         > 0;
+           > 0;
 }
 
 std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<QVariant> &params)
@@ -647,7 +652,8 @@ std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<Q
     QString fields = QLatin1String(conversionlog::fieldList);
     if (logHasCheck())
         fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
-    Statement q = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 %3").arg(fields, QLatin1String(conversionTableName), where));
+    Statement q =
+        m_db.prepare(QStringLiteral("SELECT %1 FROM %2 %3").arg(fields, QLatin1String(conversionTableName), where));
     bindAll(q.get(), params);
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
@@ -676,9 +682,9 @@ qint64 SqliteStore::logRun(const Conversion &entry)
     Conversion c = entry;
     c.records = m_pending;
     std::tie(c.firstKey, c.lastKey) = m_runKeys;
-    Statement q = m_db.prepare(QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
-                                   .arg(QLatin1String(conversionTableName),
-                                        QString::fromLatin1(conversionlog::fieldList).mid(4)));
+    Statement q = m_db.prepare(
+        QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+            .arg(QLatin1String(conversionTableName), QString::fromLatin1(conversionlog::fieldList).mid(4)));
     bindAll(q.get(), conversionlog::fieldValues(c));
     if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE) {
         const Error e = m_db.error(rc);
@@ -709,15 +715,15 @@ qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
     const std::vector<Conversion> log = readLog(QLatin1String(conversionlog::oldestFirst), {});
     const Conversion c = conversionlog::toUndo(log, id, m_path);
     const qint64 present =
-        c.records <= 0 ? 0
-                       : scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid BETWEEN %2 AND ?")
-                                    .arg(table)
-                                    .arg(c.firstKey),
-                                c.lastKey);
+        c.records <= 0
+            ? 0
+            : scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid BETWEEN %2 AND ?").arg(table).arg(c.firstKey),
+                     c.lastKey);
     if (const QString refusal = conversionlog::undoRefusal(c, present, log, m_path); !refusal.isEmpty())
         throw Error(err::UndoRefused, refusal);
     if (c.records > 0)
-        m_db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3").arg(table).arg(c.firstKey).arg(c.lastKey));
+        m_db.exec(
+            QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3").arg(table).arg(c.firstKey).arg(c.lastKey));
     Statement mark = m_db.prepare(QStringLiteral("UPDATE %1 SET undone_at = ?, undone_by = ? WHERE id = ?")
                                       .arg(QLatin1String(conversionTableName)));
     bindAll(mark.get(), {conversionlog::nowUtc(), by, id});

@@ -59,8 +59,8 @@ private:
     void waitForWriteLock(const WaitCallback &whileWaiting);
     Transaction writeTransaction();
     void checkStillNamed(qint64 records) const;
-    void afterFailure(); // SQLite may have rolled the whole transaction back
-    void checkRunStands();  // throws when a run's transaction is gone
+    void afterFailure();   // SQLite may have rolled the whole transaction back
+    void checkRunStands(); // throws when a run's transaction is gone
     void forgetRun() noexcept;
     Statement &insertFor(const std::vector<bool> &given);
     void insert(const Record &values, const std::vector<bool> &given);
@@ -76,22 +76,22 @@ private:
     QString m_path;
     StoreOptions m_options;
     Connection m_db;
-    std::optional<Transaction> m_transaction; // the run's, or the one records added outside a run share
-    FileIdentity m_identity;      // the file we opened, to notice it being removed or replaced
-    QStringList m_columns;        // fields of ovrekson, in table order
+    std::optional<Transaction> m_transaction;         // the run's, or the one records added outside a run share
+    FileIdentity m_identity;                          // the file we opened, to notice it being removed or replaced
+    QStringList m_columns;                            // fields of ovrekson, in table order
     std::map<std::vector<bool>, Statement> m_inserts; // one INSERT per set of given fields
     std::pair<const std::vector<bool>, Statement> *m_lastInsert = nullptr; // the one used last
-    Statement m_lastRow;          // the record added last
+    Statement m_lastRow;                                                   // the record added last
     std::vector<definition::FieldKind> m_storedAsBound; // for the run under way; empty: read records back
-    Record m_runLast;             // the run's last record as the table holds it, when m_runLastKnown
+    Record m_runLast; // the run's last record as the table holds it, when m_runLastKnown
     bool m_runLastKnown = false;
-    bool m_inRun = false;         // a run's transaction is open: nothing else commits it
-    bool m_tablePending = false;  // a new file whose table another writer kept us from creating at open
-    bool m_probePending = false;  // the zero-length probe waits for the write lock
-    qint64 m_pending = 0;         // records added since the open transaction began
-    qint64 m_stored = 0;          // records added that are in the file or the open transaction
+    bool m_inRun = false;        // a run's transaction is open: nothing else commits it
+    bool m_tablePending = false; // a new file whose table another writer kept us from creating at open
+    bool m_probePending = false; // the zero-length probe waits for the write lock
+    qint64 m_pending = 0;        // records added since the open transaction began
+    qint64 m_stored = 0;         // records added that are in the file or the open transaction
     KeyRange m_runKeys{0, 0};
-    qint64 m_keyFloor = 0;        // a run's first key must lie above it: keys of undone conversions stay unused
+    qint64 m_keyFloor = 0; // a run's first key must lie above it: keys of undone conversions stay unused
 };
 
 } // namespace zefto::sqlite

@@ -5,8 +5,8 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <memory>
 #include <gtest/gtest.h>
+#include <memory>
 
 // Converters started together on one database: each run waits for the write lock, so runs follow one another whole.
 class ConcurrencyTest : public TempDirTest {
@@ -82,8 +82,8 @@ protected:
         const bool aFirst = !got.isEmpty() && got.first() == a.records.first();
         const QList<QVariantList> expected = aFirst ? a.records + b.records : b.records + a.records;
         for (qsizetype r = 0; r < got.size(); ++r)
-            ASSERT_EQ(got[r], expected[r]) << "record " << r + 1 << " of " << got.size() << ", the run of "
-                                           << (aFirst ? "A" : "B") << " first";
+            ASSERT_EQ(got[r], expected[r])
+                << "record " << r + 1 << " of " << got.size() << ", the run of " << (aFirst ? "A" : "B") << " first";
     }
 
     QString m_dir; // as the converter resolves it
@@ -91,10 +91,10 @@ protected:
 
 TEST_F(ConcurrencyTest, TwoConvertersStartedAtOnceOnAMissingDatabaseStoreEveryRecordTheyClaim)
 {
-    const Alone a = alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"),
-                                      QStringLiteral("DOĞAN"), 0, 60));
-    const Alone b = alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"),
-                                      QStringLiteral("AĞAH"), 500, 55));
+    const Alone a =
+        alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"), QStringLiteral("DOĞAN"), 0, 60));
+    const Alone b =
+        alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"), QStringLiteral("AĞAH"), 500, 55));
     ASSERT_EQ(a.records.size(), 60);
     ASSERT_EQ(b.records.size(), 55);
 
@@ -124,10 +124,10 @@ TEST_F(ConcurrencyTest, TwoConvertersStartedAtOnceOnAMissingDatabaseStoreEveryRe
 
 TEST_F(ConcurrencyTest, ARunWaitsForTheWriteLockSaysSoOnceAndThenStoresItsRecords)
 {
-    const Alone a = alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"),
-                                      QStringLiteral("DOĞAN"), 0, 120));
-    const Alone b = alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"),
-                                      QStringLiteral("AĞAH"), 500, 75));
+    const Alone a =
+        alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"), QStringLiteral("DOĞAN"), 0, 120));
+    const Alone b =
+        alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"), QStringLiteral("AĞAH"), 500, 75));
     const QString name = QStringLiteral("held.mdb");
     {
         const std::unique_ptr<Program> p = start(name, QStringLiteral("b.txt"));
@@ -160,10 +160,10 @@ TEST_F(ConcurrencyTest, ARunWaitsForTheWriteLockSaysSoOnceAndThenStoresItsRecord
 TEST_F(ConcurrencyTest, TwoRunsAtOnceNeverInterleaveAndEachStoresWhatItStoresAlone)
 {
     // Six pages each: five continuation rows per report that must read back their own run's record.
-    const Alone a = alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"),
-                                      QStringLiteral("DOĞAN"), 0, 300));
-    const Alone b = alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"),
-                                      QStringLiteral("AĞAH"), 500, 300));
+    const Alone a =
+        alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"), QStringLiteral("DOĞAN"), 0, 300));
+    const Alone b =
+        alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"), QStringLiteral("AĞAH"), 500, 300));
     ASSERT_EQ(a.records.size(), 300);
     ASSERT_EQ(b.records.size(), 300);
 
@@ -197,10 +197,10 @@ TEST_F(ConcurrencyTest, TwoRunsAtOnceNeverInterleaveAndEachStoresWhatItStoresAlo
 
 TEST_F(ConcurrencyTest, AfterARunTheDatabaseFileAloneHoldsEveryRecord)
 {
-    const Alone a = alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"),
-                                      QStringLiteral("DOĞAN"), 0, 120));
-    const Alone b = alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"),
-                                      QStringLiteral("AĞAH"), 500, 75));
+    const Alone a =
+        alone(ownerReport(QStringLiteral("a.txt"), QStringLiteral("ÇAĞLAR ÖZTÜRK"), QStringLiteral("DOĞAN"), 0, 120));
+    const Alone b =
+        alone(ownerReport(QStringLiteral("b.txt"), QStringLiteral("GÜLŞEN ÜNAL"), QStringLiteral("AĞAH"), 500, 75));
     ASSERT_TRUE(QDir(path(QString())).mkdir(QStringLiteral("copy")));
     const QString name = QStringLiteral("ovrek1.mdb");
     QList<QVariantList> expected;

@@ -22,7 +22,8 @@ protected:
         p.setWorkingDirectory(QDir::currentPath());
         p.start(QStringLiteral(ZEFTO_CONVERT), args);
         EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
     // A report whose fathers' names have no Ğ: it ends " Invalid file ".
     QString invalidReport()
@@ -95,10 +96,11 @@ TEST_F(ConvertTest, TheDatabaseIsChosenByOptionThenEnvironment)
 {
     qputenv("ZEFTO_DATABASE", "from-env.mdb");
     const Result byEnv = convert({QStringLiteral(SAMPLE_REPORT)});
-    const Result byOption = convert({QStringLiteral("--database"), QStringLiteral("option.mdb"), QStringLiteral(SAMPLE_REPORT)});
+    const Result byOption =
+        convert({QStringLiteral("--database"), QStringLiteral("option.mdb"), QStringLiteral(SAMPLE_REPORT)});
     // A server of a kind Zefto cannot use is wrong usage; PostgreSQL has tests of its own.
-    const Result server = convert({QStringLiteral("--database"), QStringLiteral("mysql://clerk:pw@host/tapu"),
-                                   QStringLiteral(SAMPLE_REPORT)});
+    const Result server = convert(
+        {QStringLiteral("--database"), QStringLiteral("mysql://clerk:pw@host/tapu"), QStringLiteral(SAMPLE_REPORT)});
     qunsetenv("ZEFTO_DATABASE");
     EXPECT_EQ(byEnv.status, 0);
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("from-env.mdb"))));
@@ -128,7 +130,11 @@ TEST_F(ConvertTest, AFileThatIsNoReportIsSaidToBeNoneAndTheDatabaseIsNeverReadAs
     EXPECT_FALSE(r.err.contains(QStringLiteral("does not look like")));
 
     const QString db = path(QStringLiteral("ovrek1.mdb"));
-    const QByteArray before = [&] { QFile f(db); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray before = [&] {
+        QFile f(db);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     r = convert({QStringLiteral("ovrek1.mdb")});
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.err.contains(QStringLiteral("'%1' is the database the records are stored in, not a report.").arg(db)))
@@ -138,7 +144,8 @@ TEST_F(ConvertTest, AFileThatIsNoReportIsSaidToBeNoneAndTheDatabaseIsNeverReadAs
     EXPECT_EQ(f.readAll(), before) << "the database was touched";
 
     // A workbook picked as a report is refused before the run: no line read, nothing logged.
-    const QString book = write(QStringLiteral("records.xlsx"), QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + QByteArray(300, 'x'));
+    const QString book =
+        write(QStringLiteral("records.xlsx"), QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + QByteArray(300, 'x'));
     const qint64 logged = rawRows(db, QStringLiteral("SELECT count(*) FROM zefto_conversions"))[0][0].toLongLong();
     r = convert({book});
     EXPECT_EQ(r.status, 2);

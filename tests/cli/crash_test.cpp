@@ -8,9 +8,9 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
-#include <gtest/gtest.h>
 
 // End-to-end faults of the real converter on a maximum-size report (32,767 lines, 25,997 records, one transaction).
 class CrashTest : public TempDirTest {
@@ -31,10 +31,10 @@ protected:
 
     std::unique_ptr<Program> start(const QString &database)
     {
-        return std::make_unique<Program>(QStringLiteral(ZEFTO_CONVERT), path(QString()),
-                                         // The same report again and again: each run is a fresh conversion of it.
-                                         QStringList{QStringLiteral("--again"), QStringLiteral("--database"), database,
-                                                     report()});
+        return std::make_unique<Program>(
+            QStringLiteral(ZEFTO_CONVERT), path(QString()),
+            // The same report again and again: each run is a fresh conversion of it.
+            QStringList{QStringLiteral("--again"), QStringLiteral("--database"), database, report()});
     }
 
     // Every complete run prints what the first one printed: the same report gives the same summary.
@@ -89,13 +89,13 @@ protected:
         QStringList same;
         for (const QString &c : recordColumns().split(QStringLiteral(", ")))
             same << QStringLiteral("got.%1 IS want.%1").arg(c);
-        const auto result = db.exec(
-            QStringLiteral("SELECT (SELECT count(*) FROM main.ovrekson), (SELECT max(id) FROM main.ovrekson), "
-                           "(SELECT min(got.id) FROM main.ovrekson got "
-                           "LEFT JOIN ref.ovrekson want ON want.id = (got.id - 1) % %1 + 1 "
-                           "WHERE want.id IS NULL OR NOT (%2))")
-                .arg(records)
-                .arg(same.join(QStringLiteral(" AND "))));
+        const auto result =
+            db.exec(QStringLiteral("SELECT (SELECT count(*) FROM main.ovrekson), (SELECT max(id) FROM main.ovrekson), "
+                                   "(SELECT min(got.id) FROM main.ovrekson got "
+                                   "LEFT JOIN ref.ovrekson want ON want.id = (got.id - 1) % %1 + 1 "
+                                   "WHERE want.id IS NULL OR NOT (%2))")
+                        .arg(records)
+                        .arg(same.join(QStringLiteral(" AND "))));
         ASSERT_TRUE(result);
         ASSERT_EQ((*result)[0][0].toLongLong(), qint64(runs) * records);
         ASSERT_EQ((*result)[0][1].toLongLong(), qint64(runs) * records) << "the keys are not 1 to the count";
@@ -187,8 +187,8 @@ TEST_F(CrashTest, AProgramReadingDuringARunSeesTheTableAsBeforeOrAfterTheRunNeve
                 between << s[0].toString();
         }
         EXPECT_TRUE(between.isEmpty()) << "records read mid-run: " << between.join(u' ').toStdString()
-                                       << "; before the run " << (before ? (*before)[0].toLongLong() : 0)
-                                       << ", after " << after[0].toLongLong();
+                                       << "; before the run " << (before ? (*before)[0].toLongLong() : 0) << ", after "
+                                       << after[0].toLongLong();
         before = after;
     }
 }
@@ -197,8 +197,9 @@ TEST_F(CrashTest, AnInterruptedRunStopsRollsBackAndSaysNothingWasStored)
 {
     ASSERT_NO_FATAL_FAILURE(makeReference());
     const QString message = QStringLiteral("interrupted: nothing of %1 was stored\n").arg(report());
-    const QRegularExpression summary(QStringLiteral("\n  lines read (\\d+) of 32767, records stored 0, "
-                                                    "stopped at line \\1\n$"));
+    const QRegularExpression summary(
+        QStringLiteral("\n  lines read (\\d+) of 32767, records stored 0, "
+                       "stopped at line \\1\n$"));
 
     for (const auto &[number, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         SCOPED_TRACE(testing::Message() << "signal " << number);

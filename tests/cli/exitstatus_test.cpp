@@ -19,7 +19,8 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        converted = write(QStringLiteral("converted.txt"), report::join(report::paginate(rows(QStringLiteral("DOĞAN")))));
+        converted =
+            write(QStringLiteral("converted.txt"), report::join(report::paginate(rows(QStringLiteral("DOĞAN")))));
         invalid = write(QStringLiteral("invalid.txt"), report::join(report::paginate(rows(QStringLiteral("AHMET")))));
         // Nine header lines and five data lines, then the file ends inside the data block: Error 62.
         std::vector<QByteArray> cut = report::paginate(rows(QStringLiteral("DOĞAN")));
@@ -53,7 +54,8 @@ protected:
                                                    + (again ? QStringList{QStringLiteral("--again")} : QStringList())
                                                    + reports);
         EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     QString converted, invalid, failed, incomplete, missing;
@@ -128,12 +130,9 @@ TEST_F(ExitStatusTest, ARefusedDuplicateRanksBelowAFailureAndAboveAnInvalidFile)
         int status;
     };
     const std::vector<Case> cases = {
-        {{converted, converted}, 3},
-        {{invalid, invalid}, 3},
-        {{converted, converted, invalid}, 3},
-        {{invalid, converted, converted}, 3},
-        {{converted, converted, failed}, 2},
-        {{incomplete, converted, converted}, 2},
+        {{converted, converted}, 3},          {{invalid, invalid}, 3},
+        {{converted, converted, invalid}, 3}, {{invalid, converted, converted}, 3},
+        {{converted, converted, failed}, 2},  {{incomplete, converted, converted}, 2},
     };
     for (const Case &c : cases) {
         QStringList names;

@@ -16,9 +16,10 @@ protected:
     Program &run(const QString &fault, const QString &tool, const QStringList &args)
     {
         const QStringList faults = fault.isEmpty() ? QStringList() : QStringList{QStringLiteral("-c"), fault};
-        m_program = std::make_unique<Program>(QStringLiteral("fiu-run"), path(QString()),
-                                              QStringList{QStringLiteral("-x"), QStringLiteral("-f"), QString()} + faults
-                                                  + QStringList{tool, QStringLiteral("--database"), db()} + args);
+        m_program =
+            std::make_unique<Program>(QStringLiteral("fiu-run"), path(QString()),
+                                      QStringList{QStringLiteral("-x"), QStringLiteral("-f"), QString()} + faults
+                                          + QStringList{tool, QStringLiteral("--database"), db()} + args);
         EXPECT_TRUE(m_program->finish());
         return *m_program;
     }
@@ -28,17 +29,20 @@ protected:
     QList<QVariantList> soundRecords(const std::string &context)
     {
         EXPECT_EQ(rawRows(db(), QStringLiteral("PRAGMA integrity_check")).value(0).value(0), QStringLiteral("ok"));
-        const auto records = rawRows(db(), QStringLiteral("SELECT id, %1 FROM ovrekson ORDER BY id").arg(recordColumns()));
+        const auto records =
+            rawRows(db(), QStringLiteral("SELECT id, %1 FROM ovrekson ORDER BY id").arg(recordColumns()));
         qint64 live = 0;
-        for (const QVariantList &e : rawRows(db(), QStringLiteral("SELECT records, ifnull(first_key, 0), ifnull(last_key, "
-                                                                  "0), undone_at IS NULL FROM zefto_conversions"))) {
+        for (const QVariantList &e :
+             rawRows(db(), QStringLiteral("SELECT records, ifnull(first_key, 0), ifnull(last_key, "
+                                          "0), undone_at IS NULL FROM zefto_conversions"))) {
             const qint64 n = e[0].toLongLong(), first = e[1].toLongLong(), last = e[2].toLongLong();
             const auto inRange = std::count_if(records.begin(), records.end(), [&](const QVariantList &r) {
                 return r[0].toLongLong() >= first && r[0].toLongLong() <= last;
             });
             EXPECT_EQ(inRange, e[3].toBool() ? n : 0) << context;
             if (e[3].toBool()) {
-                EXPECT_TRUE(n > 0 && last - first + 1 == n) << n << " records, keys " << first << "-" << last << context;
+                EXPECT_TRUE(n > 0 && last - first + 1 == n)
+                    << n << " records, keys " << first << "-" << last << context;
                 live += n;
             }
         }
@@ -52,7 +56,8 @@ protected:
 // A claim that records are in the table: "records stored 12", "12 records were stored", "12 records removed".
 qint64 claimed(const QString &said)
 {
-    static const QRegularExpression claim(QStringLiteral("records stored (\\d+)|(\\d+) records? (?:w(?:as|ere) stored|removed)"));
+    static const QRegularExpression claim(
+        QStringLiteral("records stored (\\d+)|(\\d+) records? (?:w(?:as|ere) stored|removed)"));
     qint64 most = 0;
     for (auto it = claim.globalMatch(said); it.hasNext();) {
         const auto m = it.next();
@@ -71,9 +76,9 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
     QList<QVariantList> before = soundRecords(""), whole;
     for (const QVariantList &r : before)
         whole << r.mid(1);
-    const char *faults[] = {"libc/mm/malloc,probability=0.00005", "libc/mm/malloc,probability=0.0003",
-                            "libc/mm/*,probability=0.001",        "posix/io/rw/*,probability=0.01",
-                            "posix/io/rw/*,probability=0.05",     "posix/io/rw/pread,probability=0.03",
+    const char *faults[] = {"libc/mm/malloc,probability=0.00005",  "libc/mm/malloc,probability=0.0003",
+                            "libc/mm/*,probability=0.001",         "posix/io/rw/*,probability=0.01",
+                            "posix/io/rw/*,probability=0.05",      "posix/io/rw/pread,probability=0.03",
                             "posix/io/rw/pwrite,probability=0.05", "posix/io/sync/*,probability=0.2",
                             "posix/io/oc/*,probability=0.05"};
     int runs = 0, failed = 0;
@@ -84,12 +89,17 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
             const std::string context = "\n" + fault.toStdString() + ", run " + std::to_string(i) + "\n";
             // Conversions, with an undo of the newest entry or an export of everything after each.
             const QVariantList newest = rawRows(db(), QStringLiteral("SELECT id, records FROM zefto_conversions WHERE "
-                                                                     "undone_at IS NULL ORDER BY id DESC LIMIT 1")).value(0);
+                                                                     "undone_at IS NULL ORDER BY id DESC LIMIT 1"))
+                                            .value(0);
             const QString undo = newest.value(0).toString();
             QFile::remove(path(QStringLiteral("out.csv")));
             Program &p = run(fault, kind == 0 ? convert : tool,
-                             {QString::fromLatin1(kind == 0 ? "--again" : kind == 1 ? "undo" : "export"),
-                              kind == 0 ? QStringLiteral("r.txt") : kind == 1 ? undo : QStringLiteral("out.csv")});
+                             {QString::fromLatin1(kind == 0   ? "--again"
+                                                  : kind == 1 ? "undo"
+                                                              : "export"),
+                              kind == 0   ? QStringLiteral("r.txt")
+                              : kind == 1 ? undo
+                                          : QStringLiteral("out.csv")});
             const QList<QVariantList> after = soundRecords(context + p.transcript());
             const bool ok = p.exitedNormally() && p.exitCode() == 0;
             failed += !ok;
@@ -99,7 +109,8 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
                 ASSERT_EQ(after.mid(0, before.size()), before) << context << p.transcript();
                 for (qsizetype r = before.size(); r < after.size(); ++r)
                     ASSERT_EQ(after[r].mid(1), whole[r - before.size()]) << context << p.transcript();
-                EXPECT_TRUE(!ok || change == whole.size()) << "exit 0 with records missing" << context << p.transcript();
+                EXPECT_TRUE(!ok || change == whole.size())
+                    << "exit 0 with records missing" << context << p.transcript();
             } else if (kind == 1) {
                 EXPECT_TRUE(change == 0 || change == -newest.value(1).toLongLong()) << context << p.transcript();
                 EXPECT_TRUE(!ok || change < 0) << "exit 0, nothing removed" << context << p.transcript();

@@ -18,10 +18,13 @@ protected:
     {
         QProcess p;
         p.setWorkingDirectory(QDir::currentPath());
-        p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), limits + QStringLiteral("; exec '%1' ").arg(QStringLiteral(ZEFTO_CONVERT)) + args});
+        p.start(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), limits + QStringLiteral("; exec '%1' ").arg(QStringLiteral(ZEFTO_CONVERT)) + args});
         EXPECT_TRUE(p.waitForFinished(60000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "killed by a signal";
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     QString report(int records)
@@ -36,17 +39,21 @@ TEST_F(LimitsTest, AFileSizeLimitIsAFullDatabaseNotASilentDeath)
     // Reached while converting: the run says so and nothing half-done stays.
     const Result during = convert(QStringLiteral("ulimit -f 64"), QStringLiteral("--database during.mdb r.txt"));
     EXPECT_EQ(during.status, 2);
-    EXPECT_TRUE(during.out.contains(QStringLiteral("r.txt: Error 3026: The database '%1' is full").arg(path(QStringLiteral("during.mdb")))))
+    EXPECT_TRUE(during.out.contains(
+        QStringLiteral("r.txt: Error 3026: The database '%1' is full").arg(path(QStringLiteral("during.mdb")))))
         << during.out.toStdString();
-    EXPECT_TRUE(during.err.contains(QStringLiteral("r.txt: error: Error 3026: The database '%1' is full").arg(path(QStringLiteral("during.mdb")))))
+    EXPECT_TRUE(during.err.contains(
+        QStringLiteral("r.txt: error: Error 3026: The database '%1' is full").arg(path(QStringLiteral("during.mdb")))))
         << during.err.toStdString();
-    EXPECT_EQ(rawRows(path(QStringLiteral("during.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 0);
+    EXPECT_EQ(
+        rawRows(path(QStringLiteral("during.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 0);
 
     // Reached while creating the database: the same number, and nothing converted.
     const Result atOpen = convert(QStringLiteral("ulimit -f 0"), QStringLiteral("--database atopen.mdb r.txt"));
     EXPECT_EQ(atOpen.status, 2);
     EXPECT_TRUE(atOpen.out.contains(QStringLiteral("r.txt: Nothing was converted.")));
-    EXPECT_TRUE(atOpen.err.contains(QStringLiteral("The database '%1' is full").arg(path(QStringLiteral("atopen.mdb")))))
+    EXPECT_TRUE(
+        atOpen.err.contains(QStringLiteral("The database '%1' is full").arg(path(QStringLiteral("atopen.mdb")))))
         << atOpen.err.toStdString();
 }
 
@@ -65,5 +72,6 @@ TEST_F(LimitsTest, AnOutputThatCannotBeWrittenIsAFailure)
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, QStringLiteral("zefto-convert: cannot write to standard output\n"));
     // The records themselves were stored: only their listing was lost.
-    EXPECT_EQ(rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 20);
+    EXPECT_EQ(
+        rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 20);
 }

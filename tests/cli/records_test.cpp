@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <set>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -116,8 +116,8 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(r.err.contains(QStringLiteral("%1 was already converted on ").arg(path(QStringLiteral("copy.txt")))))
         << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral(": 30 records (Converted) as conversion 1 of %1; nothing was stored.")
-                                   .arg(database())))
+    EXPECT_TRUE(r.err.contains(
+        QStringLiteral(": 30 records (Converted) as conversion 1 of %1; nothing was stored.").arg(database())))
         << r.err.toStdString();
     EXPECT_EQ(count(), 30);
 
@@ -134,8 +134,9 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
     r = records({QStringLiteral("undo"), QStringLiteral("last")});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.text().startsWith(QStringLiteral("Undoing conversion 3 of "))) << r.text().toStdString();
-    EXPECT_TRUE(r.text().endsWith(QStringLiteral(": 30 records from %1\nConversion 3 undone: 30 records removed from %2\n")
-                                      .arg(first, database())))
+    EXPECT_TRUE(
+        r.text().endsWith(QStringLiteral(": 30 records from %1\nConversion 3 undone: 30 records removed from %2\n")
+                              .arg(first, database())))
         << r.text().toStdString();
     EXPECT_EQ(records({QStringLiteral("undo"), QStringLiteral("1")}).status, 0);
     EXPECT_EQ(count(), 5);
@@ -145,18 +146,18 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
     // Undo refusals say why and exit 2; usage mistakes exit 64.
     r = records({QStringLiteral("undo"), QStringLiteral("1")});
     EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("zefto-records: error 3197: Conversion 1 of '%1' was already undone on ")
-                                     .arg(database())))
+    EXPECT_TRUE(r.err.startsWith(
+        QStringLiteral("zefto-records: error 3197: Conversion 1 of '%1' was already undone on ").arg(database())))
         << r.err.toStdString();
     r = records({QStringLiteral("undo"), QStringLiteral("77")});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, QStringLiteral("zefto-records: error 3265: The log of '%1' holds no conversion 77; nothing was "
                                     "removed.\n")
                          .arg(database()));
-    for (const QStringList &usage : {QStringList{QStringLiteral("undo")},
-                                     QStringList{QStringLiteral("remove"), QStringLiteral("1")},
-                                     QStringList{QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")},
-                                     QStringList{QStringLiteral("undo"), QStringLiteral("first")}})
+    for (const QStringList &usage :
+         {QStringList{QStringLiteral("undo")}, QStringList{QStringLiteral("remove"), QStringLiteral("1")},
+          QStringList{QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("html")},
+          QStringList{QStringLiteral("undo"), QStringLiteral("first")}})
         EXPECT_EQ(records(usage).status, 64) << usage.join(u' ').toStdString();
     EXPECT_EQ(convert({QStringLiteral("--mahalle"), QStringLiteral("  "), first}).status, 64);
 }
@@ -185,10 +186,12 @@ TEST_P(RecordsTest, ADryRunChangesNothingAndPrintsExactlyTheRecordsTheRunThenSto
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         fileBefore = f.readAll();
     }
-    const Result dry = convert({QStringLiteral("--dry-run"), QStringLiteral("--mahalle"), QStringLiteral("Kale"), second});
+    const Result dry =
+        convert({QStringLiteral("--dry-run"), QStringLiteral("--mahalle"), QStringLiteral("Kale"), second});
     EXPECT_EQ(dry.status, 1);
     EXPECT_TRUE(dry.err.contains(QStringLiteral(" Invalid file ")));
-    EXPECT_TRUE(dry.err.contains(QStringLiteral("70 records would be stored, but no father's name needed the Ğ repair")))
+    EXPECT_TRUE(
+        dry.err.contains(QStringLiteral("70 records would be stored, but no father's name needed the Ğ repair")))
         << dry.err.toStdString();
     EXPECT_EQ(count(), 12);
     if (!server) {
@@ -215,8 +218,8 @@ TEST_P(RecordsTest, ADryRunChangesNothingAndPrintsExactlyTheRecordsTheRunThenSto
 
     // A database that does not exist is an empty table, and is not made.
     if (!server) {
-        const Result none = convert({QStringLiteral("--dry-run"), QStringLiteral("--database"),
-                                     path(QStringLiteral("none.mdb")), first});
+        const Result none = convert(
+            {QStringLiteral("--dry-run"), QStringLiteral("--database"), path(QStringLiteral("none.mdb")), first});
         EXPECT_EQ(none.status, 0) << none.err.toStdString();
         EXPECT_EQ(none.out.count("\r\n"), 13);
         EXPECT_FALSE(QFile::exists(path(QStringLiteral("none.mdb"))));
@@ -227,8 +230,9 @@ TEST_P(RecordsTest, AFolderWhereNothingWasConvertedIsNoErrorToReadButNothingToEx
 {
     if (server)
         GTEST_SKIP() << "only a folder can be without a database";
-    const QString said = QStringLiteral("zefto-records: No conversion has been made in %1 yet (there is no ovrek1.mdb there).\n")
-                             .arg(QDir::toNativeSeparators(QFileInfo(database()).absolutePath()));
+    const QString said =
+        QStringLiteral("zefto-records: No conversion has been made in %1 yet (there is no ovrek1.mdb there).\n")
+            .arg(QDir::toNativeSeparators(QFileInfo(database()).absolutePath()));
     const struct {
         QStringList args;
         int status;
@@ -266,11 +270,11 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
     ASSERT_TRUE(a.open(QIODevice::ReadOnly));
     const QByteArray aBytes = a.readAll();
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1,")));
-    EXPECT_TRUE(lines[1].contains(QStringLiteral(",%1,%2,%3,Tarçınbağı,")
-                                      .arg(path(QStringLiteral("a.txt")))
-                                      .arg(aBytes.size())
-                                      .arg(QString::fromLatin1(
-                                          QCryptographicHash::hash(aBytes, QCryptographicHash::Sha256).toHex()))))
+    EXPECT_TRUE(lines[1].contains(
+        QStringLiteral(",%1,%2,%3,Tarçınbağı,")
+            .arg(path(QStringLiteral("a.txt")))
+            .arg(aBytes.size())
+            .arg(QString::fromLatin1(QCryptographicHash::hash(aBytes, QCryptographicHash::Sha256).toHex()))))
         << lines[1].toStdString();
     // Ten owners, each alone on a new parcel: the six without 1/1 hold a share short of the whole,
     // and no deed or allocation follows from its row's figures.
@@ -319,14 +323,16 @@ TEST_P(RecordsTest, LogShowFilterAndExportAsCsvAndXlsx)
                   .status,
               0);
     QProcess py;
-    py.start(QStringLiteral("/usr/bin/python3"),
-             {QStringLiteral("-c"),
-              QStringLiteral("import openpyxl,sys\n"
-                             "ws=openpyxl.load_workbook(sys.argv[1])['ovrekson']\n"
-                             "print(ws.freeze_panes)\n"
-                             "for row in ws.iter_rows(values_only=True):\n"
-                             "  print('|'.join('<none>' if v is None else (repr(v) if isinstance(v,float) else v) for v in row))\n"),
-              path(QStringLiteral("out.xlsx"))});
+    py.start(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral(
+             "import openpyxl,sys\n"
+             "ws=openpyxl.load_workbook(sys.argv[1])['ovrekson']\n"
+             "print(ws.freeze_panes)\n"
+             "for row in ws.iter_rows(values_only=True):\n"
+             "  print('|'.join('<none>' if v is None else (repr(v) if isinstance(v,float) else v) for v in row))\n"),
+         path(QStringLiteral("out.xlsx"))});
     ASSERT_TRUE(py.waitForFinished(60000));
     const QStringList sheet = QString::fromUtf8(py.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(sheet.size(), 1 + 1 + 20) << py.readAllStandardError().toStdString();
@@ -357,11 +363,13 @@ TEST_P(RecordsTest, ARefusedLogEntryTakesBackItsWholeRunAndTheNextReportLogsOnly
     const QString small = report(QStringLiteral("small.txt"), QStringLiteral("KÜÇÜK"), 7);
     const Result r = convert({big, small});
     EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.text().startsWith(big + QStringLiteral(": Error ")) && r.text().contains(QStringLiteral(", records stored 0, "))
+    EXPECT_TRUE(r.text().startsWith(big + QStringLiteral(": Error "))
+                && r.text().contains(QStringLiteral(", records stored 0, "))
                 && r.text().contains(small + QStringLiteral(": Converted\n")))
         << r.text().toStdString();
     EXPECT_EQ(count(), 17);
-    const auto log = sql(QStringLiteral("SELECT report_path, records, last_key - first_key FROM zefto_conversions ORDER BY id"));
+    const auto log =
+        sql(QStringLiteral("SELECT report_path, records, last_key - first_key FROM zefto_conversions ORDER BY id"));
     EXPECT_EQ(log.size(), 2);
     EXPECT_EQ(log.value(1), (QVariantList{small, 7, 6}));
 }
@@ -372,41 +380,56 @@ TEST_P(RecordsTest, UndoDeletesOnlyWhatTheLogProvesAndLastIsTheClerksOwnNewest)
     ASSERT_EQ(convert({report(QStringLiteral("b.txt"), QStringLiteral("B"), 20)}).status, 0);
     ASSERT_EQ(convert({report(QStringLiteral("c.txt"), QStringLiteral("C"), 10)}).status, 0);
     const auto keys = sql(QStringLiteral("SELECT first_key, last_key FROM zefto_conversions ORDER BY id"));
-    const qint64 aFirst = keys[0][0].toLongLong(), aLast = keys[0][1].toLongLong(), bFirst = keys[1][0].toLongLong(), bLast = keys[1][1].toLongLong();
+    const qint64 aFirst = keys[0][0].toLongLong(), aLast = keys[0][1].toLongLong(), bFirst = keys[1][0].toLongLong(),
+                 bLast = keys[1][1].toLongLong();
     // Log entry 2 edited by hand; each edit is refused with its reason, and nothing is removed.
-    const struct { QString edit, reason; } cases[] = {
+    const struct {
+        QString edit, reason;
+    } cases[] = {
         {QStringLiteral("first_key = %1, last_key = %2, records = 25").arg(aLast - 4).arg(bLast),
          QStringLiteral("is logged with keys %1 to %2, which overlap those of conversion 1 (keys %3 to %4); nothing "
                         "was removed.")
-             .arg(aLast - 4).arg(bLast).arg(aFirst).arg(aLast)},
+             .arg(aLast - 4)
+             .arg(bLast)
+             .arg(aFirst)
+             .arg(aLast)},
         {QStringLiteral("records = 40"),
          QStringLiteral("is logged with 40 records and keys %1 to %2, which do not agree; nothing was removed.")
-             .arg(bFirst).arg(bLast)},
+             .arg(bFirst)
+             .arg(bLast)},
         {QStringLiteral("records = 5"),
          QStringLiteral("stored 5 records (keys %1 to %2), but 20 records lie in that range of ovrekson; nothing was "
                         "removed.")
-             .arg(bFirst).arg(bLast)},
+             .arg(bFirst)
+             .arg(bLast)},
         {QStringLiteral("first_key = NULL"),
-         QStringLiteral("is logged with 20 records and keys 0 to %1, which do not agree; nothing was removed.").arg(bLast)},
+         QStringLiteral("is logged with 20 records and keys 0 to %1, which do not agree; nothing was removed.")
+             .arg(bLast)},
     };
     for (const auto &c : cases) {
         sql(QStringLiteral("UPDATE zefto_conversions SET %1 WHERE id = 2").arg(c.edit));
         EXPECT_EQ(records({QStringLiteral("undo"), QStringLiteral("2")}).err,
                   QStringLiteral("zefto-records: error 3197: Conversion 2 of '%1' %2\n").arg(database(), c.reason));
         EXPECT_EQ(count(), 60);
-        sql(QStringLiteral("UPDATE zefto_conversions SET first_key = %1, last_key = %2, records = 20 WHERE id = 2").arg(bFirst).arg(bLast));
+        sql(QStringLiteral("UPDATE zefto_conversions SET first_key = %1, last_key = %2, records = 20 WHERE id = 2")
+                .arg(bFirst)
+                .arg(bLast));
     }
 
     // Another clerk's newest conversion is not this clerk's "last".
     sql(QStringLiteral("UPDATE zefto_conversions SET user_name = 'başka' WHERE id = 3"));
-    EXPECT_TRUE(records({QStringLiteral("undo"), QStringLiteral("last")}).text().startsWith(QStringLiteral("Undoing conversion 2 of ")));
+    EXPECT_TRUE(records({QStringLiteral("undo"), QStringLiteral("last")})
+                    .text()
+                    .startsWith(QStringLiteral("Undoing conversion 2 of ")));
     EXPECT_EQ(count(), 40);
 
     // A run that stored nothing leaves no entry, so "last" passes over nothing.
     write(QStringLiteral("empty.txt"), report::join(report::paginate({})));
     convert({path(QStringLiteral("empty.txt"))});
     EXPECT_EQ(sql(QStringLiteral("SELECT count(*) FROM zefto_conversions"))[0][0].toInt(), 3);
-    EXPECT_TRUE(records({QStringLiteral("undo"), QStringLiteral("last")}).text().startsWith(QStringLiteral("Undoing conversion 1 of ")));
+    EXPECT_TRUE(records({QStringLiteral("undo"), QStringLiteral("last")})
+                    .text()
+                    .startsWith(QStringLiteral("Undoing conversion 1 of ")));
     EXPECT_EQ(count(), 10);
 }
 
@@ -425,19 +448,22 @@ TEST_P(RecordsTest, EveryConversionIsCheckedAndCheckListsEachBrokenParcelOnce)
         QStringLiteral("\nshares: 1 of 24 new parcels does not add up (zefto-records check --conversion 2)\n")))
         << r.text().toStdString();
 
-    const QString finding = QStringLiteral("rule 1  300/6: shares add up to 148649/148785, not 1 (2 owners)\n"
-                                           "rule 1, shares make one whole: 24 parcels checked, 1 broken, 0 unreadable\n");
+    const QString finding = QStringLiteral(
+        "rule 1  300/6: shares add up to 148649/148785, not 1 (2 owners)\n"
+        "rule 1, shares make one whole: 24 parcels checked, 1 broken, 0 unreadable\n");
     r = records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("2")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.text().startsWith(finding)) << r.text().toStdString();
     EXPECT_EQ(r.text().count(QStringLiteral("\nrule ")), 4); // the finding, then four summaries
     EXPECT_EQ(records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("1")}).status, 0);
     r = records({QStringLiteral("check"), QStringLiteral("--conversion"), QStringLiteral("last"),
-                 QStringLiteral("--skip-rule"), QStringLiteral("1"), QStringLiteral("--format"), QStringLiteral("csv")});
+                 QStringLiteral("--skip-rule"), QStringLiteral("1"), QStringLiteral("--format"),
+                 QStringLiteral("csv")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.text(), QStringLiteral("rule,finding,yada,yparsel,key,first_key,last_key,text\r\n"));
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("rule 1, shares make one whole: skipped\n"
-                                                "rule 2, share areas make the parcel's area: 24 parcels checked")))
+    EXPECT_TRUE(
+        r.err.startsWith(QStringLiteral("rule 1, shares make one whole: skipped\n"
+                                        "rule 2, share areas make the parcel's area: 24 parcels checked")))
         << r.err.toStdString();
 
     r = records({QStringLiteral("log")});
@@ -461,7 +487,8 @@ TEST_P(RecordsTest, UndoLastSkipsUndoneConversionsAndNoLaterRunGetsTheirKeys)
     // The newest conversion is undone already: "last" is the one before it.
     const Result r = records({QStringLiteral("undo"), QStringLiteral("last")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.text().endsWith(QStringLiteral("\nConversion 1 undone: 30 records removed from %1\n").arg(database())))
+    EXPECT_TRUE(
+        r.text().endsWith(QStringLiteral("\nConversion 1 undone: 30 records removed from %1\n").arg(database())))
         << r.text().toStdString();
     ASSERT_EQ(count(), 0);
 
@@ -486,10 +513,11 @@ TEST_P(RecordsTest, AConversionIdTheLogDoesNotHoldIsRefusedWithTwoByEveryCommand
 {
     ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("BİR"), 5)}).status, 0);
     const QString refusal = QStringLiteral("holds no conversion 77");
-    for (const QStringList &args : {QStringList{QStringLiteral("undo"), QStringLiteral("77")},
-                                    QStringList{QStringLiteral("show"), QStringLiteral("--conversion"), QStringLiteral("77")},
-                                    QStringList{QStringLiteral("export"), QStringLiteral("out.csv"),
-                                                QStringLiteral("--conversion"), QStringLiteral("77")}}) {
+    for (const QStringList &args :
+         {QStringList{QStringLiteral("undo"), QStringLiteral("77")},
+          QStringList{QStringLiteral("show"), QStringLiteral("--conversion"), QStringLiteral("77")},
+          QStringList{QStringLiteral("export"), QStringLiteral("out.csv"), QStringLiteral("--conversion"),
+                      QStringLiteral("77")}}) {
         const Result r = records(args);
         EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
         EXPECT_TRUE(r.err.contains(refusal)) << r.err.toStdString();
@@ -526,12 +554,15 @@ TEST_P(RecordsTest, NumbersReadBackExactlyFromExportsMadeInATurkishOrCSession)
     // Two decimals that %.16G would have written as 92952.28999999999, and one that needs 17 digits.
     const QStringList values{QStringLiteral("92952.29"), QStringLiteral("0.30000000000000004"),
                              QStringLiteral("1234567.891"), QStringLiteral("500.1")};
-    sql(QStringLiteral("UPDATE ovrekson SET ealan=%1, tapu=%2, dop=%3, tahsis=%4").arg(values[0], values[1], values[2], values[3]));
+    sql(QStringLiteral("UPDATE ovrekson SET ealan=%1, tapu=%2, dop=%3, tahsis=%4")
+            .arg(values[0], values[1], values[2], values[3]));
     QStringList files;
     for (const char *locale : {"tr_TR.UTF-8", "C"})
         for (const char *suffix : {"csv", "xlsx"}) {
-            files << path(QStringLiteral("%1-%2.%2").arg(QString::fromLatin1(locale).left(2), QString::fromLatin1(suffix)));
-            ASSERT_EQ(run(QString::fromUtf8(ZEFTO_RECORDS), {QStringLiteral("--database"), database(), QStringLiteral("export"), files.last()},
+            files << path(
+                QStringLiteral("%1-%2.%2").arg(QString::fromLatin1(locale).left(2), QString::fromLatin1(suffix)));
+            ASSERT_EQ(run(QString::fromUtf8(ZEFTO_RECORDS),
+                          {QStringLiteral("--database"), database(), QStringLiteral("export"), files.last()},
                           {QStringLiteral("LANG=%1").arg(QString::fromLatin1(locale)),
                            QStringLiteral("LC_ALL=%1").arg(QString::fromLatin1(locale))})
                           .status,
@@ -554,7 +585,8 @@ for f in files:
             assert [float('%.15g' % float(v)) for v in row[14:18]] == [float('%.15g' % v) for v in expected], ('soffice', f, row)
 print('read back', len(files))
 )";
-    const Result r = run(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), QString::fromLatin1(script), values.join(u',')} + files);
+    const Result r = run(QStringLiteral("/usr/bin/python3"),
+                         QStringList{QStringLiteral("-c"), QString::fromLatin1(script), values.join(u',')} + files);
     EXPECT_EQ(r.text(), QStringLiteral("read back 4\n")) << r.err.toStdString();
 }
 
@@ -565,7 +597,8 @@ TEST_P(RecordsTest, ListingsAndExportsSeeTheTableAsBeforeOrAfterAnUndoOrARunNeve
     for (int round = 0; round < 3; ++round) {
         ASSERT_EQ(convert({QStringLiteral("--again"), big}).status, 0);
         // Reads started while the undo (then a run) is under way: each must hold 3000 or 6000 records.
-        QProcess *shown = start(ZEFTO_RECORDS, {QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("csv")});
+        QProcess *shown =
+            start(ZEFTO_RECORDS, {QStringLiteral("show"), QStringLiteral("--format"), QStringLiteral("csv")});
         QProcess *exported = start(ZEFTO_RECORDS, {QStringLiteral("export"), QStringLiteral("t%1.csv").arg(round)});
         QProcess *writer = round % 2 ? start(ZEFTO_CONVERT, {QStringLiteral("--again"), big})
                                      : start(ZEFTO_RECORDS, {QStringLiteral("undo"), QStringLiteral("last")});
@@ -593,18 +626,21 @@ TEST_P(RecordsTest, ExportsReplaceOnlyRegularFilesAndLeaveTheOldOneWhenTheyFail)
     const struct {
         const char *target;
         const char *why;
-    } refused[] = {{"folder.csv", "it is a folder"}, {"device.xlsx", "it leads to '/dev/null', a character device"},
+    } refused[] = {{"folder.csv", "it is a folder"},
+                   {"device.xlsx", "it leads to '/dev/null', a character device"},
                    {"fifo.csv", "it is a FIFO"}};
     for (const auto &c : refused) {
         const QString target = path(QString::fromLatin1(c.target));
         for (const QStringList &force : {QStringList{QStringLiteral("--force")}, QStringList{}}) {
             const Result r = records(QStringList{QStringLiteral("export"), target} + force);
             EXPECT_EQ(r.status, 2) << c.target;
-            EXPECT_EQ(r.err, QStringLiteral("zefto-records: Cannot write '%1': %2, not a regular file; nothing was written.\n")
-                                 .arg(target, QString::fromLatin1(c.why)));
+            EXPECT_EQ(r.err,
+                      QStringLiteral("zefto-records: Cannot write '%1': %2, not a regular file; nothing was written.\n")
+                          .arg(target, QString::fromLatin1(c.why)));
         }
     }
-    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).isFile() == false && QFileInfo(path(QStringLiteral("device.xlsx"))).isSymLink());
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).isFile() == false
+                && QFileInfo(path(QStringLiteral("device.xlsx"))).isSymLink());
 
     // A link to a regular file: the file it leads to is replaced, the link kept.
     write(QStringLiteral("real.csv"), "old");
@@ -618,16 +654,17 @@ TEST_P(RecordsTest, ExportsReplaceOnlyRegularFilesAndLeaveTheOldOneWhenTheyFail)
     for (const QString name : {QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}) {
         const QByteArray old = "the previous export";
         write(name, old);
-        const Result r = run(QStringLiteral("/bin/sh"),
-                             {QStringLiteral("-c"), QStringLiteral("ulimit -f 16; exec \"$0\" \"$@\""), QString::fromUtf8(ZEFTO_RECORDS),
-                              QStringLiteral("--database"), database(), QStringLiteral("export"), path(name),
-                              QStringLiteral("--force")});
+        const Result r =
+            run(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -f 16; exec \"$0\" \"$@\""),
+                                            QString::fromUtf8(ZEFTO_RECORDS), QStringLiteral("--database"), database(),
+                                            QStringLiteral("export"), path(name), QStringLiteral("--force")});
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.err.contains(QStringLiteral("File too large"))) << r.err.toStdString();
         QFile f(path(name));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), old);
-        EXPECT_EQ(QDir(path(QString())).entryList({QStringLiteral(".old*")}, QDir::Hidden | QDir::Files), QStringList());
+        EXPECT_EQ(QDir(path(QString())).entryList({QStringLiteral(".old*")}, QDir::Hidden | QDir::Files),
+                  QStringList());
     }
 }
 
@@ -637,13 +674,14 @@ TEST_P(RecordsTest, AFullStandardOutputIsExitTwoForEveryCommandAndFormat)
     ASSERT_EQ(convert({r}).status, 0);
     const QStringList table{QStringLiteral("--format"), QStringLiteral("table")};
     const QStringList csv{QStringLiteral("--format"), QStringLiteral("csv")};
-    const std::pair<const char *, QStringList> cases[] = {
-        {ZEFTO_RECORDS, QStringList{QStringLiteral("log")} + table}, {ZEFTO_RECORDS, QStringList{QStringLiteral("log")} + csv},
-        {ZEFTO_RECORDS, QStringList{QStringLiteral("show")} + table}, {ZEFTO_RECORDS, QStringList{QStringLiteral("show")} + csv},
-        {ZEFTO_CONVERT, {QStringLiteral("--dry-run"), r}}};
+    const std::pair<const char *, QStringList> cases[] = {{ZEFTO_RECORDS, QStringList{QStringLiteral("log")} + table},
+                                                          {ZEFTO_RECORDS, QStringList{QStringLiteral("log")} + csv},
+                                                          {ZEFTO_RECORDS, QStringList{QStringLiteral("show")} + table},
+                                                          {ZEFTO_RECORDS, QStringList{QStringLiteral("show")} + csv},
+                                                          {ZEFTO_CONVERT, {QStringLiteral("--dry-run"), r}}};
     for (const auto &[program, args] : cases) {
-        const Result out = run(QString::fromUtf8(program), QStringList{QStringLiteral("--database"), database()} + args, {},
-                               QStringLiteral("/dev/full"));
+        const Result out = run(QString::fromUtf8(program), QStringList{QStringLiteral("--database"), database()} + args,
+                               {}, QStringLiteral("/dev/full"));
         EXPECT_EQ(out.status, 2) << args.join(u' ').toStdString();
         EXPECT_TRUE(out.err.contains(QStringLiteral("cannot write to standard output: No space left on device"),
                                      Qt::CaseInsensitive))
@@ -654,10 +692,13 @@ TEST_P(RecordsTest, AFullStandardOutputIsExitTwoForEveryCommandAndFormat)
 TEST_P(RecordsTest, FormulasAreTextInCsvFilesAndControlsAreEscapedInTables)
 {
     ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("HÜCRE"), 7)}).status, 0);
-    const QStringList texts{QStringLiteral("=1+2"), QStringLiteral("+cmd|x"), QStringLiteral("-2"), QStringLiteral("@SUM(A1)"),
-                            QStringLiteral("\tx"), QStringLiteral("\rx"), QStringLiteral("a=b\x1b[2J")};
+    const QStringList texts{QStringLiteral("=1+2"),      QStringLiteral("+cmd|x"), QStringLiteral("-2"),
+                            QStringLiteral("@SUM(A1)"),  QStringLiteral("\tx"),    QStringLiteral("\rx"),
+                            QStringLiteral("a=b\x1b[2J")};
     for (int i = 0; i < texts.size(); ++i)
-        sql(QStringLiteral("UPDATE ovrekson SET adi = '%1' WHERE id = (SELECT min(id) FROM ovrekson) + %2").arg(texts[i]).arg(i));
+        sql(QStringLiteral("UPDATE ovrekson SET adi = '%1' WHERE id = (SELECT min(id) FROM ovrekson) + %2")
+                .arg(texts[i])
+                .arg(i));
     ASSERT_EQ(records({QStringLiteral("export"), QStringLiteral("f.csv")}).status, 0);
     QFile f(path(QStringLiteral("f.csv")));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -678,10 +719,16 @@ TEST_P(RecordsTest, FormulasAreTextInCsvFilesAndControlsAreEscapedInTables)
     const struct {
         QString name;
         int status;
-    } mahalle[] = {{QString(255, u'ş'), 0}, {QString(256, u'ş'), 64}, {QStringLiteral("Kale\x1b[31m"), 64}, {QStringLiteral("Ka\nle"), 64}};
+    } mahalle[] = {{QString(255, u'ş'), 0},
+                   {QString(256, u'ş'), 64},
+                   {QStringLiteral("Kale\x1b[31m"), 64},
+                   {QStringLiteral("Ka\nle"), 64}};
     for (const auto &m : mahalle)
-        EXPECT_EQ(convert({QStringLiteral("--again"), QStringLiteral("--mahalle"), m.name, path(QStringLiteral("a.txt"))}).status,
-                  m.status) << m.name.size();
+        EXPECT_EQ(
+            convert({QStringLiteral("--again"), QStringLiteral("--mahalle"), m.name, path(QStringLiteral("a.txt"))})
+                .status,
+            m.status)
+            << m.name.size();
 }
 
 TEST_P(RecordsTest, ShowStreamsWithPeakMemoryBoundedWhateverTheCount)
@@ -691,15 +738,16 @@ TEST_P(RecordsTest, ShowStreamsWithPeakMemoryBoundedWhateverTheCount)
     ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("ÇOK"), 100)}).status, 0);
     // 204,800 records: held in memory, a listing of them would take some 500 MiB.
     for (int doubled = 0; doubled < 11; ++doubled)
-        sql(QStringLiteral("INSERT INTO ovrekson(yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, "
-                           "babaadi, epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle) "
-                           "SELECT yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
-                           "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle FROM ovrekson"));
+        sql(QStringLiteral(
+            "INSERT INTO ovrekson(yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, "
+            "babaadi, epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle) "
+            "SELECT yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
+            "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle FROM ovrekson"));
     for (const char *format : {"table", "csv"}) {
         const Result r = run(QStringLiteral("/usr/bin/time"),
                              {QStringLiteral("-f"), QStringLiteral("peak %M"), QString::fromUtf8(ZEFTO_RECORDS),
-                              QStringLiteral("--database"), database(), QStringLiteral("show"), QStringLiteral("--format"),
-                              QString::fromLatin1(format)},
+                              QStringLiteral("--database"), database(), QStringLiteral("show"),
+                              QStringLiteral("--format"), QString::fromLatin1(format)},
                              {}, QStringLiteral("/dev/null"));
         ASSERT_EQ(r.status, 0) << r.err.toStdString();
         const qint64 kib = r.err.section(QStringLiteral("peak "), -1).trimmed().toLongLong();

@@ -15,11 +15,14 @@ protected:
         return write(name, report::join(report::paginate(report::sampleTable(rows))));
     }
     // Run through bash, which can set a file size limit (KiB) first.
-    std::unique_ptr<Program> start(const char *tool, const QStringList &args, const QString &limit = QStringLiteral("unlimited"))
+    std::unique_ptr<Program> start(const char *tool, const QStringList &args,
+                                   const QString &limit = QStringLiteral("unlimited"))
     {
         return std::make_unique<Program>(QStringLiteral("/bin/bash"), path(QString()),
-                                         QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"").arg(limit),
-                                                     QString::fromUtf8(tool), QStringLiteral("--database"), db()} + args);
+                                         QStringList{QStringLiteral("-c"),
+                                                     QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"").arg(limit),
+                                                     QString::fromUtf8(tool), QStringLiteral("--database"), db()}
+                                             + args);
     }
     void convert(const QString &report) { ASSERT_TRUE(start(ZEFTO_CONVERT, {report})->finish()); }
     QString db() const { return path(QStringLiteral("t.mdb")); }
@@ -43,7 +46,8 @@ TEST_F(ReliabilityTest, AReportReplacedWhileTheRunWaitsForTheLockIsRefusedAndNot
     ASSERT_TRUE(writer.exec(QStringLiteral("ROLLBACK")));
     ASSERT_TRUE(p->finish());
     EXPECT_EQ(p->exitCode(), 2);
-    EXPECT_TRUE(p->err().contains(QStringLiteral("Error 57: The report '%1' changed while waiting; nothing was stored.").arg(swapped)))
+    EXPECT_TRUE(p->err().contains(
+        QStringLiteral("Error 57: The report '%1' changed while waiting; nothing was stored.").arg(swapped)))
         << p->transcript();
     EXPECT_EQ(stored(), std::pair(5LL, 1LL));
     convert(swapped); // the new bytes were never converted
@@ -53,7 +57,8 @@ TEST_F(ReliabilityTest, AReportReplacedWhileTheRunWaitsForTheLockIsRefusedAndNot
 TEST_F(ReliabilityTest, ASignalAfterTheCommitLeavesTheRunStoredAndTheStatusZero)
 {
     // --list prints more than a pipe holds: the converter is still there, its run committed, when the signal comes.
-    const std::unique_ptr<Program> p = start(ZEFTO_CONVERT, {QStringLiteral("--list"), report(QStringLiteral("r.txt"), 1500)});
+    const std::unique_ptr<Program> p =
+        start(ZEFTO_CONVERT, {QStringLiteral("--list"), report(QStringLiteral("r.txt"), 1500)});
     ASSERT_TRUE(p->waitForOut(QStringLiteral(": Converted\n")) && p->running());
     p->signal(SIGTERM);
     ASSERT_TRUE(p->finish());
@@ -72,7 +77,8 @@ TEST_F(ReliabilityTest, AFileSizeLimitIsAFullDatabaseAndAFailedReadIsNoDamage)
                 && p->out().contains(QStringLiteral(", records stored 0, ")))
         << p->transcript();
     EXPECT_EQ(stored(), std::pair(5LL, 1LL));
-    const std::unique_ptr<Program> exporter = start(ZEFTO_RECORDS, {QStringLiteral("export"), QStringLiteral("o.csv")}, QStringLiteral("0"));
+    const std::unique_ptr<Program> exporter =
+        start(ZEFTO_RECORDS, {QStringLiteral("export"), QStringLiteral("o.csv")}, QStringLiteral("0"));
     EXPECT_TRUE(exporter->finish() && exporter->exitedNormally()) << "killed by SIGXFSZ";
 
     // Every read of the file fails with EIO (5): an I/O error, the file whole.
@@ -81,8 +87,8 @@ TEST_F(ReliabilityTest, AFileSizeLimitIsAFullDatabaseAndAFailedReadIsNoDamage)
                  QStringLiteral("enable name=posix/io/rw/pread,failinfo=5"), QStringLiteral(ZEFTO_RECORDS),
                  QStringLiteral("--database"), db(), QStringLiteral("log")});
     ASSERT_TRUE(log.finish());
-    EXPECT_TRUE(log.err().startsWith(QStringLiteral("zefto-records: error 3040: Disk I/O error while reading the database '%1': ")
-                                         .arg(db())))
+    EXPECT_TRUE(log.err().startsWith(
+        QStringLiteral("zefto-records: error 3040: Disk I/O error while reading the database '%1': ").arg(db())))
         << log.transcript();
     EXPECT_EQ(rawRows(db(), QStringLiteral("PRAGMA integrity_check"))[0][0].toString(), QStringLiteral("ok"));
 }

@@ -1,5 +1,5 @@
-#include "errornumber.h"
 #include "error.h"
+#include "errornumber.h"
 #include "reportargs.h"
 #include "reportreader.h"
 #include "tempdir.h"
@@ -9,11 +9,11 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 using zefto::cli::ReportInput;
 using zefto::cli::undecodableFileArgument;
@@ -25,7 +25,6 @@ QString badName(const QByteArray &raw)
     return QStringLiteral("The name '%1' is not valid in this system's file-name encoding; rename the file.")
         .arg(QFile::decodeName(raw));
 }
-
 
 // n bytes of report-like text: numbered CR LF lines as long as data lines.
 QByteArray text(qsizetype n)
@@ -179,7 +178,7 @@ TEST(ReportInput, OnlyInputAndOutputFailuresAreRefused)
     ::close(directory);
 
     // Writing fails: the copy may not grow past 64 KiB.
-    rlimit saved {};
+    rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
@@ -216,10 +215,12 @@ TEST(ReportInput, OnlyInputAndOutputFailuresAreRefused)
     else
         qunsetenv("TMPDIR");
     EXPECT_EQ(numbers, QList<int>({75, 75}));
-    EXPECT_EQ(said, QStringList({QStringLiteral("Cannot create a temporary file in '%1' for standard input: Not a directory.")
-                                     .arg(notAFolder),
-                                 QStringLiteral("Cannot create a temporary file for standard input: TMPDIR '%1' is not a folder.")
-                                     .arg(missing)}));
+    EXPECT_EQ(
+        said,
+        QStringList({QStringLiteral("Cannot create a temporary file in '%1' for standard input: Not a directory.")
+                         .arg(notAFolder),
+                     QStringLiteral("Cannot create a temporary file for standard input: TMPDIR '%1' is not a folder.")
+                         .arg(missing)}));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("file")}));
     EXPECT_TRUE(QDir::current().entryList({QStringLiteral("zefto-stdin-*")}).isEmpty());
 }

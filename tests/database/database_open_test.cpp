@@ -65,18 +65,22 @@ TEST_F(DatabaseOpenTest, TheNameIsResolvedAgainstTheCurrentDirectoryAtOpening)
 
 TEST_F(DatabaseOpenTest, FilesThatCannotServeGetTheirOwnNumberAndNameThePath)
 {
-    write(QStringLiteral("text.mdb"), QByteArray("this is not a database, just a text file that is long enough\n").repeated(20));
+    write(QStringLiteral("text.mdb"),
+          QByteArray("this is not a database, just a text file that is long enough\n").repeated(20));
     makeFile(QStringLiteral("other.mdb"), {QStringLiteral("CREATE TABLE something(x)")});
-    makeFile(QStringLiteral("nofield.mdb"), {QStringLiteral("CREATE TABLE ovrekson(id INTEGER PRIMARY KEY, yada TEXT)")});
+    makeFile(QStringLiteral("nofield.mdb"),
+             {QStringLiteral("CREATE TABLE ovrekson(id INTEGER PRIMARY KEY, yada TEXT)")});
     QString loose = zefto::schema::createStatement();
     loose.replace(QStringLiteral("CONSTRAINT \"eada\" CHECK (eada <> '')"), QString());
     makeFile(QStringLiteral("loose.mdb"), {loose});
     // Made by hand elsewhere: not strict, and a block number typed as a number would turn '  300' into 300.
     QString typed = zefto::schema::createStatement();
-    typed.replace(QStringLiteral("yada TEXT"), QStringLiteral("yada INTEGER")).replace(QStringLiteral(") STRICT"), QStringLiteral(")"));
+    typed.replace(QStringLiteral("yada TEXT"), QStringLiteral("yada INTEGER"))
+        .replace(QStringLiteral(") STRICT"), QStringLiteral(")"));
     makeFile(QStringLiteral("typed.mdb"), {typed});
     QString numeric = zefto::schema::createStatement();
-    numeric.replace(QStringLiteral("mahalle TEXT"), QStringLiteral("mahalle DECIMAL")).replace(QStringLiteral(") STRICT"), QStringLiteral(")"));
+    numeric.replace(QStringLiteral("mahalle TEXT"), QStringLiteral("mahalle DECIMAL"))
+        .replace(QStringLiteral(") STRICT"), QStringLiteral(")"));
     makeFile(QStringLiteral("numeric.mdb"), {numeric});
 
     struct Case {
@@ -107,7 +111,10 @@ TEST_F(DatabaseOpenTest, ADirectoryOrAnUnwritableFileIsRefusedBeforeAnythingIsWr
     Database db;
     EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("dir.mdb")); }), 3051);
 
-    { Database make; make.open(QStringLiteral("ro.mdb")); }
+    {
+        Database make;
+        make.open(QStringLiteral("ro.mdb"));
+    }
     ReadOnly lock(path(QStringLiteral("ro.mdb")));
     if (!lock.effective())
         GTEST_SKIP() << "this file system cannot make a file read-only for this user";
@@ -132,7 +139,8 @@ TEST_F(DatabaseOpenTest, TextFieldsDeclaredAnotherWayThatKeepTextAreAccepted)
     rs.update();
     rs.close();
     db.close();
-    const auto rows = rawRows(path(QStringLiteral("declared.mdb")), QStringLiteral("SELECT yada, yparsel FROM ovrekson"));
+    const auto rows =
+        rawRows(path(QStringLiteral("declared.mdb")), QStringLiteral("SELECT yada, yparsel FROM ovrekson"));
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0][0].toString(), QStringLiteral("  300"));
     EXPECT_EQ(rows[0][1].toString(), QStringLiteral("07"));
@@ -140,17 +148,24 @@ TEST_F(DatabaseOpenTest, TextFieldsDeclaredAnotherWayThatKeepTextAreAccepted)
 
 TEST_F(DatabaseOpenTest, ANewFileIsReadableByTheSqliteShellAndRefusesWhatStrictRefused)
 {
-    { Database make; make.open(QStringLiteral("new.mdb")); }
+    {
+        Database make;
+        make.open(QStringLiteral("new.mdb"));
+    }
     QFile::copy(path(QStringLiteral("new.mdb")), path(QStringLiteral("shell.mdb")));
     // No STRICT: the shell (and SQLite before 3.37) reads the table and every column.
     QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-header"), path(QStringLiteral("shell.mdb")),
-                                            QStringLiteral("INSERT INTO ovrekson(yada) VALUES('1'); SELECT * FROM ovrekson")});
+    shell.start(QStringLiteral("sqlite3"),
+                {QStringLiteral("-header"), path(QStringLiteral("shell.mdb")),
+                 QStringLiteral("INSERT INTO ovrekson(yada) VALUES('1'); SELECT * FROM ovrekson")});
     ASSERT_TRUE(shell.waitForFinished(30000));
     EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()).section(u'\n', 0, 0),
               QStringLiteral("id|") + zefto::schema::fieldNames().join(u'|'));
     EXPECT_FALSE(rawRows(path(QStringLiteral("new.mdb")), QStringLiteral("SELECT sql FROM sqlite_master"))
-                     .value(0).value(0).toString().contains(QStringLiteral("STRICT")));
+                     .value(0)
+                     .value(0)
+                     .toString()
+                     .contains(QStringLiteral("STRICT")));
 
     // Made STRICT by an earlier version: opened and written as before.
     makeFile(QStringLiteral("strict.mdb"), {zefto::schema::strictCreateStatement()});
@@ -159,10 +174,10 @@ TEST_F(DatabaseOpenTest, ANewFileIsReadableByTheSqliteShellAndRefusesWhatStrictR
         const char *values;
         bool stored;
     } cases[] = {
-        {"new.mdb", "'  300', 1250.5, 'Kale'", true},   {"strict.mdb", "'  300', 1250.5, 'Kale'", true},
-        {"new.mdb", "'', 1, 'Kale'", false},            {"new.mdb", "x'00', 1, 'Kale'", false},
-        {"new.mdb", "'1', 'abc', 'Kale'", false},       {"new.mdb", "'1', 1, x'41'", false},
-        {"new.mdb", "12, '7.5', NULL", true},           {"strict.mdb", "'1', 'abc', 'Kale'", false},
+        {"new.mdb", "'  300', 1250.5, 'Kale'", true}, {"strict.mdb", "'  300', 1250.5, 'Kale'", true},
+        {"new.mdb", "'', 1, 'Kale'", false},          {"new.mdb", "x'00', 1, 'Kale'", false},
+        {"new.mdb", "'1', 'abc', 'Kale'", false},     {"new.mdb", "'1', 1, x'41'", false},
+        {"new.mdb", "12, '7.5', NULL", true},         {"strict.mdb", "'1', 'abc', 'Kale'", false},
     };
     for (const auto &c : cases) {
         Database db;
@@ -180,7 +195,8 @@ TEST_F(DatabaseOpenTest, ANewFileIsReadableByTheSqliteShellAndRefusesWhatStrictR
         QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     }
     // A number given to a text field is kept as its text, as STRICT did.
-    EXPECT_EQ(rawRows(path(QStringLiteral("new.mdb")), QStringLiteral("SELECT typeof(yada), typeof(ealan) FROM ovrekson "
-                                                                       "WHERE mahalle IS NULL")),
-              (QList<QVariantList>{{QStringLiteral("text"), QStringLiteral("real")}}));
+    EXPECT_EQ(
+        rawRows(path(QStringLiteral("new.mdb")), QStringLiteral("SELECT typeof(yada), typeof(ealan) FROM ovrekson "
+                                                                "WHERE mahalle IS NULL")),
+        (QList<QVariantList>{{QStringLiteral("text"), QStringLiteral("real")}}));
 }

@@ -64,12 +64,21 @@ TEST(LetterFold, ContainsFoldedStillTellsDifferentLettersApart)
 // The fast fold behind the database's filters, against the rule above.
 TEST(FoldedNeedle, FindsExactlyWhatTheRuleFindsAmongTurkishLettersInEveryForm)
 {
-    const QStringList texts{u(u"IŞIK"), u(u"Işık"), u(u"ışık"), u(u"İSMAİL HAKKI"), u(u"S\u0327AH\u0130N"),
-                            u(u"Çiftçi Ğ Ü Ö"), u(u"Hâkim Îmren Ûmit"), u(u"Tarçınbağı 12/3"),
-                            u(u"I\u0307\u0327x"), u(u"Ka\u1B44\u0301ya"), u(u"Ka\U0001D15Eya"), QString()};
-    const QStringList needles{u(u"isik"), u(u"IŞIK"), u(u"ı"), u(u"İ"), u(u"i\u0307"), u(u"sah"), u(u"ciftci g"),
-                              u(u"hakim"), u(u"ĞÜÖ"), u(u"2/3"), u(u"ş"), u(u"\u1B44y"), u(u"a\U0001D15E"),
-                              QString(), u(u"x")};
+    const QStringList texts{u(u"IŞIK"),
+                            u(u"Işık"),
+                            u(u"ışık"),
+                            u(u"İSMAİL HAKKI"),
+                            u(u"S\u0327AH\u0130N"),
+                            u(u"Çiftçi Ğ Ü Ö"),
+                            u(u"Hâkim Îmren Ûmit"),
+                            u(u"Tarçınbağı 12/3"),
+                            u(u"I\u0307\u0327x"),
+                            u(u"Ka\u1B44\u0301ya"),
+                            u(u"Ka\U0001D15Eya"),
+                            QString()};
+    const QStringList needles{u(u"isik"), u(u"IŞIK"),     u(u"ı"),           u(u"İ"),   u(u"i\u0307"),
+                              u(u"sah"),  u(u"ciftci g"), u(u"hakim"),       u(u"ĞÜÖ"), u(u"2/3"),
+                              u(u"ş"),    u(u"\u1B44y"),  u(u"a\U0001D15E"), QString(), u(u"x")};
     for (const QString &text : texts)
         for (const QString &n : needles) {
             zefto::FoldedNeedle needle(n);

@@ -2,9 +2,9 @@
 #include "pgserver.h"
 #include "schema.h"
 
+#include <gtest/gtest.h>
 #include <latch>
 #include <thread>
-#include <gtest/gtest.h>
 
 using zefto::Database;
 using zefto::Value;
@@ -14,10 +14,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(server.isRunning()); }
 
     // The table made by hand, as an office's administrator might have.
-    void makeTable(const QString &columns)
-    {
-        server.query(QStringLiteral("CREATE TABLE ovrekson (%1)").arg(columns));
-    }
+    void makeTable(const QString &columns) { server.query(QStringLiteral("CREATE TABLE ovrekson (%1)").arg(columns)); }
 
     static QString nineteen(const QString &replace = {}, const QString &with = {})
     {
@@ -43,9 +40,9 @@ TEST_F(PostgresStoreTest, AMissingTableIsCreatedWithTheRulesOfTheFile)
     Database db;
     db.open(server.uri());
     EXPECT_EQ(db.path(), server.uri());
-    const auto columns = server.query(QStringLiteral(
-        "SELECT column_name, data_type, is_identity, identity_generation FROM information_schema.columns"
-        " WHERE table_name = 'ovrekson' ORDER BY ordinal_position"));
+    const auto columns = server.query(
+        QStringLiteral("SELECT column_name, data_type, is_identity, identity_generation FROM information_schema.columns"
+                       " WHERE table_name = 'ovrekson' ORDER BY ordinal_position"));
     ASSERT_EQ(columns.size(), 20);
     EXPECT_EQ(columns[0], QVariantList({QStringLiteral("id"), QStringLiteral("bigint"), QStringLiteral("YES"),
                                         QStringLiteral("ALWAYS")}));
@@ -82,9 +79,10 @@ TEST_F(PostgresStoreTest, TwoClientsCreatingTheTableAtOnceBothFindIt)
         b.join();
         EXPECT_EQ(failures[0], 0) << why[0].toStdString();
         EXPECT_EQ(failures[1], 0) << why[1].toStdString();
-        EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM pg_constraint WHERE conrelid = 'ovrekson'::regclass"
-                                              " AND contype = 'c'"),
-                               name)[0][0]
+        EXPECT_EQ(server
+                      .query(QStringLiteral("SELECT count(*) FROM pg_constraint WHERE conrelid = 'ovrekson'::regclass"
+                                            " AND contype = 'c'"),
+                             name)[0][0]
                       .toInt(),
                   14);
     }
@@ -99,13 +97,16 @@ TEST_F(PostgresStoreTest, AnExistingTableLackingWhatTheRunReliesOnIsRefusedNamin
         QString description;
     } cases[] = {
         {nineteen(),
-         table + QStringLiteral("has no identity or serial key (such as 'id bigint generated always as identity'), "
-                                "which keeps its records in the order they were added.")},
-        {QStringLiteral("id serial, ") + nineteen(QStringLiteral("mahalle")), table + QStringLiteral("has no field 'mahalle'.")},
+         table
+             + QStringLiteral("has no identity or serial key (such as 'id bigint generated always as identity'), "
+                              "which keeps its records in the order they were added.")},
+        {QStringLiteral("id serial, ") + nineteen(QStringLiteral("mahalle")),
+         table + QStringLiteral("has no field 'mahalle'.")},
         {QStringLiteral("id serial, ") + nineteen(QStringLiteral("eada"), QStringLiteral("eada text")),
          field.arg(QStringLiteral("eada"))
              + QStringLiteral("accepts zero-length text; the end of a report could not be recognised.")},
-        {QStringLiteral("id serial, ") + nineteen(QStringLiteral("yalan"), QStringLiteral("yalan integer CHECK (yalan <> 0)")),
+        {QStringLiteral("id serial, ")
+             + nineteen(QStringLiteral("yalan"), QStringLiteral("yalan integer CHECK (yalan <> 0)")),
          field.arg(QStringLiteral("yalan"))
              + QStringLiteral("has the type 'integer', which would not keep text such as '  300' as it is.")},
         {QStringLiteral("id serial, ") + nineteen(QStringLiteral("tapu"), QStringLiteral("tapu text")),
@@ -192,9 +193,14 @@ TEST_F(PostgresStoreTest, AWrongPasswordIsRefusedWithoutShowingItAndPgpasswordIs
     const QString shown = server.uri({}, QStringLiteral("clerk"));
     Database db;
     QString description;
-    EXPECT_EQ(errorNumber([&] { db.open(QStringLiteral("postgresql://clerk:not-it@/%1?host=%2").arg(server.database(), server.socketDir())); },
-                          &description),
-              3151);
+    EXPECT_EQ(
+        errorNumber(
+            [&] {
+                db.open(
+                    QStringLiteral("postgresql://clerk:not-it@/%1?host=%2").arg(server.database(), server.socketDir()));
+            },
+            &description),
+        3151);
     EXPECT_TRUE(description.startsWith(QStringLiteral("Cannot connect to the database server of '%1': ").arg(shown)))
         << description.toStdString();
     EXPECT_TRUE(description.contains(QStringLiteral("password authentication failed for user \"clerk\"")));
@@ -213,10 +219,11 @@ TEST_F(PostgresStoreTest, AWrongPasswordIsRefusedWithoutShowingItAndPgpasswordIs
     server.query(QStringLiteral("GRANT SELECT ON ovrekson TO clerk"));
     db.open(shown);
     EXPECT_EQ(errorNumber([&] { db.beginRun([](bool) {}); }, &description), 3027);
-    EXPECT_EQ(description, QStringLiteral("Cannot convert into '%1': the role 'clerk' lacks the privilege INSERT on "
-                                          "ovrekson. The owner of ovrekson ('postgres') or a superuser can grant it, for "
-                                          "example: GRANT zefto_clerk TO \"clerk\";")
-                               .arg(shown))
+    EXPECT_EQ(description,
+              QStringLiteral("Cannot convert into '%1': the role 'clerk' lacks the privilege INSERT on "
+                             "ovrekson. The owner of ovrekson ('postgres') or a superuser can grant it, for "
+                             "example: GRANT zefto_clerk TO \"clerk\";")
+                  .arg(shown))
         << description.toStdString();
     qunsetenv("PGPASSWORD");
 }

@@ -36,7 +36,8 @@ TEST_F(RecordsetTest, ZeroLengthTextIsRefusedWith3315AndNothingIsStored)
     EXPECT_EQ(description, QStringLiteral("Field 'yada' cannot be a zero-length string."));
     rs.close();
     db.close();
-    EXPECT_EQ(rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 0);
+    EXPECT_EQ(
+        rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 0);
 }
 
 TEST_F(RecordsetTest, EachOfTheFourteenTextFieldsRefusesZeroLengthText)
@@ -99,7 +100,10 @@ TEST_F(RecordsetTest, MisuseGetsTheEngineNumbers)
     EXPECT_EQ(errorNumber([&] { rs.field(QStringLiteral("adi")); }), 3021);
     rs.addNew();
     EXPECT_EQ(errorNumber([&] { rs.setField(QStringLiteral("ad"), Value()); }), 3265);
-    EXPECT_EQ(errorNumber([&] { rs.setField(QStringLiteral("ealan"), Value::text(QStringLiteral("x"))); rs.update(); }),
+    EXPECT_EQ(errorNumber([&] {
+                  rs.setField(QStringLiteral("ealan"), Value::text(QStringLiteral("x")));
+                  rs.update();
+              }),
               3421);
     EXPECT_EQ(errorNumber([&] { db.openRecordset(QStringLiteral("other")); }), 3078);
     rs.close();

@@ -1,6 +1,6 @@
 #include "dbtestutil.h"
-#include "scratchstore.h"
 #include "schema.h"
+#include "scratchstore.h"
 #include "tempdir.h"
 
 #include <QFile>
@@ -104,7 +104,8 @@ TEST(ScratchStore, ReadsBackTheTargetsLastRecordThenItsOwn)
     // The target's record is read back but is not one of those the run would store.
     EXPECT_EQ(owners(store->records()), (std::vector<QString>{QStringLiteral("Ayşe"), QStringLiteral("Çiftçi")}));
     EXPECT_EQ(read(*store, {{1, 2}}), owners(store->records()));
-    EXPECT_EQ(read(*store, {{2, 9}, {0, 0}, {1, 1}}), (std::vector<QString>{QStringLiteral("Çiftçi"), QStringLiteral("Ayşe")}));
+    EXPECT_EQ(read(*store, {{2, 9}, {0, 0}, {1, 1}}),
+              (std::vector<QString>{QStringLiteral("Çiftçi"), QStringLiteral("Ayşe")}));
 }
 
 TEST(ScratchStore, AnEmptyTargetHasNoLastRecord)
@@ -184,7 +185,8 @@ TEST(ScratchStore, KeepsNoLogAndRefusesUndo)
     EXPECT_EQ(store->conversions().size(), 0u);
     EXPECT_EQ(store->findConversion(QStringLiteral("ab12")), std::nullopt);
     QString description;
-    EXPECT_EQ(errorNumber([&] { store->undoConversion(7, QStringLiteral("clerk")); }, &description), zefto::err::ReadOnly);
+    EXPECT_EQ(errorNumber([&] { store->undoConversion(7, QStringLiteral("clerk")); }, &description),
+              zefto::err::ReadOnly);
     EXPECT_EQ(description, QStringLiteral("A dry run changes nothing: conversion 7 cannot be undone in it."));
 }
 

@@ -74,10 +74,7 @@ protected:
         return lines;
     }
     // A whole report of 31 such owners that ends "Converted".
-    static std::vector<QByteArray> tagged(const QString &tag, int n = 31)
-    {
-        return report::paginate(table(tag, n));
-    }
+    static std::vector<QByteArray> tagged(const QString &tag, int n = 31) { return report::paginate(table(tag, n)); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, LogTest, ::testing::Values(Backend::File, Backend::Postgres), backendName);
@@ -137,7 +134,8 @@ TEST_P(LogTest, EveryCommittedEndIsLoggedWithWhatItDidAndARolledBackRunIsNot)
     EXPECT_EQ(entries[1].outcome, QStringLiteral(" Invalid file "));
     EXPECT_EQ(entries[1].errorNumber, 0);
     EXPECT_EQ(entries[1].records, 3);
-    EXPECT_EQ(entries[2].outcome, QStringLiteral("Error 13: Type mismatch: the share numerator '  1,5' is not a number"))
+    EXPECT_EQ(entries[2].outcome,
+              QStringLiteral("Error 13: Type mismatch: the share numerator '  1,5' is not a number"))
         << entries[2].outcome.toStdString();
     EXPECT_EQ(entries[2].errorNumber, 13);
     EXPECT_EQ(entries[2].records, 5);
@@ -221,7 +219,8 @@ TEST_P(LogTest, UndoRemovesExactlyItsRecordsOnceAndRefusesWhatChanged)
     EXPECT_EQ(undoRefusal(2), QStringLiteral("3197 Conversion 2 of '%1' was already undone on %2 by tester; nothing "
                                              "was removed.")
                                   .arg(db, zefto::conversionlog::shownTime(b.undoneAt)));
-    EXPECT_EQ(undoRefusal(9), QStringLiteral("3265 The log of '%1' holds no conversion 9; nothing was removed.").arg(db));
+    EXPECT_EQ(undoRefusal(9),
+              QStringLiteral("3265 The log of '%1' holds no conversion 9; nothing was removed.").arg(db));
 
     // A record of the last one deleted by hand: refused, saying how many are left.
     execute(QStringLiteral("DELETE FROM ovrekson WHERE id = %1").arg(all[70]));

@@ -24,7 +24,7 @@ public:
     int textReads = 0;
     QStringList waitingTexts; // every text shown while waiting, empty ones included
     int keepAlives = 0;
-    int interruptAfterLines = -1; // asks the run to stop once this many values were set
+    int interruptAfterLines = -1;       // asks the run to stop once this many values were set
     std::function<void(float)> onValue; // something that happens to the world mid-run
     bool convertAgain = true;           // the answer to "Convert it again?"
     QStringList questions;              // every such question asked

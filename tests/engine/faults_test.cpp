@@ -3,8 +3,8 @@
 
 #include <QThread>
 #include <atomic>
-#include <thread>
 #include <gtest/gtest.h>
+#include <thread>
 
 using zefto::RunOutcome;
 using End = zefto::RunOutcome::End;

@@ -7,9 +7,9 @@
 #include <QProcess>
 #include <atomic>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <new>
 #include <sys/resource.h>
-#include <gtest/gtest.h>
 
 using zefto::ReportReader;
 using zefto::RunOutcome;
@@ -139,8 +139,8 @@ TEST_F(InputBoundsTest, AZeroFilledTailAfterTheTableStillEndsConverted)
 // --- NUL bytes --------------------------------------------------------------
 
 // The fourteen columns as the report prints them: first and last position, 1-based.
-constexpr std::pair<int, int> printed[] = {{8, 12},   {14, 19},   {21, 26},   {28, 35},   {37, 57},
-                                           {59, 68},  {70, 88},   {90, 99},   {101, 110}, {112, 121},
+constexpr std::pair<int, int> printed[] = {{8, 12},    {14, 19},   {21, 26},   {28, 35},   {37, 57},
+                                           {59, 68},   {70, 88},   {90, 99},   {101, 110}, {112, 121},
                                            {131, 135}, {137, 138}, {140, 149}, {151, 161}};
 
 TEST_F(InputBoundsTest, ANulInAnyColumnOfAnOwnerRowStopsTheRunAtThatLine)
@@ -165,9 +165,10 @@ TEST_F(InputBoundsTest, TheOperatorIsToldTheLineAndWhatWasKept)
     line[40] = '\0';
     const RunOutcome o = runWithRow(4, line);
     ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].prompt, QStringLiteral("Error 63: line 14 holds NUL bytes: the report is damaged\n\n"
-                                                     "Report: %1\nThe conversion stopped at line 14; 4 records were stored.")
-                                          .arg(path(QStringLiteral("report.txt"))));
+    EXPECT_EQ(window.boxes[0].prompt,
+              QStringLiteral("Error 63: line 14 holds NUL bytes: the report is damaged\n\n"
+                             "Report: %1\nThe conversion stopped at line 14; 4 records were stored.")
+                  .arg(path(QStringLiteral("report.txt"))));
     EXPECT_EQ(window.boxes[0].icon, zefto::MessageIcon::Critical);
     const auto stored = rows(QStringLiteral("yparsel"));
     ASSERT_EQ(stored.size(), 4);
@@ -260,7 +261,7 @@ TEST_F(InputBoundsTest, TheConverterHoldsAHugeLineAndAZeroTailInFewMegabytes)
         EXPECT_EQ(p.exitCode(), 0) << name << ": " << out.toStdString();
         EXPECT_TRUE(out.contains(QStringLiteral(": Converted\n"))) << name << ": " << out.toStdString();
     }
-    rusage usage {};
+    rusage usage{};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
     RecordProperty("largestChildPeakKiB", int(usage.ru_maxrss));
     EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "KiB at the peak of the largest child";
@@ -285,7 +286,8 @@ TEST_F(InputBoundsTest, EveryFailedAllocationInTheReaderIsError7)
     int failures = 0;
     for (int n = 0;; ++n) {
         QString words;
-        const int e = failingAt(n, [&] { r.open(file); }, &words);
+        const int e = failingAt(
+            n, [&] { r.open(file); }, &words);
         if (e == 0)
             break;
         ++failures;
@@ -299,7 +301,8 @@ TEST_F(InputBoundsTest, EveryFailedAllocationInTheReaderIsError7)
     int counted = 0;
     for (int n = 0;; ++n) {
         QString words;
-        const int e = failingAt(n, [&] { counted = ReportReader::countLines(file); }, &words);
+        const int e = failingAt(
+            n, [&] { counted = ReportReader::countLines(file); }, &words);
         if (e == 0)
             break;
         EXPECT_EQ(e, 7) << "allocation " << n;

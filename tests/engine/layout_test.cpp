@@ -52,35 +52,36 @@ TEST(Columns, EachColumnIsCutAtItsPositionsWithBlanksKept)
 TEST(Columns, AFullLineGivesEachColumnItsOwnValueAndNoGapCharacter)
 {
     // Every column holds a value of its own; the never-read positions hold lower-case filler.
-    const QString line = QStringLiteral("abcdefg"               //   1-7
-                                        "SH-08"                 //   8-12  old sheet
-                                        "h"                     //  13
-                                        "BLK014"                //  14-19 old block
-                                        "i"                     //  20
-                                        "PRC021"                //  21-26 old parcel
-                                        "j"                     //  27
-                                        "28000.35"              //  28-35 old area
-                                        "k"                     //  36
-                                        "OWNER NAME FROM 37-57" //  37-57 owner name
-                                        "l"                     //  58
-                                        "FATHER  68"            //  59-68 father's name
-                                        "m"                     //  69
-                                        "OLDSHARE-70/79-88  "   //  70-88 old share
-                                        "n"                     //  89
-                                        "TITLE90-99"            //  90-99 title deed
-                                        "o"                     // 100
-                                        "DEDUCT-101"            // 101-110 deduction
-                                        "p"                     // 111
-                                        "ALLOC--121"            // 112-121 allocation
-                                        "qrstuvwxy"             // 122-130
-                                        "NB131"                 // 131-135 new block
-                                        "z"                     // 136
-                                        "37"                    // 137-138 new parcel
-                                        "!"                     // 139
-                                        "NEWAREA149"            // 140-149 new area
-                                        "?"                     // 150
-                                        "NEW/SH-0161"           // 151-161 new share
-                                        "#$%&*+=@_");           // 162-170
+    const QString line = QStringLiteral(
+        "abcdefg"               //   1-7
+        "SH-08"                 //   8-12  old sheet
+        "h"                     //  13
+        "BLK014"                //  14-19 old block
+        "i"                     //  20
+        "PRC021"                //  21-26 old parcel
+        "j"                     //  27
+        "28000.35"              //  28-35 old area
+        "k"                     //  36
+        "OWNER NAME FROM 37-57" //  37-57 owner name
+        "l"                     //  58
+        "FATHER  68"            //  59-68 father's name
+        "m"                     //  69
+        "OLDSHARE-70/79-88  "   //  70-88 old share
+        "n"                     //  89
+        "TITLE90-99"            //  90-99 title deed
+        "o"                     // 100
+        "DEDUCT-101"            // 101-110 deduction
+        "p"                     // 111
+        "ALLOC--121"            // 112-121 allocation
+        "qrstuvwxy"             // 122-130
+        "NB131"                 // 131-135 new block
+        "z"                     // 136
+        "37"                    // 137-138 new parcel
+        "!"                     // 139
+        "NEWAREA149"            // 140-149 new area
+        "?"                     // 150
+        "NEW/SH-0161"           // 151-161 new share
+        "#$%&*+=@_");           // 162-170
     ASSERT_EQ(line.size(), 170);
     const Values v = cutAll(line);
     EXPECT_EQ(v[OldSheet], QStringLiteral("SH-08"));

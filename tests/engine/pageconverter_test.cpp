@@ -83,8 +83,8 @@ QByteArray distinctOwnerLine()
 }
 
 // A continuation row: its own old-side columns hold values that must not be stored.
-QByteArray distinctContinuationLine(const QByteArray &newBlock, const QByteArray &newParcel,
-                                    const QByteArray &newArea, const QByteArray &newShare)
+QByteArray distinctContinuationLine(const QByteArray &newBlock, const QByteArray &newParcel, const QByteArray &newArea,
+                                    const QByteArray &newShare)
 {
     return LineBuilder()
         .at(1, 7, "       ")
@@ -119,9 +119,10 @@ QByteArray distinctContinuationLine(const QByteArray &newBlock, const QByteArray
         .bytes;
 }
 
-const QString allFields = QStringLiteral("yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, "
-                                         "babaadi, epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, "
-                                         "tahsis, mahalle");
+const QString allFields = QStringLiteral(
+    "yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, "
+    "babaadi, epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, "
+    "tahsis, mahalle");
 
 // The owner and old-side fields every record of distinctOwnerLine() carries:
 // adi, soyadi, babaadi, epafta, eada, eparsel, ehispay, ehispayda (columns 6-13
@@ -164,9 +165,9 @@ TEST_F(RunTest, AFullLineStoresEachOfTheNineteenFieldsFromItsOwnColumn)
 
 TEST_F(RunTest, ContinuationRowsTakeAllTwelveOwnerAndOldSideFieldsFromTheRecordStoredLast)
 {
-    const RunOutcome o = run(onePage({distinctOwnerLine(),
-                                      distinctContinuationLine("K7-88", "9A", "   77.0625", "  250/40000"),
-                                      distinctContinuationLine("M5-44", "4B", "   512.375", "   75/12000")}));
+    const RunOutcome o =
+        run(onePage({distinctOwnerLine(), distinctContinuationLine("K7-88", "9A", "   77.0625", "  250/40000"),
+                     distinctContinuationLine("M5-44", "4B", "   512.375", "   75/12000")}));
     EXPECT_EQ(o.end, End::Converted);
     EXPECT_EQ(o.recordsStored, 3);
     const auto r = rows(allFields);
@@ -229,11 +230,12 @@ TEST_F(RunTest, ContinuationRowsRepeatTheOwnerAndOldSideOfTheRecordBefore)
     next.father = QStringLiteral("XXX");
     report::Row third = next;
     third.newParcel = QStringLiteral("9");
-    const RunOutcome o = run(onePage({report::ownerLine(owner), report::continuationLine(next),
-                                      report::continuationLine(third)}));
+    const RunOutcome o =
+        run(onePage({report::ownerLine(owner), report::continuationLine(next), report::continuationLine(third)}));
     EXPECT_EQ(o.end, End::Converted);
-    const auto r = rows(QStringLiteral("adi, soyadi, babaadi, ehispay, ehispayda, ealan, yada, yhispay, "
-                                       "\"hisyuzolçumu\", yparsel"));
+    const auto r =
+        rows(QStringLiteral("adi, soyadi, babaadi, ehispay, ehispayda, ealan, yada, yhispay, "
+                            "\"hisyuzolçumu\", yparsel"));
     ASSERT_EQ(r.size(), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(r[i][0].toString(), QStringLiteral("Üst"));
@@ -254,8 +256,8 @@ TEST_F(RunTest, AContinuationRowAtTheTopOfABlockRepeatsTheRecordOfTheBlockBefore
     auto lines = pages(130, true);
     report::Row last = report::sampleRow(1);
     last.owner = QStringLiteral("SON MALİK");
-    lines[58] = report::ownerLine(last);          // line 59, last of block 1
-    lines[72] = report::continuationLine(last);   // line 73, first of block 2
+    lines[58] = report::ownerLine(last);        // line 59, last of block 1
+    lines[72] = report::continuationLine(last); // line 73, first of block 2
     lines[96] = QByteArray();
     run(lines);
     const auto r = rows();
@@ -281,8 +283,9 @@ TEST_F(RunTest, SharesWithoutASlashKeepTheSplitOfTheRowBefore)
                                       report::ownerLine(row(u"İKİ KİŞİ", u"ALİ", "5/6", "    1/1")),
                                       report::ownerLine(row(u"ÜÇ KİŞİ", u"ALİ", "7", "12"))}));
     EXPECT_EQ(o.end, End::Converted);
-    const auto r = rows(QStringLiteral("typeof(yhispay), typeof(yhispayda), typeof(\"hisyuzolçumu\"), "
-                                       "typeof(ehispay), yhispay, yhispayda, \"hisyuzolçumu\", yalan, ehispay"));
+    const auto r =
+        rows(QStringLiteral("typeof(yhispay), typeof(yhispayda), typeof(\"hisyuzolçumu\"), "
+                            "typeof(ehispay), yhispay, yhispayda, \"hisyuzolçumu\", yalan, ehispay"));
     ASSERT_EQ(r.size(), 3);
     for (int c = 0; c < 4; ++c)
         EXPECT_EQ(r[0][c].toString(), QStringLiteral("null")) << c;

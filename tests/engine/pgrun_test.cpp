@@ -51,7 +51,8 @@ TEST_F(PgRunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndReadersNeverW
     engine.db.setLockWait(300);
     PgSession holder(*server);
     ASSERT_TRUE(holder.exec(QStringLiteral("BEGIN")));
-    ASSERT_TRUE(holder.exec(QStringLiteral("SELECT pg_advisory_xact_lock(1516594804, 'ovrekson'::regclass::oid::int)")));
+    ASSERT_TRUE(
+        holder.exec(QStringLiteral("SELECT pg_advisory_xact_lock(1516594804, 'ovrekson'::regclass::oid::int)")));
 
     window.boxes.clear();
     const RunOutcome o = run(blocksOfRows(2));
@@ -60,14 +61,15 @@ TEST_F(PgRunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndReadersNeverW
     EXPECT_EQ(o.recordsStored, 0);
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_TRUE(window.boxes[0].prompt.contains(
-        QStringLiteral("Error 3045: The database '%1' is in use by another program, which held its write lock for 0.3 s; "
-                       "nothing was stored.")
+        QStringLiteral(
+            "Error 3045: The database '%1' is in use by another program, which held its write lock for 0.3 s; "
+            "nothing was stored.")
             .arg(server->uri())))
         << window.boxes[0].prompt.toStdString();
     // The wait is said once, then taken down; the window was kept painted meanwhile.
     EXPECT_EQ(window.waitingTexts,
-              QStringList({QStringLiteral("waiting for another program to finish writing %1…").arg(server->uri()),
-                           QString()}));
+              QStringList(
+                  {QStringLiteral("waiting for another program to finish writing %1…").arg(server->uri()), QString()}));
     EXPECT_GT(window.keepAlives, 3);
     expectUsable();
     ASSERT_TRUE(holder.exec(QStringLiteral("COMMIT")));
@@ -133,8 +135,9 @@ TEST_F(PgRunTest, AnInterruptedRunIsTakenBackWhole)
 TEST_F(PgRunTest, TwoClientsAtOnceStoreEachRunAsOneBlockThatReadsOnlyItself)
 {
     constexpr int pages = 6;
-    const QString reports[] = {write(QStringLiteral("a.txt"), report::join(markedReport(QStringLiteral("AYŞE"), pages))),
-                               write(QStringLiteral("b.txt"), report::join(markedReport(QStringLiteral("BERK"), pages)))};
+    const QString reports[] = {
+        write(QStringLiteral("a.txt"), report::join(markedReport(QStringLiteral("AYŞE"), pages))),
+        write(QStringLiteral("b.txt"), report::join(markedReport(QStringLiteral("BERK"), pages)))};
     for (int round = 0; round < 3; ++round) {
         std::latch ready(2);
         RunOutcome outcomes[2];

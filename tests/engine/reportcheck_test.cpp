@@ -54,7 +54,10 @@ TEST_F(ReportCheckTest, TheDatabaseAndItsSideFilesAreKnownUnderAnyName)
 
 TEST_F(ReportCheckTest, AFileThatIsNotTextAtAllIsKnownByItsFirstBytes)
 {
-    const QByteArray line = QByteArray("          10    100      1   500.10 \x9a" "ST I\x9eIK") + QByteArray(120, ' ');
+    const QByteArray line = QByteArray(
+                                "          10    100      1   500.10 \x9a"
+                                "ST I\x9eIK")
+                            + QByteArray(120, ' ');
     const struct {
         const char *what;
         QByteArray head;
@@ -64,7 +67,14 @@ TEST_F(ReportCheckTest, AFileThatIsNotTextAtAllIsKnownByItsFirstBytes)
         {"zip by its signature alone", "PK\x03\x04" + line + line + line, true},
         {"old workbook (OLE)", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + line, true},
         {"PDF", "%PDF-1.7\n" + line, true},
-        {"bytes of every value", [] { QByteArray b; for (int i = 0; i < 1024; ++i) b += char(i * 7); return b; }(), true},
+        {"bytes of every value",
+         [] {
+             QByteArray b;
+             for (int i = 0; i < 1024; ++i)
+                 b += char(i * 7);
+             return b;
+         }(),
+         true},
         {"a damaged line's NULs", line + QByteArray(3, '\0') + line + QByteArray(1, '\0') + line, false},
         {"control bytes throughout", QByteArray(200, '\x01') + line, true},
         {"a report", line + "\r\n" + line, false},

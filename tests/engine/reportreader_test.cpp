@@ -1,5 +1,5 @@
-#include "errornumber.h"
 #include "error.h"
+#include "errornumber.h"
 #include "filename.h"
 #include "reportreader.h"
 #include "tempdir.h"
@@ -11,12 +11,12 @@
 #include <fcntl.h>
 #include <functional>
 #include <future>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 using zefto::ReportReader;
 
@@ -36,7 +36,6 @@ static QByteArray pattern(qsizetype n)
         out[i] = char('!' + (i * 7 + i / 94) % 94);
     return out;
 }
-
 
 // The Error number f throws. Should f block on the FIFO (a reader that opens
 // or reads it waiting for a writer), a writer comes and goes so the test ends.
@@ -173,7 +172,8 @@ TEST_F(ReportReaderTest, OpeningFailuresNameThePath)
     EXPECT_EQ(number(QString(), &words), 75);
     EXPECT_EQ(words, QStringLiteral("No report file was named."));
     EXPECT_EQ(number(path(QString()), &words), 75);
-    EXPECT_EQ(words, QStringLiteral("'%1' is a directory, not a report file.").arg(QDir(path(QString())).absolutePath()));
+    EXPECT_EQ(words,
+              QStringLiteral("'%1' is a directory, not a report file.").arg(QDir(path(QString())).absolutePath()));
     // Relative names are shown resolved, as the operator can look them up.
     EXPECT_EQ(number(QStringLiteral("missing.txt"), &words), 53);
     EXPECT_EQ(words, QStringLiteral("File not found: '%1'.").arg(path(QStringLiteral("missing.txt"))));
@@ -189,7 +189,7 @@ TEST_F(ReportReaderTest, OnlyRegularFilesAreReports)
     const QString socketPath = path(QStringLiteral("socket"));
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(sock, 0);
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const QByteArray socketName = QFile::encodeName(socketPath);
     ASSERT_LT(size_t(socketName.size()), sizeof address.sun_path);
@@ -208,12 +208,15 @@ TEST_F(ReportReaderTest, OnlyRegularFilesAreReports)
         for (bool counting : {false, true}) {
             ReportReader r;
             QString words;
-            const int number = withoutBlocking(fifo, [&] {
-                if (counting)
-                    ReportReader::countLines(p);
-                else
-                    r.open(p);
-            }, &words);
+            const int number = withoutBlocking(
+                fifo,
+                [&] {
+                    if (counting)
+                        ReportReader::countLines(p);
+                    else
+                        r.open(p);
+                },
+                &words);
             EXPECT_EQ(number, 75) << p.toStdString();
             EXPECT_EQ(words, QStringLiteral("'%1' is not a regular file.").arg(p));
             EXPECT_FALSE(r.isOpen());
@@ -234,14 +237,15 @@ TEST_F(ReportReaderTest, ANameLostInDecodingIsError52NotAMissingFile)
     const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(fd, 0);
     // Qt cannot name this file to remove it with the directory.
-    const std::unique_ptr<const char, void (*)(const char *)> removal(raw.constData(), [](const char *n) { ::unlink(n); });
+    const std::unique_ptr<const char, void (*)(const char *)> removal(raw.constData(),
+                                                                      [](const char *n) { ::unlink(n); });
     ASSERT_EQ(::write(fd, "x\r\n", 3), 3);
     ::close(fd);
     const QString decoded = QFile::decodeName(raw);
     ASSERT_TRUE(decoded.contains(QChar::ReplacementCharacter));
 
-    const QString expected = QStringLiteral("The name '%1' is not valid in this system's file-name encoding; rename the file.")
-                                 .arg(decoded);
+    const QString expected =
+        QStringLiteral("The name '%1' is not valid in this system's file-name encoding; rename the file.").arg(decoded);
     ReportReader r;
     QString words;
     EXPECT_EQ(errorNumber([&] { r.open(decoded); }, &words), 52);
@@ -264,7 +268,7 @@ TEST(FileName, AllowsOnlyNamesThatComeBackByteForByte)
     EXPECT_TRUE(zefto::survivesFileNameEncoding("/tmp/r\xC3\xBCsum\xC3\xA9.txt")); // UTF-8
     EXPECT_TRUE(zefto::survivesFileNameEncoding(QByteArray()));
     EXPECT_FALSE(zefto::survivesFileNameEncoding("caf\xE9.txt"));
-    EXPECT_FALSE(zefto::survivesFileNameEncoding("\xC3"));        // cut inside a character
+    EXPECT_FALSE(zefto::survivesFileNameEncoding("\xC3"));         // cut inside a character
     EXPECT_FALSE(zefto::survivesFileNameEncoding("\xED\xA0\x80")); // a surrogate
     EXPECT_EQ(zefto::undecodableNameMessage(QStringLiteral("a\uFFFD")),
               QStringLiteral("The name 'a\uFFFD' is not valid in this system's file-name encoding; rename the file."));
@@ -305,8 +309,9 @@ TEST_F(ReportReaderTest, TheSurveyCountsAsCountLinesDoesAndHashesEveryByteItRead
             << i;
     }
     QString words;
-    EXPECT_EQ(errorNumber([&] { ReportReader::survey(write(QStringLiteral("long.txt"), QByteArray("\n").repeated(32768))); },
-                          &words),
-              6);
+    EXPECT_EQ(
+        errorNumber([&] { ReportReader::survey(write(QStringLiteral("long.txt"), QByteArray("\n").repeated(32768))); },
+                    &words),
+        6);
     EXPECT_TRUE(words.contains(QStringLiteral("32,767")));
 }

@@ -2,8 +2,8 @@
 
 #include "dbtestutil.h"
 #include "engine.h"
-#include "layout.h"
 #include "fakewindow.h"
+#include "layout.h"
 #include "pgserver.h"
 #include "reportbuilder.h"
 #include "tempdir.h"
@@ -31,10 +31,7 @@ protected:
     }
 
     // The name the engine is given for the backend under test.
-    QString databaseName() const
-    {
-        return server ? server->uri() : QStringLiteral("ovrek1.mdb");
-    }
+    QString databaseName() const { return server ? server->uri() : QStringLiteral("ovrek1.mdb"); }
 
     // A report of n lines: header and gap lines as printed, every data line
     // an owner row (father's names with Ğ when `withG`), others set by the test.

@@ -128,9 +128,9 @@ TEST_F(StoreDoubleTest, EveryReportedEndCommitsTheRunOnce)
     // "Converted", then the database is closed as the window expects.
     EXPECT_EQ(run(rows(60)).end, End::Converted);
     // The guard asks before the run and again under its lock; the log entry goes in before the commit.
-    EXPECT_EQ(store->calls, QStringList({QStringLiteral("find"), QStringLiteral("begin"), QStringLiteral("find"),
-                                         QStringLiteral("log Converted"), QStringLiteral("commit"),
-                                         QStringLiteral("close")}));
+    EXPECT_EQ(store->calls,
+              QStringList({QStringLiteral("find"), QStringLiteral("begin"), QStringLiteral("find"),
+                           QStringLiteral("log Converted"), QStringLiteral("commit"), QStringLiteral("close")}));
     EXPECT_EQ(store->committed.size(), 60u);
 
     // " Invalid file ": committed, and the database stays open.
@@ -150,7 +150,8 @@ TEST_F(StoreDoubleTest, EveryReportedEndCommitsTheRunOnce)
     EXPECT_EQ(failed.end, End::Failed);
     EXPECT_EQ(failed.errorNumber, 13);
     ASSERT_EQ(store->calls.size(), 5);
-    EXPECT_TRUE(store->calls[3].startsWith(QStringLiteral("log Error 13: Type mismatch"))) << store->calls[3].toStdString();
+    EXPECT_TRUE(store->calls[3].startsWith(QStringLiteral("log Error 13: Type mismatch")))
+        << store->calls[3].toStdString();
     store->calls.removeAt(3);
     EXPECT_EQ(store->calls, QStringList({QStringLiteral("find"), QStringLiteral("begin"), QStringLiteral("find"),
                                          QStringLiteral("commit")}));

@@ -50,8 +50,14 @@ TEST(OwnerNames, RepairedCasedAndSplit)
     EXPECT_EQ(owner(QStringLiteral("ALTIN  KAYA")).adi, text(u"Altın "));
     EXPECT_EQ(owner(QStringLiteral("ALTIN  KAYA")).soyadi, text(u"Kaya"));
     EXPECT_EQ(owner(QStringLiteral("YAZI-TEPE KAYA")).adi, text(u"Yazı-tepe"));
-    EXPECT_EQ(owner(decoded("MEHMET AL\x98 \x80" "EL\x98K")).adi, text(u"Mehmet Ali"));
-    EXPECT_EQ(owner(decoded("\x99MER \x80" "EL\x98K")).soyadi, text(u"Çelik"));
+    EXPECT_EQ(owner(decoded("MEHMET AL\x98 \x80"
+                            "EL\x98K"))
+                  .adi,
+              text(u"Mehmet Ali"));
+    EXPECT_EQ(owner(decoded("\x99MER \x80"
+                            "EL\x98K"))
+                  .soyadi,
+              text(u"Çelik"));
 }
 
 TEST(OwnerNames, InstitutionsAndOneWordNamesHaveNoSurname)
@@ -134,8 +140,15 @@ TEST(Casing, EveryCharacterLowersAsUnicodeSaysButTheTwoTurkishIs)
 
 TEST(Shares, TheLastSlashDecides)
 {
-    struct Case { const char *in; const char *num; const char *den; } cases[] = {
-        {"     12/48 ", "     12", "48 "}, {"1/2/3", "1/2", "3"}, {"/", "", ""}, {"    1/1    ", "    1", "1    "},
+    struct Case {
+        const char *in;
+        const char *num;
+        const char *den;
+    } cases[] = {
+        {"     12/48 ", "     12", "48 "},
+        {"1/2/3", "1/2", "3"},
+        {"/", "", ""},
+        {"    1/1    ", "    1", "1    "},
     };
     for (const Case &c : cases) {
         Value n, d;

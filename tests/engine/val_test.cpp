@@ -39,7 +39,7 @@ TEST(Val, SignsDecimalsAndExponents)
     EXPECT_DOUBLE_EQ(val(QStringLiteral("1.5E3")), 1500);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("2D-2")), 0.02);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("1e+20")), 1e20);
-    EXPECT_DOUBLE_EQ(val(QStringLiteral("3E")), 3);   // an exponent without digits is ignored
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("3E")), 3); // an exponent without digits is ignored
     EXPECT_DOUBLE_EQ(val(QStringLiteral("1.2.3")), 1.2);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("-")), 0);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("1e-400")), 0);
@@ -64,11 +64,11 @@ TEST(Val, BlanksTabsAndLineFeedsInsideHexadecimalAndOctalAreSkipped)
     EXPECT_DOUBLE_EQ(val(QStringLiteral("   &H2A")), 42);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("&H FF FF")), -1); // still 16 bits, read as signed
     EXPECT_DOUBLE_EQ(val(QStringLiteral("&H1 0000")), 65536);
-    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H 1G2")), 1);    // G ends the number, blanks do not
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&H 1G2")), 1); // G ends the number, blanks do not
     EXPECT_DOUBLE_EQ(val(QStringLiteral("&O 1 7")), 15);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("&o\t7\n7")), 63);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("  &O 2 0 0")), 128);
-    EXPECT_DOUBLE_EQ(val(QStringLiteral("&O 1 8 1")), 1);  // 8 ends the number, blanks do not
+    EXPECT_DOUBLE_EQ(val(QStringLiteral("&O 1 8 1")), 1); // 8 ends the number, blanks do not
     EXPECT_DOUBLE_EQ(val(QStringLiteral("&H   ")), 0);
     EXPECT_DOUBLE_EQ(val(QStringLiteral("&O \t")), 0);
 }
@@ -113,11 +113,24 @@ TEST(Val, ValOfReadsAsValOfTheValueTextForEveryKindOfNumber)
         // Bit for bit: -0 and 0 differ here.
         return error == expectedError && std::memcmp(&got, &expected, sizeof got) == 0;
     };
-    const double limits[] = {0.0, -0.0, 1.0, -1.0, 0.1, 1250.5, 1e21, 1e-7, 123456789012345678.0,
-                             std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
-                             std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(),
-                             -std::numeric_limits<double>::denorm_min(), 2.5e-310, std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    const double limits[] = {0.0,
+                             -0.0,
+                             1.0,
+                             -1.0,
+                             0.1,
+                             1250.5,
+                             1e21,
+                             1e-7,
+                             123456789012345678.0,
+                             std::numeric_limits<double>::max(),
+                             -std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::denorm_min(),
+                             -std::numeric_limits<double>::denorm_min(),
+                             2.5e-310,
+                             std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN()};
     for (double d : limits)
         EXPECT_TRUE(same(Value::number(d))) << d;
     // Every exponent, with random mantissas and signs.
@@ -128,7 +141,8 @@ TEST(Val, ValOfReadsAsValOfTheValueTextForEveryKindOfNumber)
         std::memcpy(&d, &b, sizeof d);
         ASSERT_TRUE(same(Value::number(d))) << std::hexfloat << d;
     }
-    for (const Value &v : {Value(), Value::null(), Value::text(QStringLiteral("  12.50")), Value::text(QStringLiteral("&HFFFF"))})
+    for (const Value &v :
+         {Value(), Value::null(), Value::text(QStringLiteral("  12.50")), Value::text(QStringLiteral("&HFFFF"))})
         EXPECT_TRUE(same(v));
 }
 
@@ -160,6 +174,7 @@ TEST(Val, ColumnsOfDigitsPointsAndSignsReadAsTheirLongestLeadingNumber)
         const double expected = model(text);
         const double got = val(QString::fromLatin1(text));
         // Bit for bit: -0 and 0 differ here.
-        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << '"' << text << "\" gave " << got << ", not " << expected;
+        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0)
+            << '"' << text << "\" gave " << got << ", not " << expected;
     }
 }

@@ -9,8 +9,8 @@
 #include "val.h"
 #include "windowport.h"
 
-#include <QDir>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <array>
@@ -111,16 +111,16 @@ const std::array<int, 0x10000> &byteOf()
 void checkDecoded(const QString &line, qsizetype fullLength, const QByteArray &whole, size_t lineNo)
 {
     const auto where = [&] { return std::string() + "line " + std::to_string(lineNo + 1); };
-    CHECK(fullLength == whole.size(), where() + ": length " + std::to_string(fullLength) + " of " +
-                                          std::to_string(whole.size()) + " bytes");
+    CHECK(fullLength == whole.size(),
+          where() + ": length " + std::to_string(fullLength) + " of " + std::to_string(whole.size()) + " bytes");
     const QByteArray bytes = whole.left(ReportReader::keptLineBytes);
-    CHECK(line.size() == bytes.size(), where() + ": " + std::to_string(bytes.size()) + " bytes gave " +
-                                           std::to_string(line.size()) + " characters " + show(line));
+    CHECK(line.size() == bytes.size(), where() + ": " + std::to_string(bytes.size()) + " bytes gave "
+                                           + std::to_string(line.size()) + " characters " + show(line));
     const auto &table = byteOf();
     for (qsizetype i = 0; i < line.size(); ++i)
         CHECK(table[line[i].unicode()] == static_cast<unsigned char>(bytes[i]),
-              where() + ", column " + std::to_string(i + 1) + ": " + show(line.mid(i, 1)) +
-                  " is not the decoding of byte " + std::to_string(static_cast<unsigned char>(bytes[i])));
+              where() + ", column " + std::to_string(i + 1) + ": " + show(line.mid(i, 1))
+                  + " is not the decoding of byte " + std::to_string(static_cast<unsigned char>(bytes[i])));
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -183,9 +183,9 @@ std::vector<QString> checkReader(const QString &path, const QByteArray &content)
         CHECK(e == err::Overflow,
               "counting " + std::to_string(expected.size()) + " lines gave error " + std::to_string(e));
     else
-        CHECK(e == 0 && counted == int(expected.size()), "countLines gave " + std::to_string(counted) + " (error " +
-                                                             std::to_string(e) + ") for " +
-                                                             std::to_string(expected.size()) + " lines");
+        CHECK(e == 0 && counted == int(expected.size()), "countLines gave " + std::to_string(counted) + " (error "
+                                                             + std::to_string(e) + ") for "
+                                                             + std::to_string(expected.size()) + " lines");
     return lines;
 }
 
@@ -232,8 +232,20 @@ bool misread(QChar c)
 
 // First and last 1-based positions of the fourteen columns of a printed data line.
 constexpr std::array<std::array<int, 2>, layout::ColumnCount> printedColumns = {{
-    {8, 12}, {14, 19}, {21, 26}, {28, 35}, {37, 57}, {59, 68}, {70, 88},
-    {90, 99}, {101, 110}, {112, 121}, {131, 135}, {137, 138}, {140, 149}, {151, 161},
+    {8, 12},
+    {14, 19},
+    {21, 26},
+    {28, 35},
+    {37, 57},
+    {59, 68},
+    {70, 88},
+    {90, 99},
+    {101, 110},
+    {112, 121},
+    {131, 135},
+    {137, 138},
+    {140, 149},
+    {151, 161},
 }};
 
 void checkCut(const QString &line, const layout::Values &v)
@@ -303,8 +315,8 @@ void checkOwnerName(const QString &column)
     if (isBlanks(column)) {
         CHECK(trimmed == column, where());
     } else {
-        CHECK(column.startsWith(trimmed) && !trimmed.endsWith(u' ') &&
-                  isBlanks(QStringView(column).sliced(trimmed.size())),
+        CHECK(column.startsWith(trimmed) && !trimmed.endsWith(u' ')
+                  && isBlanks(QStringView(column).sliced(trimmed.size())),
               where());
     }
 
@@ -376,8 +388,8 @@ void checkVal(const QString &text)
     const QString t = valText(Value::number(d));
     double back = 0;
     const int e2 = errorOf([&] { back = val(t); });
-    CHECK(e2 == 0 && back == d, "val of " + show(text) + " is " + show(t) + ", which reads back as " +
-                                    std::to_string(back) + " (error " + std::to_string(e2) + ")");
+    CHECK(e2 == 0 && back == d, "val of " + show(text) + " is " + show(t) + ", which reads back as "
+                                    + std::to_string(back) + " (error " + std::to_string(e2) + ")");
     CHECK(valText(Value::text(text)) == text, "valText of " + show(text));
 }
 
@@ -391,8 +403,9 @@ void checkNumerator(const QString &numerator)
         return;
     double d = 0;
     const int ev = errorOf([&] { d = val(numerator); });
-    CHECK(ev == 0 && one == (d == 1), "countsAsOne of " + show(numerator) + " is " + std::to_string(one) +
-                                          " but val gave " + std::to_string(d) + " (error " + std::to_string(ev) + ")");
+    CHECK(ev == 0 && one == (d == 1), "countsAsOne of " + show(numerator) + " is " + std::to_string(one)
+                                          + " but val gave " + std::to_string(d) + " (error " + std::to_string(ev)
+                                          + ")");
 }
 
 void checkLine(const QString &line)
@@ -541,9 +554,9 @@ void RunHarness::run(const QByteArray &bytes)
     }
     const qint64 after = rows();
     const auto summary = [&] {
-        return std::string() + "run ended " + std::to_string(int(o.end)) + ", error " + std::to_string(o.errorNumber) +
-               " " + show(o.errorDescription) + ", line " + std::to_string(o.stoppedAtLine) + ", " +
-               std::to_string(o.recordsStored) + " stored";
+        return std::string() + "run ended " + std::to_string(int(o.end)) + ", error " + std::to_string(o.errorNumber)
+               + " " + show(o.errorDescription) + ", line " + std::to_string(o.stoppedAtLine) + ", "
+               + std::to_string(o.recordsStored) + " stored";
     };
 
     CHECK(m_window.okEnabled && m_window.cancelEnabled && !m_window.progressVisible,
@@ -558,8 +571,8 @@ void RunHarness::run(const QByteArray &bytes)
     // A report the table could not take is refused with a box before anything is asked or written.
     const bool refused = o.end == End::NotStarted;
     CHECK(m_window.questions.size() == (convertedBefore && !refused ? 1u : 0u),
-          std::to_string(m_window.questions.size()) + " questions, converted before: " +
-              std::to_string(convertedBefore) + "; " + summary());
+          std::to_string(m_window.questions.size()) + " questions, converted before: " + std::to_string(convertedBefore)
+              + "; " + summary());
     if (o.end == End::Duplicate) {
         // Refused on the operator's word: no box, nothing stored, nothing logged, the earlier run named.
         CHECK(convertedBefore && !m_window.convertAgain, "a duplicate refused; " + summary());
@@ -574,16 +587,16 @@ void RunHarness::run(const QByteArray &bytes)
     const std::vector<qint64> keys = integers("SELECT count(*), min(id), max(id) FROM ovrekson");
     CHECK(o.recordsStored == 0 ? o.firstKey == 0 && o.lastKey == 0
                                : keys[1] == o.firstKey && keys[2] == o.lastKey && keys[2] - keys[1] + 1 == keys[0],
-          "keys " + std::to_string(keys[1]) + ".." + std::to_string(keys[2]) + " for " + std::to_string(keys[0]) +
-              " records, told " + std::to_string(o.firstKey) + ".." + std::to_string(o.lastKey) + "; " + summary());
+          "keys " + std::to_string(keys[1]) + ".." + std::to_string(keys[2]) + " for " + std::to_string(keys[0])
+              + " records, told " + std::to_string(o.firstKey) + ".." + std::to_string(o.lastKey) + "; " + summary());
     if (o.recordsStored > 0 && o.conversionId > 0)
         m_stored.insert(sha);
 
     const size_t lines = splitLines(bytes).size();
     if (refused) {
         CHECK(lines == 0 || lines > 32767, "a report of " + std::to_string(lines) + " lines not started; " + summary());
-        CHECK(o.recordsStored == 0 && o.conversionId == 0 && m_window.values.empty() &&
-                  o.message.startsWith(QStringLiteral("Nothing was converted.\n\n")),
+        CHECK(o.recordsStored == 0 && o.conversionId == 0 && m_window.values.empty()
+                  && o.message.startsWith(QStringLiteral("Nothing was converted.\n\n")),
               summary());
         return;
     }
@@ -626,9 +639,8 @@ void RunHarness::run(const QByteArray &bytes)
     case End::Incomplete: CHECK(o.errorNumber == err::ZeroLengthString && o.unconvertedDataLines > 0, summary()); break;
     case End::Failed:
         // What a report alone can cause; anything else is the program's fault.
-        CHECK(o.errorNumber == err::InputPastEnd || o.errorNumber == err::TypeMismatch ||
-                  o.errorNumber == err::Overflow || o.errorNumber == err::NoCurrentRecord ||
-                  o.errorNumber == err::DamagedReport,
+        CHECK(o.errorNumber == err::InputPastEnd || o.errorNumber == err::TypeMismatch || o.errorNumber == err::Overflow
+                  || o.errorNumber == err::NoCurrentRecord || o.errorNumber == err::DamagedReport,
               summary());
         break;
     case End::Interrupted: CHECK(false, "a run nobody interrupted ended interrupted; " + summary()); break;

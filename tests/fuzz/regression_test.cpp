@@ -34,9 +34,8 @@ QStringList inFuzzerOrder(QStringList files)
 
 // Every file through both checks: a report that troubles the text rules is
 // a report a run has to convert as well.
-void replay(const QStringList &files,
-            std::initializer_list<void (*)(const QByteArray &)> checks = {fuzzcheck::checkReportText,
-                                                                         fuzzcheck::checkRun})
+void replay(const QStringList &files, std::initializer_list<void (*)(const QByteArray &)> checks = {
+                                          fuzzcheck::checkReportText, fuzzcheck::checkRun})
 {
     for (const QString &f : files) {
         QFile file(f);

@@ -13,8 +13,8 @@
 #include <limits>
 
 using zefto::Value;
-using zefto::records::CsvWriter;
 using zefto::records::csvNumber;
+using zefto::records::CsvWriter;
 using zefto::records::XlsxWriter;
 
 namespace {
@@ -62,7 +62,10 @@ TEST(CsvWriter, PlainFieldsAreWrittenAsTheyAreWithCrLf)
                   {{text(u"  300"), Value::number(1250.5)}, {text(u"Işık Çiftçi "), Value::number(-0.0)}}),
               QByteArray("yada,hisyuzol\xC3\xA7umu\r\n"
                          "  300,1250.5\r\n"
-                         "I\xC5\x9F\xC4\xB1k \xC3\x87" "ift" "\xC3\xA7" "i ,-0\r\n"));
+                         "I\xC5\x9F\xC4\xB1k \xC3\x87"
+                         "ift"
+                         "\xC3\xA7"
+                         "i ,-0\r\n"));
 }
 
 TEST(CsvWriter, QuotesOnlyFieldsWithCommaQuoteCrOrLfAndDoublesTheirQuotes)
@@ -82,7 +85,8 @@ TEST(CsvWriter, NoValueIsAnEmptyFieldAndNumbersUseAPoint)
 
 TEST(CsvWriter, ByteOrderMarkComesFirstOnlyWhenAsked)
 {
-    EXPECT_EQ(csv(true, {u(u"adı")}, {}), QByteArray("\xEF\xBB\xBF" "ad\xC4\xB1\r\n"));
+    EXPECT_EQ(csv(true, {u(u"adı")}, {}), QByteArray("\xEF\xBB\xBF"
+                                                     "ad\xC4\xB1\r\n"));
     EXPECT_EQ(csv(false, {u(u"adı")}, {}), QByteArray("ad\xC4\xB1\r\n"));
 }
 
@@ -152,8 +156,8 @@ TEST_F(XlsxWriterTest, RoundTripKeepsSheetFrozenHeaderTypesAndValues)
     ASSERT_EQ(rows.size(), 4);
     EXPECT_EQ(rows[0], (QJsonArray{cell("s", QStringLiteral("yada")), cell("s", u(u"hisyuzolçumu")),
                                    cell("s", QStringLiteral("adi")), cell("s", QStringLiteral("ealan"))}));
-    EXPECT_EQ(rows[1], (QJsonArray{cell("s", QStringLiteral("  300")), cell("n", 1250.5),
-                                   cell("s", u(u"İsmail Işık ")), cell("n", 0.1)}));
+    EXPECT_EQ(rows[1], (QJsonArray{cell("s", QStringLiteral("  300")), cell("n", 1250.5), cell("s", u(u"İsmail Işık ")),
+                                   cell("n", 0.1)}));
     EXPECT_EQ(rows[2], (QJsonArray{cell("s", QStringLiteral("12")), cell("n", QJsonValue::Null),
                                    cell("n", QJsonValue::Null), cell("n", -3)}));
     EXPECT_EQ(rows[3], (QJsonArray{cell("s", u(u"Çiftçi\tŞÜĞÖ")), cell("s", QStringLiteral("a\nb")),
@@ -189,10 +193,11 @@ TEST_F(XlsxWriterTest, ARowPastTheSheetsLastIsRefusedAndTheRestStillWritten)
         w.row({});
     QString description;
     EXPECT_EQ(errorNumber([&] { w.row({text(u"one too many")}); }, &description), zefto::err::Overflow);
-    EXPECT_EQ(description, QStringLiteral("A sheet holds at most 1048575 records; the workbook '%1' cannot take more.")
-                               .arg(file));
+    EXPECT_EQ(description,
+              QStringLiteral("A sheet holds at most 1048575 records; the workbook '%1' cannot take more.").arg(file));
     w.close();
-    EXPECT_EQ(readWorkbook(file)[QStringLiteral("rows")].toArray(), QJsonArray{QJsonArray{cell("s", QStringLiteral("yada"))}});
+    EXPECT_EQ(readWorkbook(file)[QStringLiteral("rows")].toArray(),
+              QJsonArray{QJsonArray{cell("s", QStringLiteral("yada"))}});
 }
 
 TEST_F(XlsxWriterTest, NothingIsWrittenWithoutCloseAndABadPlaceIsRefusedAtOnce)

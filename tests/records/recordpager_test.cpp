@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(Backends, RecordPagerTest, ::testing::Values(Backend::F
 
 TEST_P(RecordPagerTest, EveryRowIsItsRecordWhereverTheReadingStartsAndOnlyAFewWindowsAreKept)
 {
-    const int n = (RecordPager::maxWindows + 3) * RecordPager::windowRows + 37; // more windows than kept, a short last one
+    const int n =
+        (RecordPager::maxWindows + 3) * RecordPager::windowRows + 37; // more windows than kept, a short last one
     storeNumbered(n);
     openReader();
     pager->show(zefto::records::allKeys, QString());
@@ -126,28 +127,41 @@ TEST_P(RecordPagerTest, AFilteredRecordRemovedAfterTheScanLeavesAnEmptyRowInItsP
 // server): it must find exactly what the folding rule finds in the records.
 TEST_P(RecordPagerTest, TheDatabaseFiltersExactlyAsTheFoldingRule)
 {
-    const QStringList owners{u"IŞIK"_s, u"Işık Ağa"_s, u"ışıl"_s, u"İSMAİL HAKKI"_s, u"S\u0327AH\u0130N"_s,
-                             u"Çiftçi"_s, u"Hâkim Ümit"_s, u"Ka\u1B44\u0301ya"_s, u"Ka\U0001D15Eya"_s, u"isik"_s,
-                             u"Dogan\u0308"_s, u"ÖZ-TÜRK 12/3"_s,
-                             u"Tarçınbağı Çiftçi Işık Ağa"_s, u"Tarçınbağı Çiftçi Işıl"_s};
+    const QStringList owners{u"IŞIK"_s,
+                             u"Işık Ağa"_s,
+                             u"ışıl"_s,
+                             u"İSMAİL HAKKI"_s,
+                             u"S\u0327AH\u0130N"_s,
+                             u"Çiftçi"_s,
+                             u"Hâkim Ümit"_s,
+                             u"Ka\u1B44\u0301ya"_s,
+                             u"Ka\U0001D15Eya"_s,
+                             u"isik"_s,
+                             u"Dogan\u0308"_s,
+                             u"ÖZ-TÜRK 12/3"_s,
+                             u"Tarçınbağı Çiftçi Işık Ağa"_s,
+                             u"Tarçınbağı Çiftçi Işıl"_s};
     storeOwners(owners);
     openReader();
     std::vector<std::pair<qint64, zefto::Record>> all;
-    db.readAfter(zefto::records::allKeys, 0, 100, [&](const zefto::Record &r) { all.emplace_back(zefto::keyIn(db.columns(), r), r); });
-    for (const QString &needle : {u"isik"_s, u"IŞIK AĞA"_s, u"ı"_s, u"İsmail h"_s, u"sahin"_s, u"ÇİFTÇİ"_s, u"hakim"_s,
-                                  u"ümit"_s, u"ka\u1B44y"_s, u"a\U0001D15E"_s, u"dogan"_s, u"oz-turk 12/"_s,
-                                  u"tarcin"_s, u"x"_s, u"\x01"_s,
-                                  u"TARÇINBAĞI ÇİFTÇİ IŞIK"_s, u"tarcinbagi ciftci isil"_s}) { // the last two past what a pattern holds
+    db.readAfter(zefto::records::allKeys, 0, 100,
+                 [&](const zefto::Record &r) { all.emplace_back(zefto::keyIn(db.columns(), r), r); });
+    for (const QString &needle :
+         {u"isik"_s, u"IŞIK AĞA"_s, u"ı"_s, u"İsmail h"_s, u"sahin"_s, u"ÇİFTÇİ"_s, u"hakim"_s, u"ümit"_s,
+          u"ka\u1B44y"_s, u"a\U0001D15E"_s, u"dogan"_s, u"oz-turk 12/"_s, u"tarcin"_s, u"x"_s, u"\x01"_s,
+          u"TARÇINBAĞI ÇİFTÇİ IŞIK"_s, u"tarcinbagi ciftci isil"_s}) { // the last two past what a pattern holds
         std::vector<qint64> expected, keys, read;
         for (const auto &[key, r] : all)
             for (zefto::schema::Field f : zefto::filter::fields)
                 if (r[size_t(db.columns().indexOf(zefto::schema::fieldName(f)))].isText()
-                    && zefto::containsFolded(r[size_t(db.columns().indexOf(zefto::schema::fieldName(f)))].asText(), needle)) {
+                    && zefto::containsFolded(r[size_t(db.columns().indexOf(zefto::schema::fieldName(f)))].asText(),
+                                             needle)) {
                     expected.push_back(key);
                     break;
                 }
         db.matchingKeys(zefto::records::allKeys, 0, 1000, needle, [&](qint64 k) { keys.push_back(k); });
-        db.readMatching(zefto::records::allKeys, 0, 1000, needle, [&](const zefto::Record &r) { read.push_back(zefto::keyIn(db.columns(), r)); });
+        db.readMatching(zefto::records::allKeys, 0, 1000, needle,
+                        [&](const zefto::Record &r) { read.push_back(zefto::keyIn(db.columns(), r)); });
         EXPECT_EQ(keys, expected) << needle.toStdString();
         EXPECT_EQ(read, expected) << needle.toStdString();
     }

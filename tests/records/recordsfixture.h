@@ -35,7 +35,10 @@ protected:
     {
         return server ? server->query(sql) : rawRows(database(), sql);
     }
-    qint64 stored() const { return query(QStringLiteral("SELECT count(*) FROM ovrekson")).value(0).value(0).toLongLong(); }
+    qint64 stored() const
+    {
+        return query(QStringLiteral("SELECT count(*) FROM ovrekson")).value(0).value(0).toLongLong();
+    }
 
     // Stores one record per owner name, in order, in one run; their keys are 1.. on a fresh table.
     void storeOwners(const QStringList &owners)

@@ -14,8 +14,7 @@ namespace {
 // A stored record as the check reads it; "" stores no value.
 struct Rec {
     const char *parcel = "300/1", *share = "1/1", *shareArea = "900", *area = "900.00";
-    const char *oldArea = "1250.50", *oldShare = "1/2", *deed = "625.25", *deduction = "250.10",
-               *allocation = "375.15";
+    const char *oldArea = "1250.50", *oldShare = "1/2", *deed = "625.25", *deduction = "250.10", *allocation = "375.15";
 };
 
 Rec shared(const char *parcel, const char *share, const char *shareArea, const char *area)
@@ -50,15 +49,22 @@ protected:
         for (const Rec &r : records) {
             rs.addNew();
             const QStringList parcel = QString::fromUtf8(r.parcel).split(u'/');
-            const std::pair<schema::Field, Value> fields[] = {
-                {schema::Yada, Value::text(parcel[0])}, {schema::Yparsel, Value::text(parcel[1])},
-                {schema::Yhispay, part(r.share, 0)},    {schema::Yhispayda, part(r.share, 1)},
-                {schema::Hisyuzolcumu, text(r.shareArea)}, {schema::Yalan, text(r.area)},
-                {schema::Adi, Value::text(QStringLiteral("Ali"))}, {schema::Babaadi, Value::text(QStringLiteral("Veli"))},
-                {schema::Eada, Value::text(QStringLiteral("101"))}, {schema::Eparsel, Value::text(QStringLiteral("7"))},
-                {schema::Ehispay, part(r.oldShare, 0)}, {schema::Ehispayda, part(r.oldShare, 1)},
-                {schema::Ealan, number(r.oldArea)},   {schema::Tapu, number(r.deed)},
-                {schema::Dop, number(r.deduction)},   {schema::Tahsis, number(r.allocation)}};
+            const std::pair<schema::Field, Value> fields[] = {{schema::Yada, Value::text(parcel[0])},
+                                                              {schema::Yparsel, Value::text(parcel[1])},
+                                                              {schema::Yhispay, part(r.share, 0)},
+                                                              {schema::Yhispayda, part(r.share, 1)},
+                                                              {schema::Hisyuzolcumu, text(r.shareArea)},
+                                                              {schema::Yalan, text(r.area)},
+                                                              {schema::Adi, Value::text(QStringLiteral("Ali"))},
+                                                              {schema::Babaadi, Value::text(QStringLiteral("Veli"))},
+                                                              {schema::Eada, Value::text(QStringLiteral("101"))},
+                                                              {schema::Eparsel, Value::text(QStringLiteral("7"))},
+                                                              {schema::Ehispay, part(r.oldShare, 0)},
+                                                              {schema::Ehispayda, part(r.oldShare, 1)},
+                                                              {schema::Ealan, number(r.oldArea)},
+                                                              {schema::Tapu, number(r.deed)},
+                                                              {schema::Dop, number(r.deduction)},
+                                                              {schema::Tahsis, number(r.allocation)}};
             for (const auto &[f, v] : fields)
                 rs.setField(schema::fieldName(f), v);
             rs.update();
@@ -77,7 +83,8 @@ protected:
 };
 
 // Coprime denominators whose product is above 2^64: floating point calls both sums below one.
-const Rec overP = shared("300/1", "1/5000000001", "1", "100.00"), overQ = shared("300/1", "1/5000000003", "1", "100.00");
+const Rec overP = shared("300/1", "1/5000000001", "1", "100.00"),
+          overQ = shared("300/1", "1/5000000003", "1", "100.00");
 
 TEST_F(ShareCheckTest, EachRuleHoldsOrBreaksOncePerParcelOrRecord)
 {
@@ -92,20 +99,23 @@ TEST_F(ShareCheckTest, EachRuleHoldsOrBreaksOncePerParcelOrRecord)
         {"thirds", {third, third, third}, {}},
         {"ten tenths", std::vector<Rec>(10, tenth), {}},
         {"half and third", {shared("300/1", "1/2", "450", "900.00"), third}, {1, 0, 1, 0, 0, 0, 0, 0, 2}},
-        {"beyond 64 bits", {overP, overQ, shared("300/1", "25000000009999999999/25000000020000000003", "98", "100.00")}, {}},
+        {"beyond 64 bits",
+         {overP, overQ, shared("300/1", "25000000009999999999/25000000020000000003", "98", "100.00")},
+         {}},
         {"beyond 64 bits, off by 1/pq",
          {overP, overQ, shared("300/1", "25000000009999999998/25000000020000000003", "98", "100.00")},
          {1, 0, 0, 0, 0, 0, 0, 0, 1}},
-        {"beyond 128 bits", {shared("300/1", "1/1000000000000000000000000000001", "1", "1.00"),
-                             shared("300/1", "1/1000000000000000000000000000003", "0", "1.00")},
+        {"beyond 128 bits",
+         {shared("300/1", "1/1000000000000000000000000000001", "1", "1.00"),
+          shared("300/1", "1/1000000000000000000000000000003", "0", "1.00")},
          {0, 1, 0, 0, 0, 0, 0, 0, 1}},
         {"interleaved parcels", {half, shared("300/2", "1/1", "5", "5.00"), otherHalf}, {}},
         {"areas 0.02 off over two records", {half, otherHalf}, {}},
         {"areas 0.03 off over two records",
          {shared("300/1", "1/2", "406.20", "812.44"), shared("300/1", "1/2", "406.21", "812.44")},
          {0, 0, 1, 0, 0, 0, 0, 0, 1}},
-        {"shares unreadable", {shared("300/1", "1/0", "1", "3.00"), shared("300/1", "x/3", "1", "3.00"),
-                               shared("300/1", "", "1", "3.00")},
+        {"shares unreadable",
+         {shared("300/1", "1/0", "1", "3.00"), shared("300/1", "x/3", "1", "3.00"), shared("300/1", "", "1", "3.00")},
          {0, 1, 0, 0, 0, 0, 0, 0, 3}},
         {"share area unreadable", {shared("300/1", "1/1", "abc", "3.00")}, {0, 0, 0, 1, 0, 0, 0, 0, 1}},
         {"deed 0.01 off", {old("1/2", "625.26", "375.16")}, {}},
@@ -115,7 +125,13 @@ TEST_F(ShareCheckTest, EachRuleHoldsOrBreaksOncePerParcelOrRecord)
         {"old share unreadable", {old("1/0", "625.25", "375.15")}, {0, 0, 0, 0, 0, 1, 0, 0, 1}},
         {"no title deed", {old("1/2", "", "375.15")}, {0, 0, 0, 0, 0, 1, 0, 1, 2}},
         // A continuation row repeats its owner's old side: the same figures are one finding.
-        {"continuation repeats", {owner, [&] { Rec r = owner; r.parcel = "300/2"; return r; }()},
+        {"continuation repeats",
+         {owner,
+          [&] {
+              Rec r = owner;
+              r.parcel = "300/2";
+              return r;
+          }()},
          {0, 0, 0, 0, 1, 0, 0, 0, 1}},
     };
     for (const auto &c : cases) {
@@ -148,9 +164,11 @@ TEST_F(ShareCheckTest, FindingsSayWhatAddsUpToWhatAndSummariesCountEveryRule)
     EXPECT_EQ(found[1].text, QStringLiteral("102/21: shares add up to 5/6, not 1 (2 owners)"));
     EXPECT_EQ(found[2].text, QStringLiteral("102/21: share areas 750.00 m², parcel 900.00 m² (2 owners)"));
     EXPECT_EQ(findingKeys(db, found[1]), (std::vector<qint64>{1, 2}));
-    EXPECT_EQ(ruleSummary(1, r), QStringLiteral("rule 1, shares make one whole: 3 parcels checked, 1 broken, 0 unreadable"));
-    EXPECT_EQ(ruleSummary(3, r), QStringLiteral("rule 3, title deed is old area × old share: 2 records checked, 1 broken, "
-                                                "0 unreadable (2 more repeat the old share of the record before)"));
+    EXPECT_EQ(ruleSummary(1, r),
+              QStringLiteral("rule 1, shares make one whole: 3 parcels checked, 1 broken, 0 unreadable"));
+    EXPECT_EQ(ruleSummary(3, r),
+              QStringLiteral("rule 3, title deed is old area × old share: 2 records checked, 1 broken, "
+                             "0 unreadable (2 more repeat the old share of the record before)"));
 
     // Left out, a rule neither counts nor finds.
     const ShareCheck without3 = check({true, true, false, true});

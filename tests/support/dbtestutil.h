@@ -12,7 +12,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-
 // Reads the file with a connection of its own, as another program would.
 inline QList<QVariantList> rawRows(const QString &file, const QString &sql)
 {
@@ -39,8 +38,8 @@ inline void fillRecord(zefto::Recordset &rs, const QString &adi = QStringLiteral
 {
     using zefto::Value;
     rs.addNew();
-    for (const char *f : {"yada", "yparsel", "yhispay", "yhispayda", "hisyuzolçumu", "yalan", "babaadi",
-                          "epafta", "eada", "eparsel", "ehispay", "ehispayda"})
+    for (const char *f : {"yada", "yparsel", "yhispay", "yhispayda", "hisyuzolçumu", "yalan", "babaadi", "epafta",
+                          "eada", "eparsel", "ehispay", "ehispayda"})
         rs.setField(QString::fromUtf8(f), Value::text(QStringLiteral("1")));
     rs.setField(QStringLiteral("adi"), Value::text(adi));
     rs.setField(QStringLiteral("soyadi"), Value());

@@ -35,10 +35,11 @@ int main(int argc, char **argv)
             output = a;
     }
     if (output.isEmpty() || rows < 1 || (lines != 0 && lines < 63)) {
-        std::fputs("usage: make-report [--rows N | --lines N (63 or more)] [--eol crlf|lf|cr] [--break RULE:AT] OUTPUT\n"
-                   "  --break 1:P or 2:P breaks new parcel P's shares or areas, 3:O or 4:O owner O's title deed\n"
-                   "  or allocation (counted from 0)\n",
-                   stderr);
+        std::fputs(
+            "usage: make-report [--rows N | --lines N (63 or more)] [--eol crlf|lf|cr] [--break RULE:AT] OUTPUT\n"
+            "  --break 1:P or 2:P breaks new parcel P's shares or areas, 3:O or 4:O owner O's title deed\n"
+            "  or allocation (counted from 0)\n",
+            stderr);
         return 64;
     }
     // With --lines, fill every page but the table's closing rule, signature and blank line.

@@ -8,10 +8,10 @@
 #include <QSqlRecord>
 #include <QThread>
 #include <atomic>
-#include <memory>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
@@ -28,8 +28,8 @@ bool runAsPostgres(const QString &program, const QStringList &args, QString *out
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
-                                                   bin + program} + args);
+    p.start(QStringLiteral("runuser"),
+            QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), bin + program} + args);
     const bool ok = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     *output = QString::fromLocal8Bit(p.readAll());
     return ok;
@@ -54,9 +54,9 @@ QString makeTemplate(const QString &work)
 {
     QString out;
     const QString data = work + QStringLiteral("/data");
-    if (!runAsPostgres(QStringLiteral("initdb"), {QStringLiteral("-D"), data, QStringLiteral("-E"), QStringLiteral("UTF8"),
-                                                  QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"),
-                                                  QStringLiteral("trust")},
+    if (!runAsPostgres(QStringLiteral("initdb"),
+                       {QStringLiteral("-D"), data, QStringLiteral("-E"), QStringLiteral("UTF8"),
+                        QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-A"), QStringLiteral("trust")},
                        &out))
         return QStringLiteral("initdb failed: ") + out;
     QFile hba(data + QStringLiteral("/pg_hba.conf"));
@@ -64,15 +64,16 @@ QString makeTemplate(const QString &work)
         return QStringLiteral("cannot write pg_hba.conf");
     hba.write("local all clerk scram-sha-256\nlocal all all trust\nhost all all 127.0.0.1/32 scram-sha-256\n");
     hba.close();
-    QString sql = QStringLiteral("CREATE DATABASE zefto; CREATE ROLE clerk LOGIN PASSWORD '%1';"
-                                       " GRANT ALL ON DATABASE zefto TO clerk;")
-                            .arg(QString::fromLatin1(PgServer::clerkPassword));
+    QString sql = QStringLiteral(
+                      "CREATE DATABASE zefto; CREATE ROLE clerk LOGIN PASSWORD '%1';"
+                      " GRANT ALL ON DATABASE zefto TO clerk;")
+                      .arg(QString::fromLatin1(PgServer::clerkPassword));
     QStringList args{QStringLiteral("--single"), QStringLiteral("-D"), data, QStringLiteral("postgres")};
     QProcess single;
     single.setProcessChannelMode(QProcess::MergedChannels);
-    single.start(QStringLiteral("runuser"),
-                 QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), bin + QStringLiteral("postgres")}
-                     + args);
+    single.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
+                                                        QStringLiteral("--"), bin + QStringLiteral("postgres")}
+                                                + args);
     // Single-user mode reads one statement per line.
     single.write(sql.replace(QStringLiteral("; "), QStringLiteral(";\n")).toUtf8() + "\n");
     single.closeWriteChannel();
@@ -90,7 +91,8 @@ QString ensureTemplate()
     if (QFile::exists(templateDir + QStringLiteral("/PG_VERSION")))
         return {};
     QDir().mkpath(QFileInfo(templateDir).absolutePath());
-    const int lock = ::open(QFile::encodeName(templateDir + QStringLiteral(".lock")).constData(), O_CREAT | O_RDWR, 0644);
+    const int lock =
+        ::open(QFile::encodeName(templateDir + QStringLiteral(".lock")).constData(), O_CREAT | O_RDWR, 0644);
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0)
         return QStringLiteral("cannot lock the template of the test server");
     QString problem;
@@ -102,8 +104,8 @@ QString ensureTemplate()
             problem = QStringLiteral("cannot give a folder to the postgres user");
         else
             problem = makeTemplate(work.path());
-        if (problem.isEmpty() && !(copyTree(work.path() + QStringLiteral("/data"), staged)
-                                   && QDir().rename(staged, templateDir)))
+        if (problem.isEmpty()
+            && !(copyTree(work.path() + QStringLiteral("/data"), staged) && QDir().rename(staged, templateDir)))
             problem = QStringLiteral("cannot keep the template in ") + templateDir;
     }
     ::close(lock);
@@ -116,8 +118,8 @@ PgServer::PgServer(const QStringList &settings) : m_dir(QStringLiteral("/tmp/zef
 {
     m_socketDir = m_dir.path();
     m_problem = ensureTemplate();
-    if (m_problem.isEmpty() && !(giveToPostgres(m_dir.path())
-                                 && copyTree(templateDir, m_dir.path() + QStringLiteral("/data"))))
+    if (m_problem.isEmpty()
+        && !(giveToPostgres(m_dir.path()) && copyTree(templateDir, m_dir.path() + QStringLiteral("/data"))))
         m_problem = QStringLiteral("cannot copy the template cluster");
     if (m_problem.isEmpty())
         start();
@@ -132,10 +134,12 @@ PgServer::~PgServer()
 
 void PgServer::start()
 {
-    QStringList args{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), bin + QStringLiteral("postgres"),
-                     QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-k"), m_dir.path(),
-                     QStringLiteral("-c"), QStringLiteral("listen_addresses="), QStringLiteral("-c"),
-                     QStringLiteral("fsync=off")};
+    QStringList args{QStringLiteral("-u"), QStringLiteral("postgres"),
+                     QStringLiteral("--"), bin + QStringLiteral("postgres"),
+                     QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
+                     QStringLiteral("-k"), m_dir.path(),
+                     QStringLiteral("-c"), QStringLiteral("listen_addresses="),
+                     QStringLiteral("-c"), QStringLiteral("fsync=off")};
     for (const QString &s : m_settings)
         args << QStringLiteral("-c") << s;
     m_process.setStandardOutputFile(m_dir.path() + QStringLiteral("/log"), QIODevice::Append);
@@ -281,9 +285,9 @@ private:
         next->setProperty("database", name);
         next->setProcessChannelMode(QProcess::MergedChannels);
         next->start(bin + QStringLiteral("psql"),
-                    {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                     QStringLiteral("-h"), get().socketDir(), QStringLiteral("-U"), QStringLiteral("postgres"),
-                     QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+                    {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                     QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), get().socketDir(), QStringLiteral("-U"),
+                     QStringLiteral("postgres"), QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
                      QStringLiteral("CREATE DATABASE %1 TEMPLATE zefto STRATEGY FILE_COPY").arg(name),
                      QStringLiteral("-c"), QStringLiteral("GRANT ALL ON DATABASE %1 TO clerk").arg(name)});
     }
@@ -310,7 +314,8 @@ PgDatabase::PgDatabase()
 PgDatabase::~PgDatabase()
 {
     if (m_made)
-        SharedServer::get().query(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_database), QStringLiteral("postgres"));
+        SharedServer::get().query(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_database),
+                                  QStringLiteral("postgres"));
 }
 
 QString PgDatabase::log() const

@@ -11,9 +11,9 @@
 #include <QThread>
 #include <QVariant>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <optional>
 #include <ostream>
-#include <gtest/gtest.h>
 
 // Readable failure messages for text and the values read back.
 inline void PrintTo(const QString &s, std::ostream *os)
@@ -183,8 +183,9 @@ private:
 // The 19 fields of a share record, in table order.
 inline QString recordColumns()
 {
-    return QStringLiteral("yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
-                          "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle");
+    return QStringLiteral(
+        "yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, babaadi, "
+        "epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle");
 }
 
 // One row that changes with any record added, removed or altered (text weighted by its record's key).
@@ -195,8 +196,9 @@ inline QString tableStateQuery()
         "ifnull(\"hisyuzolçumu\", '') || ifnull(yalan, '') || ifnull(adi, '') || ifnull(soyadi, '') || "
         "ifnull(babaadi, '') || ifnull(epafta, '') || ifnull(eada, '') || ifnull(eparsel, '') || "
         "ifnull(ehispay, '') || ifnull(ehispayda, '') || ifnull(mahalle, ''))");
-    return QStringLiteral("SELECT count(*), total(id), total(ealan), total(tapu), total(dop), total(tahsis), "
-                          "total(%1), total(id * %1) FROM ovrekson")
+    return QStringLiteral(
+               "SELECT count(*), total(id), total(ealan), total(tapu), total(dop), total(tahsis), "
+               "total(%1), total(id * %1) FROM ovrekson")
         .arg(text);
 }
 

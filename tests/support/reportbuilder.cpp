@@ -123,7 +123,9 @@ std::vector<QByteArray> paginate(const std::vector<QByteArray> &tableLines)
             out.push_back(next < data.size() ? data[next] : QByteArray());
             ++next;
         } else if (pos >= 59) {
-            out.push_back(pos == 60 ? QByteArray("                                        - ") + QByteArray::number(n / 63 + 1) + " -" : QByteArray());
+            out.push_back(pos == 60 ? QByteArray("                                        - ")
+                                          + QByteArray::number(n / 63 + 1) + " -"
+                                    : QByteArray());
         } else {
             out.push_back(headerLine(n));
         }
@@ -144,13 +146,13 @@ QByteArray join(const std::vector<QByteArray> &lines, const QByteArray &eol)
 
 Row sampleRow(int i)
 {
-    static const char16_t *owners[] = {
-        u"ÜST IŞIK", u"İKİNCİ IŞIK", u"ÇAĞLAR ÖZTÜRK", u"AYŞE GÜL ŞAHİN", u"OVREK BELEDİYESİ",
-        u"MEHMET ALİ ÇELİK", u"ÖMER FARUK DOĞAN", u"MALİYE HAZİNESİ", u"ŞÜKRÜ KAYA", u"GÜLŞEN ÜNAL",
-        u"İSMAİL HAKKI ERDOĞAN", u"FATMA YILDIZ", u"HAZİNE", u"ZEYNEP ÇİFTÇİ", u"HÜSEYİN AKGÜL"};
-    static const char16_t *fathers[] = {u"DOĞAN", u"AHMET", u"MUSTAFA", u"ÇETİN", u"",
-                                        u"HASAN", u"AĞAH", u"", u"İBRAHİM", u"ÖZCAN",
-                                        u"YAŞAR", u"SÜLEYMAN", u"", u"RECEP", u"OSMAN"};
+    static const char16_t *owners[] = {u"ÜST IŞIK",         u"İKİNCİ IŞIK",          u"ÇAĞLAR ÖZTÜRK",
+                                       u"AYŞE GÜL ŞAHİN",   u"OVREK BELEDİYESİ",     u"MEHMET ALİ ÇELİK",
+                                       u"ÖMER FARUK DOĞAN", u"MALİYE HAZİNESİ",      u"ŞÜKRÜ KAYA",
+                                       u"GÜLŞEN ÜNAL",      u"İSMAİL HAKKI ERDOĞAN", u"FATMA YILDIZ",
+                                       u"HAZİNE",           u"ZEYNEP ÇİFTÇİ",        u"HÜSEYİN AKGÜL"};
+    static const char16_t *fathers[] = {u"DOĞAN",   u"AHMET", u"MUSTAFA", u"ÇETİN",    u"", u"HASAN", u"AĞAH", u"",
+                                        u"İBRAHİM", u"ÖZCAN", u"YAŞAR",   u"SÜLEYMAN", u"", u"RECEP", u"OSMAN"};
     const int k = i % 15;
     Row r;
     r.oldSheet = QString::number(10 + i % 7);
@@ -211,7 +213,8 @@ std::vector<TableRow> holdingRows(int rows, ShareBreak broken)
     for (int parcel = 0; int(out.size()) < rows; ++parcel) {
         const int k = std::min(1 + parcel % 4, rows - int(out.size()));
         const int area = 400 + (parcel * 29) % 3000;
-        const bool areaOff = broken.rule == 2 && broken.at == parcel, shareOff = broken.rule == 1 && broken.at == parcel;
+        const bool areaOff = broken.rule == 2 && broken.at == parcel,
+                   shareOff = broken.rule == 1 && broken.at == parcel;
         for (int j = 0; j < k; ++j) {
             const bool continuation = j == 0 && parcel % 3 == 2 && !out.empty();
             Row r = continuation ? last : oldSide(owner++, broken);

@@ -30,7 +30,7 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool okEnabled = false, cancelEnabled = false, progressVisible = false;
     int progressValue = -1, progressMaximum = -1;
-    QStringList buttons;       // their texts, in order
+    QStringList buttons; // their texts, in order
     QString defaultButton, escapeButton;
 };
 
@@ -105,7 +105,8 @@ protected:
 
     int storedRecords()
     {
-        return rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt();
+        return rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0]
+            .toInt();
     }
 
     std::unique_ptr<frmZefto> window;
@@ -146,8 +147,8 @@ TEST_F(FrmZeftoTest, OpensInItsDesignedStateAndCreatesTheDatabase)
 TEST_F(FrmZeftoTest, TabVisitsTheControlsInTheirOrderFromOk)
 {
     EXPECT_EQ(QApplication::focusWidget(), window->Command1);
-    const QList<QWidget *> order = {window->Text1, window->Dir1, window->File1, window->Command3, window->Drive1,
-                                     window->Command1};
+    const QList<QWidget *> order = {window->Text1,    window->Dir1,   window->File1,
+                                    window->Command3, window->Drive1, window->Command1};
     for (QWidget *expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), expected) << expected->metaObject()->className();
@@ -360,8 +361,9 @@ TEST_F(FrmZeftoTest, OkConvertsThePickedReportAndLeavesTheWindowUsable)
     window->Text1->setText(QStringLiteral("a.txt"));
     auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 1u);
-    const QString facts = QStringLiteral("\n\nReport: %1\nRecords stored: 60\nDatabase: %2\nShares: 24 new parcels, all add up")
-                              .arg(path(QStringLiteral("reports/a.txt")), path(QStringLiteral("ovrek1.mdb")));
+    const QString facts =
+        QStringLiteral("\n\nReport: %1\nRecords stored: 60\nDatabase: %2\nShares: 24 new parcels, all add up")
+            .arg(path(QStringLiteral("reports/a.txt")), path(QStringLiteral("ovrek1.mdb")));
     EXPECT_EQ(boxes[0].text, QStringLiteral("Converted") + facts);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Zefto"));
@@ -486,11 +488,11 @@ TEST_F(FrmZeftoTest, OnAServerTheWindowSaysWhereTheRecordsGoAndKeepsItsCaption)
         const auto seen = answeringBoxes([&] { window->Command1->click(); });
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_EQ(seen[0].text, QStringLiteral("Converted\n\nReport: %1\nRecords stored: 60\n%2\n"
-                                                    "Shares: 24 new parcels, all add up")
+                                               "Shares: 24 new parcels, all add up")
                                     .arg(path(QStringLiteral("reports/server.txt")), note));
         EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM ovrekson"))[0][0].toInt(), 60);
         EXPECT_EQ(storedRecords(), 0); // the file the window first opened got none
-        window.reset(); // its connection goes before the server
+        window.reset();                // its connection goes before the server
     }
 }
 
@@ -508,10 +510,10 @@ TEST_F(FrmZeftoTest, AReportConvertedBeforeIsAskedAboutAndCancelStoresNothing)
     convertAgain = false;
     boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, QStringLiteral("This report was already converted on %1 by %2: 60 records (Converted). "
-                                            "Convert it again?")
-                                 .arg(zefto::conversionlog::shownTime(logged[0][0].toString()),
-                                      logged[0][1].toString()));
+    EXPECT_EQ(boxes[0].text,
+              QStringLiteral("This report was already converted on %1 by %2: 60 records (Converted). "
+                             "Convert it again?")
+                  .arg(zefto::conversionlog::shownTime(logged[0][0].toString()), logged[0][1].toString()));
     EXPECT_EQ(boxes[0].icon, QMessageBox::Question);
     EXPECT_EQ(boxes[0].buttons, QStringList({QStringLiteral("Convert again"), QStringLiteral("Cancel")}));
     EXPECT_EQ(boxes[0].defaultButton, QStringLiteral("Cancel"));
@@ -569,8 +571,8 @@ TEST_F(FrmZeftoTest, EveryEndBoxKeepsItsFirstLineAndTellsTheFacts)
                                  "Dear Sir,\r\nThe parcels of block 101 are listed below.\r\nRegards\r\n");
     box = convert(letter);
     EXPECT_TRUE(firstLine().startsWith(QStringLiteral("Error 62: ")));
-    EXPECT_TRUE(box.text.startsWith(firstLine() +
-                                    QStringLiteral("\n'%1' does not look like a share table report.\n").arg(letter)))
+    EXPECT_TRUE(box.text.startsWith(firstLine()
+                                    + QStringLiteral("\n'%1' does not look like a share table report.\n").arg(letter)))
         << box.text.toStdString();
     EXPECT_TRUE(box.text.endsWith(QStringLiteral("\n\nRecords stored: 0\n") + database));
 
@@ -689,7 +691,8 @@ TEST_F(FrmZeftoTurkishTest, EndBoxesKeepTheRunsFirstLineAndTellTheFactsInTurkish
     EXPECT_EQ(boxes[0].text, QStringLiteral("Converted\n\nRapor: %1\nSaklanan kayıt: 60\nVeritabanı: %2\n"
                                             "Hisseler: 24 yeni parselin hepsi tutuyor")
                                  .arg(path(QStringLiteral("reports/a.txt")), database));
-    EXPECT_TRUE(boxes[0].buttons.contains(QStringLiteral("Kayıtları göster"))) << boxes[0].buttons.join(u',').toStdString();
+    EXPECT_TRUE(boxes[0].buttons.contains(QStringLiteral("Kayıtları göster")))
+        << boxes[0].buttons.join(u',').toStdString();
     EXPECT_FALSE(boxes[0].buttons.contains(QStringLiteral("Show records")));
     // Qt's own OK button, from Qt's Turkish that the program installs beside its own.
     EXPECT_EQ(boxes[0].defaultButton, QStringLiteral("Tamam"));
@@ -700,8 +703,10 @@ TEST_F(FrmZeftoTurkishTest, EndBoxesKeepTheRunsFirstLineAndTellTheFactsInTurkish
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral(" Invalid file \n\nRapor: "))) << boxes[0].text.toStdString();
     EXPECT_TRUE(boxes[0].text.contains(
-        QStringLiteral("\nSaklanan kayıt: 60\nVeritabanı: %1\nHisseler: 24 yeni parselin hepsi tutuyor\n\n").arg(database)));
-    EXPECT_TRUE(boxes[0].text.endsWith(QStringLiteral("yanlışlarsa dönüştürmeyi geri alın."))) << boxes[0].text.toStdString();
+        QStringLiteral("\nSaklanan kayıt: 60\nVeritabanı: %1\nHisseler: 24 yeni parselin hepsi tutuyor\n\n")
+            .arg(database)));
+    EXPECT_TRUE(boxes[0].text.endsWith(QStringLiteral("yanlışlarsa dönüştürmeyi geri alın.")))
+        << boxes[0].text.toStdString();
     EXPECT_FALSE(boxes[0].text.contains(QStringLiteral("Records stored")));
 }
 
@@ -740,7 +745,8 @@ TEST_F(FrmZeftoTurkishTest, ADatabaseElsewhereIsNotedAndOneThatCannotBeOpenedIsT
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Veritabanı açılamıyor.\n\n"))) << boxes[0].text.toStdString();
     EXPECT_TRUE(boxes[0].text.endsWith(QStringLiteral("\n\nVeritabanı: %1").arg(path(QStringLiteral("broken.mdb")))))
         << boxes[0].text.toStdString();
-    EXPECT_EQ(window->ProgressBar1->toolTip(), QStringLiteral("Veritabanı: %1").arg(path(QStringLiteral("broken.mdb"))));
+    EXPECT_EQ(window->ProgressBar1->toolTip(),
+              QStringLiteral("Veritabanı: %1").arg(path(QStringLiteral("broken.mdb"))));
 }
 
 TEST_F(FrmZeftoTest, WithoutATurkishLocaleNoTranslatorIsInstalledAndTheWindowStaysEnglish)
@@ -761,10 +767,10 @@ TEST_F(FrmZeftoTest, WithoutATurkishLocaleNoTranslatorIsInstalledAndTheWindowSta
 TEST_F(FrmZeftoTest, ALargerWindowGivesTheListsTheRoomAndKeepsButtonsAndBarInPlace)
 {
     const auto geometries = [&] {
-        return std::vector<QRect>{window->Command1->geometry(), window->Text1->geometry(), window->Dir1->geometry(),
-                                  window->File1->geometry(), window->Command3->geometry(), window->Drive1->geometry(),
-                                  window->Label1->geometry(), window->Label2->geometry(),
-                                  window->ProgressBar1->geometry()};
+        return std::vector<QRect>{
+            window->Command1->geometry(), window->Text1->geometry(),    window->Dir1->geometry(),
+            window->File1->geometry(),    window->Command3->geometry(), window->Drive1->geometry(),
+            window->Label1->geometry(),   window->Label2->geometry(),   window->ProgressBar1->geometry()};
     };
     const std::vector<QRect> designed = geometries();
     EXPECT_EQ(window->size(), QSize(407, 164));
@@ -810,7 +816,9 @@ TEST_F(FrmZeftoTest, CancelDuringAWaitForAnotherProgramsLockGivesTheRunUpAtOnce)
     const auto boxes = answeringBoxes([&] { QTest::mouseClick(window->Command1, Qt::LeftButton); });
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_TRUE(cancelEnabled);
-    EXPECT_EQ(whole, QStringLiteral("waiting for another program to finish writing %1…").arg(path(QStringLiteral("ovrek1.mdb"))));
+    EXPECT_EQ(
+        whole,
+        QStringLiteral("waiting for another program to finish writing %1…").arg(path(QStringLiteral("ovrek1.mdb"))));
     // The whole path does not fit the bottom row: its middle gives way.
     EXPECT_TRUE(shown.contains(QStringLiteral("…"))) << shown.toStdString();
     EXPECT_TRUE(shown.endsWith(QStringLiteral("ovrek1.mdb…")));
@@ -823,4 +831,3 @@ TEST_F(FrmZeftoTest, CancelDuringAWaitForAnotherProgramsLockGivesTheRunUpAtOnce)
     other.exec(QStringLiteral("ROLLBACK"));
     EXPECT_EQ(storedRecords(), 0);
 }
-

@@ -62,9 +62,7 @@ private:
 // tree can still be removed when a check fails.
 class Locked {
 public:
-    Locked(QString path, QFile::Permissions permissions)
-        : m_path(std::move(path))
-        , m_before(QFile::permissions(m_path))
+    Locked(QString path, QFile::Permissions permissions) : m_path(std::move(path)), m_before(QFile::permissions(m_path))
     {
         QFile::setPermissions(m_path, permissions);
     }
@@ -142,7 +140,8 @@ TEST_F(DirListBoxTest, ShowsTheAncestorsFromTheRootThenTheSubdirectoriesInNatura
     EXPECT_EQ(box.item(0)->text(), QStringLiteral("/"));
     EXPECT_EQ(box.pathRow(), ancestors.size() - 1);
     EXPECT_EQ(box.item(box.pathRow())->text(), QStringLiteral("b"));
-    EXPECT_EQ(subdirectoryTexts(box), (QStringList{QStringLiteral("dir1"), QStringLiteral("Dir2"), QStringLiteral("dir10")}));
+    EXPECT_EQ(subdirectoryTexts(box),
+              (QStringList{QStringLiteral("dir1"), QStringLiteral("Dir2"), QStringLiteral("dir10")}));
     EXPECT_EQ(box.currentRow(), box.pathRow());
 
     // Ancestors step in one level at a time; subdirectories sit one level below the path.
@@ -192,7 +191,8 @@ TEST_F(DirListBoxTest, AMissingPathOrAFileChangesNothingAndTheMessageNamesThePat
         QString path;
         QString message;
     } cases[] = {
-        {at(QStringLiteral("gone")), QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone"))))},
+        {at(QStringLiteral("gone")),
+         QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone"))))},
         {QStringLiteral("gone/deeper"),
          QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone/deeper"))))},
         {file, QStringLiteral("%1 is not a directory.").arg(quoted(file))},
@@ -222,7 +222,8 @@ TEST_F(DirListBoxTest, AnUnreadableDirectoryChangesNothingInEitherList)
     const QString message = QStringLiteral("The directory %1 cannot be read: permission denied.").arg(quoted(locked));
     // No permission at all, and names readable but not searchable.
     int checked = 0;
-    for (QFile::Permissions permissions : {QFile::Permissions(), QFile::Permissions(QFile::ReadOwner | QFile::ReadUser)}) {
+    for (QFile::Permissions permissions :
+         {QFile::Permissions(), QFile::Permissions(QFile::ReadOwner | QFile::ReadUser)}) {
         const Locked lock(locked, permissions);
         const QFileInfo info(locked);
         if (info.isReadable() && info.isExecutable())
@@ -294,7 +295,8 @@ protected:
     {
         ListBoxTest::SetUp();
         dir = mkdir(QStringLiteral("f"));
-        for (const char16_t *name : {u"f/file10.txt", u"f/file2.txt", u"f/File1.rpt", u"f/b.DAT", u"f/notes", u"f/.hidden"})
+        for (const char16_t *name :
+             {u"f/file10.txt", u"f/file2.txt", u"f/File1.rpt", u"f/b.DAT", u"f/notes", u"f/.hidden"})
             touch(QString::fromUtf16(name));
         mkdir(QStringLiteral("f/sub.txt"));
         ASSERT_TRUE(box.setPath(dir));
@@ -317,8 +319,9 @@ TEST_F(FileListBoxTest, StartsInTheProcessCurrentDirectoryWithEveryFile)
 
 TEST_F(FileListBoxFilled, ListsOnlyVisibleFilesInNaturalOrder)
 {
-    EXPECT_EQ(names(box), (QStringList{QStringLiteral("b.DAT"), QStringLiteral("File1.rpt"), QStringLiteral("file2.txt"),
-                                       QStringLiteral("file10.txt"), QStringLiteral("notes")}));
+    EXPECT_EQ(names(box),
+              (QStringList{QStringLiteral("b.DAT"), QStringLiteral("File1.rpt"), QStringLiteral("file2.txt"),
+                           QStringLiteral("file10.txt"), QStringLiteral("notes")}));
     EXPECT_EQ(box.listCount(), 5);
     EXPECT_EQ(box.list(5), QString());
     EXPECT_EQ(box.list(-1), QString());
@@ -332,15 +335,21 @@ TEST_F(FileListBoxFilled, APatternFiltersByWildcardsWithoutRegardToCase)
         QStringList listed;
     } cases[] = {
         {QStringLiteral("*.txt"), QStringLiteral("*.txt"), {QStringLiteral("file2.txt"), QStringLiteral("file10.txt")}},
-        {QStringLiteral("*.txt;*.rpt"), QStringLiteral("*.txt;*.rpt"),
+        {QStringLiteral("*.txt;*.rpt"),
+         QStringLiteral("*.txt;*.rpt"),
          {QStringLiteral("File1.rpt"), QStringLiteral("file2.txt"), QStringLiteral("file10.txt")}},
         {QStringLiteral("*.TXT"), QStringLiteral("*.TXT"), {QStringLiteral("file2.txt"), QStringLiteral("file10.txt")}},
-        {QStringLiteral(" *.rpt ; ;*.dat"), QStringLiteral("*.rpt;*.dat"), {QStringLiteral("b.DAT"), QStringLiteral("File1.rpt")}},
-        {QStringLiteral("file?.*"), QStringLiteral("file?.*"), {QStringLiteral("File1.rpt"), QStringLiteral("file2.txt")}},
+        {QStringLiteral(" *.rpt ; ;*.dat"),
+         QStringLiteral("*.rpt;*.dat"),
+         {QStringLiteral("b.DAT"), QStringLiteral("File1.rpt")}},
+        {QStringLiteral("file?.*"),
+         QStringLiteral("file?.*"),
+         {QStringLiteral("File1.rpt"), QStringLiteral("file2.txt")}},
         {QStringLiteral("*.none"), QStringLiteral("*.none"), {}},
-        {QString(), QStringLiteral("*"),
-         {QStringLiteral("b.DAT"), QStringLiteral("File1.rpt"), QStringLiteral("file2.txt"), QStringLiteral("file10.txt"),
-          QStringLiteral("notes")}},
+        {QString(),
+         QStringLiteral("*"),
+         {QStringLiteral("b.DAT"), QStringLiteral("File1.rpt"), QStringLiteral("file2.txt"),
+          QStringLiteral("file10.txt"), QStringLiteral("notes")}},
     };
     for (const auto &c : cases) {
         ASSERT_TRUE(box.setListIndex(0) || box.listCount() == 0);
@@ -399,7 +408,8 @@ TEST_F(FileListBoxFilled, SetFileNameWithADirectoryMovesTheListAndKeepsThePatter
     touch(QStringLiteral("reports/r1.rpt"));
     ASSERT_TRUE(box.setPattern(QStringLiteral("*.rpt")));
 
-    for (const QString &typed : {QStringLiteral("reports"), at(QStringLiteral("reports")), QStringLiteral("reports/")}) {
+    for (const QString &typed :
+         {QStringLiteral("reports"), at(QStringLiteral("reports")), QStringLiteral("reports/")}) {
         ASSERT_TRUE(box.setPath(dir));
         ASSERT_TRUE(box.setFileName(typed)) << typed.toStdString();
         EXPECT_EQ(box.path(), at(QStringLiteral("reports"))) << typed.toStdString();
@@ -419,8 +429,10 @@ TEST_F(FileListBoxFilled, SetFileNameWithAMissingDirectoryFailsAndKeepsEverythin
         QString typed;
         QString message;
     } cases[] = {
-        {at(QStringLiteral("gone/r1.txt")), QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone"))))},
-        {QStringLiteral("gone/*.rpt"), QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone"))))},
+        {at(QStringLiteral("gone/r1.txt")),
+         QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone"))))},
+        {QStringLiteral("gone/*.rpt"),
+         QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone"))))},
         {QStringLiteral("gone/deeper/"),
          QStringLiteral("The directory %1 does not exist.").arg(quoted(at(QStringLiteral("gone/deeper"))))},
         {file + QStringLiteral("/x.txt"), QStringLiteral("%1 is not a directory.").arg(quoted(file))},
@@ -541,7 +553,8 @@ TEST_F(DriveListBoxTest, OnlyRealReadableMountsAreListedRootFirstThenRemovableTh
 #endif
     MountTable table;
     const auto m = [](const char16_t *root, const char16_t *type, const char16_t *name = u"", bool readable = true) {
-        return DriveListBox::Volume{QString::fromUtf16(root), QString::fromUtf16(type), QString::fromUtf16(name), readable};
+        return DriveListBox::Volume{QString::fromUtf16(root), QString::fromUtf16(type), QString::fromUtf16(name),
+                                    readable};
     };
     table.volumes = {
         m(u"/proc", u"proc"),
@@ -561,8 +574,9 @@ TEST_F(DriveListBoxTest, OnlyRealReadableMountsAreListedRootFirstThenRemovableTh
         m(u"/", u"ext4"),
     };
     DriveListBox box(table.source(), nullptr);
-    EXPECT_EQ(box.drives(), (QStringList{QStringLiteral("/"), QStringLiteral("/media/usb"), QStringLiteral("/run/media/ali/CARD"),
-                                         QStringLiteral("/home"), QStringLiteral("/data")}));
+    EXPECT_EQ(box.drives(),
+              (QStringList{QStringLiteral("/"), QStringLiteral("/media/usb"), QStringLiteral("/run/media/ali/CARD"),
+                           QStringLiteral("/home"), QStringLiteral("/data")}));
     EXPECT_EQ(box.itemText(1), QStringLiteral("/media/usb [USB]"));
     EXPECT_EQ(box.itemText(4), QStringLiteral("/data"));
     EXPECT_EQ(box.drive(), QStringLiteral("/"));
@@ -585,7 +599,8 @@ TEST_F(DriveListBoxTest, ADriveThatIsMissingOrNotReadyFailsAndKeepsTheSelection)
     };
 
     EXPECT_FALSE(box.setDrive(QStringLiteral("/no/such/drive")));
-    EXPECT_EQ(lastMessage(failures), QStringLiteral("There is no drive %1.").arg(quoted(QStringLiteral("/no/such/drive"))));
+    EXPECT_EQ(lastMessage(failures),
+              QStringLiteral("There is no drive %1.").arg(quoted(QStringLiteral("/no/such/drive"))));
     expectStillOnA();
     EXPECT_FALSE(box.setDrive(QString()));
     expectStillOnA();

@@ -1,11 +1,11 @@
+#include "checkview.h"
 #include "chosen.h"
-#include "schema.h"
+#include "mahalle.h"
 #include "previewdialog.h"
 #include "recordsfixture.h"
-#include "mahalle.h"
-#include "checkview.h"
 #include "recordswindow.h"
 #include "recordtablemodel.h"
+#include "schema.h"
 #include "translations.h"
 #include "undo.h"
 
@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QStatusBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -143,8 +142,8 @@ QStringList shownTexts(QMainWindow &w)
 
 TEST_P(RecordsWindowTest, TheFilterFoldsTurkishLettersAsTheRecordsToolDoesAndTheStatusCounts)
 {
-    const QStringList owners{QStringLiteral("Işık"), QStringLiteral("İsmail"), QStringLiteral("Şükrü"),
-                             QStringLiteral("Ağaoğlu"), QStringLiteral("Isil"), QStringLiteral("Mehmet")};
+    const QStringList owners{QStringLiteral("Işık"),    QStringLiteral("İsmail"), QStringLiteral("Şükrü"),
+                             QStringLiteral("Ağaoğlu"), QStringLiteral("Isil"),   QStringLiteral("Mehmet")};
     storeOwners(owners);
     open();
     EXPECT_EQ(window->count->text(), QStringLiteral("6 records"));
@@ -153,14 +152,15 @@ TEST_P(RecordsWindowTest, TheFilterFoldsTurkishLettersAsTheRecordsToolDoesAndThe
         QString typed;
         QStringList found;
     };
-    for (const Case &c : {Case{QStringLiteral("ışık"), {QStringLiteral("Işık")}},
-                          Case{QStringLiteral("ISIK"), {QStringLiteral("Işık")}},
-                          Case{QStringLiteral("ismaİL"), {QStringLiteral("İsmail")}},
-                          Case{QStringLiteral("sukru"), {QStringLiteral("Şükrü")}},
-                          Case{QStringLiteral("AGAOGLU"), {QStringLiteral("Ağaoğlu")}},
-                          // ı, I, İ and i are one letter to a search.
-                          Case{QStringLiteral("ış"), {QStringLiteral("Işık"), QStringLiteral("İsmail"), QStringLiteral("Isil")}},
-                          Case{QStringLiteral("nobody"), {}}}) {
+    for (const Case &c :
+         {Case{QStringLiteral("ışık"), {QStringLiteral("Işık")}},
+          Case{QStringLiteral("ISIK"), {QStringLiteral("Işık")}},
+          Case{QStringLiteral("ismaİL"), {QStringLiteral("İsmail")}},
+          Case{QStringLiteral("sukru"), {QStringLiteral("Şükrü")}},
+          Case{QStringLiteral("AGAOGLU"), {QStringLiteral("Ağaoğlu")}},
+          // ı, I, İ and i are one letter to a search.
+          Case{QStringLiteral("ış"), {QStringLiteral("Işık"), QStringLiteral("İsmail"), QStringLiteral("Isil")}},
+          Case{QStringLiteral("nobody"), {}}}) {
         window->filter->setText(c.typed);
         EXPECT_EQ(shownOwners(), c.found) << c.typed.toStdString();
         EXPECT_EQ(window->count->text(), QStringLiteral("%1 of 6 shown").arg(c.found.size()));
@@ -222,7 +222,8 @@ TEST_P(RecordsWindowTest, UndoAsksWithTheCountAndTheReportThenRemovesExactlyThat
     seen = answering(QStringLiteral("Undo conversion"), [&] { window->undoButton->click(); });
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(stored(), second.recordsStored);
-    EXPECT_EQ(query(QStringLiteral("SELECT count(*) FROM zefto_conversions WHERE undone_at IS NOT NULL"))[0][0].toInt(), 1);
+    EXPECT_EQ(query(QStringLiteral("SELECT count(*) FROM zefto_conversions WHERE undone_at IS NOT NULL"))[0][0].toInt(),
+              1);
     // Every record shown again: the second run's alone, its keys after the gap.
     window->showConversion(std::nullopt);
     EXPECT_EQ(window->model->total(), second.recordsStored);
@@ -389,7 +390,8 @@ TEST_P(RecordsWindowTest, AnotherConversionShowsWithoutAClickKeepingTheSelection
     const qint64 before = window->model->total();
     const zefto::RunOutcome other = convert(report(QStringLiteral("b.txt"), 30, QStringLiteral("GÜNEY")));
     ASSERT_GT(other.recordsStored, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->conversions->count() == 3; }, 2 * RecordsWindow::watchIntervalMs + 500));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window->conversions->count() == 3; }, 2 * RecordsWindow::watchIntervalMs + 500));
     EXPECT_EQ(window->model->total(), before + other.recordsStored);
     EXPECT_EQ(window->table->selectionModel()->selectedRows().value(0).row(), 3);
 }
@@ -424,9 +426,10 @@ TEST_P(RecordsWindowTest, APreviewOfAReportThatStopsEarlySpeaksInTheConditional)
     open();
     PreviewDialog *preview = window->preview(reportPath);
     const QString text = preview->message->text();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Converting would store 10 records; the run would stop at line 20 of '%1' "
-                                               "because a required column is empty")
-                                    .arg(reportPath)))
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("Converting would store 10 records; the run would stop at line 20 of '%1' "
+                                       "because a required column is empty")
+                            .arg(reportPath)))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("later data line(s) of the report would not be converted.")));
     EXPECT_FALSE(text.contains(QStringLiteral("were stored")));
