@@ -349,14 +349,17 @@ void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
     ++m_stored;
     m_runKeys.second = sqlite3_last_insert_rowid(m_db.handle());
     if (m_inRun && m_runKeys.first == 0 && m_keyFloor >= m_runKeys.second) {
-        // Moved above every key a conversion ever used; later records follow it.
-        Statement move = m_db.prepare(QStringLiteral("UPDATE %1 SET rowid = ? WHERE rowid = ?").arg(table));
-        sqlite3_bind_int64(move.get(), 1, m_keyFloor + 1);
-        sqlite3_bind_int64(move.get(), 2, m_runKeys.second);
-        if (const int rc = sqlite3_step(move.get()); rc != SQLITE_DONE) {
-            const Error e = m_db.error(rc);
-            afterFailure();
-            throw e;
+        // Moved above every key a conversion ever used; later records follow it. A record left
+        // below the floor would take an undone conversion's key, so a failed move takes the run back.
+        try {
+            Statement move = m_db.prepare(QStringLiteral("UPDATE %1 SET rowid = ? WHERE rowid = ?").arg(table));
+            sqlite3_bind_int64(move.get(), 1, m_keyFloor + 1);
+            sqlite3_bind_int64(move.get(), 2, m_runKeys.second);
+            if (const int rc = sqlite3_step(move.get()); rc != SQLITE_DONE)
+                throw m_db.error(rc);
+        } catch (...) {
+            forgetRun();
+            throw;
         }
         m_runKeys.second = m_keyFloor + 1;
     }
