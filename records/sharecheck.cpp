@@ -69,7 +69,8 @@ const Fraction hundredth(1, 100);
 
 class Checker {
 public:
-    Checker(const RuleSet &rules, const std::function<void(const ShareFinding &)> &each) : m_rules(rules), m_each(each)
+    Checker(const RuleSet &rules, std::function<void(const ShareFinding &)> each)
+        : m_rules(rules), m_each(std::move(each))
     {
         for (int r = 0; r < 4; ++r)
             m_result.rules[size_t(r)].skipped = !rules[size_t(r)];
@@ -286,7 +287,7 @@ private:
     }
 
     RuleSet m_rules;
-    const std::function<void(const ShareFinding &)> &m_each;
+    std::function<void(const ShareFinding &)> m_each;
     ShareCheck m_result;
     QHash<QString, int> m_index;      // parcel key -> m_parcels
     std::vector<Parcel> m_parcels;    // in order of their first record
@@ -298,10 +299,31 @@ const char *ruleNames[] = {"shares make one whole", "share areas make the parcel
 
 } // namespace
 
+class ShareChecker::Sums : public Checker {
+public:
+    using Checker::Checker;
+};
+
+ShareChecker::ShareChecker(const RuleSet &rules, std::function<void(const ShareFinding &)> each)
+    : m_sums(std::make_unique<Sums>(rules, std::move(each)))
+{}
+
+ShareChecker::~ShareChecker() = default;
+
+void ShareChecker::record(qint64 key, const std::vector<Value> &fields)
+{
+    m_sums->record(key, fields);
+}
+
+ShareCheck ShareChecker::finish()
+{
+    return m_sums->finish();
+}
+
 ShareCheck checkShares(Database &db, KeyRange keys, const std::optional<QString> &filter, const RuleSet &rules,
                        const std::function<void(const ShareFinding &)> &each)
 {
-    Checker checker(rules, each);
+    ShareChecker checker(rules, each);
     db.readSnapshot([&] {
         forEachChosenKeyed(db, keys, filter, [&](qint64 key, const std::vector<Value> &f) { checker.record(key, f); });
     });
