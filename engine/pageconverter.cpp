@@ -119,6 +119,10 @@ void Engine::watchStored()
 {
     if (!watch)
         return;
+    if (const Record *kept = db.appendedLast()) {
+        watch->stored(*kept);
+        return;
+    }
     const std::optional<Record> stored = db.lastRecord();
     Q_ASSERT(stored);
     watch->stored(*stored);

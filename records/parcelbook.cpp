@@ -1,6 +1,7 @@
 #include "parcelbook.h"
 
 #include <limits>
+#include <numeric>
 
 namespace zefto::records {
 namespace {
@@ -98,6 +99,26 @@ void ParcelBook::set(Sum &s, const Fraction &f)
     Q_ASSERT(m_big.size() < size_t(std::numeric_limits<qint32>::max()));
     m_big.push_back(f);
     s = {qint32(m_big.size() - 1), 0};
+}
+
+bool ParcelBook::add(Sum &s, qint64 num, qint64 den)
+{
+    if (s.den == 0)
+        return false;
+    // |s.num|, s.den < 2^31 and num, den < 2^53: every product fits in 84 bits.
+    const Fraction sum(Fraction::Int(s.num) * den + Fraction::Int(num) * s.den, Fraction::Int(s.den) * den);
+    if (!fits(sum.numerator()) || !fits(sum.denominator()))
+        return false;
+    s = {qint32(sum.numerator()), qint32(sum.denominator())};
+    return true;
+}
+
+std::optional<bool> ParcelBook::equals(const Sum &s, qint64 num, qint64 den)
+{
+    if (s.den == 0)
+        return std::nullopt;
+    const qint64 g = std::gcd(num < 0 ? -num : num, den);
+    return s.num == num / g && s.den == den / g;
 }
 
 void ParcelBook::setOtherArea(Parcel &p, const Fraction &f)

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QStringView>
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace zefto::records {
@@ -41,6 +42,11 @@ public:
 
     Fraction value(const Sum &s) const;
     void set(Sum &s, const Fraction &f);
+    // s + num/den (den > 0, both below 2^53) in 64-bit integers; false,
+    // changing nothing, when s is big or the sum would be.
+    static bool add(Sum &s, qint64 num, qint64 den);
+    // Whether s is num/den (den > 0, both below 2^53); nothing when s is big.
+    static std::optional<bool> equals(const Sum &s, qint64 num, qint64 den);
 
     // The different area a parcel's records print, once areaDiffers is set.
     void setOtherArea(Parcel &p, const Fraction &f);
