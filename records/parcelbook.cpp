@@ -31,6 +31,23 @@ QStringView ParcelBook::key(quint32 id) const
 
 Parcel &ParcelBook::find(QStringView yada, QStringView yparsel, qint64 key)
 {
+    // A parcel's records mostly follow one another: try the parcel of the record before first.
+    if (m_last) {
+        const QStringView known = this->key(m_last->id);
+        const qsizetype yadaSize = sizeAt(known, 2);
+        if (yadaSize == yada.size() && known.size() == 4 + yada.size() + yparsel.size()
+            && known.mid(4, yadaSize) == yada && known.mid(4 + yadaSize) == yparsel) {
+            m_last->span.second = key;
+            ++m_last->records;
+            return *m_last;
+        }
+    }
+    m_last = &lookUp(yada, yparsel, key);
+    return *m_last;
+}
+
+Parcel &ParcelBook::lookUp(QStringView yada, QStringView yparsel, qint64 key)
+{
     m_key.clear();
     appendSize(m_key, yada.size() + yparsel.size());
     appendSize(m_key, yada.size());

@@ -54,12 +54,14 @@ public:
 
 private:
     QStringView key(quint32 id) const;
+    Parcel &lookUp(QStringView yada, QStringView yparsel, qint64 key);
     void grow();
 
     std::deque<Parcel> m_parcels; // never moved: pointers to parcels stay valid
     QString m_keys;               // each key: its length and yada's in two characters each, yada, yparsel
     std::vector<quint32> m_slots; // open addressing: parcel number + 1, 0 for a free slot
     QString m_key;                // the key being looked up, reused
+    Parcel *m_last = nullptr;     // the parcel found last
     std::deque<Fraction> m_big;   // sums past 32 bits (or overflowed)
     QHash<const Parcel *, Fraction> m_otherAreas;
 };
