@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QStringView>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -54,11 +55,17 @@ public:
 
 private:
     QStringView key(quint32 id) const;
+    quint32 keep(QStringView key); // the new key's id
     Parcel &lookUp(QStringView yada, QStringView yparsel, qint64 key);
     void grow();
 
     std::deque<Parcel> m_parcels; // never moved: pointers to parcels stay valid
-    QString m_keys;               // each key: its length and yada's in two characters each, yada, yparsel
+    // Each key: its length and yada's in two characters each, yada, yparsel.
+    static constexpr qsizetype keyChunk = 4096;     // characters
+    static constexpr quint32 longKey = 0x80000000u; // in an id: the key is one of m_longKeys
+    std::vector<std::unique_ptr<QChar[]>> m_chunks;
+    qsizetype m_chunkUsed = 0;
+    std::deque<QString> m_longKeys;
     std::vector<quint32> m_slots; // open addressing: parcel number + 1, 0 for a free slot
     QString m_key;                // the key being looked up, reused
     Parcel *m_last = nullptr;     // the parcel found last
