@@ -178,6 +178,19 @@ TEST_F(ShareCheckTest, FindingsSayWhatAddsUpToWhatAndSummariesCountEveryRule)
     EXPECT_EQ(ruleSummary(3, without3), QStringLiteral("rule 3, title deed is old area × old share: skipped"));
 }
 
+// A block number longer than the check's chunks of key text is kept on its own, and still one parcel.
+TEST_F(ShareCheckTest, AParcelWithAVeryLongNameIsStillOneParcel)
+{
+    static const std::string parcel = std::string(5000, '7') + "/1";
+    store({shared(parcel.c_str(), "1/2", "450", "900.00"), shared("300/1", "1/1", "900", "900.00"),
+           shared(parcel.c_str(), "1/3", "300", "900.00")});
+    const ShareCheck r = check();
+    EXPECT_EQ(r.parcels, 2);
+    ASSERT_EQ(found.size(), 2u); // its shares make 5/6, its share areas 750
+    EXPECT_EQ(found[0].yada, QString(5000, u'7'));
+    EXPECT_EQ(found[0].span, KeyRange(1, 3));
+}
+
 // The check's integer shortcuts must read each figure exactly as its fractions do, or give way to them.
 TEST(QuickFigures, ReadExactlyWhatFractionsReadOrNothing)
 {
