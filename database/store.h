@@ -21,8 +21,10 @@ using KeyRange = std::pair<qint64, qint64>;
 // The key of a record whose columns are `columns` (its "id"; 0 without one).
 qint64 keyIn(const QStringList &columns, const Record &record);
 
-// What opening a database may do when it does not exist yet.
-enum class Missing { Create, Refuse };
+// What opening a database may do when it does not exist yet. CreateForRun:
+// create it, and make its table in the transaction of the run that follows
+// at once (a new file's separate creation costs four syncs).
+enum class Missing { Create, Refuse, CreateForRun };
 
 // Settings a store takes at open; the defaults are the program's.
 struct StoreOptions {

@@ -68,7 +68,7 @@ private:
     void countLine();   // stt + 1, 16-bit, and the progress bar
     void watchStored(); // hands the record just stored to the watch
     void checkInterrupt();
-    void ensureDatabase();
+    void ensureDatabase(Database::Missing missing = Database::Missing::Create);
     bool prepare(const QString &path, RunOutcome &outcome);
     bool mayConvert(const std::optional<Conversion> &earlier, RunOutcome &outcome);
     void logRun(RunOutcome &outcome);

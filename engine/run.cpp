@@ -91,14 +91,14 @@ void Engine::useDatabase(const QString &name)
 // A run needs the database the window opened at load; after a run closed
 // it, or when the file at its path was replaced, the file now at that path
 // is opened. A file that was once opened and has vanished is not made anew.
-void Engine::ensureDatabase()
+void Engine::ensureDatabase(Database::Missing missing)
 {
     if (db.isOpen() && db.stillNamesItsFile())
         return;
     db.close();
     if (m_databasePath.isEmpty())
         throw Error(err::CannotOpen, QStringLiteral("No database has been opened."));
-    db.open(m_databasePath, m_databaseOpened ? Database::Missing::Refuse : Database::Missing::Create);
+    db.open(m_databasePath, m_databaseOpened ? Database::Missing::Refuse : missing);
     m_databaseOpened = true;
 }
 
@@ -231,8 +231,9 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
         stir = qint16(lines);
         o.sha256 = survey.sha256;
         o.reportSize = survey.size;
+        // The run follows at once: its transaction makes the new file's table.
         if (wouldCreate)
-            ensureDatabase();
+            ensureDatabase(Database::Missing::CreateForRun);
     } catch (const Error &e) {
         o.errorNumber = e.number();
         o.errorDescription = e.description();

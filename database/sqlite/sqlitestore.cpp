@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <cmath>
+#include <utility>
 
 namespace zefto::sqlite {
 namespace {
@@ -127,7 +128,7 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing miss
             return store;
         }
         store->configure(QFileInfo(path).size() == 0);
-        store->createTableIfFileEmpty();
+        store->createTableIfFileEmpty(missing == Missing::CreateForRun);
         if (!store->m_tablePending) {
             store->m_columns = definition::checkFields(store->m_db);
             store->m_probePending = !definition::probeZeroLengthRefusal(store->m_db, false);
@@ -152,7 +153,7 @@ void SqliteStore::connect(Missing missing)
 {
     m_db.open(m_path,
               m_options.readOnly ? SQLITE_OPEN_READONLY
-                                 : SQLITE_OPEN_READWRITE | (missing == Missing::Create ? SQLITE_OPEN_CREATE : 0),
+                                 : SQLITE_OPEN_READWRITE | (missing != Missing::Refuse ? SQLITE_OPEN_CREATE : 0),
               m_options.busyTimeoutMs);
     if (const int added = addMatchFunction(m_db.handle()); added != SQLITE_OK)
         throw m_db.error(added);
@@ -176,12 +177,17 @@ void SqliteStore::configure(bool empty)
 
 // A database with nothing in it is a new file, or one whose creation was cut
 // short: it gets its table. When another program holds the write lock (it is
-// likely creating the same table), the run does it under its own lock.
-void SqliteStore::createTableIfFileEmpty()
+// likely creating the same table), or a run follows at once, the run does it
+// under its own lock.
+void SqliteStore::createTableIfFileEmpty(bool inFirstRun)
 {
     m_tablePending = false;
     if (m_db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")) != 0)
         return;
+    if (inFirstRun) {
+        m_tablePending = true;
+        return;
+    }
     std::optional<Transaction> create;
     try {
         BusyTimeout noWait(m_db, 0);
@@ -398,6 +404,8 @@ void SqliteStore::forgetRun() noexcept
     m_inRun = false;
     m_runKeys = {0, 0};
     m_runLastKnown = false;
+    if (std::exchange(m_tableInRun, false))
+        m_tablePending = true;
 }
 
 void SqliteStore::commitPending()
@@ -472,8 +480,10 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
     m_storedAsBound.clear();
     try {
         if (m_tablePending) {
+            // Another converter may have made it while we waited: then this changes nothing.
             m_db.exec(schema::createStatement());
             m_tablePending = false;
+            m_tableInRun = true;
             m_columns = definition::checkFields(m_db);
         }
         if (m_probePending) {
@@ -509,14 +519,27 @@ void SqliteStore::commitRun()
     }
     m_transaction.reset();
     m_inRun = false;
+    m_tableInRun = false;
     m_pending = 0;
     m_runLastKnown = false;
 }
 
 void SqliteStore::rollbackRun() noexcept
 {
-    if (m_db.isOpen() && m_inRun)
-        forgetRun();
+    if (!m_db.isOpen() || !m_inRun)
+        return;
+    forgetRun();
+    if (!m_tablePending || !stillThere())
+        return;
+    // A first run taken back leaves the new file as it always did: with its empty table.
+    try {
+        createTableIfFileEmpty(false);
+        if (!m_tablePending)
+            m_columns = definition::checkFields(m_db);
+    } catch (...) {
+        // The file stays without a table, as a creation cut short leaves it; the next run makes it.
+        m_tablePending = true;
+    }
 }
 
 void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function<void(const Record &)> &each)

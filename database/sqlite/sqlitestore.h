@@ -55,7 +55,7 @@ private:
     SqliteStore(const QString &path, const StoreOptions &options) : m_path(path), m_options(options) {}
     void connect(Missing missing);
     void configure(bool empty);
-    void createTableIfFileEmpty();
+    void createTableIfFileEmpty(bool inFirstRun);
     void waitForWriteLock(const WaitCallback &whileWaiting);
     Transaction writeTransaction();
     void checkStillNamed(qint64 records) const;
@@ -86,7 +86,8 @@ private:
     Record m_runLast; // the run's last record as the table holds it, when m_runLastKnown
     bool m_runLastKnown = false;
     bool m_inRun = false;        // a run's transaction is open: nothing else commits it
-    bool m_tablePending = false; // a new file whose table another writer kept us from creating at open
+    bool m_tablePending = false; // a new file whose table the next run makes
+    bool m_tableInRun = false;   // the open run made the table: taking it back takes the table too
     bool m_probePending = false; // the zero-length probe waits for the write lock
     qint64 m_pending = 0;        // records added since the open transaction began
     qint64 m_stored = 0;         // records added that are in the file or the open transaction
