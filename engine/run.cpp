@@ -131,6 +131,7 @@ RunOutcome Engine::run()
 {
     RunOutcome outcome;
     m_watched.reset();
+    m_tableUnmade = false;
     stt = 0;
     stir = 0;
     validity = 0;
@@ -140,24 +141,15 @@ RunOutcome Engine::run()
     const QString path = m_window.text1();
     outcome.reportPath = fullPath(path);
     outcome.database = location::shown(m_databasePath);
-    if (!prepare(path, outcome)) {
-        outcome.message = QStringLiteral("Nothing was converted.\n\n%1").arg(outcome.errorDescription);
-        m_window.endBox(outcome, MessageIcon::Critical);
-        restoreWindow();
-        return outcome;
-    }
+    if (!prepare(path, outcome))
+        return notStarted(outcome);
     outcome.mahalle = mahalle;
     m_acceptedDuplicate = -1;
     std::optional<Conversion> earlier;
     try {
         earlier = db.findConversion(outcome.sha256);
     } catch (const Error &e) {
-        outcome.errorNumber = e.number();
-        outcome.errorDescription = e.description();
-        outcome.message = QStringLiteral("Nothing was converted.\n\n%1").arg(e.description());
-        m_window.endBox(outcome, MessageIcon::Critical);
-        restoreWindow();
-        return outcome;
+        return notStarted(outcome, e);
     }
     if (!mayConvert(earlier, outcome)) {
         restoreWindow();
@@ -166,6 +158,11 @@ RunOutcome Engine::run()
     m_startedAt = conversionlog::nowUtc();
     m_storedBefore = db.recordsStored();
     const std::optional<Error> failure = convert(outcome);
+    // Not making a new file's table, which its run does, is not opening the file: as ever, nothing began.
+    if (failure && std::exchange(m_tableUnmade, false)) {
+        outcome.linesInReport = 0;
+        return notStarted(outcome, *failure);
+    }
     if (outcome.end == RunOutcome::End::Duplicate) {
         report.close();
         restoreWindow();
@@ -177,6 +174,19 @@ RunOutcome Engine::run()
     Q_ASSERT(outcome.firstKey == 0 || outcome.lastKey - outcome.firstKey + 1 == outcome.recordsStored);
     finish(outcome);
     return outcome;
+}
+
+// The run ends before its lock: the database or the report cannot serve.
+RunOutcome Engine::notStarted(RunOutcome &o, const std::optional<Error> &failure)
+{
+    if (failure) {
+        o.errorNumber = failure->number();
+        o.errorDescription = failure->description();
+    }
+    o.message = QStringLiteral("Nothing was converted.\n\n%1").arg(o.errorDescription);
+    m_window.endBox(o, MessageIcon::Critical);
+    restoreWindow();
+    return o;
 }
 
 // A report converted before is converted again only when the operator says so.
@@ -234,6 +244,7 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
         // The run follows at once: its transaction makes the new file's table.
         if (wouldCreate)
             ensureDatabase(Database::Missing::CreateForRun);
+        m_tableUnmade = wouldCreate;
     } catch (const Error &e) {
         o.errorNumber = e.number();
         o.errorDescription = e.description();
@@ -265,6 +276,7 @@ std::optional<Error> Engine::convert(RunOutcome &o)
             m_window.keepAlive();
             checkInterrupt();
         });
+        m_tableUnmade = false;
         if (std::exchange(waited, false))
             m_window.showWaiting(QString());
         // Asked again under the lock: another clerk may have stored the same report meanwhile.
@@ -291,6 +303,9 @@ std::optional<Error> Engine::convert(RunOutcome &o)
     } catch (const Error &e) {
         if (waited)
             m_window.showWaiting(QString());
+        // Waiting for the lock, and a file gone from its name, end a run as they did before the table moved into it.
+        if (e.number() == err::FileInUse || e.number() == err::Interrupted || e.number() == err::DatabaseGone)
+            m_tableUnmade = false;
         return e;
     } catch (const std::bad_alloc &) {
         return Error(err::OutOfMemory, QStringLiteral("Out of memory at line %1.").arg(stt + 1));
