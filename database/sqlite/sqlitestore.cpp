@@ -480,11 +480,16 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
     m_storedAsBound.clear();
     try {
         if (m_tablePending) {
-            // Another converter may have made it while we waited: then this changes nothing.
+            // Another program may have made it while we waited: then it is checked as a table found at open.
+            const bool found = m_db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                                          "AND name = '%1'")
+                                               .arg(table))
+                               != 0;
             m_db.exec(schema::createStatement());
             m_tablePending = false;
-            m_tableInRun = true;
+            m_tableInRun = !found;
             m_columns = definition::checkFields(m_db);
+            m_probePending = found;
         }
         if (m_probePending) {
             definition::probeZeroLengthRefusal(m_db, true);

@@ -105,6 +105,20 @@ TEST_F(DatabaseOpenTest, FilesThatCannotServeGetTheirOwnNumberAndNameThePath)
     }
 }
 
+// A new file's table is made by its first run; one another program made meanwhile is checked as at opening.
+TEST_F(DatabaseOpenTest, ATableMadeElsewhereBeforeAFirstRunIsCheckedAsAtOpening)
+{
+    Database db;
+    db.open(QStringLiteral("new.mdb"), zefto::Missing::CreateForRun);
+    QString loose = zefto::schema::createStatement();
+    loose.replace(QStringLiteral("CONSTRAINT \"eada\" CHECK (eada <> '')"), QString());
+    makeFile(QStringLiteral("new.mdb"), {loose});
+    QString description;
+    EXPECT_EQ(errorNumber([&] { db.beginRun([](bool) {}); }, &description), 3372);
+    EXPECT_TRUE(description.contains(QStringLiteral("'eada'"))) << description.toStdString();
+    EXPECT_FALSE(db.inRun());
+}
+
 TEST_F(DatabaseOpenTest, ADirectoryOrAnUnwritableFileIsRefusedBeforeAnythingIsWritten)
 {
     QDir().mkdir(path(QStringLiteral("dir.mdb")));
