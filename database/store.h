@@ -107,10 +107,15 @@ public:
     // The conversion log (zefto_conversions), created by beginRun when missing.
     // Writes `entry` for the open run, in the run's transaction, with the run's
     // record count and keys filled in; returns the entry's id. Called once,
-    // just before commitRun; a run rolled back afterwards leaves no entry.
+    // as the run's last step before commitRun: a server's store commits the
+    // run with its entry, saving a round trip, and its commitRun then has
+    // nothing left to do. A run that fails here leaves no entry.
     virtual qint64 logRun(const Conversion &entry) = 0;
     // The newest conversion of a report with this SHA-256 that stored records
-    // and is not undone; nothing when there is none (or no log yet).
+    // and is not undone; nothing when there is none (or no log yet). A
+    // server's store that may convert opens the run that follows in the same
+    // round trip when the answer is nothing; any call but beginRun takes that
+    // opening back.
     virtual std::optional<Conversion> findConversion(const QString &sha256) = 0;
     // Every conversion in the log, oldest first (none when there is no log yet).
     virtual std::vector<Conversion> conversions() = 0;
