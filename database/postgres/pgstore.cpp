@@ -31,13 +31,22 @@ QString quoted(const QString &name)
 // Zefto's half of the advisory lock's key; the table's oid is the other half.
 constexpr int runLockKey = 0x5a656674; // "Zeft"
 
-QString runLock(bool wait)
+QString runLockCall(bool wait)
 {
-    return QStringLiteral("SELECT pg_%1advisory_xact_lock(%2, to_regclass('%3')::oid::int)")
+    return QStringLiteral("pg_%1advisory_xact_lock(%2, to_regclass('%3')::oid::int)")
         .arg(wait ? QString() : QStringLiteral("try_"))
         .arg(runLockKey)
         .arg(table);
 }
+
+QString runLock(bool wait)
+{
+    return QStringLiteral("SELECT ") + runLockCall(wait);
+}
+
+// The error a run opened ahead ends its message with when it may not go on
+// yet; ours alone (a class no server uses).
+constexpr auto notAheadState = "ZF001";
 
 // A number as the server writes it; its words for the infinities and NaN are its own.
 double serverNumber(const QString &text)
@@ -186,10 +195,7 @@ bool PostgresStore::tryBegin(bool onlyTry, const QString &more, Batch *b, std::o
     if (refused)
         failure->reset();
     if (!*failure && !refused) {
-        m_inTransaction = true;
-        m_pending = 0;
-        m_runKeys = {0, 0};
-        m_keysKnown = false;
+        began();
         b->rows.erase(b->rows.begin());
         return true;
     }
@@ -228,31 +234,52 @@ Batch PostgresStore::beginTransaction(const WaitCallback *whileWaiting, const QS
     }
 }
 
+void PostgresStore::began()
+{
+    m_inTransaction = true;
+    m_pending = 0;
+    m_runKeys = {0, 0};
+    m_keysKnown = false;
+}
+
 // The duplicate guard's question, asked by a store that may convert, opens
 // the run ahead in its own round trip: the lock, the read-back, the guard
-// and the COPY's start, which beginRun then finds done. Nothing is held
-// when the answer may lead to a question to the operator (a duplicate) or
-// the lock is another's: the run then opens as any other.
+// and the COPY's start, which beginRun then finds done. The lock and the
+// reads run in the message's implicit transaction; when the report was
+// converted before (the operator may be asked) or the lock is another's (the
+// run waits for it later), our error ends that transaction, so nothing is
+// held and nothing needs ending. Otherwise BEGIN makes it the run's.
 std::optional<std::vector<Conversion>> PostgresStore::openAhead(const QString &sha256)
 {
     if (m_options.readOnly || m_inTransaction || m_inSnapshot || !m_facts.hasLog || !m_facts.mayInsert
         || !m_facts.mayLog)
         return std::nullopt;
+    const QString guard =
+        QString::fromLatin1(conversionlog::latestStillStored).replace(u'?', Connection::literal(sha256));
+    const QString sql =
+        runLock(false) + u';' + lastRecordStatement() + u';' + logQuery(guard)
+        + QStringLiteral(";DO $$BEGIN IF NOT %1 OR EXISTS (SELECT FROM %2 %3) THEN RAISE EXCEPTION USING ERRCODE "
+                         "= '%4'; END IF; END$$;BEGIN;")
+              .arg(runLockCall(false), QLatin1String(conversionTableName), guard, QLatin1String(notAheadState))
+        + copyStatement(table, m_table.columns, converterFields(m_table.columns));
     Batch b;
-    std::optional<Failure> f;
-    if (!tryBegin(true, runOpening(), &b, &f))
-        return std::nullopt; // asked again plainly, which tells a failure as it always did
-    Q_ASSERT(b.copying && b.rows.size() == 2);
-    m_copy.adopt(converterFields(m_table.columns));
-    if (!b.rows.at(1).isEmpty()) {
-        const Conversion found = logEntry(b.rows.at(1).front());
-        rollbackTransaction();
-        return std::vector<Conversion>{found};
+    const std::optional<Failure> f = m_connection.tryBatch(sql, &b);
+    if (b.copying) {
+        began();
+        keepLastRecord(b.rows.at(1));
+        m_copy.adopt(converterFields(m_table.columns));
+        m_ahead = true;
+        m_guard = Guard{sha256, std::nullopt}; // the run asks again under the lock it already holds
+        return std::vector<Conversion>{};
     }
-    keepLastRecord(b.rows.at(0));
-    m_ahead = true;
-    m_guard = Guard{sha256, std::nullopt}; // the run asks again under the lock it already holds
-    return std::vector<Conversion>{};
+    if (!f || f->sqlstate != QLatin1String(notAheadState) || b.rows.size() < 3) {
+        if (m_connection.alive())
+            m_connection.tryExec(QStringLiteral("ROLLBACK"));
+        return std::nullopt; // asked again plainly, which tells a failure as it always did
+    }
+    if (b.rows.at(2).isEmpty())
+        return std::vector<Conversion>{};
+    return std::vector<Conversion>{logEntry(b.rows.at(2).front())};
 }
 
 // A run opened ahead that something else than its run comes to: taken back, lock and all.

@@ -51,6 +51,7 @@ private:
     PostgresStore(const Address &address, const StoreOptions &options) : m_connection(address), m_options(options) {}
     bool tryBegin(bool onlyTry, const QString &more, Batch *b, std::optional<Failure> *failure);
     Batch beginTransaction(const WaitCallback *whileWaiting, const QString &more);
+    void began();
     std::optional<std::vector<Conversion>> openAhead(const QString &sha256);
     void dropAhead();
     Batch commitWith(const QString &first);
