@@ -171,8 +171,8 @@ TEST_P(LogTest, TheSameBytesAreADuplicateUnderAnyNameUntilUndone)
     ASSERT_TRUE(refused.earlier.has_value());
     EXPECT_EQ(refused.earlier->id, earlier.id);
     // On a server the role it authenticated (the tests' superuser) stands beside the client's login.
-    const QString by = backend() == Backend::Postgres ? earlier.user + QStringLiteral(" (server role: postgres)")
-                                                      : earlier.user;
+    const QString by =
+        backend() == Backend::Postgres ? earlier.user + QStringLiteral(" (server role: postgres)") : earlier.user;
     EXPECT_EQ(window.questions,
               QStringList(QStringLiteral("This report was already converted on %1 by %2: 31 records (Converted). "
                                          "Convert it again?")

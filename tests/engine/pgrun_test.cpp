@@ -123,8 +123,8 @@ TEST_F(PgRunTest, NoLockIsHeldWhileTheOperatorIsAskedAboutAReportConvertedBefore
     // Another clerk's run may take the lock while this one's operator thinks.
     QList<QVariantList> taken;
     window.onQuestion = [&] {
-        taken = server->query(
-            QStringLiteral("SELECT pg_try_advisory_lock(1516594804, 'ovrekson'::regclass::oid::int)"));
+        taken =
+            server->query(QStringLiteral("SELECT pg_try_advisory_lock(1516594804, 'ovrekson'::regclass::oid::int)"));
     };
     EXPECT_EQ(run(blocksOfRows(1)).end, End::Converted);
     EXPECT_EQ(window.questions.size(), 1);
