@@ -259,8 +259,9 @@ std::optional<std::vector<Conversion>> PostgresStore::openAhead(const QString &s
     const QString sql =
         runLock(false) + u';' + lastRecordStatement() + u';' + logQuery(guard)
         + QStringLiteral(
-              ";DO $$BEGIN IF NOT %1 OR EXISTS (SELECT FROM %2 %3) THEN RAISE EXCEPTION USING ERRCODE "
-              "= '%4'; END IF; END$$;BEGIN;")
+              ";DO $$BEGIN IF NOT %1 OR EXISTS (SELECT FROM %2 %3) THEN RAISE EXCEPTION 'Zefto opens no run yet: "
+              "the report was converted before, or another run holds the lock' USING ERRCODE = '%4'; END IF; "
+              "END$$;BEGIN;")
               .arg(runLockCall(false), QLatin1String(conversionTableName), guard, QLatin1String(notAheadState))
         + copyStatement(table, m_table.columns, converterFields(m_table.columns));
     Batch b;
