@@ -243,12 +243,14 @@ void PostgresStore::began()
 }
 
 // The duplicate guard's question, asked by a store that may convert, opens
-// the run ahead in its own round trip: the lock, the read-back, the guard
-// and the COPY's start, which beginRun then finds done. The lock and the
-// reads run in the message's implicit transaction; when the report was
-// converted before (the operator may be asked) or the lock is another's (the
-// run waits for it later), our error ends that transaction, so nothing is
-// held and nothing needs ending. Otherwise BEGIN makes it the run's.
+// the run ahead in its own round trip: the guard, the lock, the read-back and
+// the COPY's start, which beginRun then finds done. They run in the
+// message's implicit transaction; when the report was converted before (the
+// operator may be asked) or the lock is another's (the run waits for it
+// later), our error ends that transaction, so nothing is held and nothing
+// needs ending, and the guard read before it answers. Otherwise the lock is
+// ours before the read-back, the guard asked again under it found nothing,
+// and BEGIN makes the transaction the run's.
 std::optional<std::vector<Conversion>> PostgresStore::openAhead(const QString &sha256)
 {
     if (m_options.readOnly || m_inTransaction || m_inSnapshot || !m_facts.hasLog || !m_facts.mayInsert
@@ -257,12 +259,13 @@ std::optional<std::vector<Conversion>> PostgresStore::openAhead(const QString &s
     const QString guard =
         QString::fromLatin1(conversionlog::latestStillStored).replace(u'?', Connection::literal(sha256));
     const QString sql =
-        runLock(false) + u';' + lastRecordStatement() + u';' + logQuery(guard)
+        logQuery(guard)
         + QStringLiteral(
               ";DO $$BEGIN IF NOT %1 OR EXISTS (SELECT FROM %2 %3) THEN RAISE EXCEPTION 'Zefto opens no run yet: "
               "the report was converted before, or another run holds the lock' USING ERRCODE = '%4'; END IF; "
-              "END$$;BEGIN;")
+              "END$$;")
               .arg(runLockCall(false), QLatin1String(conversionTableName), guard, QLatin1String(notAheadState))
+        + lastRecordStatement() + QStringLiteral(";BEGIN;")
         + copyStatement(table, m_table.columns, converterFields(m_table.columns));
     Batch b;
     const std::optional<Failure> f = m_connection.tryBatch(sql, &b);
@@ -274,14 +277,14 @@ std::optional<std::vector<Conversion>> PostgresStore::openAhead(const QString &s
         m_guard = Guard{sha256, std::nullopt}; // the run asks again under the lock it already holds
         return std::vector<Conversion>{};
     }
-    if (!f || f->sqlstate != QLatin1String(notAheadState) || b.rows.size() < 3) {
+    if (!f || f->sqlstate != QLatin1String(notAheadState) || b.rows.empty()) {
         if (m_connection.alive())
             m_connection.tryExec(QStringLiteral("ROLLBACK"));
         return std::nullopt; // asked again plainly, which tells a failure as it always did
     }
-    if (b.rows.at(2).isEmpty())
+    if (b.rows.front().isEmpty())
         return std::vector<Conversion>{};
-    return std::vector<Conversion>{logEntry(b.rows.at(2).front())};
+    return std::vector<Conversion>{logEntry(b.rows.front().front())};
 }
 
 // A run opened ahead that something else than its run comes to: taken back, lock and all.
