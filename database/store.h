@@ -127,6 +127,9 @@ public:
     // Refuses (throws, removing nothing) an unknown id, an undone conversion,
     // or one whose records are no longer all there.
     virtual qint64 undoConversion(qint64 id, const QString &by) = 0;
+    // Throws the refusal (3027) naming what this session lacks to undo, so it
+    // is told before anything else is said; a file refuses nothing here.
+    virtual void checkMayUndo() const {}
     // The role the server authenticated this session as (the log records it
     // with each run); empty for a file, where nobody's identity can be proven.
     virtual QString identity() const { return QString(); }

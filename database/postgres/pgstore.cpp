@@ -710,17 +710,22 @@ Error PostgresStore::refused(const QString &action, const QString &privilege, co
                      .arg(action, name(), m_facts.role, privilege, table, m_facts.owner, QLatin1String(groupRole)));
 }
 
+void PostgresStore::checkMayUndo() const
+{
+    if (!m_facts.mayDelete)
+        throw refused(QStringLiteral("undo conversions in"), QStringLiteral("DELETE on %1").arg(table), supervisorRole);
+    if (m_facts.hasLog && !m_facts.mayMarkUndone)
+        throw refused(QStringLiteral("undo conversions in"),
+                      QStringLiteral("UPDATE on %1").arg(QLatin1String(conversionTableName)), supervisorRole);
+}
+
 qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
 {
     if (!isOpen())
         throw Error::of(err::ObjectInvalid);
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
-    if (!m_facts.mayDelete)
-        throw refused(QStringLiteral("undo conversions in"), QStringLiteral("DELETE on %1").arg(table), supervisorRole);
-    if (m_facts.hasLog && !m_facts.mayMarkUndone)
-        throw refused(QStringLiteral("undo conversions in"),
-                      QStringLiteral("UPDATE on %1").arg(QLatin1String(conversionTableName)), supervisorRole);
+    checkMayUndo();
     commitPending();
     if (!m_facts.hasLog)
         throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, name()));

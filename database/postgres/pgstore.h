@@ -44,6 +44,7 @@ public:
     qint64 logRun(const Conversion &entry) override;
     void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    void checkMayUndo() const override;
     QString identity() const override { return m_facts.role; }
 
 private:

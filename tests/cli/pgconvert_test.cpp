@@ -193,6 +193,7 @@ TEST_F(PgRolesTest, ClerksConvertReadAndExportUnderTheirOwnRoleAndOnlyASuperviso
     // A clerk's undo is refused before anything is done, saying what is missing and who grants it; nothing else.
     const Result refused = as(QStringLiteral("anna"), ZEFTO_RECORDS, {QStringLiteral("undo"), QStringLiteral("last")});
     EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.out.isEmpty()) << refused.out.toStdString();
     EXPECT_EQ(refused.err,
               QStringLiteral("zefto-records: error 3027: Cannot undo conversions in '%1': the role 'anna' lacks the "
                              "privilege DELETE on ovrekson. The "
