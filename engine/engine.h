@@ -89,7 +89,7 @@ private:
     QString m_startedAt;             // of the run under way, for its log entry
     qint64 m_storedBefore = 0;
     bool m_committed = false;               // the run under way is in the table
-    bool m_tableUnmade = false;             // the database was created for this run, which makes its table
+    bool m_tableUnmade = false;             // the database was created for a run, which is to make its table
     std::optional<SharesChecked> m_watched; // what the watch made of the run logged last
     std::unique_ptr<Sha256> m_readDigest;   // of the bytes the run itself reads, to compare with the guard's
 };

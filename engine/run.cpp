@@ -96,9 +96,11 @@ void Engine::ensureDatabase(Database::Missing missing)
     if (db.isOpen() && db.stillNamesItsFile())
         return;
     db.close();
+    m_tableUnmade = false;
     if (m_databasePath.isEmpty())
         throw Error(err::CannotOpen, QStringLiteral("No database has been opened."));
     db.open(m_databasePath, m_databaseOpened ? Database::Missing::Refuse : missing);
+    m_tableUnmade = !m_databaseOpened && missing == Database::Missing::CreateForRun;
     m_databaseOpened = true;
 }
 
@@ -131,7 +133,6 @@ RunOutcome Engine::run()
 {
     RunOutcome outcome;
     m_watched.reset();
-    m_tableUnmade = false;
     stt = 0;
     stir = 0;
     validity = 0;
@@ -159,7 +160,11 @@ RunOutcome Engine::run()
     m_storedBefore = db.recordsStored();
     const std::optional<Error> failure = convert(outcome);
     // Not making a new file's table, which its run does, is not opening the file: as ever, nothing began.
-    if (failure && std::exchange(m_tableUnmade, false)) {
+    // Waiting for the lock, and a file gone from its name, end a run as they did before the table moved into it.
+    const bool runFailure = failure
+                            && (failure->number() == err::FileInUse || failure->number() == err::Interrupted
+                                || failure->number() == err::DatabaseGone);
+    if (failure && m_tableUnmade && !runFailure) {
         outcome.linesInReport = 0;
         return notStarted(outcome, *failure);
     }
@@ -249,7 +254,6 @@ bool Engine::prepare(const QString &path, RunOutcome &o)
         // The run follows at once: its transaction makes the new file's table.
         if (wouldCreate)
             ensureDatabase(Database::Missing::CreateForRun);
-        m_tableUnmade = wouldCreate;
     } catch (const Error &e) {
         o.errorNumber = e.number();
         o.errorDescription = e.description();
@@ -308,9 +312,6 @@ std::optional<Error> Engine::convert(RunOutcome &o)
     } catch (const Error &e) {
         if (waited)
             m_window.showWaiting(QString());
-        // Waiting for the lock, and a file gone from its name, end a run as they did before the table moved into it.
-        if (e.number() == err::FileInUse || e.number() == err::Interrupted || e.number() == err::DatabaseGone)
-            m_tableUnmade = false;
         return e;
     } catch (const std::bad_alloc &) {
         return Error(err::OutOfMemory, QStringLiteral("Out of memory at line %1.").arg(stt + 1));
