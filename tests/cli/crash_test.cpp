@@ -122,20 +122,17 @@ protected:
 
     static inline const QString reference = QStringLiteral("reference.mdb");
 
+    int m_lines = 32767;
+
 private:
     QString m_completeOut;
-    int m_lines = 32767;
 };
 
-// The converter killed before each of its calls that change a file (tests/support/killat.c): the
-// file is as it was before the run or as after it, its log agreeing, never anything between.
-// Every place where one kind of call gives way to another is a kill point (the first journal
-// write, its sync, the first page written into the file, the commit's deletion of the journal),
-// and one chosen at random inside each run of page writes. The report is large enough for the
-// run to write pages into the file before its commit.
-class KilledRunTest : public CrashTest {
+// Runs ended from outside on a report just large enough for the run to write pages into the
+// file before its commit: what a run of the largest report does, at a sixth of the cost.
+class EndedRunTest : public CrashTest {
 protected:
-    KilledRunTest() : CrashTest(80 * 50 - 3, 0) {}
+    EndedRunTest() : CrashTest(80 * 50 - 3, 0) {}
 
     QProcessEnvironment preloaded(const char *variable, const QString &value) const
     {
@@ -157,7 +154,12 @@ protected:
     }
 };
 
-TEST_F(KilledRunTest, AKilledRunLeavesTheTableAsBeforeOrAfterTheRunWhereverItStops)
+// The converter killed before each of its calls that change a file (tests/support/killat.c): the
+// file is as it was before the run or as after it, its log agreeing, never anything between.
+// Every place where one kind of call gives way to another is a kill point (the first journal
+// write, its sync, the first page written into the file, the commit's deletion of the journal),
+// and one chosen at random inside each run of page writes.
+TEST_F(EndedRunTest, AKilledRunLeavesTheTableAsBeforeOrAfterTheRunWhereverItStops)
 {
     ASSERT_NO_FATAL_FAILURE(makeReference());
     const QString traceFile = path(QStringLiteral("trace"));
@@ -256,13 +258,13 @@ TEST_F(CrashTest, AProgramReadingDuringARunSeesTheTableAsBeforeOrAfterTheRunNeve
     }
 }
 
-TEST_F(CrashTest, AnInterruptedRunStopsRollsBackAndSaysNothingWasStored)
+TEST_F(EndedRunTest, AnInterruptedRunStopsRollsBackAndSaysNothingWasStored)
 {
     ASSERT_NO_FATAL_FAILURE(makeReference());
     const QString message = QStringLiteral("interrupted: nothing of %1 was stored\n").arg(report());
-    const QRegularExpression summary(
-        QStringLiteral("\n  lines read (\\d+) of 32767, records stored 0, "
-                       "stopped at line \\1\n$"));
+    const QRegularExpression summary(QStringLiteral("\n  lines read (\\d+) of %1, records stored 0, "
+                                                    "stopped at line \\1\n$")
+                                         .arg(m_lines));
 
     for (const auto &[number, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         SCOPED_TRACE(testing::Message() << "signal " << number);
