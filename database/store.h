@@ -131,6 +131,13 @@ public:
     // Runs `work`, whose reads then all see the database as it was at its
     // first read (one read transaction); inside an open transaction, that one.
     virtual void readSnapshot(const std::function<void()> &work) { work(); }
+
+protected:
+    // What close() does in every backend: an unfinished run is taken back (runs
+    // are whole or absent), what was added outside a run is committed, and
+    // `release` lets go of the connection even when that commit failed; the
+    // commit's failure is thrown after.
+    void finishThenRelease(const std::function<void()> &release);
 };
 
 } // namespace zefto

@@ -95,28 +95,13 @@ std::shared_ptr<PostgresStore> PostgresStore::open(const Address &address, const
 
 PostgresStore::~PostgresStore()
 {
-    try {
-        close();
-    } catch (const Error &) {
-        // Nothing can be reported from a destructor; the server keeps only committed records.
-    }
+    closeInDestructor(*this);
 }
 
 void PostgresStore::close()
 {
-    if (!isOpen())
-        return;
-    std::optional<Error> failure;
-    // A run not committed by its end is not kept: runs are whole or absent.
-    rollbackRun();
-    try {
-        commitPending();
-    } catch (const Error &e) {
-        failure = e;
-    }
-    m_connection.close();
-    if (failure)
-        throw *failure;
+    if (isOpen())
+        finishThenRelease([this] { m_connection.close(); });
 }
 
 QString PostgresStore::keyName() const

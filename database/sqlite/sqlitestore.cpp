@@ -140,11 +140,7 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing miss
 
 SqliteStore::~SqliteStore()
 {
-    try {
-        close();
-    } catch (const Error &) {
-        // Nothing can be reported from a destructor; SQLite keeps the file whole.
-    }
+    closeInDestructor(*this);
 }
 
 void SqliteStore::connect(Missing missing)
@@ -199,21 +195,13 @@ void SqliteStore::close()
 {
     if (!m_db.isOpen())
         return;
-    std::optional<Error> failure;
-    // A run not committed by its end is not kept: runs are whole or absent.
-    rollbackRun();
-    try {
-        commitPending();
-    } catch (const Error &e) {
-        failure = e;
-    }
-    m_transaction.reset();
-    m_lastInsert = nullptr;
-    m_inserts.clear();
-    m_lastRow = Statement();
-    m_db.close();
-    if (failure)
-        throw *failure;
+    finishThenRelease([this] {
+        m_transaction.reset();
+        m_lastInsert = nullptr;
+        m_inserts.clear();
+        m_lastRow = Statement();
+        m_db.close();
+    });
 }
 
 std::optional<Record> SqliteStore::lastRecord()
