@@ -61,8 +61,7 @@ private:
 
 // Closes `owner` from its destructor, where a failure cannot be reported:
 // a store keeps only what was committed, so the silence loses nothing.
-template <class Closable>
-void closeInDestructor(Closable &owner) noexcept
+template <class Closable> void closeInDestructor(Closable &owner) noexcept
 {
     try {
         owner.close();

@@ -41,7 +41,7 @@ protected:
 
 private:
     qsizetype m_bufferSize;
-    QByteArray m_buffer; // bytes not yet handed to the system
+    QByteArray m_buffer;     // bytes not yet handed to the system
     bool m_dropping = false; // the reader has gone: the rest is dropped
 };
 

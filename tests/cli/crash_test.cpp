@@ -49,7 +49,8 @@ protected:
         ASSERT_EQ(p.exitCode(), 0) << p.transcript();
         if (m_completeOut.isEmpty()) {
             ASSERT_TRUE(p.out().startsWith(report() + QStringLiteral(": Converted\n  lines read "))) << p.transcript();
-            ASSERT_TRUE(p.out().contains(QStringLiteral(" of %1, records stored %2, stopped at line ").arg(m_lines).arg(records)))
+            ASSERT_TRUE(p.out().contains(
+                QStringLiteral(" of %1, records stored %2, stopped at line ").arg(m_lines).arg(records)))
                 << p.transcript();
             m_completeOut = p.out();
         }
@@ -104,9 +105,10 @@ protected:
         ASSERT_EQ((*result)[0][0].toLongLong(), qint64(runs) * records);
         ASSERT_EQ((*result)[0][1].toLongLong(), qint64(runs) * records) << "the keys are not 1 to the count";
         // The log agrees: one live entry a run, each covering exactly its records.
-        const auto log = db.exec(QStringLiteral("SELECT count(*), total(records), "
-                                                "count(CASE WHEN last_key - first_key + 1 = records THEN 1 END) "
-                                                "FROM zefto_conversions WHERE undone_at IS NULL"));
+        const auto log =
+            db.exec(QStringLiteral("SELECT count(*), total(records), "
+                                   "count(CASE WHEN last_key - first_key + 1 = records THEN 1 END) "
+                                   "FROM zefto_conversions WHERE undone_at IS NULL"));
         ASSERT_TRUE(log);
         EXPECT_EQ((*log)[0][0].toLongLong(), runs) << "live log entries";
         EXPECT_EQ((*log)[0][1].toLongLong(), qint64(runs) * records) << "records the log claims";
@@ -140,8 +142,8 @@ protected:
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(ZEFTO_KILL_AT));
         environment.insert(QString::fromLatin1(variable), value);
         // A sanitized program otherwise refuses a library loaded before the sanitizers' runtime.
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS"))
+                                                               + QStringLiteral(":verify_asan_link_order=0"));
         return environment;
     }
 
@@ -197,9 +199,9 @@ TEST_F(EndedRunTest, AKilledRunLeavesTheTableAsBeforeOrAfterTheRunWhereverItStop
             runs.emplace_back(points[k], start(before(name), preloaded("ZEFTO_KILL_AT", QString::number(points[k]))));
         }
         for (auto &[point, p] : runs) {
-            SCOPED_TRACE(testing::Message() << "killed before call " << point << " of " << trace.size() << ", a '"
-                                            << trace[point - 1] << "' after "
-                                            << trace.left(point - 1).right(12).toStdString());
+            SCOPED_TRACE(testing::Message()
+                         << "killed before call " << point << " of " << trace.size() << ", a '" << trace[point - 1]
+                         << "' after " << trace.left(point - 1).right(12).toStdString());
             ASSERT_TRUE(p->finish());
             ASSERT_FALSE(p->exitedNormally()) << p->transcript();
             const QString name = QStringLiteral("killed%1.mdb").arg(point);

@@ -67,11 +67,10 @@ qint64 claimed(const QString &said)
 }
 
 // The kinds of fault, dealt to three tests that run side by side, each on a database of its own.
-constexpr const char *faults[] = {"libc/mm/malloc,probability=0.00005",  "libc/mm/malloc,probability=0.0003",
-                                  "libc/mm/*,probability=0.001",         "posix/io/rw/*,probability=0.01",
-                                  "posix/io/rw/*,probability=0.05",      "posix/io/rw/pread,probability=0.03",
-                                  "posix/io/rw/pwrite,probability=0.05", "posix/io/sync/*,probability=0.2",
-                                  "posix/io/oc/*,probability=0.05"};
+constexpr const char *faults[] = {
+    "libc/mm/malloc,probability=0.00005",  "libc/mm/malloc,probability=0.0003", "libc/mm/*,probability=0.001",
+    "posix/io/rw/*,probability=0.01",      "posix/io/rw/*,probability=0.05",    "posix/io/rw/pread,probability=0.03",
+    "posix/io/rw/pwrite,probability=0.05", "posix/io/sync/*,probability=0.2",   "posix/io/oc/*,probability=0.05"};
 constexpr int shards = 3;
 
 TEST_P(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement)
