@@ -70,6 +70,7 @@ public:
     std::optional<Conversion> findConversion(const QString &sha256) { return live().findConversion(sha256); }
     std::vector<Conversion> conversions() { return live().conversions(); }
     qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
+    void checkMayUndo() const { live().checkMayUndo(); }
     // The role a server proved this session to be; empty for a file.
     QString identity() const { return live().identity(); }
     // Runs `work` with every read in it seeing one state of the database.
@@ -79,6 +80,7 @@ public:
     // Each throws 3420 when the database is closed.
     const QStringList &columns() const { return live().columns(); }
     std::optional<Record> lastRecord() { return live().lastRecord(); }
+    const Record *appendedLast() const { return live().appendedLast(); }
     qint64 countRecords(KeyRange within) { return live().countRecords(within); }
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
     {
