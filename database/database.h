@@ -93,9 +93,9 @@ public:
     {
         live().readKeys(keys, each);
     }
-    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending)
+    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending, qint64 limit = -1)
     {
-        return live().sortedKeys(within, field, descending);
+        return live().sortedKeys(within, field, descending, limit);
     }
     void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
                       const std::function<void(const Record &)> &each)

@@ -1,5 +1,6 @@
 #include "recordpager.h"
 
+#include "chosen.h"
 #include "recordrows.h"
 
 #include <algorithm>
@@ -15,9 +16,13 @@ void RecordPager::show(KeyRange keys, const QString &filter)
     m_known.clear();
     m_matches.clear();
     m_sorted.clear();
-    if (sorted() && keys.first > 0)
-        m_sorted = m_db.sortedKeys(keys, m_order.field, m_order.descending);
-    m_total = sorted() ? qint64(m_sorted.size()) : keys.first > 0 ? m_db.countRecords(keys) : 0;
+    m_sortedAll = true;
+    m_total = keys.first > 0 ? m_db.countRecords(keys) : 0;
+    if (sorted() && m_total > 0) {
+        // A filter's matches are picked from every key in order.
+        m_sortedAll = false;
+        readSorted(filter.isEmpty() ? firstSortedKeys : m_total);
+    }
     m_scannedTo = keys.first - 1;
     m_scanDone = filter.isEmpty() || m_total == 0;
 }
@@ -26,6 +31,20 @@ void RecordPager::sortBy(Order order)
 {
     m_order = order;
     show(m_keys, m_filter);
+}
+
+void RecordPager::readSorted(qint64 rows)
+{
+    if (m_sortedAll || qint64(m_sorted.size()) >= rows)
+        return;
+    qint64 limit = std::max(rows, 4 * qint64(m_sorted.size()));
+    // Most of the table costs what all of it does.
+    if (limit * 2 >= m_total)
+        limit = -1;
+    m_sorted = m_db.sortedKeys(m_keys, m_order.field, m_order.descending, limit);
+    m_sortedAll = limit < 0 || qint64(m_sorted.size()) < limit;
+    if (m_sortedAll)
+        m_total = qint64(m_sorted.size()); // records added or removed since the count
 }
 
 // The filter's matches in the sorted order: the database finds them, in one reading.
@@ -96,7 +115,11 @@ std::vector<Row> RecordPager::fetch(qint64 index)
     if (first >= rows())
         return out;
     if (sorted() || !m_filter.isEmpty()) {
+        if (m_filter.isEmpty())
+            readSorted(first + windowRows);
         const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
+        if (first >= qint64(keys.size()))
+            return out;
         const auto begin = keys.begin() + first;
         return fetchKeys({begin, begin + std::min<qint64>(windowRows, qint64(keys.size()) - first)});
     }
@@ -111,21 +134,36 @@ std::vector<Row> RecordPager::fetch(qint64 index)
     return out;
 }
 
-// The rows of these keys in this order; the store reads them in key order.
+// The rows of these keys in this order; a record removed since it was listed
+// keeps its row, empty, so the rows below do not move.
 std::vector<Row> RecordPager::fetchKeys(const std::vector<qint64> &keys)
 {
-    std::vector<qint64> ascending = keys;
-    std::sort(ascending.begin(), ascending.end());
-    std::vector<Row> found;
-    found.reserve(ascending.size());
-    m_db.readKeys(ascending, [&](const Record &r) { found.push_back(rowOf(r)); });
     std::vector<Row> out;
     out.reserve(keys.size());
-    for (qint64 k : keys) {
-        const auto at =
-            std::lower_bound(found.begin(), found.end(), k, [](const Row &r, qint64 key) { return r.key < key; });
-        // A record removed since it was listed keeps its row, empty, so the rows below do not move.
-        out.push_back(at != found.end() && at->key == k ? std::move(*at) : Row{k, {}});
+    forEachListed(m_db, keys, [&](qint64 k, const std::vector<Value> &fields) { out.push_back(Row{k, fields}); });
+    return out;
+}
+
+std::vector<KeyRange> RecordPager::keysOfRows(qint64 first, qint64 last)
+{
+    first = std::max<qint64>(first, 0);
+    last = std::min(last, rows() - 1);
+    if (first > last)
+        return {};
+    if (!sorted() && m_filter.isEmpty()) {
+        const std::optional<qint64> from = keyOfRow(first), to = keyOfRow(last);
+        return from && to ? std::vector<KeyRange>{{*from, *to}} : std::vector<KeyRange>{};
+    }
+    if (m_filter.isEmpty())
+        readSorted(last + 1);
+    const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
+    std::vector<KeyRange> out;
+    for (qint64 r = first; r <= last && r < qint64(keys.size()); ++r) {
+        const qint64 k = keys[size_t(r)];
+        if (!out.empty() && out.back().second + 1 == k)
+            out.back().second = k;
+        else
+            out.push_back({k, k});
     }
     return out;
 }

@@ -18,13 +18,18 @@ struct Row {
 
 // The records of ovrekson as rows 0..rows()-1 in key order, read from the
 // database a window of rows at a time by key, never by position: the keys have
-// gaps after an undo. Sorted by a field, the pager holds every key in that
-// order (8 bytes a record) and reads windows by those keys. Only the last few windows read are kept, so memory
-// does not grow with the table; a filter keeps the key of each match.
+// gaps after an undo. Sorted by a field, the pager holds the keys in that
+// order (8 bytes a record) and reads windows by those keys: first only the
+// keys of the first screens (the database keeps the best few while scanning,
+// instead of sorting them all), more as rows further down are asked for.
+// Only the last few windows read are kept, so memory does not grow with the
+// table; a filter keeps the key of each match.
 class RecordPager {
 public:
     static constexpr int windowRows = 256;
     static constexpr int maxWindows = 8;
+    // Sorted keys read at first; each further read takes at least four times as many.
+    static constexpr qint64 firstSortedKeys = 4 * windowRows;
 
     explicit RecordPager(Database &db) : m_db(db) {}
 
@@ -59,6 +64,9 @@ public:
     int cachedWindows() const { return int(m_cache.size()); }
     const QString &filter() const { return m_filter; }
     KeyRange keys() const { return m_keys; }
+    // The keys of rows first..last, in the order shown: runs of ascending
+    // adjacent keys as one range (the whole block without a sort or filter).
+    std::vector<KeyRange> keysOfRows(qint64 first, qint64 last);
 
 private:
     struct Window {
@@ -70,6 +78,7 @@ private:
     std::vector<Row> fetchKeys(const std::vector<qint64> &keys);
     bool scanSorted();
     bool sorted() const { return m_order.field >= 0; }
+    void readSorted(qint64 rows); // the sorted keys of the first `rows` rows at least
     std::optional<qint64> keyOfRow(qint64 r);
     Row rowOf(const Record &r) const;
 
@@ -83,7 +92,8 @@ private:
     qint64 m_scannedTo = 0;           // the filter scan has read every key up to this one
     bool m_scanDone = true;
     Order m_order;
-    std::vector<qint64> m_sorted; // every key in range, in the order asked for (when sorted)
+    std::vector<qint64> m_sorted; // the first keys in range, in the order asked for (when sorted)
+    bool m_sortedAll = true;      // m_sorted holds every key in range
 };
 
 } // namespace zefto::records

@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <cstring>
 
+using namespace Qt::StringLiterals;
 using zefto::ui::PreviewDialog;
 using zefto::ui::RecordsWindow;
 
@@ -330,14 +331,18 @@ TEST_P(RecordsWindowTest, ConvertingFromAPreviewAgainMeetsTheGuardWhoseCancelSto
     EXPECT_FALSE(preview->convertButton->isEnabled());
 }
 
-TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWays)
+TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWaysInTurkishAlphabeticalOrder)
 {
-    storeOwners({QStringLiteral("MERT"), QStringLiteral("AYSE"), QStringLiteral("ZEYNEP"), QStringLiteral("BURAK"),
-                 QStringLiteral("CAN")});
+    // Each Turkish letter right after its plain one, ı before i, case no matter.
+    const QStringList ascending{u"ayşe"_s, u"Can"_s,    u"ÇETİN"_s, u"Gül"_s,   u"ĞÜLAY"_s, u"IŞIK"_s, u"ilker"_s,
+                                u"İLKNUR"_s, u"OSMAN"_s, u"ömer"_s,  u"SELİM"_s, u"Şahin"_s, u"uğur"_s, u"ÜMİT"_s,
+                                u"zeynep"_s};
+    QStringList stored = ascending;
+    std::reverse(stored.begin(), stored.end());
+    std::rotate(stored.begin(), stored.begin() + 6, stored.end());
+    storeOwners(stored);
     open();
     const int owner = zefto::schema::Adi;
-    const QStringList ascending{QStringLiteral("AYSE"), QStringLiteral("BURAK"), QStringLiteral("CAN"),
-                                QStringLiteral("MERT"), QStringLiteral("ZEYNEP")};
     QStringList descending = ascending;
     std::reverse(descending.begin(), descending.end());
     const auto owners = [&] {
@@ -356,9 +361,9 @@ TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWays)
         EXPECT_EQ(window->table->horizontalHeader()->sortIndicatorSection(), owner);
     }
     // Under a filter, the matches come in the sorted order too.
-    window->filter->setText(QStringLiteral("e"));
+    window->filter->setText(u"ş"_s);
     window->model->finishFiltering();
-    EXPECT_EQ(owners(), (QStringList{QStringLiteral("ZEYNEP"), QStringLiteral("MERT"), QStringLiteral("AYSE")}));
+    EXPECT_EQ(owners(), (QStringList{u"Şahin"_s, u"SELİM"_s, u"OSMAN"_s, u"IŞIK"_s, u"ayşe"_s}));
 }
 
 TEST_P(RecordsWindowTest, CopyGivesTheSelectedRowsAsTrimmedTabSeparatedTextWithHeadingsOnRequest)
