@@ -75,6 +75,7 @@ public:
     void logCheck(qint64 id, const ShareTally &tally) { live().logCheck(id, tally); }
     // Runs `work` with every read in it seeing one state of the database.
     void readSnapshot(const std::function<void()> &work) { live().readSnapshot(work); }
+    std::optional<qint64> dataVersion() { return live().dataVersion(); }
 
     // Reads for listings, exports and dry runs; see Store for what each does.
     // Each throws 3420 when the database is closed.

@@ -130,6 +130,11 @@ public:
     // to a log that lacks them. A store without a log keeps nothing.
     virtual void logCheck(qint64 id, const ShareTally &tally) { (void)id, (void)tally; }
 
+    // A number that changes whenever another connection commits to the
+    // database, read without touching the tables; none where the store
+    // cannot tell so cheaply (then the log is compared instead).
+    virtual std::optional<qint64> dataVersion() { return std::nullopt; }
+
     // Runs `work`, whose reads then all see the database as it was at its
     // first read (one read transaction); inside an open transaction, that one.
     virtual void readSnapshot(const std::function<void()> &work) { work(); }

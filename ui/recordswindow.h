@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database.h"
+#include "export.h"
 #include "recordsgrid.h"
 
 #include <QMainWindow>
@@ -85,12 +86,15 @@ private:
     void noticeChanges();
     void showConversionOfKey(qint64 key);
     void exportSelection();
-    void exportKeys(KeyRange keys, const QString &suggested);
+    // Asks for a file (`suggested` at first) and has `write` export to it under the filter, saying how it went.
+    using Exporter = std::function<records::Exported(const QString &path, const std::optional<QString> &filter)>;
+    void exportTo(const QString &suggested, const Exporter &write);
 
     QString m_name;
     std::shared_ptr<Database> m_db =
         std::make_shared<Database>(); // read only; undo opens the database for writing on its own
     std::vector<Conversion> m_log;
+    std::optional<qint64> m_seenVersion; // the database's data version when last read, where it has one
     QTimer m_watch;
 };
 

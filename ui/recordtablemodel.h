@@ -40,6 +40,11 @@ public:
     // The key of the record in row r (0 when unknown).
     qint64 keyAt(int r) const;
     const records::RecordPager *pager() const { return m_pager.get(); }
+    // The keys of rows first..last in the order shown (see RecordPager::keysOfRows); none without a database.
+    std::vector<KeyRange> keysOfRows(int first, int last)
+    {
+        return m_pager ? m_pager->keysOfRows(first, last) : std::vector<KeyRange>{};
+    }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

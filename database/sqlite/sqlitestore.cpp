@@ -598,6 +598,13 @@ std::vector<qint64> SqliteStore::sortedKeys(KeyRange within, int field, bool des
     return keys;
 }
 
+std::optional<qint64> SqliteStore::dataVersion()
+{
+    if (!m_db.isOpen())
+        throw Error::of(err::ObjectInvalid);
+    return scalar(QStringLiteral("PRAGMA data_version"));
+}
+
 void SqliteStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)
 {
     if (!m_db.isOpen())

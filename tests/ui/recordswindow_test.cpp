@@ -331,6 +331,36 @@ TEST_P(RecordsWindowTest, ConvertingFromAPreviewAgainMeetsTheGuardWhoseCancelSto
     EXPECT_FALSE(preview->convertButton->isEnabled());
 }
 
+TEST_P(RecordsWindowTest, ExportSelectionWritesTheSelectedBlocksInTheOrderShown)
+{
+    storeOwners({u"MERT"_s, u"AYSE"_s, u"ZEYNEP"_s, u"BURAK"_s, u"CAN"_s, u"ÖMER"_s});
+    open();
+    const QString target = path(u"selection.csv"_s);
+    window->chooseExportFile = [&](QWidget *, const QString &) { return target; };
+    const int owner = zefto::schema::Adi;
+    for (const Qt::SortOrder order : {Qt::DescendingOrder, Qt::AscendingOrder}) {
+        window->table->sortByColumn(owner, order);
+        // Two blocks, the lower one chosen first.
+        window->table->clearSelection();
+        const auto rows = [&](int top, int bottom) {
+            return QItemSelection(window->model->index(top, 0),
+                                  window->model->index(bottom, zefto::schema::FieldCount - 1));
+        };
+        window->table->selectionModel()->select(rows(4, 5), QItemSelectionModel::Select);
+        window->table->selectionModel()->select(rows(0, 1), QItemSelectionModel::Select);
+        window->table->exportSelectionAction->trigger();
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QStringList owners;
+        for (const QString &line : QString::fromUtf8(f.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts).mid(1))
+            owners << line.split(u',').value(owner);
+        QStringList shown;
+        for (int r : {0, 1, 4, 5})
+            shown << window->model->index(r, owner).data().toString();
+        EXPECT_EQ(owners, shown) << (order == Qt::DescendingOrder ? "descending" : "ascending");
+    }
+}
+
 TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWaysInTurkishAlphabeticalOrder)
 {
     // Each Turkish letter right after its plain one, ı before i, case no matter.
