@@ -12,25 +12,31 @@ void RecordPager::show(KeyRange keys, const QString &filter)
 {
     m_keys = keys;
     m_filter = filter;
-    m_cache.clear();
-    m_known.clear();
-    m_matches.clear();
-    m_sorted.clear();
-    m_sortedAll = true;
     m_total = keys.first > 0 ? m_db.countRecords(keys) : 0;
-    if (sorted() && m_total > 0) {
-        // A filter's matches are picked from every key in order.
-        m_sortedAll = false;
-        readSorted(filter.isEmpty() ? firstSortedKeys : m_total);
-    }
-    m_scannedTo = keys.first - 1;
-    m_scanDone = filter.isEmpty() || m_total == 0;
+    arrange();
 }
 
 void RecordPager::sortBy(Order order)
 {
     m_order = order;
-    show(m_keys, m_filter);
+    // The same records in another order: their count stands (a refresh counts again).
+    arrange();
+}
+
+void RecordPager::arrange()
+{
+    m_cache.clear();
+    m_known.clear();
+    m_matches.clear();
+    m_sorted.clear();
+    m_sortedAll = true;
+    if (sorted() && m_total > 0) {
+        // A filter's matches are picked from every key in order.
+        m_sortedAll = false;
+        readSorted(m_filter.isEmpty() ? firstSortedKeys : m_total);
+    }
+    m_scannedTo = m_keys.first - 1;
+    m_scanDone = m_filter.isEmpty() || m_total == 0;
 }
 
 void RecordPager::readSorted(qint64 rows)

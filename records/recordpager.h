@@ -43,7 +43,7 @@ public:
     // Shows the records with keys in `keys` (allKeys or one conversion's);
     // with a filter, only those matching it, found by scanFilter.
     void show(KeyRange keys, const QString &filter);
-    // Orders the rows anew (the store sorts; the pager keeps the keys in that order) and shows them again.
+    // Orders the same rows anew (the store sorts; the pager keeps the keys in that order) and shows them again.
     void sortBy(Order order);
     Order order() const { return m_order; }
     // Counts again and forgets every window: the table changed underneath.
@@ -78,6 +78,7 @@ private:
     std::vector<Row> fetchKeys(const std::vector<qint64> &keys);
     bool scanSorted();
     bool sorted() const { return m_order.field >= 0; }
+    void arrange(); // forgets what was read and reads the first keys in order again
     void readSorted(qint64 rows); // the sorted keys of the first `rows` rows at least
     std::optional<qint64> keyOfRow(qint64 r);
     Row rowOf(const Record &r) const;
