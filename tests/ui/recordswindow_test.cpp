@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -429,6 +430,33 @@ TEST_P(RecordsWindowTest, AnotherConversionShowsWithoutAClickKeepingTheSelection
         QTest::qWaitFor([&] { return window->conversions->count() == 3; }, 2 * RecordsWindow::watchIntervalMs + 500));
     EXPECT_EQ(window->model->total(), before + other.recordsStored);
     EXPECT_EQ(window->table->selectionModel()->selectedRows().value(0).row(), 3);
+}
+
+TEST_P(RecordsWindowTest, F5AndRefreshReadAnotherConversionAtOnceKeepingSelectionAndScroll)
+{
+    convert(report(QStringLiteral("a.txt"), 60, QStringLiteral("KUZEY")));
+    open();
+    window->resize(900, 400);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const std::function<void()> refreshes[] = {[&] { QTest::keyClick(window->table, Qt::Key_F5); },
+                                               [&] { window->refreshButton->click(); }};
+    int made = 0;
+    for (const auto &refresh : refreshes) {
+        ++made;
+        window->table->selectRow(7);
+        window->table->verticalScrollBar()->setValue(5);
+        const qint64 before = window->model->total();
+        const int listed = window->conversions->count();
+        const zefto::RunOutcome other = convert(report(u"b%1.txt"_s.arg(made), 30, u"GÜNEY%1"_s.arg(made)));
+        ASSERT_GT(other.recordsStored, 0);
+        refresh(); // at once: the window's own look comes only a second later
+        EXPECT_EQ(window->model->total(), before + other.recordsStored);
+        EXPECT_EQ(window->conversions->count(), listed + 1);
+        EXPECT_EQ(window->table->selectionModel()->selectedRows().value(0).row(), 7);
+        EXPECT_EQ(window->table->verticalScrollBar()->value(), 5);
+    }
 }
 
 TEST_P(RecordsWindowTest, AFolderWithoutADatabaseOpensEmptyAndSaysSo)
