@@ -4,6 +4,7 @@
 #include "recordrows.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace zefto::records {
@@ -172,6 +173,22 @@ std::vector<KeyRange> RecordPager::keysOfRows(qint64 first, qint64 last)
             out.push_back({k, k});
     }
     return out;
+}
+
+std::vector<qint64> RecordPager::rowsOfKeys(const std::vector<qint64> &keys) const
+{
+    std::vector<qint64> rows(keys.size(), -1);
+    if (!sorted() && m_filter.isEmpty())
+        return rows;
+    std::unordered_map<qint64, qint64> rowOf; // key -> row, for the keys asked about
+    for (qint64 k : keys)
+        rowOf.emplace(k, -1);
+    const std::vector<qint64> &listed = m_filter.isEmpty() ? m_sorted : m_matches;
+    for (size_t r = 0; r < listed.size(); ++r)
+        if (const auto at = rowOf.find(listed[r]); at != rowOf.end())
+            at->second = qint64(r);
+    std::transform(keys.begin(), keys.end(), rows.begin(), [&](qint64 k) { return rowOf[k]; });
+    return rows;
 }
 
 // The key of row r, counted from the nearest row whose key is known or from

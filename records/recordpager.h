@@ -67,6 +67,9 @@ public:
     // The keys of rows first..last, in the order shown: runs of ascending
     // adjacent keys as one range (the whole block without a sort or filter).
     std::vector<KeyRange> keysOfRows(qint64 first, qint64 last);
+    // The row of each key among the sorted keys read so far (or a filter's
+    // matches); -1 for a key not among them. Without a sort or filter, none.
+    std::vector<qint64> rowsOfKeys(const std::vector<qint64> &keys) const;
 
 private:
     struct Window {

@@ -344,22 +344,61 @@ void RecordsWindow::reload()
 
 void RecordsWindow::refresh()
 {
-    // The rows read again keep their places: new records come after them.
+    // In stored order the rows read again keep their places: new records come after them.
     const int scroll = table->verticalScrollBar()->value();
     const int across = table->horizontalScrollBar()->value();
     const SelectionSpans selected = SelectionSpans::of(table->selectionModel()->selection());
     const QModelIndex current = table->currentIndex();
     const int currentRow = current.row(), currentColumn = current.column();
+    // Sorted, new records land among them: the selection and the top row follow their records.
+    const std::optional<KeptRecords> kept = model->sorted() ? keepRecords(selected, currentRow) : std::nullopt;
     const bool wasOpen = m_db->isOpen();
     reload();
     if (!wasOpen && m_db->isOpen())
         statusBar()->clearMessage();
-    if (currentRow >= 0 && currentRow < model->rowCount())
-        table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn),
-                                                 QItemSelectionModel::NoUpdate);
-    table->selectionModel()->select(selected.in(*model), QItemSelectionModel::ClearAndSelect);
-    table->verticalScrollBar()->setValue(scroll);
+    if (kept) {
+        followRecords(*kept, currentColumn);
+    } else {
+        if (currentRow >= 0 && currentRow < model->rowCount())
+            table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn),
+                                                     QItemSelectionModel::NoUpdate);
+        table->selectionModel()->select(selected.in(*model), QItemSelectionModel::ClearAndSelect);
+        table->verticalScrollBar()->setValue(scroll);
+    }
     table->horizontalScrollBar()->setValue(across);
+}
+
+std::optional<RecordsWindow::KeptRecords> RecordsWindow::keepRecords(const SelectionSpans &selected, int currentRow)
+{
+    KeptRecords kept;
+    // The rows' keys are read from the database: a selection of a great many rows keeps its places instead.
+    for (const SelectionSpans::Span &s : selected.spans) {
+        if (qint64(kept.cells.size()) + s.bottom - s.top + 1 > KeptRecords::maxRows)
+            return std::nullopt;
+        for (int r = s.top; r <= s.bottom; ++r)
+            kept.cells.push_back({model->keyAt(r), s.left, s.right});
+    }
+    kept.top = model->keyAt(table->rowAt(0));
+    kept.current = model->keyAt(currentRow);
+    return kept;
+}
+
+void RecordsWindow::followRecords(const KeptRecords &kept, int currentColumn)
+{
+    std::vector<qint64> keys{kept.top, kept.current};
+    for (const auto &c : kept.cells)
+        keys.push_back(c.key);
+    const std::vector<qint64> rows = model->rowsOfKeys(keys);
+    if (rows[1] >= 0)
+        table->selectionModel()->setCurrentIndex(model->index(int(rows[1]), currentColumn),
+                                                 QItemSelectionModel::NoUpdate);
+    QItemSelection selection;
+    for (size_t i = 0; i < kept.cells.size(); ++i)
+        if (const qint64 r = rows[i + 2]; r >= 0)
+            selection.select(model->index(int(r), kept.cells[i].left), model->index(int(r), kept.cells[i].right));
+    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (rows[0] >= 0)
+        table->scrollTo(model->index(int(rows[0]), 0), QAbstractItemView::PositionAtTop);
 }
 
 void RecordsWindow::noticeChanges()

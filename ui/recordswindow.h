@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "export.h"
+#include "recordscopy.h"
 #include "recordsgrid.h"
 
 #include <QMainWindow>
@@ -86,6 +87,18 @@ private:
     void noticeChanges();
     void showConversionOfKey(qint64 key);
     void exportSelection();
+    // A sorted grid's place, by record: the selected cells' rows, the top row and the current row.
+    struct KeptRecords {
+        static constexpr qint64 maxRows = 10000;
+        struct Cells {
+            qint64 key;
+            int left, right;
+        };
+        std::vector<Cells> cells;
+        qint64 top = 0, current = 0;
+    };
+    std::optional<KeptRecords> keepRecords(const SelectionSpans &selected, int currentRow);
+    void followRecords(const KeptRecords &kept, int currentColumn);
     // Asks for a file (`suggested` at first) and has `write` export to it under the filter, saying how it went.
     using Exporter = std::function<records::Exported(const QString &path, const std::optional<QString> &filter)>;
     void exportTo(const QString &suggested, const Exporter &write);

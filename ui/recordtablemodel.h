@@ -45,6 +45,13 @@ public:
     {
         return m_pager ? m_pager->keysOfRows(first, last) : std::vector<KeyRange>{};
     }
+    // Sorted by a column: new records land among the rows, not after them.
+    bool sorted() const { return m_order.field >= 0; }
+    // The row of each key (see RecordPager::rowsOfKeys); -1 where it is not known.
+    std::vector<qint64> rowsOfKeys(const std::vector<qint64> &keys) const
+    {
+        return m_pager ? m_pager->rowsOfKeys(keys) : std::vector<qint64>(keys.size(), -1);
+    }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -459,6 +459,24 @@ TEST_P(RecordsWindowTest, F5AndRefreshReadAnotherConversionAtOnceKeepingSelectio
     }
 }
 
+TEST_P(RecordsWindowTest, ARefreshOfASortedGridKeepsTheSelectedRecordsSelectedWhereverTheyMoved)
+{
+    storeOwners({u"MERT"_s, u"ZEYNEP"_s, u"CAN"_s});
+    open();
+    window->table->sortByColumn(zefto::schema::Adi, Qt::AscendingOrder);
+    window->table->selectRow(1); // MERT
+    window->table->selectionModel()->select(window->model->index(2, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows); // ZEYNEP
+    storeOwners({u"AYSE"_s, u"NURAN"_s}); // one lands before both, one between them
+    window->refresh();
+    QStringList selected;
+    for (const QModelIndex &i : window->table->selectionModel()->selectedRows(zefto::schema::Adi))
+        selected << i.data().toString();
+    selected.sort();
+    EXPECT_EQ(selected, (QStringList{u"MERT"_s, u"ZEYNEP"_s}));
+    EXPECT_EQ(window->model->total(), 5);
+}
+
 TEST_P(RecordsWindowTest, AFolderWithoutADatabaseOpensEmptyAndSaysSo)
 {
     if (GetParam() == Backend::Postgres)
