@@ -191,7 +191,7 @@ public:
         m_window.setConvertAgain(options.again);
         m_window.setMessagesToStandardError(options.dryRun);
         m_engine.mahalle = options.mahalle;
-        m_engine.afterCommit = records::checkRun;
+        m_engine.watch = &m_check;
     }
 
     // Reads the target a dry run starts from, or names the database a real run opens
@@ -326,6 +326,7 @@ private:
     QTextStream &m_out, &m_err;
     QTextStream &m_said; // a dry run's records go to standard output; everything it says, to standard error
     cli::TerminalWindow m_window;
+    records::RunCheck m_check; // each run's shares, counted as it stores them
     Engine m_engine;
     DryTarget m_target;
     std::optional<Record> m_dryLast; // the record the previous dry report would have stored last

@@ -23,8 +23,9 @@ QString createStatement(bool server)
                "user_name %3 NOT NULL, host %3 NOT NULL, report_path %3 NOT NULL, report_size %4 NOT NULL, "
                "report_sha256 %3 NOT NULL, mahalle %3 NOT NULL, lines_in_report %4 NOT NULL, "
                "lines_read %4 NOT NULL, outcome %3 NOT NULL, error_number %4, records %4 NOT NULL, "
-               "first_key %4, last_key %4, undone_at %3, undone_by %3%5)")
-        .arg(QLatin1String(conversionTableName), key, text, integer, role);
+               "first_key %4, last_key %4, undone_at %3, undone_by %3%5, %6)")
+        .arg(QLatin1String(conversionTableName), key, text, integer, role,
+             checkFields().join(QStringLiteral(" ") + integer + QStringLiteral(", ")) + QStringLiteral(" ") + integer);
 }
 
 QList<QVariant> fieldValues(const Conversion &c)
@@ -192,18 +193,9 @@ QStringList checkFields()
     return out;
 }
 
-QString addCheckColumn(const QString &field, bool server)
+QString addCheckColumn(const QString &field)
 {
-    // Another client may add it at the same moment; only the server can say so in the statement.
-    return QStringLiteral("ALTER TABLE %1 ADD COLUMN %2%3 %4")
-        .arg(QLatin1String(conversionTableName), server ? QStringLiteral("IF NOT EXISTS ") : QString(), field,
-             server ? QStringLiteral("bigint") : QStringLiteral("INTEGER"));
-}
-
-QString checkUpdateStatement()
-{
-    return QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?")
-        .arg(QLatin1String(conversionTableName), checkFields().join(QStringLiteral(" = ?, ")));
+    return QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 INTEGER").arg(QLatin1String(conversionTableName), field);
 }
 
 QList<QVariant> checkValues(const ShareTally &t)

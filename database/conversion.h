@@ -61,10 +61,8 @@ QList<QVariant> fieldValues(const Conversion &c);
 // The entry a row read in fieldList order holds.
 Conversion fromFields(const QList<QVariant> &row);
 
-// Adds one check column to an existing log.
-QString addCheckColumn(const QString &field, bool server);
-// Sets the check columns of one entry (bound: checkValues, then the id).
-QString checkUpdateStatement();
+// Adds one check column to an existing log in a file (a server's gets them from roles.sql).
+QString addCheckColumn(const QString &field);
 // The check's figures in checkFields order, and the check a row's values
 // from the first of them on hold (nothing when they are NULL: never checked).
 QList<QVariant> checkValues(const ShareTally &t);

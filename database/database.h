@@ -72,7 +72,6 @@ public:
     qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
     // The role a server proved this session to be; empty for a file.
     QString identity() const { return live().identity(); }
-    void logCheck(qint64 id, const ShareTally &tally) { live().logCheck(id, tally); }
     // Runs `work` with every read in it seeing one state of the database.
     void readSnapshot(const std::function<void()> &work) { live().readSnapshot(work); }
     std::optional<qint64> dataVersion() { return live().dataVersion(); }

@@ -108,8 +108,11 @@ public:
 
     // The conversion log (zefto_conversions), created by beginRun when missing.
     // Writes `entry` for the open run, in the run's transaction, with the run's
-    // record count and keys filled in; returns the entry's id. Called once,
-    // just before commitRun; a run rolled back afterwards leaves no entry.
+    // record count and keys filled in, and the check of its shares when
+    // `entry.shares` holds one (a file's log gets the columns when it lacks
+    // them; a server's only when they are there and the role may fill them);
+    // returns the entry's id. Called once, just before commitRun; a run rolled
+    // back afterwards leaves no entry.
     virtual qint64 logRun(const Conversion &entry) = 0;
     // The newest conversion of a report with this SHA-256 that stored records
     // and is not undone; nothing when there is none (or no log yet).
@@ -124,11 +127,6 @@ public:
     // The role the server authenticated this session as (the log records it
     // with each run); empty for a file, where nobody's identity can be proven.
     virtual QString identity() const { return QString(); }
-
-    // In a write transaction of its own, after the run's commit: stores the
-    // check of conversion `id`'s shares in its log entry, adding the columns
-    // to a log that lacks them. A store without a log keeps nothing.
-    virtual void logCheck(qint64 id, const ShareTally &tally) { (void)id, (void)tally; }
 
     // A number that changes whenever another connection commits to the
     // database, read without touching the tables; none where the store

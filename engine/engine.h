@@ -4,6 +4,7 @@
 #include "error.h"
 #include "outcome.h"
 #include "recordset.h"
+#include "recordwatch.h"
 #include "reportreader.h"
 #include "turkish.h"
 #include "windowport.h"
@@ -45,11 +46,10 @@ public:
     // Converts the data block whose first line is in satir (50 lines).
     void tabloici();
 
-    // Called once a run's records are committed and logged, outside its
-    // transaction, before the operator is told: checks them and fills in
-    // outcome.shares. It never changes the records or the message; a failure
-    // it throws is kept in outcome.shares.
-    std::function<void(Database &db, RunOutcome &outcome)> afterCommit;
+    // Follows each run's records as they are stored; what it works out goes
+    // into the run's log entry and outcome.shares. Never changes the records
+    // or the message. Owned by the caller; none: nothing is watched.
+    RecordWatch *watch = nullptr;
 
     // The neighbourhood every record of a run gets (see mahalle.h).
     QString mahalle;
@@ -64,8 +64,9 @@ public:
     ReportReader report;                // the report being converted
 
 private:
-    void readLine();  // into satir, counting it
-    void countLine(); // stt + 1, 16-bit, and the progress bar
+    void readLine();    // into satir, counting it
+    void countLine();   // stt + 1, 16-bit, and the progress bar
+    void watchStored(); // hands the record just stored to the watch
     void checkInterrupt();
     void ensureDatabase();
     bool prepare(const QString &path, RunOutcome &outcome);
@@ -86,8 +87,9 @@ private:
     qint64 m_acceptedDuplicate = -1; // the earlier conversion the operator chose to convert again
     QString m_startedAt;             // of the run under way, for its log entry
     qint64 m_storedBefore = 0;
-    bool m_committed = false;             // the run under way is in the table
-    std::unique_ptr<Sha256> m_readDigest; // of the bytes the run itself reads, to compare with the guard's
+    bool m_committed = false;               // the run under way is in the table
+    std::optional<SharesChecked> m_watched; // what the watch made of the run logged last
+    std::unique_ptr<Sha256> m_readDigest;   // of the bytes the run itself reads, to compare with the guard's
 };
 
 } // namespace zefto

@@ -114,6 +114,16 @@ void Engine::readLine()
     countLine();
 }
 
+// The table's copy, not ours: the store may have changed what it was given.
+void Engine::watchStored()
+{
+    if (!watch)
+        return;
+    const std::optional<Record> stored = db.lastRecord();
+    Q_ASSERT(stored);
+    watch->stored(*stored);
+}
+
 void Engine::tabloici()
 {
     kayit = db.openRecordset(QLatin1String(schema::tableName));
@@ -135,6 +145,7 @@ void Engine::tabloici()
         if (kind == RowKind::Continuation || kind == RowKind::Owner) {
             splitShare(cut[NewShare], w.yhispay, w.yhispayda);
             store(kayit, w, mahalle);
+            watchStored();
         }
         readLine();
     }

@@ -130,6 +130,7 @@ RunOutcome Engine::Command1_Click()
 RunOutcome Engine::run()
 {
     RunOutcome outcome;
+    m_watched.reset();
     stt = 0;
     stir = 0;
     validity = 0;
@@ -270,6 +271,8 @@ std::optional<Error> Engine::convert(RunOutcome &o)
             db.rollbackRun();
             return std::nullopt;
         }
+        if (watch)
+            watch->begin(db.columns());
         kayit = db.openRecordset(QLatin1String(schema::tableName));
         const QString again = m_window.text1();
         o.reportPath = fullPath(again);
@@ -359,6 +362,12 @@ void Engine::logRun(RunOutcome &o)
     c.outcome = o.message.section(u'\n', 0, 0);
     const bool clean = o.end == RunOutcome::End::Converted || o.end == RunOutcome::End::InvalidFile;
     c.errorNumber = clean ? 0 : o.errorNumber;
+    m_watched.reset();
+    if (watch) {
+        const WatchedRun watched = watch->settle();
+        c.shares = watched.rules;
+        m_watched = watched.shares;
+    }
     o.conversionId = db.logRun(c);
 }
 
@@ -393,13 +402,8 @@ void Engine::describe(RunOutcome &o) const
 void Engine::finish(RunOutcome &o)
 {
     describe(o);
-    if (afterCommit && o.conversionId > 0 && o.recordsStored > 0 && o.end != RunOutcome::End::Interrupted) {
-        try {
-            afterCommit(db, o);
-        } catch (const Error &e) {
-            o.shares = SharesChecked{0, 0, 0, e.description()};
-        }
-    }
+    if (m_watched && o.conversionId > 0 && o.recordsStored > 0 && o.end != RunOutcome::End::Interrupted)
+        o.shares = m_watched;
     // A run that stored nothing may have been given some other file; read again only then, after the commit.
     if (o.recordsStored == 0 && o.end != RunOutcome::End::Interrupted)
         o.notAReport = !reportcheck::hasFullDataLine(m_window.text1());

@@ -1,20 +1,27 @@
 #include "runcheck.h"
 
-#include "error.h"
-#include "sharecheck.h"
-
 namespace zefto::records {
 
-void checkRun(Database &db, RunOutcome &o)
+void RunCheck::begin(const QStringList &columns)
 {
-    const ShareCheck check =
-        checkShares(db, {o.firstKey, o.lastKey}, std::nullopt, allRules, [](const ShareFinding &) {});
-    o.shares = SharesChecked{check.parcels, check.parcelsOff, check.recordsOff, QString()};
-    try {
-        db.logCheck(o.conversionId, check.rules);
-    } catch (const Error &) {
-        // The records and the counts stand; the log only misses its copy of them.
-    }
+    m_places.emplace(columns);
+    m_checker.reset(); // its findings are not kept: the counts are all a run tells
+    m_checker.emplace(allRules, [](const ShareFinding &) {});
+}
+
+void RunCheck::stored(const Record &record)
+{
+    Q_ASSERT(m_checker && m_places);
+    m_places->fields(record, m_fields);
+    m_checker->record(m_places->key(record), m_fields);
+}
+
+WatchedRun RunCheck::settle()
+{
+    Q_ASSERT(m_checker);
+    const ShareCheck check = m_checker->finish();
+    m_checker.reset();
+    return {check.rules, SharesChecked{check.parcels, check.parcelsOff, check.recordsOff, QString()}};
 }
 
 QString runLine(const SharesChecked &s, qint64 conversionId)

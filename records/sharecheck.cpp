@@ -2,6 +2,7 @@
 
 #include "chosen.h"
 #include "fraction.h"
+#include "parcelbook.h"
 #include "schema.h"
 
 #include <QHash>
@@ -11,17 +12,6 @@ namespace zefto::records {
 namespace {
 
 using namespace schema;
-
-// One new parcel's sums: what the check keeps per parcel, never per record.
-struct Parcel {
-    QString yada, yparsel;
-    KeyRange span{0, 0};
-    qint64 records = 0;
-    Fraction shares, areas;
-    bool sharesUnreadable = false, areasUnreadable = false;
-    std::optional<Fraction> area;      // the parcel's area as its first readable record prints it
-    std::optional<Fraction> otherArea; // a different area another of its records prints
-};
 
 std::optional<Fraction> number(const Value &v)
 {
@@ -44,6 +34,11 @@ std::optional<Fraction> share(const Value &numerator, const Value &denominator)
 QString trimmedText(const Value &v)
 {
     return v.isText() ? v.asText().trimmed() : QString();
+}
+
+QStringView trimmedView(const Value &v)
+{
+    return v.isText() ? QStringView(v.asText()).trimmed() : QStringView();
 }
 
 QString shown(const Value &v)
@@ -69,7 +64,8 @@ const Fraction hundredth(1, 100);
 
 class Checker {
 public:
-    Checker(const RuleSet &rules, const std::function<void(const ShareFinding &)> &each) : m_rules(rules), m_each(each)
+    Checker(const RuleSet &rules, std::function<void(const ShareFinding &)> each)
+        : m_rules(rules), m_each(std::move(each))
     {
         for (int r = 0; r < 4; ++r)
             m_result.rules[size_t(r)].skipped = !rules[size_t(r)];
@@ -88,7 +84,7 @@ public:
 
     ShareCheck finish()
     {
-        for (const Parcel &p : m_parcels) {
+        for (const Parcel &p : m_book.parcels()) {
             ++m_result.parcels;
             bool off = false;
             if (m_rules[0])
@@ -103,24 +99,10 @@ public:
 private:
     Parcel &parcelOf(qint64 key, const std::vector<Value> &f)
     {
-        const QString yada = trimmedText(f[Yada]), yparsel = trimmedText(f[Yparsel]);
-        const QString id = yada + u'\x1f' + yparsel;
-        auto it = m_index.constFind(id);
-        if (it == m_index.constEnd()) {
-            it = m_index.insert(id, int(m_parcels.size()));
-            Parcel fresh;
-            fresh.yada = yada;
-            fresh.yparsel = yparsel;
-            fresh.span = {key, key};
-            m_parcels.push_back(std::move(fresh));
-        }
-        Parcel &p = m_parcels[size_t(it.value())];
-        p.span.second = key;
-        ++p.records;
-        return p;
+        return m_book.find(trimmedView(f[Yada]), trimmedView(f[Yparsel]), key);
     }
 
-    static QString where(const Parcel &p) { return p.yada + u'/' + p.yparsel; }
+    QString where(const Parcel &p) const { return m_book.yada(p) + u'/' + m_book.yparsel(p); }
 
     static QString who(qint64 key, const std::vector<Value> &f)
     {
@@ -137,7 +119,8 @@ private:
     {
         RuleTally &t = m_result.rules[size_t(rule - 1)];
         ++(unreadable ? t.unreadable : t.broken);
-        m_each(ShareFinding{rule, unreadable, p.yada, p.yparsel, key, key ? KeyRange{key, key} : p.span, text});
+        m_each(ShareFinding{rule, unreadable, m_book.yada(p), m_book.yparsel(p), key, key ? KeyRange{key, key} : p.span,
+                            text});
     }
 
     // A record's unreadable figures are listed at once; its parcel is counted at the end.
@@ -145,8 +128,8 @@ private:
     {
         m_each(ShareFinding{rule,
                             true,
-                            p.yada,
-                            p.yparsel,
+                            m_book.yada(p),
+                            m_book.yparsel(p),
                             key,
                             {key, key},
                             QStringLiteral("%1, %2: %3 cannot be read").arg(where(p), who(key, f), what)});
@@ -155,7 +138,7 @@ private:
     void addShare(Parcel &p, qint64 key, const std::vector<Value> &f)
     {
         if (const std::optional<Fraction> s = share(f[Yhispay], f[Yhispayda])) {
-            p.shares += *s;
+            m_book.set(p.shares, m_book.value(p.shares) + *s);
             return;
         }
         p.sharesUnreadable = true;
@@ -173,11 +156,12 @@ private:
                 QStringLiteral("the share area %1 or the parcel area %2").arg(shown(f[Hisyuzolcumu]), shown(f[Yalan])));
             return;
         }
-        p.areas += *a;
-        if (!p.area)
-            p.area = y;
-        else if (!(*p.area == *y) && !p.otherArea)
-            p.otherArea = y;
+        m_book.set(p.areas, m_book.value(p.areas) + *a);
+        if (!p.hasArea) {
+            m_book.set(p.area, *y);
+            p.hasArea = true;
+        } else if (!p.areaDiffers && !(m_book.value(p.area) == *y))
+            m_book.setOtherArea(p, *y);
     }
 
     bool settleShares(const Parcel &p)
@@ -188,15 +172,16 @@ private:
             ++t.unreadable;
             return false;
         }
-        if (p.shares.isOverflowed()) {
+        const Fraction shares = m_book.value(p.shares);
+        if (shares.isOverflowed()) {
             report(1, true, p, 0,
                    QStringLiteral("%1: shares too large to add up exactly (%2)").arg(where(p), owners(p.records)));
             return false;
         }
-        if (p.shares == Fraction(1, 1))
+        if (shares == Fraction(1, 1))
             return true;
         report(1, false, p, 0,
-               QStringLiteral("%1: shares add up to %2, not 1 (%3)").arg(where(p), p.shares.text(), owners(p.records)));
+               QStringLiteral("%1: shares add up to %2, not 1 (%3)").arg(where(p), shares.text(), owners(p.records)));
         return false;
     }
 
@@ -208,21 +193,22 @@ private:
             ++t.unreadable;
             return false;
         }
-        if (p.otherArea) {
+        const Fraction area = m_book.value(p.area), areas = m_book.value(p.areas);
+        if (p.areaDiffers) {
             report(2, false, p, 0,
                    QStringLiteral("%1: its records print the parcel's area as %2 and as %3")
-                       .arg(where(p), m2(*p.area), m2(*p.otherArea)));
+                       .arg(where(p), m2(area), m2(m_book.otherArea(p))));
             return false;
         }
         // Each printed share area may be off by half a hundredth, and the parcel's too.
-        const std::optional<bool> close = p.areas.within(*p.area, Fraction(p.records, 100));
+        const std::optional<bool> close = areas.within(area, Fraction(p.records, 100));
         if (close.value_or(false))
             return true;
         report(
             2, !close, p, 0,
             close
                 ? QStringLiteral("%1: share areas %2, parcel %3 (%4)")
-                      .arg(where(p), m2(p.areas), m2(*p.area), owners(p.records))
+                      .arg(where(p), m2(areas), m2(area), owners(p.records))
                 : QStringLiteral("%1: share areas too large to add up exactly (%2)").arg(where(p), owners(p.records)));
         return false;
     }
@@ -286,10 +272,9 @@ private:
     }
 
     RuleSet m_rules;
-    const std::function<void(const ShareFinding &)> &m_each;
+    std::function<void(const ShareFinding &)> m_each;
     ShareCheck m_result;
-    QHash<QString, int> m_index;      // parcel key -> m_parcels
-    std::vector<Parcel> m_parcels;    // in order of their first record
+    ParcelBook m_book;                // the new parcels, in order of their first record
     std::vector<Value> m_previousOld; // adi .. tahsis of the record before
 };
 
@@ -298,10 +283,31 @@ const char *ruleNames[] = {"shares make one whole", "share areas make the parcel
 
 } // namespace
 
+class ShareChecker::Sums : public Checker {
+public:
+    using Checker::Checker;
+};
+
+ShareChecker::ShareChecker(const RuleSet &rules, std::function<void(const ShareFinding &)> each)
+    : m_sums(std::make_unique<Sums>(rules, std::move(each)))
+{}
+
+ShareChecker::~ShareChecker() = default;
+
+void ShareChecker::record(qint64 key, const std::vector<Value> &fields)
+{
+    m_sums->record(key, fields);
+}
+
+ShareCheck ShareChecker::finish()
+{
+    return m_sums->finish();
+}
+
 ShareCheck checkShares(Database &db, KeyRange keys, const std::optional<QString> &filter, const RuleSet &rules,
                        const std::function<void(const ShareFinding &)> &each)
 {
-    Checker checker(rules, each);
+    ShareChecker checker(rules, each);
     db.readSnapshot([&] {
         forEachChosenKeyed(db, keys, filter, [&](qint64 key, const std::vector<Value> &f) { checker.record(key, f); });
     });

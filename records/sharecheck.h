@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace zefto::records {
@@ -40,6 +41,24 @@ struct ShareCheck {
 // Which rules to check (index 0 is rule 1).
 using RuleSet = std::array<bool, 4>;
 inline constexpr RuleSet allRules{true, true, true, true};
+
+// The check fed one record at a time (the 19 fields, in key order), as a run
+// stores them or as checkShares reads them back. Memory grows with the new
+// parcels, not the records.
+class ShareChecker {
+public:
+    ShareChecker(const RuleSet &rules, std::function<void(const ShareFinding &)> each);
+    ~ShareChecker();
+    ShareChecker(const ShareChecker &) = delete;
+    ShareChecker &operator=(const ShareChecker &) = delete;
+    void record(qint64 key, const std::vector<Value> &fields);
+    // Settles the parcels; call once, after the last record.
+    ShareCheck finish();
+
+private:
+    class Sums;
+    std::unique_ptr<Sums> m_sums;
+};
 
 // Checks the records with keys in `keys` that match `filter`, in one snapshot,
 // reading them in key order a few thousand at a time; memory grows with the

@@ -1,7 +1,6 @@
 #include "frmzefto.h"
 
 #include "mahalle.h"
-#include "runcheck.h"
 
 #include "boxes.h"
 #include "dirlistbox.h"
@@ -166,7 +165,7 @@ void frmZefto::Form_Load()
         for (QWidget *w : std::initializer_list<QWidget *>{ProgressBar1, Label1, Label2, m_waiting})
             w->setToolTip(m_databaseNote);
     }
-    m_engine.afterCommit = records::checkRun;
+    m_engine.watch = &m_check;
     try {
         m_engine.mahalle = mahalle::chosen(std::nullopt);
     } catch (const Error &e) {

@@ -2,6 +2,7 @@
 
 #include "drivelistbox.h"
 #include "engine.h"
+#include "runcheck.h"
 #include "windowport.h"
 
 #include <QElapsedTimer>
@@ -99,6 +100,7 @@ private:
     bool showBox(const QString &text, MessageIcon icon, const QString &second = QString());
 
     QLabel *m_waiting = nullptr; // over the bottom row while another program holds the database
+    records::RunCheck m_check;   // each run's shares, counted as it stores them
     Engine m_engine{*this};
     std::optional<RunOutcome> m_lastOutcome;
     QString m_databaseNote; // "Database: <address>" when it is not the default file, else empty

@@ -55,7 +55,9 @@ Read readDefinition(Connection &c, SessionFacts *facts)
             "  AND has_column_privilege(to_regclass('%2'), 'undone_by', 'UPDATE'),"
             " has_schema_privilege(current_schema(), 'CREATE'),"
             " EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = '%3' AND NOT "
-            "attisdropped)")
+            "attisdropped),"
+            " CASE WHEN EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('%2') AND attname = '%3' AND NOT"
+            " attisdropped) THEN has_column_privilege(to_regclass('%2'), '%3', 'INSERT') ELSE false END")
             .arg(table, log, conversionlog::checkFields().constFirst()));
     Read r;
     for (const QVariantList &row : b.rows.at(0))
@@ -64,7 +66,8 @@ Read readDefinition(Connection &c, SessionFacts *facts)
         r.checks << row[0].toString();
     const QVariantList &f = b.rows.at(2).at(0);
     const auto yes = [&](int i) { return f[i].toString() == u't'; };
-    *facts = {f[0].toString(), f[1].toString(), yes(2), yes(3), yes(4), yes(5), yes(6), yes(7), yes(8), yes(9)};
+    *facts = {f[0].toString(), f[1].toString(), yes(2), yes(3), yes(4), yes(5),
+              yes(6),          yes(7),          yes(8), yes(9), yes(10)};
     return r;
 }
 

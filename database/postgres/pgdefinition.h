@@ -26,6 +26,7 @@ struct SessionFacts {
     bool mayMarkUndone = false; // UPDATE of undone_at and undone_by on zefto_conversions
     bool mayCreate = false;     // CREATE in the schema, where a missing log would go
     bool logHasCheck = false;   // ... with the columns of the shares' check
+    bool mayLogCheck = false;   // ... which this role may fill in a new entry (INSERT on them)
 };
 
 // Creates ovrekson when the database has none (one client at a time, so two

@@ -398,6 +398,7 @@ void PostgresStore::beginRun(const WaitCallback &whileWaiting)
     if (!hadLog) {
         m_facts.hasLog = true;
         m_facts.mayLog = true; // the log is this role's own now, or the run would have failed
+        m_facts.logHasCheck = m_facts.mayLogCheck = true; // made with the check's columns
     }
     if (!m_guardSha.isEmpty())
         m_guard =
@@ -547,6 +548,17 @@ qint64 PostgresStore::logRun(const Conversion &entry)
             else
                 selected << Connection::literal(values[i].toString());
         }
+        // The run's check in the same INSERT; a log without its columns, or a role that may not fill them, goes
+        // without.
+        if (entry.shares && m_facts.logHasCheck && m_facts.mayLogCheck) {
+            const QList<QVariant> counts = conversionlog::checkValues(*entry.shares);
+            const QStringList fields = conversionlog::checkFields();
+            for (qsizetype i = 0; i < counts.size(); ++i)
+                if (!counts[i].isNull()) {
+                    columns << fields[i];
+                    selected << Connection::literal(counts[i].toString());
+                }
+        }
         const Batch b = m_connection.batch(
             QStringLiteral(
                 "INSERT INTO %1(%2) SELECT %3 FROM %4 WHERE %5 > %6 RETURNING id, records, first_key, last_key")
@@ -616,34 +628,6 @@ qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
         rollbackTransaction();
         throw;
     }
-}
-
-// One round trip: the columns added when the log lacks them, the counts, the commit.
-void PostgresStore::logCheck(qint64 id, const ShareTally &tally)
-{
-    if (!isOpen())
-        throw Error::of(err::ObjectInvalid);
-    if (m_inRun)
-        throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
-    commitPending();
-    QString sql = QStringLiteral("BEGIN;");
-    if (!m_facts.logHasCheck)
-        for (const QString &field : conversionlog::checkFields())
-            sql += conversionlog::addCheckColumn(field, true) + u';';
-    QString update = conversionlog::checkUpdateStatement();
-    QList<QVariant> values = conversionlog::checkValues(tally);
-    values << QVariant(id);
-    for (const QVariant &v : values)
-        update.replace(update.indexOf(u'?'), 1,
-                       v.isNull() ? QStringLiteral("NULL") : Connection::literal(v.toString()));
-    Batch b;
-    const std::optional<Failure> f = m_connection.tryBatch(sql + update + QStringLiteral(";COMMIT"), &b);
-    if (f) {
-        if (m_connection.alive())
-            m_connection.tryExec(QStringLiteral("ROLLBACK"));
-        throw m_connection.error(*f);
-    }
-    m_facts.logHasCheck = true;
 }
 
 void PostgresStore::readSnapshot(const std::function<void()> &work)

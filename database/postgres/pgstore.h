@@ -43,7 +43,6 @@ public:
     void matchingKeys(KeyRange within, qint64 after, qint64 upTo, const QString &text,
                       const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
-    void logCheck(qint64 id, const ShareTally &tally) override;
     void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
     QString identity() const override { return m_facts.role; }

@@ -27,7 +27,7 @@ CREATE TABLE IF NOT EXISTS zefto_conversions (
     role_name text DEFAULT session_user
 );
 ALTER TABLE zefto_conversions ADD COLUMN IF NOT EXISTS role_name text DEFAULT session_user;
--- The check of each run's shares, filled in by the run after its commit.
+-- The check of each run's shares, filled in with the run's entry.
 ALTER TABLE zefto_conversions
     ADD COLUMN IF NOT EXISTS rule1_checked bigint, ADD COLUMN IF NOT EXISTS rule1_broken bigint, ADD COLUMN IF NOT EXISTS rule1_unreadable bigint,
     ADD COLUMN IF NOT EXISTS rule2_checked bigint, ADD COLUMN IF NOT EXISTS rule2_broken bigint, ADD COLUMN IF NOT EXISTS rule2_unreadable bigint,
@@ -51,7 +51,9 @@ $$;
 GRANT SELECT, INSERT ON ovrekson TO zefto_clerk;
 GRANT SELECT ON zefto_conversions TO zefto_clerk;
 GRANT INSERT (started_at, ended_at, user_name, host, report_path, report_size, report_sha256, mahalle,
-              lines_in_report, lines_read, outcome, error_number, records, first_key, last_key)
+              lines_in_report, lines_read, outcome, error_number, records, first_key, last_key,
+              rule1_checked, rule1_broken, rule1_unreadable, rule2_checked, rule2_broken, rule2_unreadable,
+              rule3_checked, rule3_broken, rule3_unreadable, rule4_checked, rule4_broken, rule4_unreadable)
     ON zefto_conversions TO zefto_clerk;
 GRANT UPDATE (rule1_checked, rule1_broken, rule1_unreadable, rule2_checked, rule2_broken, rule2_unreadable,
               rule3_checked, rule3_broken, rule3_unreadable, rule4_checked, rule4_broken, rule4_unreadable)

@@ -697,10 +697,20 @@ qint64 SqliteStore::logRun(const Conversion &entry)
     Conversion c = entry;
     c.records = m_pending;
     std::tie(c.firstKey, c.lastKey) = m_runKeys;
-    Statement q = m_db.prepare(
-        QStringLiteral("INSERT INTO %1(%2) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
-            .arg(QLatin1String(conversionTableName), QString::fromLatin1(conversionlog::fieldList).mid(4)));
-    bindAll(q.get(), conversionlog::fieldValues(c));
+    QString fields = QString::fromLatin1(conversionlog::fieldList).mid(4);
+    QList<QVariant> values = conversionlog::fieldValues(c);
+    // The check of the run's shares goes in with its entry, in the run's transaction.
+    if (c.shares) {
+        if (!logHasCheck())
+            for (const QString &field : conversionlog::checkFields())
+                m_db.exec(conversionlog::addCheckColumn(field));
+        fields += QStringLiteral(", ") + conversionlog::checkFields().join(QStringLiteral(", "));
+        values += conversionlog::checkValues(*c.shares);
+    }
+    QStringList marks(values.size(), QStringLiteral("?"));
+    Statement q = m_db.prepare(QStringLiteral("INSERT INTO %1(%2) VALUES(%3)")
+                                   .arg(QLatin1String(conversionTableName), fields, marks.join(u',')));
+    bindAll(q.get(), values);
     if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE) {
         const Error e = m_db.error(rc);
         afterFailure();
@@ -748,20 +758,6 @@ qint64 SqliteStore::undoConversion(qint64 id, const QString &by)
     checkStillNamed(0);
     undo.commit();
     return present;
-}
-
-void SqliteStore::logCheck(qint64 id, const ShareTally &tally)
-{
-    Transaction check = writeTransaction();
-    if (!logHasCheck())
-        for (const QString &field : conversionlog::checkFields())
-            m_db.exec(conversionlog::addCheckColumn(field, false));
-    Statement q = m_db.prepare(conversionlog::checkUpdateStatement());
-    bindAll(q.get(), conversionlog::checkValues(tally) << QVariant(id));
-    if (const int rc = sqlite3_step(q.get()); rc != SQLITE_DONE)
-        throw m_db.error(rc);
-    q = Statement();
-    check.commit();
 }
 
 void SqliteStore::readSnapshot(const std::function<void()> &work)

@@ -49,7 +49,6 @@ public:
                       const std::function<void(qint64 key)> &each) override;
     qint64 logRun(const Conversion &entry) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
-    void logCheck(qint64 id, const ShareTally &tally) override;
     void readSnapshot(const std::function<void()> &work) override;
 
 private:

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -476,6 +477,36 @@ TEST_P(RecordsTest, EveryConversionIsCheckedAndCheckListsEachBrokenParcelOnce)
     EXPECT_TRUE(r.text().startsWith(finding)) << r.text().toStdString();
     EXPECT_EQ(records({QStringLiteral("check"), QStringLiteral("--skip-rule"), QStringLiteral("5")}).status, 64);
     EXPECT_EQ(records({QStringLiteral("show"), QStringLiteral("--skip-rule"), QStringLiteral("1")}).status, 64);
+}
+
+// The counts a run logs come from its records as it stores them: the same as a check that reads them back.
+TEST_P(RecordsTest, EachRunLogsTheCountsCheckFindsInItsRecords)
+{
+    const QRegularExpression summary(
+        QStringLiteral("^rule (\\d), .*: (\\d+) \\w+ checked, (\\d+) broken, (\\d+) unreadable"),
+        QRegularExpression::MultilineOption);
+    const report::ShareBreak breaks[] = {{0, 0}, {1, 5}, {2, 3}, {3, 7}, {4, 2}, {3, 0}};
+    for (size_t i = 0; i < std::size(breaks); ++i) {
+        const QString name = QStringLiteral("r%1.txt").arg(i);
+        write(name, report::join(report::paginate(report::holdingTable(70, breaks[i]))));
+        ASSERT_EQ(convert({path(name)}).status, 0);
+        const Result r = records({QStringLiteral("check"), QStringLiteral("--conversion"), QString::number(i + 1)});
+        QVariantList counted;
+        for (auto m = summary.globalMatch(r.text()); m.hasNext();) {
+            const QRegularExpressionMatch one = m.next();
+            for (int n = 2; n <= 4; ++n)
+                counted << one.captured(n).toLongLong();
+        }
+        const QVariantList logged =
+            sql(QStringLiteral("SELECT rule1_checked, rule1_broken, rule1_unreadable, rule2_checked, rule2_broken, "
+                               "rule2_unreadable, rule3_checked, rule3_broken, rule3_unreadable, rule4_checked, "
+                               "rule4_broken, rule4_unreadable FROM zefto_conversions WHERE id = %1")
+                    .arg(i + 1))
+                .value(0);
+        ASSERT_EQ(counted.size(), 12) << r.text().toStdString();
+        for (int n = 0; n < 12; ++n)
+            EXPECT_EQ(logged.value(n).toLongLong(), counted[n].toLongLong()) << "break " << i << ", column " << n;
+    }
 }
 
 TEST_P(RecordsTest, UndoLastSkipsUndoneConversionsAndNoLaterRunGetsTheirKeys)

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "fraction.h"
+#include "store.h"
+
+#include <QHash>
+#include <QStringView>
+#include <deque>
+#include <vector>
+
+namespace zefto::records {
+
+// A running sum: in 32 bits while it fits, else (den 0) num is its place among the book's big sums.
+struct Sum {
+    qint32 num = 0, den = 1;
+};
+
+// One new parcel's sums: what the check keeps per parcel, never per record.
+struct Parcel {
+    quint32 id = 0; // where the book keeps its yada and yparsel (trimmed)
+    bool sharesUnreadable = false, areasUnreadable = false;
+    bool hasArea = false;     // `area` holds the parcel's area as its first readable record prints it
+    bool areaDiffers = false; // another record prints a different one (the book keeps the first such)
+    qint64 records = 0;
+    KeyRange span{0, 0}; // its first and last record
+    Sum shares, areas, area;
+};
+
+// The new parcels a check has seen, in the order of their first record, kept
+// small: the 10,400 parcels of a 520-page run must not cost megabytes. Keys
+// are one text with a table of parcel numbers over it; sums take 32 bits
+// each when they fit.
+class ParcelBook {
+public:
+    // The parcel (yada, yparsel), added with `key` as its first record when new.
+    Parcel &find(QStringView yada, QStringView yparsel, qint64 key);
+    const std::deque<Parcel> &parcels() const { return m_parcels; }
+
+    QString yada(const Parcel &p) const;
+    QString yparsel(const Parcel &p) const;
+
+    Fraction value(const Sum &s) const;
+    void set(Sum &s, const Fraction &f);
+
+    // The different area a parcel's records print, once areaDiffers is set.
+    void setOtherArea(Parcel &p, const Fraction &f);
+    Fraction otherArea(const Parcel &p) const { return m_otherAreas.value(&p); }
+
+private:
+    QStringView key(quint32 id) const;
+    void grow();
+
+    std::deque<Parcel> m_parcels; // never moved: pointers to parcels stay valid
+    QString m_keys;               // each key: its length and yada's in two characters each, yada, yparsel
+    std::vector<quint32> m_slots; // open addressing: parcel number + 1, 0 for a free slot
+    QString m_key;                // the key being looked up, reused
+    std::deque<Fraction> m_big;   // sums past 32 bits (or overflowed)
+    QHash<const Parcel *, Fraction> m_otherAreas;
+};
+
+} // namespace zefto::records
