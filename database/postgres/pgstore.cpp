@@ -329,7 +329,9 @@ void PostgresStore::commitTransaction()
     } catch (const Error &e) {
         failed(e);
     }
-    const std::optional<Failure> f = m_connection.tryExec(QStringLiteral("COMMIT"));
+    // Delivered with the commit, to listeners only: the same round trip.
+    const std::optional<Failure> f =
+        m_connection.tryExec(QStringLiteral("NOTIFY %1;COMMIT").arg(QLatin1String(changeChannel)));
     if (f && f->connectionLost) {
         // The commit may or may not have reached the server: never claim a count it did not confirm.
         const qint64 unknown = m_pending;

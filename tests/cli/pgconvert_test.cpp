@@ -4,6 +4,7 @@
 #include "tempdir.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -221,8 +222,12 @@ TEST_F(PgConvertTest, ARunTakesSixRoundTripsAndNoServerNoticeReachesTheOperator)
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     QString log = logged.log().mid(before);
-    // The run up to its commit (the check of its shares reads them back afterwards).
-    log.truncate(log.indexOf(QStringLiteral("LOG:  statement: COMMIT")) + 30);
+    // The run up to its commit, which carries the notification readers listen for (the check of its
+    // shares reads them back afterwards).
+    const QRegularExpressionMatch commit =
+        QRegularExpression(QStringLiteral("LOG:  statement: NOTIFY zefto_records;COMMIT\\n")).match(log);
+    ASSERT_TRUE(commit.hasMatch()) << log.toStdString();
+    log.truncate(commit.capturedEnd());
     // Every message the server logs (a batch of statements, or one with its values bound) is one round
     // trip; the end of the one COPY is the sixth.
     EXPECT_EQ(log.count(QStringLiteral("LOG:  statement: ")) + log.count(QStringLiteral("LOG:  execute ")), 5)
