@@ -21,6 +21,10 @@ struct SortBy {
     int field;
     bool descending;
     qint64 limit;
+    // SQLite only: the rows are read from the last key down for a descending sort, through a
+    // co-routine. Records mostly arrive in their blocks' order, and a LIMIT keeps its best rows
+    // cheaply only when better ones come first: else every row read displaces one kept.
+    bool scanAlongOrder = false;
 };
 // The keys inside `within` in the order `by`; a field's column is ordered by
 // `ordered(column, number)`: for a field that reads as a number, the number

@@ -30,6 +30,7 @@ void RecordPager::arrange()
     m_known.clear();
     m_matches.clear();
     m_sorted.clear();
+    m_tail.clear();
     m_sortedAll = true;
     if (sorted() && m_total > 0) {
         // A filter's matches are picked from every key in order.
@@ -46,12 +47,57 @@ void RecordPager::readSorted(qint64 rows)
         return;
     qint64 limit = std::max(rows, 4 * qint64(m_sorted.size()));
     // Most of the table costs what all of it does.
-    if (limit * 2 >= m_total)
+    if ((limit + qint64(m_tail.size())) * 2 >= m_total)
         limit = -1;
     m_sorted = m_db.sortedKeys(m_keys, m_order.field, m_order.descending, limit);
     m_sortedAll = limit < 0 || qint64(m_sorted.size()) < limit;
-    if (m_sortedAll)
+    if (m_sortedAll) {
+        m_tail.clear();
         m_total = qint64(m_sorted.size()); // records added or removed since the count
+    }
+}
+
+// The reverse order's first keys are this order's last: descending is ascending reversed exactly.
+void RecordPager::readTail(qint64 rows)
+{
+    if (m_sortedAll || qint64(m_tail.size()) >= rows)
+        return;
+    // As many as the first screens at least: a jump to the end shows rows of two windows.
+    const qint64 limit = std::max({rows, 4 * qint64(m_tail.size()), firstSortedKeys});
+    if ((limit + qint64(m_sorted.size())) * 2 >= m_total) {
+        readSorted(m_total);
+        return;
+    }
+    m_tail = m_db.sortedKeys(m_keys, m_order.field, !m_order.descending, limit);
+    if (qint64(m_tail.size()) < limit) { // the whole range after all
+        m_sorted.assign(m_tail.rbegin(), m_tail.rend());
+        m_tail.clear();
+        m_sortedAll = true;
+        m_total = qint64(m_sorted.size());
+    }
+}
+
+void RecordPager::readListed(qint64 first, qint64 last)
+{
+    if (listedKey(first) && listedKey(last))
+        return;
+    if (m_total - first < last + 1)
+        readTail(m_total - first);
+    else
+        readSorted(last + 1);
+    if (!listedKey(first) || !listedKey(last))
+        readSorted(m_total); // a block across both ends' gap
+}
+
+std::optional<qint64> RecordPager::listedKey(qint64 r) const
+{
+    const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
+    if (r >= 0 && r < qint64(keys.size()))
+        return keys[size_t(r)];
+    const qint64 fromEnd = m_total - 1 - r;
+    if (m_filter.isEmpty() && fromEnd >= 0 && fromEnd < qint64(m_tail.size()))
+        return m_tail[size_t(fromEnd)];
+    return std::nullopt;
 }
 
 // The filter's matches in the sorted order: the database finds them, in one reading.
@@ -123,12 +169,12 @@ std::vector<Row> RecordPager::fetch(qint64 index)
         return out;
     if (sorted() || !m_filter.isEmpty()) {
         if (m_filter.isEmpty())
-            readSorted(first + windowRows);
-        const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
-        if (first >= qint64(keys.size()))
-            return out;
-        const auto begin = keys.begin() + first;
-        return fetchKeys({begin, begin + std::min<qint64>(windowRows, qint64(keys.size()) - first)});
+            readListed(first, std::min(first + windowRows, rows()) - 1);
+        std::vector<qint64> keys;
+        for (qint64 r = first; r < std::min(first + windowRows, rows()); ++r)
+            if (const std::optional<qint64> k = listedKey(r))
+                keys.push_back(*k);
+        return fetchKeys(keys);
     }
     const std::optional<qint64> key = keyOfRow(first);
     if (!key)
@@ -162,11 +208,13 @@ std::vector<KeyRange> RecordPager::keysOfRows(qint64 first, qint64 last)
         return from && to ? std::vector<KeyRange>{{*from, *to}} : std::vector<KeyRange>{};
     }
     if (m_filter.isEmpty())
-        readSorted(last + 1);
-    const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
+        readListed(first, last);
     std::vector<KeyRange> out;
-    for (qint64 r = first; r <= last && r < qint64(keys.size()); ++r) {
-        const qint64 k = keys[size_t(r)];
+    for (qint64 r = first; r <= std::min(last, rows() - 1); ++r) {
+        const std::optional<qint64> listed = listedKey(r);
+        if (!listed)
+            continue;
+        const qint64 k = *listed;
         if (!out.empty() && out.back().second + 1 == k)
             out.back().second = k;
         else
@@ -187,6 +235,9 @@ std::vector<qint64> RecordPager::rowsOfKeys(const std::vector<qint64> &keys) con
     for (size_t r = 0; r < listed.size(); ++r)
         if (const auto at = rowOf.find(listed[r]); at != rowOf.end())
             at->second = qint64(r);
+    for (size_t i = 0; m_filter.isEmpty() && i < m_tail.size(); ++i)
+        if (const auto at = rowOf.find(m_tail[i]); at != rowOf.end())
+            at->second = m_total - 1 - qint64(i);
     std::transform(keys.begin(), keys.end(), rows.begin(), [&](qint64 k) { return rowOf[k]; });
     return rows;
 }

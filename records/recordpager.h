@@ -21,7 +21,8 @@ struct Row {
 // gaps after an undo. Sorted by a field, the pager holds the keys in that
 // order (8 bytes a record) and reads windows by those keys: first only the
 // keys of the first screens (the database keeps the best few while scanning,
-// instead of sorting them all), more as rows further down are asked for.
+// instead of sorting them all), more as rows further down are asked for, and
+// the last screens' keys the same way in the reverse order.
 // Only the last few windows read are kept, so memory does not grow with the
 // table; a filter keeps the key of each match.
 class RecordPager {
@@ -83,6 +84,9 @@ private:
     bool sorted() const { return m_order.field >= 0; }
     void arrange(); // forgets what was read and reads the first keys in order again
     void readSorted(qint64 rows); // the sorted keys of the first `rows` rows at least
+    void readTail(qint64 rows);   // the sorted keys of the last `rows` rows at least
+    void readListed(qint64 first, qint64 last); // the sorted keys of rows first..last, from the nearer end
+    std::optional<qint64> listedKey(qint64 r) const; // row r's key when sorted or filtered, if read
     std::optional<qint64> keyOfRow(qint64 r);
     Row rowOf(const Record &r) const;
 
@@ -98,6 +102,7 @@ private:
     Order m_order;
     std::vector<qint64> m_sorted; // the first keys in range, in the order asked for (when sorted)
     bool m_sortedAll = true;      // m_sorted holds every key in range
+    std::vector<qint64> m_tail;   // the last keys in that order, the last row's first (until all are read)
 };
 
 } // namespace zefto::records

@@ -585,7 +585,7 @@ std::vector<qint64> SqliteStore::sortedKeys(KeyRange within, int field, bool des
         throw Error::of(err::ObjectInvalid);
     // Text that is not a number casts to 0 in SQLite: such text sorts with the zeros, then by itself.
     Statement q = m_db.prepare(browse::sortedKeysStatement(
-        QStringLiteral("rowid"), within, {field, descending, limit}, [](const QString &c, bool number) {
+        QStringLiteral("rowid"), within, {field, descending, limit, true}, [](const QString &c, bool number) {
             return number ? QStringLiteral("CAST(%1 AS REAL)").arg(c)
                           : QStringLiteral("%1 COLLATE %2").arg(c, QLatin1String(turkishCollation));
         }));
