@@ -80,6 +80,7 @@ public:
     // Each throws 3420 when the database is closed.
     const QStringList &columns() const { return live().columns(); }
     std::optional<Record> lastRecord() { return live().lastRecord(); }
+    const Record *appendedLast() const { return live().appendedLast(); }
     qint64 countRecords(KeyRange within) { return live().countRecords(within); }
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down)
     {

@@ -3,6 +3,8 @@
 #include "ovrekson_sql.h"
 #include "ovrekson_strict_sql.h"
 
+#include <QRegularExpression>
+
 namespace zefto::schema {
 
 const QStringList &fieldNames()
@@ -27,6 +29,16 @@ QString createStatement()
 QString strictCreateStatement()
 {
     return QString::fromUtf8(ovreksonStrictSql);
+}
+
+QString typeofCreateStatement()
+{
+    QString sql = createStatement();
+    sql.replace(QRegularExpression(QStringLiteral("CHECK \\(((\"[^\"]+\")|\\w+) < x''\\)")),
+                QStringLiteral("CHECK (typeof(\\1) = 'text' OR \\1 IS NULL)"));
+    sql.replace(QRegularExpression(QStringLiteral("CHECK \\((\\w+) < ''\\)")),
+                QStringLiteral("CHECK (typeof(\\1) = 'real' OR typeof(\\1) = 'integer' OR \\1 IS NULL)"));
+    return sql;
 }
 
 } // namespace zefto::schema

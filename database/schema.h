@@ -48,5 +48,8 @@ inline constexpr int requiredTextFields = 14;
 QString createStatement();
 // The STRICT statement earlier versions created the table with; their files are read and written as ours.
 QString strictCreateStatement();
+// The statement of the few days before the type checks compared types by
+// their order: the same checks by typeof(), which store and refuse alike.
+QString typeofCreateStatement();
 
 } // namespace zefto::schema

@@ -60,6 +60,10 @@ public:
     // values instead of a copy: `values` is then left with whatever it gave back.
     // A refused record leaves them as they were.
     virtual void appendTaking(Record &values, const std::vector<bool> &given) { append(values, given); }
+    // The record appended last as the table holds it, when the store keeps
+    // it in memory anyway (no copy, valid until the next append); else
+    // nothing, and lastRecord() tells it.
+    virtual const Record *appendedLast() const { return nullptr; }
     // Makes permanent what was appended outside a run.
     virtual void commitPending() = 0;
 

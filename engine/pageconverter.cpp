@@ -119,6 +119,10 @@ void Engine::watchStored()
 {
     if (!watch)
         return;
+    if (const Record *kept = db.appendedLast()) {
+        watch->stored(*kept);
+        return;
+    }
     const std::optional<Record> stored = db.lastRecord();
     Q_ASSERT(stored);
     watch->stored(*stored);
@@ -129,21 +133,22 @@ void Engine::tabloici()
     kayit = db.openRecordset(QLatin1String(schema::tableName));
     Working w;
     for (int line = 1; line <= blockLines; ++line) {
-        const Values cut = cutAll(satir);
-        for (int c = 0; c < ColumnCount; ++c)
-            w.col[c] = Value::text(cut[c]);
+        Values cut = cutAll(satir);
         const RowKind kind = classify(cut[OwnerName]);
         // stt has counted the line in satir, so it is that line's number. The
         // columns are cut from satir: without a NUL in it, none has one.
         if ((kind == RowKind::Continuation || kind == RowKind::Owner) && satir.contains(QChar(0))
             && storesNul(cut, kind))
             throw Error(err::DamagedReport, QStringLiteral("line %1 holds NUL bytes: the report is damaged").arg(stt));
+        // The cut columns are not needed again: their text moves into the working values.
+        for (int c = 0; c < ColumnCount; ++c)
+            w.col[c] = Value::text(std::move(cut[c]));
         if (kind == RowKind::Continuation)
             readBack(kayit, w);
         else if (kind == RowKind::Owner)
             normaliseOwner(w, validity);
         if (kind == RowKind::Continuation || kind == RowKind::Owner) {
-            splitShare(cut[NewShare], w.yhispay, w.yhispayda);
+            splitShare(w.col[NewShare].asText(), w.yhispay, w.yhispayda);
             store(kayit, w, mahalle);
             watchStored();
         }

@@ -1,6 +1,7 @@
 #include "parcelbook.h"
 
 #include <limits>
+#include <numeric>
 
 namespace zefto::records {
 namespace {
@@ -25,10 +26,29 @@ qsizetype sizeAt(QStringView s, qsizetype at)
 // Both lengths lead the key, so no pair of texts makes another pair's key.
 QStringView ParcelBook::key(quint32 id) const
 {
-    return QStringView(m_keys).mid(id, 4 + sizeAt(m_keys, id));
+    const QChar *at =
+        (id & longKey) ? m_longKeys[id & ~longKey].constData() : m_chunks[id / keyChunk].get() + id % keyChunk;
+    return QStringView(at, 4 + sizeAt(QStringView(at, 2), 0));
 }
 
 Parcel &ParcelBook::find(QStringView yada, QStringView yparsel, qint64 key)
+{
+    // A parcel's records mostly follow one another: try the parcel of the record before first.
+    if (m_last) {
+        const QStringView known = this->key(m_last->id);
+        const qsizetype yadaSize = sizeAt(known, 2);
+        if (yadaSize == yada.size() && known.size() == 4 + yada.size() + yparsel.size()
+            && known.mid(4, yadaSize) == yada && known.mid(4 + yadaSize) == yparsel) {
+            m_last->span.second = key;
+            ++m_last->records;
+            return *m_last;
+        }
+    }
+    m_last = &lookUp(yada, yparsel, key);
+    return *m_last;
+}
+
+Parcel &ParcelBook::lookUp(QStringView yada, QStringView yparsel, qint64 key)
 {
     m_key.clear();
     appendSize(m_key, yada.size() + yparsel.size());
@@ -46,10 +66,8 @@ Parcel &ParcelBook::find(QStringView yada, QStringView yparsel, qint64 key)
             return p;
         }
     }
-    Q_ASSERT(m_keys.size() < std::numeric_limits<quint32>::max());
     Parcel &p = m_parcels.emplace_back();
-    p.id = quint32(m_keys.size());
-    m_keys.append(m_key);
+    p.id = keep(m_key);
     p.span = {key, key};
     p.records = 1;
     m_slots[slot] = quint32(m_parcels.size());
@@ -69,14 +87,34 @@ void ParcelBook::grow()
     }
 }
 
+// In chunks that never move or grow (a doubling text would hold twice the keys at
+// its peak); a key is never split between two, and one longer than a chunk is kept alone.
+quint32 ParcelBook::keep(QStringView key)
+{
+    if (key.size() > keyChunk) {
+        m_longKeys.push_back(key.toString());
+        Q_ASSERT(m_longKeys.size() < longKey);
+        return longKey | quint32(m_longKeys.size() - 1);
+    }
+    if (m_chunks.empty() || m_chunkUsed + key.size() > keyChunk) {
+        Q_ASSERT(m_chunks.size() < longKey / keyChunk);
+        m_chunks.push_back(std::make_unique<QChar[]>(size_t(keyChunk)));
+        m_chunkUsed = 0;
+    }
+    std::copy(key.begin(), key.end(), m_chunks.back().get() + m_chunkUsed);
+    const quint32 id = quint32((m_chunks.size() - 1) * keyChunk + m_chunkUsed);
+    m_chunkUsed += key.size();
+    return id;
+}
+
 QString ParcelBook::yada(const Parcel &p) const
 {
-    return key(p.id).mid(4, sizeAt(m_keys, p.id + 2)).toString();
+    return key(p.id).mid(4, sizeAt(key(p.id), 2)).toString();
 }
 
 QString ParcelBook::yparsel(const Parcel &p) const
 {
-    return key(p.id).mid(4 + sizeAt(m_keys, p.id + 2)).toString();
+    return key(p.id).mid(4 + sizeAt(key(p.id), 2)).toString();
 }
 
 Fraction ParcelBook::value(const Sum &s) const
@@ -98,6 +136,26 @@ void ParcelBook::set(Sum &s, const Fraction &f)
     Q_ASSERT(m_big.size() < size_t(std::numeric_limits<qint32>::max()));
     m_big.push_back(f);
     s = {qint32(m_big.size() - 1), 0};
+}
+
+bool ParcelBook::add(Sum &s, qint64 num, qint64 den)
+{
+    if (s.den == 0)
+        return false;
+    // |s.num|, s.den < 2^31 and num, den < 2^53: every product fits in 84 bits.
+    const Fraction sum(Fraction::Int(s.num) * den + Fraction::Int(num) * s.den, Fraction::Int(s.den) * den);
+    if (!fits(sum.numerator()) || !fits(sum.denominator()))
+        return false;
+    s = {qint32(sum.numerator()), qint32(sum.denominator())};
+    return true;
+}
+
+std::optional<bool> ParcelBook::equals(const Sum &s, qint64 num, qint64 den)
+{
+    if (s.den == 0)
+        return std::nullopt;
+    const qint64 g = std::gcd(num < 0 ? -num : num, den);
+    return s.num == num / g && s.den == den / g;
 }
 
 void ParcelBook::setOtherArea(Parcel &p, const Fraction &f)

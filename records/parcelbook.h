@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QStringView>
 #include <deque>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace zefto::records {
@@ -41,6 +43,11 @@ public:
 
     Fraction value(const Sum &s) const;
     void set(Sum &s, const Fraction &f);
+    // s + num/den (den > 0, both below 2^53) in 64-bit integers; false,
+    // changing nothing, when s is big or the sum would be.
+    static bool add(Sum &s, qint64 num, qint64 den);
+    // Whether s is num/den (den > 0, both below 2^53); nothing when s is big.
+    static std::optional<bool> equals(const Sum &s, qint64 num, qint64 den);
 
     // The different area a parcel's records print, once areaDiffers is set.
     void setOtherArea(Parcel &p, const Fraction &f);
@@ -48,12 +55,20 @@ public:
 
 private:
     QStringView key(quint32 id) const;
+    quint32 keep(QStringView key); // the new key's id
+    Parcel &lookUp(QStringView yada, QStringView yparsel, qint64 key);
     void grow();
 
     std::deque<Parcel> m_parcels; // never moved: pointers to parcels stay valid
-    QString m_keys;               // each key: its length and yada's in two characters each, yada, yparsel
+    // Each key: its length and yada's in two characters each, yada, yparsel.
+    static constexpr qsizetype keyChunk = 4096;     // characters
+    static constexpr quint32 longKey = 0x80000000u; // in an id: the key is one of m_longKeys
+    std::vector<std::unique_ptr<QChar[]>> m_chunks;
+    qsizetype m_chunkUsed = 0;
+    std::deque<QString> m_longKeys;
     std::vector<quint32> m_slots; // open addressing: parcel number + 1, 0 for a free slot
     QString m_key;                // the key being looked up, reused
+    Parcel *m_last = nullptr;     // the parcel found last
     std::deque<Fraction> m_big;   // sums past 32 bits (or overflowed)
     QHash<const Parcel *, Fraction> m_otherAreas;
 };

@@ -16,6 +16,15 @@ FieldPlaces::FieldPlaces(const QStringList &columns) : m_key(columns.indexOf(QSt
 {
     for (const QString &f : recordFields())
         m_at.push_back(columns.indexOf(f));
+    bool together = !m_at.empty() && m_at.front() >= 0;
+    for (size_t i = 1; together && i < m_at.size(); ++i)
+        together = m_at[i] == m_at.front() + qsizetype(i);
+    m_first = together ? m_at.front() : -1;
+}
+
+const Value *FieldPlaces::inPlace(const Record &record) const
+{
+    return m_first >= 0 && size_t(m_first) + m_at.size() <= record.size() ? record.data() + m_first : nullptr;
 }
 
 qint64 FieldPlaces::key(const Record &record) const

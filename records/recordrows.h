@@ -19,10 +19,14 @@ public:
     qint64 key(const Record &record) const;
     // The record as the 19 fields in table order, into `fields`.
     void fields(const Record &record, std::vector<Value> &fields) const;
+    // The 19 fields in table order where the record holds them so (the table
+    // this program creates), else nothing: the caller copies them with fields().
+    const Value *inPlace(const Record &record) const;
 
 private:
     std::vector<qsizetype> m_at; // per field, its column (-1: none)
     qsizetype m_key = -1;
+    qsizetype m_first = -1; // the column of the first field when all 19 follow it in order
 };
 
 // The key of a record of a store whose columns are `columns` (its "id").

@@ -12,8 +12,12 @@ void RunCheck::begin(const QStringList &columns)
 void RunCheck::stored(const Record &record)
 {
     Q_ASSERT(m_checker && m_places);
-    m_places->fields(record, m_fields);
-    m_checker->record(m_places->key(record), m_fields);
+    const Value *fields = m_places->inPlace(record);
+    if (!fields) {
+        m_places->fields(record, m_fields);
+        fields = m_fields.data();
+    }
+    m_checker->record(m_places->key(record), fields);
 }
 
 WatchedRun RunCheck::settle()

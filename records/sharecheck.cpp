@@ -3,6 +3,7 @@
 #include "chosen.h"
 #include "fraction.h"
 #include "parcelbook.h"
+#include "quickfigures.h"
 #include "schema.h"
 
 #include <QHash>
@@ -62,6 +63,25 @@ QString owners(qint64 n)
 
 const Fraction hundredth(1, 100);
 
+// Rule 3 holding, told in hundredths: |deed − area × n/d| <= 1/100 is |deed·d − area·n| <= d.
+// False when it does not or the figures need fractions.
+bool quickTitleDeed(const Value *f)
+{
+    const std::optional<qint64> area = cents(f[Ealan]), deed = cents(f[Tapu]), n = wholeNumber(f[Ehispay]),
+                                d = wholeNumber(f[Ehispayda]);
+    if (!area || !deed || !n || !d || *d <= 0)
+        return false;
+    const Fraction::Int off = Fraction::Int(*deed) * *d - Fraction::Int(*area) * *n;
+    return (off < 0 ? -off : off) <= *d;
+}
+
+// Rule 4 holding, told in hundredths.
+bool quickAllocation(const Value *f)
+{
+    const std::optional<qint64> deed = cents(f[Tapu]), deduction = cents(f[Dop]), given = cents(f[Tahsis]);
+    return deed && deduction && given && std::abs(*given - (*deed - *deduction)) <= 1;
+}
+
 class Checker {
 public:
     Checker(const RuleSet &rules, std::function<void(const ShareFinding &)> each)
@@ -71,7 +91,7 @@ public:
             m_result.rules[size_t(r)].skipped = !rules[size_t(r)];
     }
 
-    void record(qint64 key, const std::vector<Value> &f)
+    void record(qint64 key, const Value *f)
     {
         Parcel &p = parcelOf(key, f);
         if (m_rules[0])
@@ -97,14 +117,14 @@ public:
     }
 
 private:
-    Parcel &parcelOf(qint64 key, const std::vector<Value> &f)
+    Parcel &parcelOf(qint64 key, const Value *f)
     {
         return m_book.find(trimmedView(f[Yada]), trimmedView(f[Yparsel]), key);
     }
 
     QString where(const Parcel &p) const { return m_book.yada(p) + u'/' + m_book.yparsel(p); }
 
-    static QString who(qint64 key, const std::vector<Value> &f)
+    static QString who(qint64 key, const Value *f)
     {
         QStringList name;
         for (const Field n : {Adi, Soyadi})
@@ -124,7 +144,7 @@ private:
     }
 
     // A record's unreadable figures are listed at once; its parcel is counted at the end.
-    void unreadableRecord(int rule, const Parcel &p, qint64 key, const std::vector<Value> &f, const QString &what)
+    void unreadableRecord(int rule, const Parcel &p, qint64 key, const Value *f, const QString &what)
     {
         m_each(ShareFinding{rule,
                             true,
@@ -135,8 +155,11 @@ private:
                             QStringLiteral("%1, %2: %3 cannot be read").arg(where(p), who(key, f), what)});
     }
 
-    void addShare(Parcel &p, qint64 key, const std::vector<Value> &f)
+    void addShare(Parcel &p, qint64 key, const Value *f)
     {
+        const std::optional<qint64> n = wholeNumber(f[Yhispay]), d = wholeNumber(f[Yhispayda]);
+        if (n && d && *d > 0 && ParcelBook::add(p.shares, *n, *d))
+            return;
         if (const std::optional<Fraction> s = share(f[Yhispay], f[Yhispayda])) {
             m_book.set(p.shares, m_book.value(p.shares) + *s);
             return;
@@ -146,8 +169,10 @@ private:
                          QStringLiteral("the new share %1 / %2").arg(shown(f[Yhispay]), shown(f[Yhispayda])));
     }
 
-    void addArea(Parcel &p, qint64 key, const std::vector<Value> &f)
+    void addArea(Parcel &p, qint64 key, const Value *f)
     {
+        if (quickArea(p, f))
+            return;
         const std::optional<Fraction> a = number(f[Hisyuzolcumu]), y = number(f[Yalan]);
         if (!a || !y) {
             p.areasUnreadable = true;
@@ -162,6 +187,28 @@ private:
             p.hasArea = true;
         } else if (!p.areaDiffers && !(m_book.value(p.area) == *y))
             m_book.setOtherArea(p, *y);
+    }
+
+    // addArea in hundredths, when both figures are printed to the cent and nothing needs a fraction.
+    bool quickArea(Parcel &p, const Value *f)
+    {
+        const std::optional<qint64> a = cents(f[Hisyuzolcumu]), y = cents(f[Yalan]);
+        if (!a || !y)
+            return false;
+        const std::optional<bool> same = p.hasArea ? ParcelBook::equals(p.area, *y, 100) : std::optional(true);
+        if (!same || (!*same && !p.areaDiffers))
+            return false;
+        Sum areas = p.areas;
+        if (!ParcelBook::add(areas, *a, 100))
+            return false;
+        if (!p.hasArea) {
+            p.area = {};
+            if (!ParcelBook::add(p.area, *y, 100))
+                return false;
+            p.hasArea = true;
+        }
+        p.areas = areas;
+        return true;
     }
 
     bool settleShares(const Parcel &p)
@@ -215,9 +262,9 @@ private:
 
     // Rules 3 and 4 look at the old side, which a continuation row repeats
     // from the record before: such a repeat is the same figures, checked once.
-    void checkOldSide(const Parcel &p, qint64 key, const std::vector<Value> &f)
+    void checkOldSide(const Parcel &p, qint64 key, const Value *f)
     {
-        const auto from = f.begin() + Adi, to = f.begin() + Tahsis + 1;
+        const auto from = f + Adi, to = f + Tahsis + 1;
         if (!m_previousOld.empty() && std::equal(from, to, m_previousOld.begin(), m_previousOld.end())) {
             ++m_result.repeats;
             return;
@@ -233,7 +280,7 @@ private:
 
     // One record's figure against what it should be; false when it breaks the rule or cannot be read.
     // The words are only put together for a finding: most records hold.
-    bool compare(int rule, const Parcel &p, qint64 key, const std::vector<Value> &f, const std::optional<Fraction> &is,
+    bool compare(int rule, const Parcel &p, qint64 key, const Value *f, const std::optional<Fraction> &is,
                  const std::optional<Fraction> &should, const std::function<QString(bool readable)> &words)
     {
         ++m_result.rules[size_t(rule - 1)].checked;
@@ -246,8 +293,12 @@ private:
         return false;
     }
 
-    bool titleDeed(const Parcel &p, qint64 key, const std::vector<Value> &f)
+    bool titleDeed(const Parcel &p, qint64 key, const Value *f)
     {
+        if (quickTitleDeed(f)) {
+            ++m_result.rules[2].checked;
+            return true;
+        }
         const std::optional<Fraction> area = number(f[Ealan]), old = share(f[Ehispay], f[Ehispayda]),
                                       deed = number(f[Tapu]);
         const std::optional<Fraction> should = area && old ? std::optional(*area * *old) : std::nullopt;
@@ -259,8 +310,12 @@ private:
         });
     }
 
-    bool allocation(const Parcel &p, qint64 key, const std::vector<Value> &f)
+    bool allocation(const Parcel &p, qint64 key, const Value *f)
     {
+        if (quickAllocation(f)) {
+            ++m_result.rules[3].checked;
+            return true;
+        }
         const std::optional<Fraction> deed = number(f[Tapu]), deduction = number(f[Dop]), given = number(f[Tahsis]);
         const std::optional<Fraction> should = deed && deduction ? std::optional(*deed - *deduction) : std::nullopt;
         return compare(4, p, key, f, given, should, [&](bool readable) {
@@ -294,7 +349,7 @@ ShareChecker::ShareChecker(const RuleSet &rules, std::function<void(const ShareF
 
 ShareChecker::~ShareChecker() = default;
 
-void ShareChecker::record(qint64 key, const std::vector<Value> &fields)
+void ShareChecker::record(qint64 key, const Value *fields)
 {
     m_sums->record(key, fields);
 }
@@ -309,7 +364,8 @@ ShareCheck checkShares(Database &db, KeyRange keys, const std::optional<QString>
 {
     ShareChecker checker(rules, each);
     db.readSnapshot([&] {
-        forEachChosenKeyed(db, keys, filter, [&](qint64 key, const std::vector<Value> &f) { checker.record(key, f); });
+        forEachChosenKeyed(db, keys, filter,
+                           [&](qint64 key, const std::vector<Value> &f) { checker.record(key, f.data()); });
     });
     return checker.finish();
 }

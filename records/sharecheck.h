@@ -51,7 +51,8 @@ public:
     ~ShareChecker();
     ShareChecker(const ShareChecker &) = delete;
     ShareChecker &operator=(const ShareChecker &) = delete;
-    void record(qint64 key, const std::vector<Value> &fields);
+    // `fields`: the 19 fields in table order.
+    void record(qint64 key, const Value *fields);
     // Settles the parcels; call once, after the last record.
     ShareCheck finish();
 

@@ -165,6 +165,7 @@ std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
     static const Reference reference = readReference(schema::createStatement());
     // Same fields, same kinds: only the text differs.
     static const QString strictSql = readReference(schema::strictCreateStatement()).sql;
+    static const QString typeofSql = readReference(schema::typeofCreateStatement()).sql;
     if (reference.kinds.empty() || columns != reference.columns)
         return {};
     Statement encoding = db.prepare(QStringLiteral("PRAGMA encoding"));
@@ -178,7 +179,8 @@ std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
         const QString sql = text(q.get(), 1);
-        if (text(q.get(), 0) != QLatin1String("table") || (sql != reference.sql && sql != strictSql))
+        if (text(q.get(), 0) != QLatin1String("table")
+            || (sql != reference.sql && sql != strictSql && sql != typeofSql))
             return {};
         ++tables;
     }

@@ -81,8 +81,9 @@ int bind(sqlite3_stmt *stmt, int i, const Value &v)
 {
     switch (v.kind()) {
     case Value::Kind::Text:
-        // The value outlives the step that uses it, so SQLite need not copy it.
-        return sqlite3_bind_text16(stmt, i, v.asText().utf16(), int(v.asText().size() * 2), SQLITE_STATIC);
+        // The value outlives the step that uses it, so SQLite need not copy it. With the length given no
+        // terminating NUL is needed: utf16() would copy a literal's text (the default mahalle) every record.
+        return sqlite3_bind_text16(stmt, i, v.asText().constData(), int(v.asText().size() * 2), SQLITE_STATIC);
     case Value::Kind::Double: return sqlite3_bind_double(stmt, i, v.asDouble());
     default: return sqlite3_bind_null(stmt, i);
     }

@@ -27,6 +27,7 @@ public:
     std::optional<Record> lastRecord() override;
     void append(const Record &values, const std::vector<bool> &given) override;
     void appendTaking(Record &values, const std::vector<bool> &given) override;
+    const Record *appendedLast() const override { return m_inRun && m_runLastKnown ? &m_runLast : nullptr; }
     void commitPending() override;
     void beginRun(const WaitCallback &whileWaiting) override;
     void commitRun() override;

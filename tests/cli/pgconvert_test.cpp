@@ -181,6 +181,12 @@ TEST_F(PgRolesTest, ClerksConvertReadAndExportUnderTheirOwnRoleAndOnlyASuperviso
     EXPECT_EQ(log.out.count(QStringLiteral(" as berk ")), 1) << log.out.toStdString();
     EXPECT_EQ(server.query(QStringLiteral("SELECT role_name FROM zefto_conversions ORDER BY id")),
               (QList<QVariantList>{{QStringLiteral("anna")}, {QStringLiteral("berk")}}));
+    // Each clerk's entry went in with the check of its shares.
+    EXPECT_EQ(server.query(QStringLiteral("SELECT count(*) FROM zefto_conversions WHERE rule4_checked > 0"))
+                  .value(0)
+                  .value(0)
+                  .toLongLong(),
+              2);
     EXPECT_EQ(as(QStringLiteral("anna"), ZEFTO_RECORDS,
                  {QStringLiteral("show"), QStringLiteral("--conversion"), QStringLiteral("2")})
                   .status,
@@ -284,7 +290,10 @@ TEST_F(PgConvertTest, NoOutputAboutAMalformedAddressHoldsACharacterOfItsPassword
 TEST_F(PgConvertTest, ALogFromBeforeTheServersIdentityStillWorksAndReadsItAsEmpty)
 {
     EXPECT_EQ(convert({QStringLiteral("--database"), server.uri(), QStringLiteral(SAMPLE_REPORT)}).status, 0);
-    server.query(QStringLiteral("ALTER TABLE zefto_conversions DROP COLUMN role_name"));
+    // Nor from before the shares' check: entries go in without its counts.
+    server.query(
+        QStringLiteral("ALTER TABLE zefto_conversions DROP COLUMN role_name, DROP COLUMN rule1_checked, "
+                       "DROP COLUMN rule1_broken"));
     const Result again =
         convert({QStringLiteral("--again"), QStringLiteral("--database"), server.uri(), QStringLiteral(SAMPLE_REPORT)});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();

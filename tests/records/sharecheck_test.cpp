@@ -1,5 +1,7 @@
 #include "chosen.h"
 #include "database.h"
+#include "fraction.h"
+#include "quickfigures.h"
 #include "schema.h"
 #include "sharecheck.h"
 #include "tempdir.h"
@@ -174,6 +176,57 @@ TEST_F(ShareCheckTest, FindingsSayWhatAddsUpToWhatAndSummariesCountEveryRule)
     const ShareCheck without3 = check({true, true, false, true});
     EXPECT_EQ(found.size(), 2u);
     EXPECT_EQ(ruleSummary(3, without3), QStringLiteral("rule 3, title deed is old area × old share: skipped"));
+}
+
+// A block number longer than the check's chunks of key text is kept on its own, and still one parcel.
+TEST_F(ShareCheckTest, AParcelWithAVeryLongNameIsStillOneParcel)
+{
+    static const std::string parcel = std::string(5000, '7') + "/1";
+    store({shared(parcel.c_str(), "1/2", "450", "900.00"), shared("300/1", "1/1", "900", "900.00"),
+           shared(parcel.c_str(), "1/3", "300", "900.00")});
+    const ShareCheck r = check();
+    EXPECT_EQ(r.parcels, 2);
+    ASSERT_EQ(found.size(), 2u); // its shares make 5/6, its share areas 750
+    EXPECT_EQ(found[0].yada, QString(5000, u'7'));
+    EXPECT_EQ(found[0].span, KeyRange(1, 3));
+}
+
+// The check's integer shortcuts must read each figure exactly as its fractions do, or give way to them.
+TEST(QuickFigures, ReadExactlyWhatFractionsReadOrNothing)
+{
+    const Value texts[] = {Value::text(QStringLiteral("450.5")),
+                           Value::text(QStringLiteral(" 900.00 ")),
+                           Value::text(QStringLiteral("-3")),
+                           Value::text(QStringLiteral(".5")),
+                           Value::text(QStringLiteral("7.")),
+                           Value::text(QStringLiteral("0.125")),
+                           Value::text(QStringLiteral("1e5")),
+                           Value::text(QStringLiteral("-")),
+                           Value::text(QStringLiteral("1.2.3")),
+                           Value::text(QStringLiteral("12345678901234")),
+                           Value::text(QStringLiteral("+4")),
+                           Value::number(1250.5),
+                           Value::number(0.1),
+                           Value::number(-0.07),
+                           Value::number(1.0 / 3),
+                           Value::number(1e14),
+                           Value()};
+    int quick = 0;
+    for (const Value &v : texts) {
+        const std::optional<Fraction> exact =
+            v.isDouble() ? Fraction::fromDouble(v.asDouble())
+                         : (v.isText() ? Fraction::fromDecimal(v.asText()) : std::optional<Fraction>());
+        if (const std::optional<qint64> c = cents(v)) {
+            ++quick;
+            ASSERT_TRUE(exact) << c.value();
+            EXPECT_TRUE(*exact == Fraction(*c, 100)) << exact->text().toStdString() << " read as " << *c;
+        }
+        if (const std::optional<qint64> n = wholeNumber(v)) {
+            ASSERT_TRUE(exact);
+            EXPECT_TRUE(*exact == Fraction(*n, 1)) << exact->text().toStdString() << " read as " << *n;
+        }
+    }
+    EXPECT_EQ(quick, 8); // the shortcut is taken where it can be
 }
 
 } // namespace
