@@ -265,6 +265,8 @@ int exportCommand(Records &records, const QString &file, const std::optional<QSt
 int undoCommand(Records &records, const QString &which)
 {
     Database &db = records.open(true);
+    // A role that may not undo hears only that, not which conversion it would have undone.
+    db.checkMayUndo();
     qint64 id = 0;
     if (which == QLatin1String("last")) {
         const Conversion c = records.ownLast(db.identity());

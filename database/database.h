@@ -70,6 +70,7 @@ public:
     std::optional<Conversion> findConversion(const QString &sha256) { return live().findConversion(sha256); }
     std::vector<Conversion> conversions() { return live().conversions(); }
     qint64 undoConversion(qint64 id, const QString &by) { return live().undoConversion(id, by); }
+    void checkMayUndo() const { live().checkMayUndo(); }
     // The role a server proved this session to be; empty for a file.
     QString identity() const { return live().identity(); }
     // Runs `work` with every read in it seeing one state of the database.

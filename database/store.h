@@ -115,11 +115,16 @@ public:
     // record count and keys filled in, and the check of its shares when
     // `entry.shares` holds one (a file's log gets the columns when it lacks
     // them; a server's only when they are there and the role may fill them);
-    // returns the entry's id. Called once, just before commitRun; a run rolled
-    // back afterwards leaves no entry.
+    // returns the entry's id. Called once, as the run's last step before
+    // commitRun: a server's store commits the run with its entry, saving a
+    // round trip, and its commitRun then has nothing left to do. A run that
+    // fails here leaves no entry.
     virtual qint64 logRun(const Conversion &entry) = 0;
     // The newest conversion of a report with this SHA-256 that stored records
-    // and is not undone; nothing when there is none (or no log yet).
+    // and is not undone; nothing when there is none (or no log yet). A
+    // server's store that may convert opens the run that follows in the same
+    // round trip when the answer is nothing; any call but beginRun takes that
+    // opening back.
     virtual std::optional<Conversion> findConversion(const QString &sha256) = 0;
     // Every conversion in the log, oldest first (none when there is no log yet).
     virtual std::vector<Conversion> conversions() = 0;
@@ -128,6 +133,9 @@ public:
     // Refuses (throws, removing nothing) an unknown id, an undone conversion,
     // or one whose records are no longer all there.
     virtual qint64 undoConversion(qint64 id, const QString &by) = 0;
+    // Throws the refusal (3027) naming what this session lacks to undo, so it
+    // is told before anything else is said; a file refuses nothing here.
+    virtual void checkMayUndo() const {}
     // The role the server authenticated this session as (the log records it
     // with each run); empty for a file, where nobody's identity can be proven.
     virtual QString identity() const { return QString(); }

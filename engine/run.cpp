@@ -185,16 +185,21 @@ bool Engine::mayConvert(const std::optional<Conversion> &earlier, RunOutcome &o)
     if (!earlier || earlier->id == m_acceptedDuplicate)
         return true;
     // Asked only in a window, so in the user's language; the outcome stays the run's own word.
+    // On a server the role it authenticated stands beside the login the client told.
+    const QString by =
+        earlier->role.isEmpty()
+            ? earlier->user
+            : QCoreApplication::translate("zefto::Engine", "%1 (server role: %2)").arg(earlier->user, earlier->role);
     const QString question =
         earlier->records == 1
             ? QCoreApplication::translate("zefto::Engine",
                                           "This report was already converted on %1 by %2: 1 record (%3). "
                                           "Convert it again?")
-                  .arg(conversionlog::shownTime(earlier->startedAt), earlier->user, earlier->outcome.trimmed())
+                  .arg(conversionlog::shownTime(earlier->startedAt), by, earlier->outcome.trimmed())
             : QCoreApplication::translate("zefto::Engine",
                                           "This report was already converted on %1 by %2: %3 records (%4). "
                                           "Convert it again?")
-                  .arg(conversionlog::shownTime(earlier->startedAt), earlier->user, QString::number(earlier->records),
+                  .arg(conversionlog::shownTime(earlier->startedAt), by, QString::number(earlier->records),
                        earlier->outcome.trimmed());
     if (m_window.askConvertAgain(question)) {
         m_acceptedDuplicate = earlier->id;

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace zefto::ui {
@@ -115,6 +116,7 @@ void RecordTableModel::readAgain(const std::function<void()> &read)
     beginResetModel();
     m_scan.stop();
     m_rows = 0;
+    m_slice = scanSlice;
     try {
         if (m_pager) {
             read();
@@ -138,8 +140,11 @@ void RecordTableModel::reload()
 void RecordTableModel::scanMore()
 {
     try {
-        if (!m_pager || !m_pager->scanFilter(scanSlice))
+        // The first matches come quickly; later steps grow, so a million records take a few
+        // steps, each large enough for a server to share among its processors.
+        if (!m_pager || !m_pager->scanFilter(m_slice))
             m_scan.stop();
+        m_slice = std::min(2 * m_slice, maxScanSlice);
     } catch (const Error &e) {
         m_scan.stop();
         emit failed(e.description());

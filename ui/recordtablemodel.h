@@ -17,8 +17,10 @@ class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    // How many records one step of a filter search reads.
+    // How many records the first step of a filter search reads; each further
+    // step reads twice as many as the one before, up to maxScanSlice.
     static constexpr int scanSlice = 20000;
+    static constexpr int maxScanSlice = 320000;
 
     explicit RecordTableModel(QObject *parent = nullptr);
     ~RecordTableModel() override;
@@ -81,6 +83,7 @@ private:
     qint64 m_rows = 0;                   // what the view has been told
     records::RecordPager::Order m_order; // kept across stores and shows
     QTimer m_scan;
+    int m_slice = scanSlice; // records the next step of the filter search reads
 };
 
 } // namespace zefto::ui

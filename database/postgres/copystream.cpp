@@ -2,8 +2,8 @@
 
 #include "libpq.h"
 
-#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace zefto::postgres {
 namespace {
@@ -16,54 +16,133 @@ QString quoted(const QString &name)
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-void appendText(QByteArray &out, const QString &text)
+// The most bytes a number takes in the shortest form (-2.2250738585072014e-308).
+constexpr qsizetype numberBytes = 32;
+
+// Text as UTF-8 with COPY's escapes, from `p` on; returns where it ends. At
+// most 3 bytes a UTF-16 unit, an escape included.
+char *writeText(char *p, const QString &text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    // Most fields need no escape: copied whole, not a character at a time.
-    if (std::none_of(utf8.begin(), utf8.end(),
-                     [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; })) {
-        out += utf8;
-        return;
-    }
-    for (const char c : utf8) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+    const char16_t *u = QStringView(text).utf16();
+    const char16_t *const end = u + text.size();
+    for (; u < end; ++u) {
+        const char16_t c = *u;
+        if (c < 0x80) {
+            switch (c) {
+            case u'\\':
+                *p++ = '\\';
+                *p++ = '\\';
+                break;
+            case u'\t':
+                *p++ = '\\';
+                *p++ = 't';
+                break;
+            case u'\n':
+                *p++ = '\\';
+                *p++ = 'n';
+                break;
+            case u'\r':
+                *p++ = '\\';
+                *p++ = 'r';
+                break;
+            default: *p++ = char(c);
+            }
+        } else if (c < 0x800) {
+            *p++ = char(0xc0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3f));
+        } else if (!QChar::isSurrogate(c)) {
+            *p++ = char(0xe0 | (c >> 12));
+            *p++ = char(0x80 | ((c >> 6) & 0x3f));
+            *p++ = char(0x80 | (c & 0x3f));
+        } else if (QChar::isHighSurrogate(c) && u + 1 < end && QChar::isLowSurrogate(u[1])) {
+            const char32_t cp = QChar::surrogateToUcs4(c, u[1]);
+            ++u;
+            *p++ = char(0xf0 | (cp >> 18));
+            *p++ = char(0x80 | ((cp >> 12) & 0x3f));
+            *p++ = char(0x80 | ((cp >> 6) & 0x3f));
+            *p++ = char(0x80 | (cp & 0x3f));
+        } else {
+            // A lone surrogate, as Qt's own conversion writes it (at most 3 bytes).
+            for (const char b : QStringView(u, 1).toUtf8())
+                *p++ = b;
         }
     }
+    return p;
 }
 
-void appendNumber(QByteArray &out, double d)
+// `n` hundredths in the shortest fixed form (87.51, 500.1, 0.05, -3), from `p` on.
+char *writeHundredths(char *p, long long n)
 {
-    char digits[32];
-    // The shortest form that reads back as the same double.
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, d);
-    out.append(digits, end - digits);
+    if (n < 0)
+        *p++ = '-';
+    const unsigned long long u = n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    p = std::to_chars(p, p + numberBytes, u / 100).ptr;
+    if (const unsigned cents = unsigned(u % 100); cents != 0) {
+        *p++ = '.';
+        *p++ = char('0' + cents / 10);
+        if (cents % 10 != 0)
+            *p++ = char('0' + cents % 10);
+    }
+    return p;
+}
+
+// The shortest form that reads back as the same double, from `p` on.
+char *writeNumber(char *p, double d)
+{
+    // Most areas have at most two decimals: written from the whole number of
+    // hundredths, a tenth of the cost. That text reads back as `d` when the
+    // hundredths divided by 100 give `d` (both are correctly rounded), and it
+    // is the shortest form too, but for whole numbers from 10000 on, which may
+    // be shorter with an exponent.
+    if (d != 0 && std::fabs(d) < 1e13) {
+        const long long hundredths = std::llround(d * 100);
+        if (double(hundredths) / 100 == d && (hundredths % 100 != 0 || std::fabs(d) < 10000)) {
+            char *const end = writeHundredths(p, hundredths);
+            Q_ASSERT([&] {
+                char digits[numberBytes];
+                const char *e = std::to_chars(digits, digits + numberBytes, d).ptr;
+                return QByteArrayView(p, end - p) == QByteArrayView(digits, e - digits);
+            }());
+            return end;
+        }
+    }
+    return std::to_chars(p, p + numberBytes, d).ptr;
 }
 
 } // namespace
 
+// Written through a pointer into room made once: appending field by field
+// (a conversion, a resize, a byte at a time) took a quarter of a run's
+// instructions.
 void appendCopyLine(QByteArray &out, const Record &values, const std::vector<bool> &given)
 {
+    qsizetype most = 1;
+    for (size_t i = 0; i < given.size(); ++i)
+        if (given[i])
+            most += 1 + (values[i].isText() ? 3 * values[i].asText().size() : numberBytes);
+    const qsizetype at = out.size();
+    out.resize(at + most);
+    char *p = out.data() + at;
     bool first = true;
     for (size_t i = 0; i < given.size(); ++i) {
         if (!given[i])
             continue;
         if (!first)
-            out += '\t';
+            *p++ = '\t';
         first = false;
         const Value &v = values[i];
         if (v.isText())
-            appendText(out, v.asText());
+            p = writeText(p, v.asText());
         else if (v.isDouble())
-            appendNumber(out, v.asDouble());
-        else
-            out += "\\N";
+            p = writeNumber(p, v.asDouble());
+        else {
+            *p++ = '\\';
+            *p++ = 'N';
+        }
     }
-    out += '\n';
+    *p++ = '\n';
+    Q_ASSERT(p - out.constData() <= at + most);
+    out.truncate(p - out.constData());
 }
 
 QString copyStatement(const QString &table, const QStringList &columns, const std::vector<bool> &given)
@@ -104,7 +183,7 @@ void CopyStream::send()
         return;
     if (libpq().putCopyData(m_connection.handle(), m_buffer.constData(), int(m_buffer.size())) != 1)
         fail();
-    m_buffer.clear();
+    m_buffer.resize(0); // its room kept for the next block
 }
 
 Failure CopyStream::lastFailure() const

@@ -40,9 +40,11 @@ const Classes &classes()
     return built;
 }
 
+// ASCII escaped, as it holds the bracket's own syntax; every other unit as itself. The server
+// compares the whole pattern with the ones it has compiled at every row, so its length counts.
 QString escaped(char16_t u)
 {
-    return QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+    return u < 0x80 ? QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0')) : QString(QChar(u));
 }
 
 // A bracket expression of ascending units, runs written as ranges.

@@ -31,13 +31,22 @@ QString quoted(const QString &name)
 // Zefto's half of the advisory lock's key; the table's oid is the other half.
 constexpr int runLockKey = 0x5a656674; // "Zeft"
 
-QString runLock(bool wait)
+QString runLockCall(bool wait)
 {
-    return QStringLiteral("SELECT pg_%1advisory_xact_lock(%2, to_regclass('%3')::oid::int)")
+    return QStringLiteral("pg_%1advisory_xact_lock(%2, to_regclass('%3')::oid::int)")
         .arg(wait ? QString() : QStringLiteral("try_"))
         .arg(runLockKey)
         .arg(table);
 }
+
+QString runLock(bool wait)
+{
+    return QStringLiteral("SELECT ") + runLockCall(wait);
+}
+
+// The error a run opened ahead ends its message with when it may not go on
+// yet; ours alone (a class no server uses).
+constexpr auto notAheadState = "ZF001";
 
 // A number as the server writes it; its words for the infinities and NaN are its own.
 double serverNumber(const QString &text)
@@ -70,10 +79,11 @@ std::vector<bool> converterFields(const QStringList &columns)
 // LOCK TABLE in a mode that keeps writers out, it needs no privilege beyond
 // the clerk's SELECT and INSERT. So the table's last record is read once,
 // with the lock, and after that the record appended last is kept in memory.
-// Over an office link round trips cost, not statements: the lock, the
-// read-back, the duplicate guard asked again under the lock and the start of
-// the run's one COPY go in one message; the COPY's end, the log entry (its
-// counts and keys taken by the server) and the COMMIT are one round trip each.
+// Over an office link round trips cost, not statements: the duplicate
+// guard's question opens the run ahead, sending the lock, the read-back, the
+// guard and the start of the run's one COPY in one message; the COPY's end is
+// one round trip, the log entry (its counts and keys taken by the server) and
+// the COMMIT another.
 // The server's verdict on the records comes when the COPY ends; any server
 // error aborts the whole transaction there, so records the run must refuse
 // (zero-length text) are refused here before anything of them is sent.
@@ -174,6 +184,30 @@ QString PostgresStore::runOpening() const
     return sql + u';' + copyStatement(table, m_table.columns, converterFields(m_table.columns));
 }
 
+// One attempt at opening the transaction with the lock and `more`: true when
+// both are ours. Otherwise nothing is left open; `failure` tells why, when the
+// server refused (a lock only tried and held by another is no failure).
+bool PostgresStore::tryBegin(bool onlyTry, const QString &more, Batch *b, std::optional<Failure> *failure)
+{
+    *failure = m_connection.tryBatch(QStringLiteral("BEGIN;") + runLock(!onlyTry) + more, b);
+    // Without the lock, what followed it may have failed on what the holder has not committed yet.
+    const bool refused = onlyTry && !b->rows.empty() && b->rows.front().at(0).at(0).toString() != u't';
+    if (refused)
+        failure->reset();
+    if (!*failure && !refused) {
+        began();
+        b->rows.erase(b->rows.begin());
+        return true;
+    }
+    if (b->copying) {
+        m_copy.adopt({});
+        m_copy.abandon();
+    }
+    if (m_connection.alive())
+        m_connection.tryExec(QStringLiteral("ROLLBACK"));
+    return false;
+}
+
 // Opens the transaction with the lock and `more` (statements after a ';'),
 // in one round trip; hands back the rows of `more`. A run waits in short
 // steps, so the caller can paint, report and give up; anything else waits as
@@ -181,23 +215,14 @@ QString PostgresStore::runOpening() const
 Batch PostgresStore::beginTransaction(const WaitCallback *whileWaiting, const QString &more)
 {
     const bool run = whileWaiting != nullptr;
-    const QString sql = QStringLiteral("BEGIN;") + runLock(!run) + more;
     QElapsedTimer waited;
     waited.start();
     Batch b;
     for (bool first = true;; first = false) {
-        const std::optional<Failure> f = m_connection.tryBatch(sql, &b);
-        // Without the lock, what followed it may have failed on what the holder has not committed yet.
-        const bool refused = run && !b.rows.empty() && b.rows.front().at(0).at(0).toString() != u't';
-        if (!f && !refused)
-            break;
-        if (b.copying) {
-            m_copy.adopt({});
-            m_copy.abandon();
-        }
-        if (m_connection.alive())
-            m_connection.tryExec(QStringLiteral("ROLLBACK"));
-        if (f && !refused && (f->sqlstate != QLatin1String("55P03") || f->connectionLost || !run))
+        std::optional<Failure> f;
+        if (tryBegin(run, more, &b, &f))
+            return b;
+        if (f && (f->sqlstate != QLatin1String("55P03") || f->connectionLost || !run))
             throw m_connection.error(*f);
         if (waited.elapsed() >= m_options.lockWaitMs)
             throw Error(err::FileInUse, QStringLiteral("The database '%1' is in use by another program, which held its "
@@ -207,12 +232,66 @@ Batch PostgresStore::beginTransaction(const WaitCallback *whileWaiting, const QS
         (*whileWaiting)(first);
         QThread::msleep(lockRetryMs);
     }
+}
+
+void PostgresStore::began()
+{
     m_inTransaction = true;
     m_pending = 0;
     m_runKeys = {0, 0};
     m_keysKnown = false;
-    b.rows.erase(b.rows.begin());
-    return b;
+}
+
+// The duplicate guard's question, asked by a store that may convert, opens
+// the run ahead in its own round trip: the guard, the lock, the read-back and
+// the COPY's start, which beginRun then finds done. They run in the
+// message's implicit transaction; when the report was converted before (the
+// operator may be asked) or the lock is another's (the run waits for it
+// later), our error ends that transaction, so nothing is held and nothing
+// needs ending, and the guard read before it answers. Otherwise the lock is
+// ours before the read-back, the guard asked again under it found nothing,
+// and BEGIN makes the transaction the run's.
+std::optional<std::vector<Conversion>> PostgresStore::openAhead(const QString &sha256)
+{
+    if (m_options.readOnly || m_inTransaction || m_inSnapshot || !m_facts.hasLog || !m_facts.mayInsert
+        || !m_facts.mayLog)
+        return std::nullopt;
+    const QString guard =
+        QString::fromLatin1(conversionlog::latestStillStored).replace(u'?', Connection::literal(sha256));
+    const QString sql =
+        logQuery(guard)
+        + QStringLiteral(
+              ";DO $$BEGIN IF NOT %1 OR EXISTS (SELECT FROM %2 %3) THEN RAISE EXCEPTION 'Zefto opens no run yet: "
+              "the report was converted before, or another run holds the lock' USING ERRCODE = '%4'; END IF; "
+              "END$$;")
+              .arg(runLockCall(false), QLatin1String(conversionTableName), guard, QLatin1String(notAheadState))
+        + lastRecordStatement() + QStringLiteral(";BEGIN;")
+        + copyStatement(table, m_table.columns, converterFields(m_table.columns));
+    Batch b;
+    const std::optional<Failure> f = m_connection.tryBatch(sql, &b);
+    if (b.copying) {
+        began();
+        keepLastRecord(b.rows.at(1));
+        m_copy.adopt(converterFields(m_table.columns));
+        m_ahead = true;
+        m_guard = Guard{sha256, std::nullopt}; // the run asks again under the lock it already holds
+        return std::vector<Conversion>{};
+    }
+    if (!f || f->sqlstate != QLatin1String(notAheadState) || b.rows.empty()) {
+        if (m_connection.alive())
+            m_connection.tryExec(QStringLiteral("ROLLBACK"));
+        return std::nullopt; // asked again plainly, which tells a failure as it always did
+    }
+    if (b.rows.front().isEmpty())
+        return std::vector<Conversion>{};
+    return std::vector<Conversion>{logEntry(b.rows.front().front())};
+}
+
+// A run opened ahead that something else than its run comes to: taken back, lock and all.
+void PostgresStore::dropAhead()
+{
+    if (m_ahead)
+        rollbackTransaction();
 }
 
 // Takes the read-back of the transaction's first round trip.
@@ -278,6 +357,7 @@ void PostgresStore::append(const Record &values, const std::vector<bool> &given)
     if (!isOpen())
         throw Error::of(err::ObjectInvalid);
     checkValues(values, given);
+    dropAhead();
     if (!m_inTransaction)
         keepLastRecord(beginTransaction(nullptr, u';' + lastRecordStatement()).rows.at(0));
     try {
@@ -329,9 +409,17 @@ void PostgresStore::commitTransaction()
     } catch (const Error &e) {
         failed(e);
     }
-    // Delivered with the commit, to listeners only: the same round trip.
-    const std::optional<Failure> f =
-        m_connection.tryExec(QStringLiteral("NOTIFY %1;COMMIT").arg(QLatin1String(changeChannel)));
+    commitWith(QString());
+}
+
+// Sends `first` (statements each ending in ';', or nothing) and the COMMIT in
+// one message; hands back the rows of `first`. The notification listeners
+// wait for goes in the same message and is delivered with the commit.
+Batch PostgresStore::commitWith(const QString &first)
+{
+    Batch b;
+    const std::optional<Failure> f = m_connection.tryBatch(
+        first + QStringLiteral("NOTIFY %1;COMMIT").arg(QLatin1String(changeChannel)), &b);
     if (f && f->connectionLost) {
         // The commit may or may not have reached the server: never claim a count it did not confirm.
         const qint64 unknown = m_pending;
@@ -351,6 +439,7 @@ void PostgresStore::commitTransaction()
     m_pending = 0;
     m_last.reset();
     m_guard.reset();
+    return b;
 }
 
 void PostgresStore::rollbackTransaction() noexcept
@@ -362,6 +451,7 @@ void PostgresStore::rollbackTransaction() noexcept
     m_pending = 0;
     m_inTransaction = false;
     m_inRun = false;
+    m_ahead = false;
     m_last.reset();
     m_runKeys = {0, 0};
     m_guard.reset();
@@ -369,6 +459,7 @@ void PostgresStore::rollbackTransaction() noexcept
 
 void PostgresStore::commitPending()
 {
+    dropAhead();
     if (m_inRun || !isOpen() || !m_inTransaction)
         return; // the run commits its records as one
     commitTransaction();
@@ -391,6 +482,10 @@ void PostgresStore::beginRun(const WaitCallback &whileWaiting)
             QStringLiteral("Cannot convert into '%1': its log %2 is missing and the role '%3' may not create it. "
                            "The database's owner can create it with database/postgres/roles.sql.")
                 .arg(name(), QLatin1String(conversionTableName), m_facts.role));
+    if (std::exchange(m_ahead, false)) {
+        m_inRun = true;
+        return;
+    }
     commitPending();
     const bool hadLog = m_facts.hasLog;
     const Batch b = beginTransaction(&whileWaiting, runOpening());
@@ -441,6 +536,7 @@ void PostgresStore::finishCopy()
 {
     if (!isOpen())
         throw Error::of(err::ObjectInvalid);
+    dropAhead();
     if (m_copy.isOpen()) {
         try {
             m_copy.finish();
@@ -513,6 +609,9 @@ std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList
         }
         // Remembered so that a run asks it again under its lock, in the lock's round trip.
         m_guardSha = sha256;
+        finishCopy();
+        if (std::optional<std::vector<Conversion>> answer = openAhead(sha256))
+            return *answer;
     }
     finishCopy();
     std::vector<Conversion> out;
@@ -525,16 +624,17 @@ std::vector<Conversion> PostgresStore::readLog(const QString &where, const QList
 }
 
 // The log entry goes in with the run's count and keys as the server counts
-// them; the reply tells them, and the entry's id.
+// them, and the run commits with it in the same round trip (commitRun then has
+// nothing left to send); the reply tells them, and the entry's id.
 qint64 PostgresStore::logRun(const Conversion &entry)
 {
     if (!isOpen() || !m_inRun)
         throw Error::of(err::ObjectInvalid);
+    QStringList columns, selected;
     try {
         m_copy.finish();
         const QStringList names = QString::fromLatin1(conversionlog::fieldList).split(QStringLiteral(", ")).mid(1);
         const QList<QVariant> values = conversionlog::fieldValues(entry);
-        QStringList columns, selected;
         for (qsizetype i = 0; i < names.size(); ++i) {
             const QString &n = names[i];
             // A NULL is left to the table, so a clerk needs INSERT on no column an undo marks (roles.sql).
@@ -561,22 +661,20 @@ qint64 PostgresStore::logRun(const Conversion &entry)
                     selected << Connection::literal(counts[i].toString());
                 }
         }
-        const Batch b = m_connection.batch(
-            QStringLiteral(
-                "INSERT INTO %1(%2) SELECT %3 FROM %4 WHERE %5 > %6 RETURNING id, records, first_key, last_key")
-                .arg(QLatin1String(conversionTableName), columns.join(u','), selected.join(u','), table, keyName())
-                .arg(m_keyBefore));
-        const QVariantList &row = b.rows.at(0).at(0);
-        // The server's count is the one to tell.
-        const qint64 counted = row[1].toLongLong();
-        m_stored += counted - m_pending;
-        m_pending = counted;
-        m_runKeys = {row[2].toLongLong(), row[3].toLongLong()};
-        m_keysKnown = true;
-        return row[0].toLongLong();
     } catch (const Error &e) {
         failed(e);
     }
+    const qint64 sent = m_pending;
+    const Batch b = commitWith(
+        QStringLiteral("INSERT INTO %1(%2) SELECT %3 FROM %4 WHERE %5 > %6 RETURNING id, records, first_key, last_key;")
+            .arg(QLatin1String(conversionTableName), columns.join(u','), selected.join(u','), table, keyName())
+            .arg(m_keyBefore));
+    const QVariantList &row = b.rows.at(0).at(0);
+    // The server's count is the one to tell.
+    m_stored += row[1].toLongLong() - sent;
+    m_runKeys = {row[2].toLongLong(), row[3].toLongLong()};
+    m_keysKnown = true;
+    return row[0].toLongLong();
 }
 
 Error PostgresStore::refused(const QString &action, const QString &privilege, const char *groupRole) const
@@ -587,17 +685,22 @@ Error PostgresStore::refused(const QString &action, const QString &privilege, co
                      .arg(action, name(), m_facts.role, privilege, table, m_facts.owner, QLatin1String(groupRole)));
 }
 
+void PostgresStore::checkMayUndo() const
+{
+    if (!m_facts.mayDelete)
+        throw refused(QStringLiteral("undo conversions in"), QStringLiteral("DELETE on %1").arg(table), supervisorRole);
+    if (m_facts.hasLog && !m_facts.mayMarkUndone)
+        throw refused(QStringLiteral("undo conversions in"),
+                      QStringLiteral("UPDATE on %1").arg(QLatin1String(conversionTableName)), supervisorRole);
+}
+
 qint64 PostgresStore::undoConversion(qint64 id, const QString &by)
 {
     if (!isOpen())
         throw Error::of(err::ObjectInvalid);
     if (m_inRun)
         throw Error(err::Reserved, QStringLiteral("A conversion into '%1' is in progress.").arg(name()));
-    if (!m_facts.mayDelete)
-        throw refused(QStringLiteral("undo conversions in"), QStringLiteral("DELETE on %1").arg(table), supervisorRole);
-    if (m_facts.hasLog && !m_facts.mayMarkUndone)
-        throw refused(QStringLiteral("undo conversions in"),
-                      QStringLiteral("UPDATE on %1").arg(QLatin1String(conversionTableName)), supervisorRole);
+    checkMayUndo();
     commitPending();
     if (!m_facts.hasLog)
         throw Error(err::ItemNotFound, conversionlog::unknownConversion(id, name()));

@@ -51,11 +51,17 @@ public:
     qint64 logRun(const Conversion &entry) override;
     void readSnapshot(const std::function<void()> &work) override;
     qint64 undoConversion(qint64 id, const QString &by) override;
+    void checkMayUndo() const override;
     QString identity() const override { return m_facts.role; }
 
 private:
     PostgresStore(const Address &address, const StoreOptions &options) : m_connection(address), m_options(options) {}
+    bool tryBegin(bool onlyTry, const QString &more, Batch *b, std::optional<Failure> *failure);
     Batch beginTransaction(const WaitCallback *whileWaiting, const QString &more);
+    void began();
+    std::optional<std::vector<Conversion>> openAhead(const QString &sha256);
+    void dropAhead();
+    Batch commitWith(const QString &first);
     QString lastRecordStatement() const;
     QString runOpening() const;
     void keepLastRecord(const Rows &rows);
@@ -95,6 +101,7 @@ private:
     bool m_inTransaction = false; // ours, holding the table's write lock
     bool m_inSnapshot = false;    // a read-only transaction of readSnapshot
     bool m_inRun = false;         // the transaction is a run's: nothing else commits it
+    bool m_ahead = false;         // the transaction is a run's opened by the guard's question, before beginRun
     std::optional<Record> m_last; // the table's last record while the transaction holds the lock
     qint64 m_keyBefore = 0;       // the largest key when the transaction began
     qint64 m_pending = 0;         // records appended in the open transaction

@@ -28,6 +28,7 @@ public:
     std::function<void(float)> onValue; // something that happens to the world mid-run
     bool convertAgain = true;           // the answer to "Convert it again?"
     QStringList questions;              // every such question asked
+    std::function<void()> onQuestion;   // something that happens while the operator thinks
 
     QString text1() const override
     {
@@ -53,6 +54,8 @@ public:
     bool askConvertAgain(const QString &question) override
     {
         questions << question;
+        if (onQuestion)
+            onQuestion();
         return convertAgain;
     }
     void showWaiting(const QString &text) override { waitingTexts << text; }

@@ -117,6 +117,22 @@ TEST_F(PgKilledServerTest, AServerKilledMidRunKeepsNothingOfTheRunAndSaysSo)
     EXPECT_EQ(rows().size(), 96);
 }
 
+TEST_F(PgRunTest, NoLockIsHeldWhileTheOperatorIsAskedAboutAReportConvertedBefore)
+{
+    ASSERT_EQ(run(blocksOfRows(1)).end, End::Converted);
+    // Another clerk's run may take the lock while this one's operator thinks.
+    QList<QVariantList> taken;
+    window.onQuestion = [&] {
+        taken =
+            server->query(QStringLiteral("SELECT pg_try_advisory_lock(1516594804, 'ovrekson'::regclass::oid::int)"));
+    };
+    EXPECT_EQ(run(blocksOfRows(1)).end, End::Converted);
+    EXPECT_EQ(window.questions.size(), 1);
+    ASSERT_EQ(taken.size(), 1);
+    EXPECT_TRUE(taken[0][0].toBool());
+    EXPECT_EQ(rows().size(), 2 * 48);
+}
+
 TEST_F(PgRunTest, AnInterruptedRunIsTakenBackWhole)
 {
     ASSERT_EQ(run(blocksOfRows(1)).end, End::Converted);

@@ -34,6 +34,10 @@
         <source>waiting for another program to finish writing %1…</source>
         <translation>%1 veritabanına yazan başka bir programın bitirmesi bekleniyor…</translation>
     </message>
+    <message>
+        <source>%1 (server role: %2)</source>
+        <translation>%1 (sunucu rolü: %2)</translation>
+    </message>
 </context>
 <context>
     <name>zefto::endbox</name>
