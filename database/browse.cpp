@@ -54,16 +54,24 @@ QString matchingStatement(const QString &key, KeyRange within, qint64 after, int
         .arg(limit);
 }
 
-QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
-                            const std::function<QString(const QString &column)> &asNumber)
+QString sortedKeysStatement(const QString &key, KeyRange within, SortBy by,
+                            const std::function<QString(const QString &column, bool number)> &ordered)
 {
-    const QString column = u'"' + schema::fieldName(schema::Field(field)) + u'"';
+    const QString column = u'"' + schema::fieldName(schema::Field(by.field)) + u'"';
+    const bool down = by.scanAlongOrder && by.descending;
+    const QString k = down ? QStringLiteral("sort_key") : key;
     // Numbers are kept as text: "100" sorts after "20" only when read as a number.
-    const QString direction = descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST");
-    const QString value = schema::readsAsNumber(schema::Field(field)) ? asNumber(column) : column;
-    const QString order = value + direction + u',' + key + (descending ? QStringLiteral(" DESC") : QString());
-    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
-        .arg(key, QLatin1String(schema::tableName), inside(key, within), order);
+    const QString direction = by.descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" NULLS FIRST");
+    const QString value = ordered(column, schema::readsAsNumber(schema::Field(by.field)));
+    const QString order = value + direction + u',' + k + (by.descending ? QStringLiteral(" DESC") : QString());
+    // With a limit both backends keep only the best rows while scanning, instead of sorting them all.
+    const QString limit = by.limit >= 0 ? QStringLiteral(" LIMIT %1").arg(by.limit) : QString();
+    if (down)
+        return QStringLiteral("SELECT %1 FROM (SELECT %2 AS %1, %3 FROM %4 WHERE %5 ORDER BY %2 DESC LIMIT -1) ORDER "
+                              "BY %6%7")
+            .arg(k, key, column, QLatin1String(schema::tableName), inside(key, within), order, limit);
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4%5")
+        .arg(key, QLatin1String(schema::tableName), inside(key, within), order, limit);
 }
 
 QString matchingKeysStatement(const QString &key, KeyRange within, qint64 after, qint64 upTo, const QString &condition)

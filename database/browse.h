@@ -16,11 +16,21 @@ QString countStatement(const QString &key, KeyRange within);
 QString keyAtStatement(const QString &key, KeyRange within, qint64 from, qint64 offset, bool down);
 // Up to `limit` whole records with keys above `after`, inside `within`, in key order.
 QString afterStatement(const QString &key, KeyRange within, qint64 after, int limit);
-// The keys inside `within` ordered by field `field` (schema order), then by
-// key; a field that reads as a number is ordered by `asNumber` of its column,
-// the number its text reads as.
-QString sortedKeysStatement(const QString &key, KeyRange within, int field, bool descending,
-                            const std::function<QString(const QString &column)> &asNumber);
+// How keys are sorted: by field `field` (schema order), then by key; at most `limit` of them (all below 0).
+struct SortBy {
+    int field;
+    bool descending;
+    qint64 limit;
+    // SQLite only: the rows are read from the last key down for a descending sort, through a
+    // co-routine. Records mostly arrive in their blocks' order, and a LIMIT keeps its best rows
+    // cheaply only when better ones come first: else every row read displaces one kept.
+    bool scanAlongOrder = false;
+};
+// The keys inside `within` in the order `by`; a field's column is ordered by
+// `ordered(column, number)`: for a field that reads as a number, the number
+// its text reads as, else the text in Turkish order.
+QString sortedKeysStatement(const QString &key, KeyRange within, SortBy by,
+                            const std::function<QString(const QString &column, bool number)> &ordered);
 // As afterStatement, only the records that meet `condition` (SQL the backend writes).
 QString matchingStatement(const QString &key, KeyRange within, qint64 after, int limit, const QString &condition);
 // The keys above `after` and up to `upTo`, inside `within`, of the records that meet `condition`, ascending.

@@ -8,11 +8,7 @@ namespace zefto {
 
 Database::~Database()
 {
-    try {
-        close();
-    } catch (const Error &) {
-        // Nothing can be reported from a destructor; the store keeps its data whole.
-    }
+    closeInDestructor(*this);
 }
 
 void Database::open(const QString &name, Missing missing)

@@ -75,6 +75,7 @@ public:
     QString identity() const { return live().identity(); }
     // Runs `work` with every read in it seeing one state of the database.
     void readSnapshot(const std::function<void()> &work) { live().readSnapshot(work); }
+    std::optional<qint64> dataVersion() { return live().dataVersion(); }
 
     // Reads for listings, exports and dry runs; see Store for what each does.
     // Each throws 3420 when the database is closed.
@@ -94,9 +95,9 @@ public:
     {
         live().readKeys(keys, each);
     }
-    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending)
+    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending, qint64 limit = -1)
     {
-        return live().sortedKeys(within, field, descending);
+        return live().sortedKeys(within, field, descending, limit);
     }
     void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
                       const std::function<void(const Record &)> &each)

@@ -59,4 +59,14 @@ private:
     QByteArray m_what;
 };
 
+// Closes `owner` from its destructor, where a failure cannot be reported:
+// a store keeps only what was committed, so the silence loses nothing.
+template <class Closable> void closeInDestructor(Closable &owner) noexcept
+{
+    try {
+        owner.close();
+    } catch (const Error &) {
+    }
+}
+
 } // namespace zefto

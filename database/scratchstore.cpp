@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "schema.h"
+#include "turkishorder.h"
 
 #include <algorithm>
 #include <tuple>
@@ -128,7 +129,7 @@ void ScratchStore::readAfter(KeyRange within, qint64 after, int limit, const std
         each(m_records[size_t(k - 1)]);
 }
 
-std::vector<qint64> ScratchStore::sortedKeys(KeyRange within, int field, bool descending)
+std::vector<qint64> ScratchStore::sortedKeys(KeyRange within, int field, bool descending, qint64 limit)
 {
     checkOpen();
     const auto [first, last] = clamped(within);
@@ -136,23 +137,25 @@ std::vector<qint64> ScratchStore::sortedKeys(KeyRange within, int field, bool de
     for (qint64 k = first; k <= last; ++k)
         keys.push_back(k);
     const int column = int(m_columns.indexOf(schema::fieldName(schema::Field(field))));
-    if (column < 0)
-        return keys;
-    const bool number = schema::readsAsNumber(schema::Field(field));
-    // The same order the database gives: no value first, numbers as numbers, then by key.
-    const auto sortKey = [&](qint64 k) {
-        const Value &v = m_records[size_t(k - 1)][size_t(column)];
-        const bool none = !v.isText() && !v.isDouble();
-        bool ok = v.isDouble();
-        const double d = v.isDouble() ? v.asDouble() : number && v.isText() ? v.asText().trimmed().toDouble(&ok) : 0;
-        return std::tuple(!none, ok ? d : 0.0, !number && v.isText() ? v.asText() : QString());
-    };
-    std::sort(keys.begin(), keys.end(), [&](qint64 a, qint64 b) {
-        const auto ka = sortKey(a), kb = sortKey(b);
-        if (ka != kb)
-            return descending ? kb < ka : ka < kb;
-        return descending ? b < a : a < b;
-    });
+    if (column >= 0) {
+        const bool number = schema::readsAsNumber(schema::Field(field));
+        // The same order the database gives: no value first, numbers as numbers, text in Turkish order, then by key.
+        const auto compare = [&](qint64 a, qint64 b) {
+            const Value &va = m_records[size_t(a - 1)][size_t(column)], &vb = m_records[size_t(b - 1)][size_t(column)];
+            const auto rank = [&](const Value &v) {
+                bool ok = v.isDouble();
+                const double d = ok ? v.asDouble() : number && v.isText() ? v.asText().trimmed().toDouble(&ok) : 0;
+                return std::pair(v.isText() || v.isDouble(), ok ? d : 0.0);
+            };
+            if (const auto ra = rank(va), rb = rank(vb); ra != rb)
+                return ra < rb ? -1 : 1;
+            const int text = !number && va.isText() && vb.isText() ? TurkishOrder::get().compare(va.asText(), vb.asText()) : 0;
+            return text != 0 ? text : a < b ? -1 : a > b ? 1 : 0;
+        };
+        std::sort(keys.begin(), keys.end(), [&](qint64 a, qint64 b) { return descending ? compare(b, a) < 0 : compare(a, b) < 0; });
+    }
+    if (limit >= 0 && qint64(keys.size()) > limit)
+        keys.resize(size_t(limit));
     return keys;
 }
 

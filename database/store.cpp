@@ -1,5 +1,6 @@
 #include "store.h"
 
+#include "error.h"
 #include "filter.h"
 
 #include <algorithm>
@@ -12,6 +13,20 @@ qint64 keyIn(const QStringList &columns, const Record &record)
     return at >= 0 && size_t(at) < record.size() && record[size_t(at)].isDouble()
                ? qint64(record[size_t(at)].asDouble())
                : 0;
+}
+
+void Store::finishThenRelease(const std::function<void()> &release)
+{
+    std::optional<Error> failure;
+    rollbackRun();
+    try {
+        commitPending();
+    } catch (const Error &e) {
+        failure = e;
+    }
+    release();
+    if (failure)
+        throw *failure;
 }
 
 // Read a block at a time and tested here: for a store that cannot test in its queries.

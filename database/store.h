@@ -94,9 +94,11 @@ public:
     // Up to `limit` records with keys above `after`, in key order.
     virtual void readAfter(KeyRange within, qint64 after, int limit,
                            const std::function<void(const Record &)> &each) = 0;
-    // Every key in `within`, ordered by the field `field` (schema order; a
-    // field that reads as a number compared as one, no value first), then by key.
-    virtual std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending) = 0;
+    // The first `limit` keys (every key when below 0) in `within`, ordered by
+    // the field `field` (schema order; a field that reads as a number compared
+    // as one, text in Turkish alphabetical order, no value first), then by key;
+    // descending is that order reversed.
+    virtual std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending, qint64 limit) = 0;
     // The records with these keys (ascending) that are still there, in key order.
     virtual void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) = 0;
 
@@ -140,9 +142,21 @@ public:
     // with each run); empty for a file, where nobody's identity can be proven.
     virtual QString identity() const { return QString(); }
 
+    // A number that changes whenever another connection commits to the
+    // database, read without touching the tables; none where the store
+    // cannot tell so cheaply (then the log is compared instead).
+    virtual std::optional<qint64> dataVersion() { return std::nullopt; }
+
     // Runs `work`, whose reads then all see the database as it was at its
     // first read (one read transaction); inside an open transaction, that one.
     virtual void readSnapshot(const std::function<void()> &work) { work(); }
+
+protected:
+    // What close() does in every backend: an unfinished run is taken back (runs
+    // are whole or absent), what was added outside a run is committed, and
+    // `release` lets go of the connection even when that commit failed; the
+    // commit's failure is thrown after.
+    void finishThenRelease(const std::function<void()> &release);
 };
 
 } // namespace zefto

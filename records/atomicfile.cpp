@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,11 +14,6 @@ namespace zefto::records {
 namespace {
 
 constexpr qsizetype bufferSize = 1 << 18;
-
-QString cause(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QString kindOf(mode_t mode)
 {
@@ -49,23 +43,6 @@ QString destination(const QString &path)
     return QDir::cleanPath(at);
 }
 
-bool writeAll(int fd, const char *data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 } // namespace
 
 QString notReplaceable(const QString &path)
@@ -79,7 +56,7 @@ QString notReplaceable(const QString &path)
     return QStringLiteral("it is %1").arg(kindOf(st.st_mode));
 }
 
-AtomicFile::AtomicFile(const QString &target) : m_target(destination(target))
+AtomicFile::AtomicFile(const QString &target) : BufferedOutput(bufferSize), m_target(destination(target))
 {
     if (const QString why = notReplaceable(m_target); !why.isEmpty())
         fail(why + QStringLiteral(", not a regular file; nothing was written"));
@@ -90,7 +67,7 @@ AtomicFile::AtomicFile(const QString &target) : m_target(destination(target))
     if (m_fd < 0) {
         const int e = errno;
         m_temp.clear();
-        fail(QStringLiteral("cannot create a file in its folder '%1': %2").arg(info.absolutePath(), cause(e)));
+        fail(QStringLiteral("cannot create a file in its folder '%1': %2").arg(info.absolutePath(), systemError(e)));
     }
     // mkstemp makes the file private; a new export gets the usual permissions, a replaced file keeps its own.
     struct stat old {};
@@ -101,8 +78,6 @@ AtomicFile::AtomicFile(const QString &target) : m_target(destination(target))
         ::umask(mask);
         ::fchmod(m_fd, 0666 & ~mask);
     }
-    m_buffer.reserve(bufferSize);
-    QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 AtomicFile::~AtomicFile()
@@ -118,29 +93,6 @@ void AtomicFile::fail(const QString &why)
     throw Refusal{QStringLiteral("Cannot write '%1': %2.").arg(m_target, why)};
 }
 
-qint64 AtomicFile::writeData(const char *data, qint64 size)
-{
-    if (!m_failure.isEmpty() || m_fd < 0)
-        return -1;
-    m_buffer.append(data, qsizetype(size));
-    if (m_buffer.size() >= bufferSize && !drain())
-        return -1;
-    return size;
-}
-
-bool AtomicFile::drain()
-{
-    if (!m_failure.isEmpty())
-        return false;
-    if (!writeAll(m_fd, m_buffer.constData(), m_buffer.size())) {
-        m_failure = cause(errno);
-        setErrorString(m_failure);
-        return false;
-    }
-    m_buffer.clear();
-    return true;
-}
-
 void AtomicFile::commit()
 {
     if (m_fd < 0 || m_committed)
@@ -150,7 +102,7 @@ void AtomicFile::commit()
     const auto step = [&](int rc, const char *what) {
         if (rc != 0)
             fail(QStringLiteral("%1 failed: %2; the previous file, if any, is untouched")
-                     .arg(QLatin1String(what), cause(errno)));
+                     .arg(QLatin1String(what), systemError(errno)));
     };
     step(::fsync(m_fd), "writing to disk");
     const int fd = m_fd;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QIODevice>
+#include "bufferedoutput.h"
+
 #include <QString>
 
 namespace zefto::records {
@@ -12,33 +13,21 @@ namespace zefto::records {
 // to is replaced and the link kept, as editors do. A target that exists and
 // is not a regular file (a folder, a device, a FIFO, a socket) is refused.
 // Failures are Refusals naming the path and the cause.
-class AtomicFile final : public QIODevice {
+class AtomicFile final : public BufferedOutput {
 public:
     explicit AtomicFile(const QString &target);
     ~AtomicFile() override; // removes the temporary file unless committed
-    AtomicFile(const AtomicFile &) = delete;
-    AtomicFile &operator=(const AtomicFile &) = delete;
 
     // The file that commit() replaces (a symlink's destination, not the link).
     const QString &target() const { return m_target; }
     // Writes what is buffered, syncs and renames; throws a Refusal, leaving the target untouched.
     void commit();
-    // Why the last write failed, or an empty string.
-    QString failure() const { return m_failure; }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 size) override;
 
 private:
-    bool drain();
     [[noreturn]] void fail(const QString &why);
 
     QString m_target;
     QByteArray m_temp; // the temporary file's name, encoded for the system
-    int m_fd = -1;
-    QByteArray m_buffer; // bytes not yet handed to the system
-    QString m_failure;
     bool m_committed = false;
 };
 

@@ -2,6 +2,9 @@
 
 #include "recordrows.h"
 
+#include <algorithm>
+#include <map>
+
 namespace zefto::records {
 
 KeyRange keysOf(const Conversion &c, const QString &database)
@@ -42,6 +45,49 @@ void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString
         else
             db.readAfter(keys, after, chunk, take);
     }
+}
+
+void forEachListed(Database &db, const std::vector<qint64> &keys,
+                   const std::function<void(qint64 key, const std::vector<Value> &)> &each)
+{
+    constexpr size_t chunk = 4096;
+    const FieldPlaces places(db.columns());
+    const std::vector<Value> gone;
+    for (size_t from = 0; from < keys.size(); from += chunk) {
+        const std::vector<qint64> part(keys.begin() + qsizetype(from),
+                                       keys.begin() + qsizetype(std::min(keys.size(), from + chunk)));
+        // The store reads in key order; the records are handed on in the list's.
+        std::vector<qint64> ascending = part;
+        std::sort(ascending.begin(), ascending.end());
+        std::map<qint64, std::vector<Value>> found;
+        db.readKeys(ascending, [&](const Record &r) { places.fields(r, found[places.key(r)]); });
+        for (qint64 k : part) {
+            const auto at = found.find(k);
+            each(k, at != found.end() ? at->second : gone);
+        }
+    }
+}
+
+void forEachInRanges(Database &db, const std::vector<KeyRange> &ranges, const std::optional<QString> &filter,
+                     const std::function<void(const std::vector<Value> &)> &each)
+{
+    std::vector<qint64> single;
+    const auto flush = [&] {
+        forEachListed(db, single, [&](qint64, const std::vector<Value> &fields) {
+            if (!fields.empty())
+                each(fields);
+        });
+        single.clear();
+    };
+    for (const KeyRange &r : ranges) {
+        if (r.first == r.second && r.first > 0) {
+            single.push_back(r.first);
+            continue;
+        }
+        flush();
+        forEachChosen(db, r, filter, each);
+    }
+    flush();
 }
 
 qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &filter)

@@ -26,6 +26,18 @@ void forEachChosen(Database &db, KeyRange keys, const std::optional<QString> &fi
 void forEachChosenKeyed(Database &db, KeyRange keys, const std::optional<QString> &filter,
                         const std::function<void(qint64 key, const std::vector<Value> &)> &each);
 
+// Hands the record of each key in `keys`, in the order listed (a sorted
+// grid's order), to `each`, reading a few thousand at a time; a key whose
+// record is gone comes with no fields.
+void forEachListed(Database &db, const std::vector<qint64> &keys,
+                   const std::function<void(qint64 key, const std::vector<Value> &)> &each);
+
+// The records of each range in turn as forEachChosen hands them, those of
+// one-key ranges without testing the filter again (a grid's rows, already
+// chosen) and together, however many there are.
+void forEachInRanges(Database &db, const std::vector<KeyRange> &ranges, const std::optional<QString> &filter,
+                     const std::function<void(const std::vector<Value> &)> &each);
+
 // How many records forEachChosen would hand over.
 qint64 countChosen(Database &db, KeyRange keys, const std::optional<QString> &filter);
 

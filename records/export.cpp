@@ -25,20 +25,16 @@ qint64 writeCsv(ChosenSpool &chosen, const QString &path)
     return chosen.count();
 }
 
-} // namespace
-
-bool exportable(const QString &path)
+// Refused before reading a million records into a file that cannot take their place.
+void refuseUnreplaceable(const QString &path)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("csv") || suffix == QLatin1String("xlsx");
-}
-
-Exported exportRecords(Database &db, const QString &path, KeyRange keys, const std::optional<QString> &filter)
-{
-    // Refused before reading a million records into a file that cannot take their place.
     if (const QString why = notReplaceable(path); !why.isEmpty())
         throw Refusal{QStringLiteral("Cannot write '%1': %2, not a regular file; nothing was written.").arg(path, why)};
-    ChosenSpool chosen(db, keys, filter);
+}
+
+// Writes the spooled records to `path`, CSV or XLSX by its suffix.
+Exported write(ChosenSpool &chosen, const QString &path)
+{
     if (QFileInfo(path).suffix().toLower() == QLatin1String("csv"))
         return {writeCsv(chosen, path), 0};
     // A sheet has a fixed number of rows: nothing half-written is left.
@@ -52,6 +48,29 @@ Exported exportRecords(Database &db, const QString &path, KeyRange keys, const s
     chosen.forEach([&](const std::vector<Value> &r) { xlsx.row(r); });
     xlsx.close();
     return {chosen.count(), xlsx.replacedCharacters()};
+}
+
+} // namespace
+
+bool exportable(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("csv") || suffix == QLatin1String("xlsx");
+}
+
+Exported exportRecords(Database &db, const QString &path, KeyRange keys, const std::optional<QString> &filter)
+{
+    refuseUnreplaceable(path);
+    ChosenSpool chosen(db, keys, filter);
+    return write(chosen, path);
+}
+
+Exported exportRecords(Database &db, const QString &path, const std::vector<KeyRange> &ranges,
+                       const std::optional<QString> &filter)
+{
+    refuseUnreplaceable(path);
+    ChosenSpool chosen(db, ranges, filter);
+    return write(chosen, path);
 }
 
 } // namespace zefto::records

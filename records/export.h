@@ -23,5 +23,8 @@ bool exportable(const QString &path);
 // Error leaves `path` as it was. Refuses a target that is not a regular file
 // and more records than a sheet holds before writing any.
 Exported exportRecords(Database &db, const QString &path, KeyRange keys, const std::optional<QString> &filter);
+// As above, the records of `ranges` in turn as forEachInRanges hands them: a grid's rows in the order shown.
+Exported exportRecords(Database &db, const QString &path, const std::vector<KeyRange> &ranges,
+                       const std::optional<QString> &filter);
 
 } // namespace zefto::records

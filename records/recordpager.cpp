@@ -1,8 +1,10 @@
 #include "recordpager.h"
 
+#include "chosen.h"
 #include "recordrows.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace zefto::records {
@@ -11,21 +13,91 @@ void RecordPager::show(KeyRange keys, const QString &filter)
 {
     m_keys = keys;
     m_filter = filter;
-    m_cache.clear();
-    m_known.clear();
-    m_matches.clear();
-    m_sorted.clear();
-    if (sorted() && keys.first > 0)
-        m_sorted = m_db.sortedKeys(keys, m_order.field, m_order.descending);
-    m_total = sorted() ? qint64(m_sorted.size()) : keys.first > 0 ? m_db.countRecords(keys) : 0;
-    m_scannedTo = keys.first - 1;
-    m_scanDone = filter.isEmpty() || m_total == 0;
+    m_total = keys.first > 0 ? m_db.countRecords(keys) : 0;
+    arrange();
 }
 
 void RecordPager::sortBy(Order order)
 {
     m_order = order;
-    show(m_keys, m_filter);
+    // The same records in another order: their count stands (a refresh counts again).
+    arrange();
+}
+
+void RecordPager::arrange()
+{
+    m_cache.clear();
+    m_known.clear();
+    m_matches.clear();
+    m_sorted.clear();
+    m_tail.clear();
+    m_sortedAll = true;
+    if (sorted() && m_total > 0) {
+        // A filter's matches are picked from every key in order.
+        m_sortedAll = false;
+        readSorted(m_filter.isEmpty() ? firstSortedKeys : m_total);
+    }
+    m_scannedTo = m_keys.first - 1;
+    m_scanDone = m_filter.isEmpty() || m_total == 0;
+}
+
+void RecordPager::readSorted(qint64 rows)
+{
+    if (m_sortedAll || qint64(m_sorted.size()) >= rows)
+        return;
+    qint64 limit = std::max(rows, 4 * qint64(m_sorted.size()));
+    // Most of the table costs what all of it does.
+    if ((limit + qint64(m_tail.size())) * 2 >= m_total)
+        limit = -1;
+    m_sorted = m_db.sortedKeys(m_keys, m_order.field, m_order.descending, limit);
+    m_sortedAll = limit < 0 || qint64(m_sorted.size()) < limit;
+    if (m_sortedAll) {
+        m_tail.clear();
+        m_total = qint64(m_sorted.size()); // records added or removed since the count
+    }
+}
+
+// The reverse order's first keys are this order's last: descending is ascending reversed exactly.
+void RecordPager::readTail(qint64 rows)
+{
+    if (m_sortedAll || qint64(m_tail.size()) >= rows)
+        return;
+    // As many as the first screens at least: a jump to the end shows rows of two windows.
+    const qint64 limit = std::max({rows, 4 * qint64(m_tail.size()), firstSortedKeys});
+    if ((limit + qint64(m_sorted.size())) * 2 >= m_total) {
+        readSorted(m_total);
+        return;
+    }
+    m_tail = m_db.sortedKeys(m_keys, m_order.field, !m_order.descending, limit);
+    if (qint64(m_tail.size()) < limit) { // the whole range after all
+        m_sorted.assign(m_tail.rbegin(), m_tail.rend());
+        m_tail.clear();
+        m_sortedAll = true;
+        m_total = qint64(m_sorted.size());
+    }
+}
+
+void RecordPager::readListed(qint64 first, qint64 last)
+{
+    if (listedKey(first) && listedKey(last))
+        return;
+    if (m_total - first < last + 1)
+        readTail(m_total - first);
+    else
+        readSorted(last + 1);
+    if (!listedKey(first) || !listedKey(last))
+        readSorted(m_total); // a block across both ends' gap
+}
+
+std::optional<qint64> RecordPager::listedKey(qint64 r) const
+{
+    const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
+    if (r >= 0 && r < qint64(keys.size()))
+        return keys[size_t(r)];
+    const qint64 fromEnd = m_total - 1 - r;
+    if (m_filter.isEmpty() && fromEnd >= 0 && fromEnd < qint64(m_tail.size()))
+        return m_tail[size_t(fromEnd)];
+    return std::nullopt;
 }
 
 // The filter's matches in the sorted order: the database finds them, in one reading.
@@ -96,9 +168,13 @@ std::vector<Row> RecordPager::fetch(qint64 index)
     if (first >= rows())
         return out;
     if (sorted() || !m_filter.isEmpty()) {
-        const std::vector<qint64> &keys = m_filter.isEmpty() ? m_sorted : m_matches;
-        const auto begin = keys.begin() + first;
-        return fetchKeys({begin, begin + std::min<qint64>(windowRows, qint64(keys.size()) - first)});
+        if (m_filter.isEmpty())
+            readListed(first, std::min(first + windowRows, rows()) - 1);
+        std::vector<qint64> keys;
+        for (qint64 r = first; r < std::min(first + windowRows, rows()); ++r)
+            if (const std::optional<qint64> k = listedKey(r))
+                keys.push_back(*k);
+        return fetchKeys(keys);
     }
     const std::optional<qint64> key = keyOfRow(first);
     if (!key)
@@ -111,23 +187,59 @@ std::vector<Row> RecordPager::fetch(qint64 index)
     return out;
 }
 
-// The rows of these keys in this order; the store reads them in key order.
+// The rows of these keys in this order; a record removed since it was listed
+// keeps its row, empty, so the rows below do not move.
 std::vector<Row> RecordPager::fetchKeys(const std::vector<qint64> &keys)
 {
-    std::vector<qint64> ascending = keys;
-    std::sort(ascending.begin(), ascending.end());
-    std::vector<Row> found;
-    found.reserve(ascending.size());
-    m_db.readKeys(ascending, [&](const Record &r) { found.push_back(rowOf(r)); });
     std::vector<Row> out;
     out.reserve(keys.size());
-    for (qint64 k : keys) {
-        const auto at =
-            std::lower_bound(found.begin(), found.end(), k, [](const Row &r, qint64 key) { return r.key < key; });
-        // A record removed since it was listed keeps its row, empty, so the rows below do not move.
-        out.push_back(at != found.end() && at->key == k ? std::move(*at) : Row{k, {}});
+    forEachListed(m_db, keys, [&](qint64 k, const std::vector<Value> &fields) { out.push_back(Row{k, fields}); });
+    return out;
+}
+
+std::vector<KeyRange> RecordPager::keysOfRows(qint64 first, qint64 last)
+{
+    first = std::max<qint64>(first, 0);
+    last = std::min(last, rows() - 1);
+    if (first > last)
+        return {};
+    if (!sorted() && m_filter.isEmpty()) {
+        const std::optional<qint64> from = keyOfRow(first), to = keyOfRow(last);
+        return from && to ? std::vector<KeyRange>{{*from, *to}} : std::vector<KeyRange>{};
+    }
+    if (m_filter.isEmpty())
+        readListed(first, last);
+    std::vector<KeyRange> out;
+    for (qint64 r = first; r <= std::min(last, rows() - 1); ++r) {
+        const std::optional<qint64> listed = listedKey(r);
+        if (!listed)
+            continue;
+        const qint64 k = *listed;
+        if (!out.empty() && out.back().second + 1 == k)
+            out.back().second = k;
+        else
+            out.push_back({k, k});
     }
     return out;
+}
+
+std::vector<qint64> RecordPager::rowsOfKeys(const std::vector<qint64> &keys) const
+{
+    std::vector<qint64> rows(keys.size(), -1);
+    if (!sorted() && m_filter.isEmpty())
+        return rows;
+    std::unordered_map<qint64, qint64> rowOf; // key -> row, for the keys asked about
+    for (qint64 k : keys)
+        rowOf.emplace(k, -1);
+    const std::vector<qint64> &listed = m_filter.isEmpty() ? m_sorted : m_matches;
+    for (size_t r = 0; r < listed.size(); ++r)
+        if (const auto at = rowOf.find(listed[r]); at != rowOf.end())
+            at->second = qint64(r);
+    for (size_t i = 0; m_filter.isEmpty() && i < m_tail.size(); ++i)
+        if (const auto at = rowOf.find(m_tail[i]); at != rowOf.end())
+            at->second = m_total - 1 - qint64(i);
+    std::transform(keys.begin(), keys.end(), rows.begin(), [&](qint64 k) { return rowOf[k]; });
+    return rows;
 }
 
 // The key of row r, counted from the nearest row whose key is known or from

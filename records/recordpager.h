@@ -18,13 +18,19 @@ struct Row {
 
 // The records of ovrekson as rows 0..rows()-1 in key order, read from the
 // database a window of rows at a time by key, never by position: the keys have
-// gaps after an undo. Sorted by a field, the pager holds every key in that
-// order (8 bytes a record) and reads windows by those keys. Only the last few windows read are kept, so memory
-// does not grow with the table; a filter keeps the key of each match.
+// gaps after an undo. Sorted by a field, the pager holds the keys in that
+// order (8 bytes a record) and reads windows by those keys: first only the
+// keys of the first screens (the database keeps the best few while scanning,
+// instead of sorting them all), more as rows further down are asked for, and
+// the last screens' keys the same way in the reverse order.
+// Only the last few windows read are kept, so memory does not grow with the
+// table; a filter keeps the key of each match.
 class RecordPager {
 public:
     static constexpr int windowRows = 256;
     static constexpr int maxWindows = 8;
+    // Sorted keys read at first; each further read takes at least four times as many.
+    static constexpr qint64 firstSortedKeys = 4 * windowRows;
 
     explicit RecordPager(Database &db) : m_db(db) {}
 
@@ -38,7 +44,7 @@ public:
     // Shows the records with keys in `keys` (allKeys or one conversion's);
     // with a filter, only those matching it, found by scanFilter.
     void show(KeyRange keys, const QString &filter);
-    // Orders the rows anew (the store sorts; the pager keeps the keys in that order) and shows them again.
+    // Orders the same rows anew (the store sorts; the pager keeps the keys in that order) and shows them again.
     void sortBy(Order order);
     Order order() const { return m_order; }
     // Counts again and forgets every window: the table changed underneath.
@@ -59,6 +65,12 @@ public:
     int cachedWindows() const { return int(m_cache.size()); }
     const QString &filter() const { return m_filter; }
     KeyRange keys() const { return m_keys; }
+    // The keys of rows first..last, in the order shown: runs of ascending
+    // adjacent keys as one range (the whole block without a sort or filter).
+    std::vector<KeyRange> keysOfRows(qint64 first, qint64 last);
+    // The row of each key among the sorted keys read so far (or a filter's
+    // matches); -1 for a key not among them. Without a sort or filter, none.
+    std::vector<qint64> rowsOfKeys(const std::vector<qint64> &keys) const;
 
 private:
     struct Window {
@@ -70,6 +82,11 @@ private:
     std::vector<Row> fetchKeys(const std::vector<qint64> &keys);
     bool scanSorted();
     bool sorted() const { return m_order.field >= 0; }
+    void arrange(); // forgets what was read and reads the first keys in order again
+    void readSorted(qint64 rows); // the sorted keys of the first `rows` rows at least
+    void readTail(qint64 rows);   // the sorted keys of the last `rows` rows at least
+    void readListed(qint64 first, qint64 last); // the sorted keys of rows first..last, from the nearer end
+    std::optional<qint64> listedKey(qint64 r) const; // row r's key when sorted or filtered, if read
     std::optional<qint64> keyOfRow(qint64 r);
     Row rowOf(const Record &r) const;
 
@@ -83,7 +100,9 @@ private:
     qint64 m_scannedTo = 0;           // the filter scan has read every key up to this one
     bool m_scanDone = true;
     Order m_order;
-    std::vector<qint64> m_sorted; // every key in range, in the order asked for (when sorted)
+    std::vector<qint64> m_sorted; // the first keys in range, in the order asked for (when sorted)
+    bool m_sortedAll = true;      // m_sorted holds every key in range
+    std::vector<qint64> m_tail;   // the last keys in that order, the last row's first (until all are read)
 };
 
 } // namespace zefto::records

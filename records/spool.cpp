@@ -28,6 +28,11 @@ ChosenSpool::ChosenSpool(Database &db, KeyRange keys, const std::optional<QStrin
     db.readSnapshot([&] { forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) { put(r); }); });
 }
 
+ChosenSpool::ChosenSpool(Database &db, const std::vector<KeyRange> &ranges, const std::optional<QString> &filter)
+{
+    db.readSnapshot([&] { forEachInRanges(db, ranges, filter, [&](const std::vector<Value> &r) { put(r); }); });
+}
+
 void ChosenSpool::fail(int error)
 {
     throw Refusal{QStringLiteral("Cannot keep the records read in the temporary file '%1': %2.")

@@ -18,9 +18,11 @@ class ChosenSpool {
 public:
     // Throws Error from the database, a Refusal when the temporary file cannot be written.
     ChosenSpool(Database &db, KeyRange keys, const std::optional<QString> &filter);
+    // The records of `ranges` in turn, as forEachInRanges hands them.
+    ChosenSpool(Database &db, const std::vector<KeyRange> &ranges, const std::optional<QString> &filter);
 
     qint64 count() const { return m_count; }
-    // Hands each record to `each` in key order, as often as it is called.
+    // Hands each record to `each` in the order read, as often as it is called.
     void forEach(const std::function<void(const std::vector<Value> &)> &each);
 
 private:

@@ -2,8 +2,12 @@
 # named in "$@" that are missing (as root), or says how to (as anyone else).
 install_missing_packages() {
   local missing=() p
+  local -A installed=()
+  # One query for them all: one a package took a second.
+  while read -r p; do installed[$p]=1; done < <(dpkg-query -W -f='${Package} ${Status}\n' "$@" 2>/dev/null |
+    sed -n 's/ install ok installed$//p')
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    [ -n "${installed[$p]:-}" ] || missing+=("$p")
   done
   [ ${#missing[@]} -gt 0 ] || return 0
   if [ "$(id -u)" -eq 0 ]; then

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 
-packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev libssl-dev
+packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libicu-dev libgtest-dev libssl-dev
   postgresql-15 libqt6sql6-psql libpq-dev libxlsxwriter-dev python3-openpyxl
   at-spi2-core python3-pyatspi dbus xauth xvfb openbox x11-utils imagemagick
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
@@ -26,6 +26,11 @@ fi
 
 build_dir=${ZEFTO_BUILD_DIR:-build}
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$build_dir" -G Ninja ${ZEFTO_CMAKE_ARGS:-} >&2
+  launcher=()
+  # Where ccache is installed it serves a rebuild, also in another clone: the paths it hashes are the clone's own.
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S . -B "$build_dir" -G Ninja "${launcher[@]}" ${ZEFTO_CMAKE_ARGS:-} >&2
 fi
-cmake --build "$build_dir" -j"$(nproc)" >&2
+CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1 cmake --build "$build_dir" -j"$(nproc)" >&2

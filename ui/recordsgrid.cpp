@@ -31,6 +31,8 @@ RecordsGrid::RecordsGrid(QWidget *parent) : QTableView(parent)
     horizontalHeader()->setSortIndicatorClearable(true);
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     setSortingEnabled(true);
+    // A new order starts at its first rows: those the store hands over first.
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &QTableView::scrollToTop);
     copyAction = new QAction(tr("&Copy"), this);
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setShortcutContext(Qt::WidgetShortcut);

@@ -79,9 +79,7 @@ RecordsWindow::RecordsWindow(const QString &database, QWidget *parent) : QMainWi
                                             tr("Reports (*.txt *.TXT *.prn *.PRN);;All files (*)"));
     };
     layOut();
-    openDatabase();
-    fillLog();
-    showSelected();
+    reload();
     // Columns as wide as the first rows need: measuring every row would read them all.
     table->resizeColumnsToContents();
 }
@@ -334,28 +332,73 @@ void RecordsWindow::reload()
 {
     if (!m_db->isOpen())
         openDatabase();
+    try {
+        // Taken before reading: a commit while reading is noticed at the next look.
+        m_seenVersion = m_db->isOpen() ? m_db->dataVersion() : std::nullopt;
+    } catch (const Error &) {
+        m_seenVersion.reset();
+    }
     fillLog();
     showSelected();
 }
 
 void RecordsWindow::refresh()
 {
-    // The rows read again keep their places: new records come after them.
+    // In stored order the rows read again keep their places: new records come after them.
     const int scroll = table->verticalScrollBar()->value();
     const int across = table->horizontalScrollBar()->value();
     const SelectionSpans selected = SelectionSpans::of(table->selectionModel()->selection());
     const QModelIndex current = table->currentIndex();
     const int currentRow = current.row(), currentColumn = current.column();
+    // Sorted, new records land among them: the selection and the top row follow their records.
+    const std::optional<KeptRecords> kept = model->sorted() ? keepRecords(selected, currentRow) : std::nullopt;
     const bool wasOpen = m_db->isOpen();
     reload();
     if (!wasOpen && m_db->isOpen())
         statusBar()->clearMessage();
-    if (currentRow >= 0 && currentRow < model->rowCount())
-        table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn),
-                                                 QItemSelectionModel::NoUpdate);
-    table->selectionModel()->select(selected.in(*model), QItemSelectionModel::ClearAndSelect);
-    table->verticalScrollBar()->setValue(scroll);
+    if (kept) {
+        followRecords(*kept, currentColumn);
+    } else {
+        if (currentRow >= 0 && currentRow < model->rowCount())
+            table->selectionModel()->setCurrentIndex(model->index(currentRow, currentColumn),
+                                                     QItemSelectionModel::NoUpdate);
+        table->selectionModel()->select(selected.in(*model), QItemSelectionModel::ClearAndSelect);
+        table->verticalScrollBar()->setValue(scroll);
+    }
     table->horizontalScrollBar()->setValue(across);
+}
+
+std::optional<RecordsWindow::KeptRecords> RecordsWindow::keepRecords(const SelectionSpans &selected, int currentRow)
+{
+    KeptRecords kept;
+    // The rows' keys are read from the database: a selection of a great many rows keeps its places instead.
+    for (const SelectionSpans::Span &s : selected.spans) {
+        if (qint64(kept.cells.size()) + s.bottom - s.top + 1 > KeptRecords::maxRows)
+            return std::nullopt;
+        for (int r = s.top; r <= s.bottom; ++r)
+            kept.cells.push_back({model->keyAt(r), s.left, s.right});
+    }
+    kept.top = model->keyAt(table->rowAt(0));
+    kept.current = model->keyAt(currentRow);
+    return kept;
+}
+
+void RecordsWindow::followRecords(const KeptRecords &kept, int currentColumn)
+{
+    std::vector<qint64> keys{kept.top, kept.current};
+    for (const auto &c : kept.cells)
+        keys.push_back(c.key);
+    const std::vector<qint64> rows = model->rowsOfKeys(keys);
+    if (rows[1] >= 0)
+        table->selectionModel()->setCurrentIndex(model->index(int(rows[1]), currentColumn),
+                                                 QItemSelectionModel::NoUpdate);
+    QItemSelection selection;
+    for (size_t i = 0; i < kept.cells.size(); ++i)
+        if (const qint64 r = rows[i + 2]; r >= 0)
+            selection.select(model->index(int(r), kept.cells[i].left), model->index(int(r), kept.cells[i].right));
+    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (rows[0] >= 0)
+        table->scrollTo(model->index(int(rows[0]), 0), QAbstractItemView::PositionAtTop);
 }
 
 void RecordsWindow::noticeChanges()
@@ -366,7 +409,9 @@ void RecordsWindow::noticeChanges()
         return;
     }
     try {
-        if (sameLog(m_db->conversions(), m_log))
+        // The file's data version costs nothing to read; a server's log is compared instead.
+        if (const std::optional<qint64> version = m_db->dataVersion(); version ? version == m_seenVersion
+                                                                               : sameLog(m_db->conversions(), m_log))
             return;
     } catch (const Error &) {
         return; // the next look, or the user's refresh, says what is wrong
@@ -386,30 +431,28 @@ void RecordsWindow::showConversionOfKey(qint64 key)
 
 void RecordsWindow::exportSelection()
 {
-    // Shown rows run in key order, so a block of them is a key range under the same filter.
+    // The selected rows top to bottom, as they are shown: sorted, filtered or in key order.
     std::vector<std::pair<int, int>> blocks;
     for (const QItemSelectionRange &r : table->selectionModel()->selection())
         blocks.emplace_back(r.top(), r.bottom());
     std::sort(blocks.begin(), blocks.end());
-    std::vector<std::pair<int, int>> merged;
-    for (const auto &b : blocks) {
-        if (!merged.empty() && b.first <= merged.back().second + 1)
-            merged.back().second = std::max(merged.back().second, b.second);
-        else
-            merged.push_back(b);
-    }
-    if (model->pager() && model->pager()->order().field >= 0) {
-        QMessageBox::information(this, tr("Export records"),
-                                 tr("Export selection writes rows in the order they were stored: click the sorted "
-                                    "heading until its arrow goes, then select the rows again."));
+    std::vector<KeyRange> ranges;
+    int below = 0; // rows above this one are taken already (selections may overlap)
+    try {
+        for (const auto &[top, bottom] : blocks) {
+            const std::vector<KeyRange> keys = model->keysOfRows(std::max(top, below), bottom);
+            ranges.insert(ranges.end(), keys.begin(), keys.end());
+            below = std::max(below, bottom + 1);
+        }
+    } catch (const Error &e) {
+        QMessageBox::critical(this, tr("Export records"), e.description());
         return;
     }
-    if (merged.size() != 1) {
-        QMessageBox::information(this, tr("Export records"),
-                                 tr("Export selection writes one block of adjacent rows; select them with Shift."));
+    if (ranges.empty())
         return;
-    }
-    exportKeys({model->keyAt(merged[0].first), model->keyAt(merged[0].second)}, QStringLiteral("selection.csv"));
+    exportTo(QStringLiteral("selection.csv"), [&](const QString &path, const std::optional<QString> &text) {
+        return records::exportRecords(*m_db, path, ranges, text);
+    });
 }
 
 void RecordsWindow::updateCount()
@@ -458,11 +501,14 @@ void RecordsWindow::undoConversion()
 void RecordsWindow::exportRecords()
 {
     const std::optional<qint64> id = shownConversion();
-    exportKeys(model->pager() ? model->pager()->keys() : records::allKeys,
-               id ? QStringLiteral("conversion-%1.csv").arg(*id) : QStringLiteral("ovrekson.csv"));
+    const KeyRange keys = model->pager() ? model->pager()->keys() : records::allKeys;
+    exportTo(id ? QStringLiteral("conversion-%1.csv").arg(*id) : QStringLiteral("ovrekson.csv"),
+             [&](const QString &path, const std::optional<QString> &text) {
+                 return records::exportRecords(*m_db, path, keys, text);
+             });
 }
 
-void RecordsWindow::exportKeys(KeyRange keys, const QString &suggested)
+void RecordsWindow::exportTo(const QString &suggested, const Exporter &write)
 {
     QString path = chooseExportFile(this, QDir::current().filePath(suggested));
     if (path.isEmpty())
@@ -476,8 +522,7 @@ void RecordsWindow::exportKeys(KeyRange keys, const QString &suggested)
     const QString text = filter->text().trimmed();
     try {
         Busy busy;
-        const records::Exported done =
-            records::exportRecords(*m_db, path, keys, text.isEmpty() ? std::nullopt : std::optional(text));
+        const records::Exported done = write(path, text.isEmpty() ? std::nullopt : std::optional(text));
         statusBar()->showMessage(
             tr("%1 records written to %2").arg(QLocale().toString(done.records), QDir::toNativeSeparators(path)));
         if (done.replacedCharacters > 0)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "database.h"
+#include "export.h"
+#include "recordscopy.h"
 #include "recordsgrid.h"
 
 #include <QMainWindow>
@@ -85,12 +87,27 @@ private:
     void noticeChanges();
     void showConversionOfKey(qint64 key);
     void exportSelection();
-    void exportKeys(KeyRange keys, const QString &suggested);
+    // A sorted grid's place, by record: the selected cells' rows, the top row and the current row.
+    struct KeptRecords {
+        static constexpr qint64 maxRows = 10000;
+        struct Cells {
+            qint64 key;
+            int left, right;
+        };
+        std::vector<Cells> cells;
+        qint64 top = 0, current = 0;
+    };
+    std::optional<KeptRecords> keepRecords(const SelectionSpans &selected, int currentRow);
+    void followRecords(const KeptRecords &kept, int currentColumn);
+    // Asks for a file (`suggested` at first) and has `write` export to it under the filter, saying how it went.
+    using Exporter = std::function<records::Exported(const QString &path, const std::optional<QString> &filter)>;
+    void exportTo(const QString &suggested, const Exporter &write);
 
     QString m_name;
     std::shared_ptr<Database> m_db =
         std::make_shared<Database>(); // read only; undo opens the database for writing on its own
     std::vector<Conversion> m_log;
+    std::optional<qint64> m_seenVersion; // the database's data version when last read, where it has one
     QTimer m_watch;
 };
 

@@ -42,6 +42,18 @@ public:
     // The key of the record in row r (0 when unknown).
     qint64 keyAt(int r) const;
     const records::RecordPager *pager() const { return m_pager.get(); }
+    // The keys of rows first..last in the order shown (see RecordPager::keysOfRows); none without a database.
+    std::vector<KeyRange> keysOfRows(int first, int last)
+    {
+        return m_pager ? m_pager->keysOfRows(first, last) : std::vector<KeyRange>{};
+    }
+    // Sorted by a column: new records land among the rows, not after them.
+    bool sorted() const { return m_order.field >= 0; }
+    // The row of each key (see RecordPager::rowsOfKeys); -1 where it is not known.
+    std::vector<qint64> rowsOfKeys(const std::vector<qint64> &keys) const
+    {
+        return m_pager ? m_pager->rowsOfKeys(keys) : std::vector<qint64>(keys.size(), -1);
+    }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -36,6 +36,9 @@ LibPq load()
     resolve(handle, "PQgetResult", f.getResult);
     resolve(handle, "PQstatus", f.status);
     resolve(handle, "PQsendQuery", f.sendQuery);
+    resolve(handle, "PQconsumeInput", f.consumeInput);
+    resolve(handle, "PQnotifies", f.notifies);
+    resolve(handle, "PQfreemem", f.freemem);
     resolve(handle, "PQexecParams", f.execParams);
     resolve(handle, "PQntuples", f.ntuples);
     resolve(handle, "PQnfields", f.nfields);

@@ -30,6 +30,9 @@ struct LibPq {
     decltype(&::PQport) port;
     decltype(&::PQuser) user;
     decltype(&::PQdb) db;
+    decltype(&::PQconsumeInput) consumeInput;
+    decltype(&::PQnotifies) notifies;
+    decltype(&::PQfreemem) freemem;
 };
 
 // Resolved on first use; throws Error (3051) when libpq cannot be found.

@@ -174,6 +174,21 @@ std::optional<Failure> Connection::tryBatch(const QString &sql, Batch *result,
     return failure;
 }
 
+bool Connection::notified()
+{
+    if (!m_conn)
+        throw Error::of(err::ObjectInvalid);
+    if (!libpq().consumeInput(m_conn))
+        throw error(Failure{QString(), cleanMessage(QString::fromUtf8(libpq().errorMessage(m_conn)), QString()),
+                            !alive()});
+    bool any = false;
+    while (PGnotify *n = libpq().notifies(m_conn)) {
+        any = true;
+        libpq().freemem(n);
+    }
+    return any;
+}
+
 Batch Connection::batch(const QString &sql)
 {
     Batch b;

@@ -54,6 +54,9 @@ public:
     // Sends several statements (';' between them) in one message, so one round
     // trip; the server stops at the first that fails. Throws the mapped Error.
     Batch batch(const QString &sql);
+    // Whether the server sent a notification (LISTEN) since the last look,
+    // read from what has arrived without a round trip or a wait.
+    bool notified();
     // As batch, but hands back the failure instead of throwing it.
     std::optional<Failure> tryBatch(const QString &sql, Batch *result,
                                     const std::function<void(const QVariantList &)> *each = nullptr);

@@ -105,28 +105,13 @@ std::shared_ptr<PostgresStore> PostgresStore::open(const Address &address, const
 
 PostgresStore::~PostgresStore()
 {
-    try {
-        close();
-    } catch (const Error &) {
-        // Nothing can be reported from a destructor; the server keeps only committed records.
-    }
+    closeInDestructor(*this);
 }
 
 void PostgresStore::close()
 {
-    if (!isOpen())
-        return;
-    std::optional<Error> failure;
-    // A run not committed by its end is not kept: runs are whole or absent.
-    rollbackRun();
-    try {
-        commitPending();
-    } catch (const Error &e) {
-        failure = e;
-    }
-    m_connection.close();
-    if (failure)
-        throw *failure;
+    if (isOpen())
+        finishThenRelease([this] { m_connection.close(); });
 }
 
 QString PostgresStore::keyName() const
@@ -413,11 +398,13 @@ void PostgresStore::commitTransaction()
 }
 
 // Sends `first` (statements each ending in ';', or nothing) and the COMMIT in
-// one message; hands back the rows of `first`.
+// one message; hands back the rows of `first`. The notification listeners
+// wait for goes in the same message and is delivered with the commit.
 Batch PostgresStore::commitWith(const QString &first)
 {
     Batch b;
-    const std::optional<Failure> f = m_connection.tryBatch(first + QStringLiteral("COMMIT"), &b);
+    const std::optional<Failure> f = m_connection.tryBatch(
+        first + QStringLiteral("NOTIFY %1;COMMIT").arg(QLatin1String(changeChannel)), &b);
     if (f && f->connectionLost) {
         // The commit may or may not have reached the server: never claim a count it did not confirm.
         const qint64 unknown = m_pending;
@@ -569,33 +556,6 @@ void PostgresStore::readAfter(KeyRange within, qint64 after, int limit, const st
 {
     finishCopy();
     eachRow(browse::afterStatement(keyName(), within, after, limit), each);
-}
-
-std::vector<qint64> PostgresStore::sortedKeys(KeyRange within, int field, bool descending)
-{
-    finishCopy();
-    // Only text that reads as a number is cast (a cast of other text would fail); the rest has none.
-    const QString order = browse::sortedKeysStatement(keyName(), within, field, descending, [](const QString &c) {
-        return QStringLiteral(
-                   "CASE WHEN %1 ~ '^ *[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+) *$' THEN CAST(%1 AS double precision) END")
-            .arg(c);
-    });
-    // One row of text instead of a row a key: a million rows through the driver take seconds.
-    const Rows rows =
-        m_connection.exec(QStringLiteral("SELECT string_agg(k::text, ',') FROM (%1) AS sorted(k)").arg(order));
-    std::vector<qint64> keys;
-    if (rows.isEmpty() || rows.front().at(0).isNull())
-        return keys;
-    const QByteArray text = rows.front().at(0).toString().toLatin1();
-    keys.reserve(size_t(text.count(',') + 1));
-    for (qsizetype from = 0; from < text.size();) {
-        qsizetype to = text.indexOf(',', from);
-        if (to < 0)
-            to = text.size();
-        keys.push_back(QByteArrayView(text).sliced(from, to - from).toLongLong());
-        from = to + 1;
-    }
-    return keys;
 }
 
 void PostgresStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)

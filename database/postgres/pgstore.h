@@ -8,6 +8,10 @@
 
 namespace zefto::postgres {
 
+// Every transaction that writes sends a notification on this channel as it
+// commits, so a reader that listens learns of it without asking.
+inline constexpr auto changeChannel = "zefto_records";
+
 // The records in the table ovrekson of a PostgreSQL database: statements
 // through libpq, a run's in batches of its own, the records themselves
 // streamed with COPY.
@@ -34,7 +38,10 @@ public:
     qint64 countRecords(KeyRange within) override;
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
-    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending) override;
+    // In pgnotify.cpp.
+    std::optional<qint64> dataVersion() override;
+    // In pgsort.cpp.
+    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending, qint64 limit) override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
     // In pgfilter.cpp.
     void readMatching(KeyRange within, qint64 after, int limit, const QString &text,
@@ -75,6 +82,10 @@ private:
     Error refused(const QString &action, const QString &privilege, const char *groupRole) const;
     std::optional<MatchPattern> serverPattern(const QString &text); // the filter's pattern when the server can take it
     std::optional<bool> m_textInUtf8; // the server's encoding is UTF-8; asked once, by serverPattern
+    std::optional<QString> m_textOrder; // how sortedKeys collates text; asked once, by textOrder
+    bool m_listening = false;           // LISTEN was sent for changeChannel, by dataVersion
+    qint64 m_notifications = 0;         // looks by dataVersion that found a notification
+    QString textOrder();
 
     // The duplicate guard's answer read under a run's lock, for the question the run asks next.
     struct Guard {

@@ -7,6 +7,7 @@
 #include "definition.h"
 #include "error.h"
 #include "matchfunction.h"
+#include "turkishcollation.h"
 #include "schema.h"
 #include "sqliteerror.h"
 
@@ -142,11 +143,7 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing miss
 
 SqliteStore::~SqliteStore()
 {
-    try {
-        close();
-    } catch (const Error &) {
-        // Nothing can be reported from a destructor; SQLite keeps the file whole.
-    }
+    closeInDestructor(*this);
 }
 
 void SqliteStore::connect(Missing missing)
@@ -156,6 +153,8 @@ void SqliteStore::connect(Missing missing)
                                  : SQLITE_OPEN_READWRITE | (missing != Missing::Refuse ? SQLITE_OPEN_CREATE : 0),
               m_options.busyTimeoutMs);
     if (const int added = addMatchFunction(m_db.handle()); added != SQLITE_OK)
+        throw m_db.error(added);
+    if (const int added = addTurkishCollation(m_db.handle()); added != SQLITE_OK)
         throw m_db.error(added);
 }
 
@@ -206,21 +205,13 @@ void SqliteStore::close()
 {
     if (!m_db.isOpen())
         return;
-    std::optional<Error> failure;
-    // A run not committed by its end is not kept: runs are whole or absent.
-    rollbackRun();
-    try {
-        commitPending();
-    } catch (const Error &e) {
-        failure = e;
-    }
-    m_transaction.reset();
-    m_lastInsert = nullptr;
-    m_inserts.clear();
-    m_lastRow = Statement();
-    m_db.close();
-    if (failure)
-        throw *failure;
+    finishThenRelease([this] {
+        m_transaction.reset();
+        m_lastInsert = nullptr;
+        m_inserts.clear();
+        m_lastRow = Statement();
+        m_db.close();
+    });
 }
 
 std::optional<Record> SqliteStore::lastRecord()
@@ -605,14 +596,16 @@ void SqliteStore::readAfter(KeyRange within, qint64 after, int limit, const std:
     eachRow(q.get(), each);
 }
 
-std::vector<qint64> SqliteStore::sortedKeys(KeyRange within, int field, bool descending)
+std::vector<qint64> SqliteStore::sortedKeys(KeyRange within, int field, bool descending, qint64 limit)
 {
     if (!m_db.isOpen())
         throw Error::of(err::ObjectInvalid);
     // Text that is not a number casts to 0 in SQLite: such text sorts with the zeros, then by itself.
-    Statement q = m_db.prepare(
-        browse::sortedKeysStatement(QStringLiteral("rowid"), within, field, descending,
-                                    [](const QString &c) { return QStringLiteral("CAST(%1 AS REAL)").arg(c); }));
+    Statement q = m_db.prepare(browse::sortedKeysStatement(
+        QStringLiteral("rowid"), within, {field, descending, limit, true}, [](const QString &c, bool number) {
+            return number ? QStringLiteral("CAST(%1 AS REAL)").arg(c)
+                          : QStringLiteral("%1 COLLATE %2").arg(c, QLatin1String(turkishCollation));
+        }));
     std::vector<qint64> keys;
     int rc;
     while ((rc = sqlite3_step(q.get())) == SQLITE_ROW)
@@ -620,6 +613,13 @@ std::vector<qint64> SqliteStore::sortedKeys(KeyRange within, int field, bool des
     if (rc != SQLITE_DONE)
         throw m_db.error(rc);
     return keys;
+}
+
+std::optional<qint64> SqliteStore::dataVersion()
+{
+    if (!m_db.isOpen())
+        throw Error::of(err::ObjectInvalid);
+    return scalar(QStringLiteral("PRAGMA data_version"));
 }
 
 void SqliteStore::readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each)

@@ -40,7 +40,8 @@ public:
     qint64 countRecords(KeyRange within) override;
     std::optional<qint64> keyAt(KeyRange within, qint64 from, qint64 offset, bool down) override;
     void readAfter(KeyRange within, qint64 after, int limit, const std::function<void(const Record &)> &each) override;
-    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending) override;
+    std::vector<qint64> sortedKeys(KeyRange within, int field, bool descending, qint64 limit) override;
+    std::optional<qint64> dataVersion() override;
     void readKeys(const std::vector<qint64> &keys, const std::function<void(const Record &)> &each) override;
     // In sqlitefilter.cpp.
     void readMatching(KeyRange within, qint64 after, int limit, const QString &text,

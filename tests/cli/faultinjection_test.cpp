@@ -9,7 +9,7 @@
 // The tools under libfiu's random malloc and I/O faults, each run judged from outside by the file.
 namespace {
 
-class FaultInjectionTest : public TempDirTest {
+class FaultInjectionTest : public TempDirTest, public testing::WithParamInterface<int> {
 protected:
     QString db() const { return path(QStringLiteral("t.mdb")); }
 
@@ -66,7 +66,14 @@ qint64 claimed(const QString &said)
     return most;
 }
 
-TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement)
+// The kinds of fault, dealt to three tests that run side by side, each on a database of its own.
+constexpr const char *faults[] = {
+    "libc/mm/malloc,probability=0.00005",  "libc/mm/malloc,probability=0.0003", "libc/mm/*,probability=0.001",
+    "posix/io/rw/*,probability=0.01",      "posix/io/rw/*,probability=0.05",    "posix/io/rw/pread,probability=0.03",
+    "posix/io/rw/pwrite,probability=0.05", "posix/io/sync/*,probability=0.2",   "posix/io/oc/*,probability=0.05"};
+constexpr int shards = 3;
+
+TEST_P(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement)
 {
     // Another build's programs can be named to judge them the same way.
     const QString convert = qEnvironmentVariable("ZEFTO_FAULTS_CONVERT", QStringLiteral(ZEFTO_CONVERT)),
@@ -76,14 +83,9 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
     QList<QVariantList> before = soundRecords(""), whole;
     for (const QVariantList &r : before)
         whole << r.mid(1);
-    const char *faults[] = {"libc/mm/malloc,probability=0.00005",  "libc/mm/malloc,probability=0.0003",
-                            "libc/mm/*,probability=0.001",         "posix/io/rw/*,probability=0.01",
-                            "posix/io/rw/*,probability=0.05",      "posix/io/rw/pread,probability=0.03",
-                            "posix/io/rw/pwrite,probability=0.05", "posix/io/sync/*,probability=0.2",
-                            "posix/io/oc/*,probability=0.05"};
     int runs = 0, failed = 0;
-    for (const char *f : faults) {
-        const QString fault = QStringLiteral("enable_random name=") + QLatin1String(f);
+    for (size_t k = GetParam(); k < std::size(faults); k += shards) {
+        const QString fault = QStringLiteral("enable_random name=") + QLatin1String(faults[k]);
         for (int i = 0; i < 36; ++i, ++runs) {
             const int kind = i % 4 == 1 ? 1 : i % 4 == 3 ? 2 : 0; // convert twice as often as undo or export
             const std::string context = "\n" + fault.toStdString() + ", run " + std::to_string(i) + "\n";
@@ -127,5 +129,7 @@ TEST_F(FaultInjectionTest, EveryRunUnderFaultsLeavesTheTableAndTheLogInAgreement
     EXPECT_GT(failed, runs / 10) << "faults that never struck prove nothing";
     std::cout << runs << " runs, " << failed << " failed under the faults\n";
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultInjectionTest, testing::Range(0, shards));
 
 } // namespace

@@ -235,7 +235,9 @@ TEST_F(PgConvertTest, ARunTakesFourRoundTripsAndNoServerNoticeReachesTheOperator
         messages.removeFirst();
         EXPECT_TRUE(messages.value(messages.size() - 1).startsWith(QStringLiteral("INSERT INTO zefto_conversions")))
             << messages.join(u'\n').toStdString();
-        EXPECT_TRUE(messages.value(messages.size() - 1).contains(QRegularExpression(QStringLiteral(";COMMIT *\\n"))))
+        // With the notification a records window listens for.
+        EXPECT_TRUE(messages.value(messages.size() - 1)
+                        .contains(QRegularExpression(QStringLiteral(";NOTIFY zefto_records;COMMIT *\\n"))))
             << messages.join(u'\n').toStdString();
         return messages;
     };

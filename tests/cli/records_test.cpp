@@ -770,8 +770,8 @@ TEST_P(RecordsTest, ShowStreamsWithPeakMemoryBoundedWhateverTheCount)
     GTEST_SKIP() << "AddressSanitizer's shadow memory is not the listing's";
 #endif
     ASSERT_EQ(convert({report(QStringLiteral("a.txt"), QStringLiteral("ÇOK"), 100)}).status, 0);
-    // 204,800 records: held in memory, a listing of them would take some 500 MiB.
-    for (int doubled = 0; doubled < 11; ++doubled)
+    // 102,400 records: held in memory, a listing of them would take some 250 MiB, four times the bound.
+    for (int doubled = 0; doubled < 10; ++doubled)
         sql(QStringLiteral(
             "INSERT INTO ovrekson(yada, yparsel, yhispay, yhispayda, \"hisyuzolçumu\", yalan, adi, soyadi, "
             "babaadi, epafta, eada, eparsel, ehispay, ehispayda, ealan, tapu, dop, tahsis, mahalle) "

@@ -255,3 +255,14 @@ TEST_P(RunLastRecordTest, MoveLastInARunGivesWhatTheTableHolds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, RunLastRecordTest, ::testing::Values("ours", "typeof", "trigger", "older"));
+
+// The database closed while the recordset is still open: what was added is kept, not dropped.
+TEST_F(RecordsetTest, ClosingTheDatabaseKeepsWhatAnOpenRecordsetAdded)
+{
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    fillRecord(rs);
+    rs.update();
+    db.close();
+    EXPECT_EQ(rawRows(path(QStringLiteral("ovrek1.mdb")), QStringLiteral("SELECT adi FROM ovrekson")),
+              (QList<QVariantList>{{QStringLiteral("Ali")}}));
+}

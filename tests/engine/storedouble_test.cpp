@@ -75,7 +75,7 @@ public:
     qint64 countRecords(zefto::KeyRange) override { return 0; }
     std::optional<qint64> keyAt(zefto::KeyRange, qint64, qint64, bool) override { return std::nullopt; }
     void readAfter(zefto::KeyRange, qint64, int, const std::function<void(const Record &)> &) override {}
-    std::vector<qint64> sortedKeys(zefto::KeyRange, int, bool) override { return {}; }
+    std::vector<qint64> sortedKeys(zefto::KeyRange, int, bool, qint64) override { return {}; }
     void readKeys(const std::vector<qint64> &, const std::function<void(const Record &)> &) override {}
     qint64 logRun(const zefto::Conversion &entry) override
     {

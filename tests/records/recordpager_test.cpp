@@ -189,3 +189,33 @@ TEST_P(RecordPagerTest, AFilterReadsEveryBlockToTheLastRecord)
         EXPECT_EQ(pager->rows(), count) << filter.toStdString();
     }
 }
+
+TEST_P(RecordPagerTest, ASortedTableBeyondItsFirstScreensKeepsEveryRowInOrderBothWays)
+{
+    // Owners stored scrambled; padded numbers make their alphabetical order their number's.
+    const qint64 n = 4 * RecordPager::firstSortedKeys + 300; // the last rows are read from the end
+    QStringList owners;
+    for (qint64 i = 0; i < n; ++i)
+        owners << QStringLiteral("Kişi %1").arg(i * 7919 % n, 5, 10, QLatin1Char('0'));
+    storeOwners(owners);
+    openReader();
+    for (const bool descending : {false, true}) {
+        pager->sortBy({zefto::schema::Adi, descending});
+        pager->show(zefto::records::allKeys, QString());
+        ASSERT_EQ(pager->rows(), n);
+        const auto expected = [&](qint64 r) {
+            return QStringLiteral("Kişi %1").arg(descending ? n - 1 - r : r, 5, 10, QLatin1Char('0'));
+        };
+        // A jump to the end first, as the End key does; then every row from the top.
+        for (qint64 r = n - 1; r >= n - 3 * RecordPager::windowRows / 2; --r)
+            ASSERT_EQ(owner(r), expected(r)) << "row " << r << (descending ? " descending" : "");
+        for (qint64 r = 0; r < n; ++r)
+            ASSERT_EQ(owner(r), expected(r)) << "row " << r << (descending ? " descending" : "");
+        // The keys of a block of rows across the first screens' end, in the order shown.
+        const std::vector<zefto::KeyRange> keys =
+            pager->keysOfRows(RecordPager::firstSortedKeys - 2, RecordPager::firstSortedKeys + 1);
+        ASSERT_EQ(keys.size(), 4u);
+        for (size_t i = 0; i < keys.size(); ++i)
+            EXPECT_EQ(keys[i].first, pager->row(RecordPager::firstSortedKeys - 2 + qint64(i)).key);
+    }
+}

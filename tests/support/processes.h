@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -33,9 +34,11 @@ inline void PrintTo(const QVariant &v, std::ostream *os)
 // A program running beside the test; its output is gathered as it comes so the test can act on a line.
 class Program {
 public:
-    Program(const QString &program, const QString &workingDirectory, const QStringList &args)
+    Program(const QString &program, const QString &workingDirectory, const QStringList &args,
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         m_process.setWorkingDirectory(workingDirectory);
+        m_process.setProcessEnvironment(environment);
         m_process.start(program, args);
         EXPECT_TRUE(m_process.waitForStarted(60000)) << program.toStdString();
         m_pid = pid_t(m_process.processId());

@@ -169,6 +169,17 @@ TEST_F(FrmZeftoTest, TheListsMoveTheCurrentDirectoryAndAClickGivesTheBareName)
     EXPECT_EQ(window->Text1->text(), QStringLiteral("a.txt"));
 }
 
+TEST_F(FrmZeftoTest, AReportCopiedIntoTheFolderShowsInTheFileListWithinTwoSeconds)
+{
+    writeReport(QStringLiteral("a.txt"));
+    ASSERT_TRUE(window->Dir1->setPath(path(QStringLiteral("reports"))));
+    ASSERT_EQ(window->File1->listCount(), 1);
+    writeReport(QStringLiteral("b.txt"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->File1->listCount() == 2; }, 2000));
+    QFile::remove(path(QStringLiteral("reports/a.txt")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->File1->listCount() == 1; }, 2000));
+}
+
 TEST_F(FrmZeftoTest, ChoosingAnotherDriveMovesBothListsAndTheCurrentDirectoryThere)
 {
     // Two drives: the system root and a second one made of a folder of ours.

@@ -22,12 +22,14 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <cstring>
 
+using namespace Qt::StringLiterals;
 using zefto::ui::PreviewDialog;
 using zefto::ui::RecordsWindow;
 
@@ -330,14 +332,48 @@ TEST_P(RecordsWindowTest, ConvertingFromAPreviewAgainMeetsTheGuardWhoseCancelSto
     EXPECT_FALSE(preview->convertButton->isEnabled());
 }
 
-TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWays)
+TEST_P(RecordsWindowTest, ExportSelectionWritesTheSelectedBlocksInTheOrderShown)
 {
-    storeOwners({QStringLiteral("MERT"), QStringLiteral("AYSE"), QStringLiteral("ZEYNEP"), QStringLiteral("BURAK"),
-                 QStringLiteral("CAN")});
+    storeOwners({u"MERT"_s, u"AYSE"_s, u"ZEYNEP"_s, u"BURAK"_s, u"CAN"_s, u"ÖMER"_s});
+    open();
+    const QString target = path(u"selection.csv"_s);
+    window->chooseExportFile = [&](QWidget *, const QString &) { return target; };
+    const int owner = zefto::schema::Adi;
+    for (const Qt::SortOrder order : {Qt::DescendingOrder, Qt::AscendingOrder}) {
+        window->table->sortByColumn(owner, order);
+        // Two blocks, the lower one chosen first.
+        window->table->clearSelection();
+        const auto rows = [&](int top, int bottom) {
+            return QItemSelection(window->model->index(top, 0),
+                                  window->model->index(bottom, zefto::schema::FieldCount - 1));
+        };
+        window->table->selectionModel()->select(rows(4, 5), QItemSelectionModel::Select);
+        window->table->selectionModel()->select(rows(0, 1), QItemSelectionModel::Select);
+        window->table->exportSelectionAction->trigger();
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QStringList owners;
+        for (const QString &line : QString::fromUtf8(f.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts).mid(1))
+            owners << line.split(u',').value(owner);
+        QStringList shown;
+        for (int r : {0, 1, 4, 5})
+            shown << window->model->index(r, owner).data().toString();
+        EXPECT_EQ(owners, shown) << (order == Qt::DescendingOrder ? "descending" : "ascending");
+    }
+}
+
+TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWaysInTurkishAlphabeticalOrder)
+{
+    // Each Turkish letter right after its plain one, ı before i, case no matter.
+    const QStringList ascending{u"ayşe"_s, u"Can"_s,    u"ÇETİN"_s, u"Gül"_s,   u"ĞÜLAY"_s, u"IŞIK"_s, u"ilker"_s,
+                                u"İLKNUR"_s, u"OSMAN"_s, u"ömer"_s,  u"SELİM"_s, u"Şahin"_s, u"uğur"_s, u"ÜMİT"_s,
+                                u"zeynep"_s};
+    QStringList stored = ascending;
+    std::reverse(stored.begin(), stored.end());
+    std::rotate(stored.begin(), stored.begin() + 6, stored.end());
+    storeOwners(stored);
     open();
     const int owner = zefto::schema::Adi;
-    const QStringList ascending{QStringLiteral("AYSE"), QStringLiteral("BURAK"), QStringLiteral("CAN"),
-                                QStringLiteral("MERT"), QStringLiteral("ZEYNEP")};
     QStringList descending = ascending;
     std::reverse(descending.begin(), descending.end());
     const auto owners = [&] {
@@ -356,9 +392,9 @@ TEST_P(RecordsWindowTest, AHeadingClickSortsThroughTheStoreBothWays)
         EXPECT_EQ(window->table->horizontalHeader()->sortIndicatorSection(), owner);
     }
     // Under a filter, the matches come in the sorted order too.
-    window->filter->setText(QStringLiteral("e"));
+    window->filter->setText(u"ş"_s);
     window->model->finishFiltering();
-    EXPECT_EQ(owners(), (QStringList{QStringLiteral("ZEYNEP"), QStringLiteral("MERT"), QStringLiteral("AYSE")}));
+    EXPECT_EQ(owners(), (QStringList{u"Şahin"_s, u"SELİM"_s, u"OSMAN"_s, u"IŞIK"_s, u"ayşe"_s}));
 }
 
 TEST_P(RecordsWindowTest, CopyGivesTheSelectedRowsAsTrimmedTabSeparatedTextWithHeadingsOnRequest)
@@ -394,6 +430,51 @@ TEST_P(RecordsWindowTest, AnotherConversionShowsWithoutAClickKeepingTheSelection
         QTest::qWaitFor([&] { return window->conversions->count() == 3; }, 2 * RecordsWindow::watchIntervalMs + 500));
     EXPECT_EQ(window->model->total(), before + other.recordsStored);
     EXPECT_EQ(window->table->selectionModel()->selectedRows().value(0).row(), 3);
+}
+
+TEST_P(RecordsWindowTest, F5AndRefreshReadAnotherConversionAtOnceKeepingSelectionAndScroll)
+{
+    convert(report(QStringLiteral("a.txt"), 60, QStringLiteral("KUZEY")));
+    open();
+    window->resize(900, 400);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const std::function<void()> refreshes[] = {[&] { QTest::keyClick(window->table, Qt::Key_F5); },
+                                               [&] { window->refreshButton->click(); }};
+    int made = 0;
+    for (const auto &refresh : refreshes) {
+        ++made;
+        window->table->selectRow(7);
+        window->table->verticalScrollBar()->setValue(5);
+        const qint64 before = window->model->total();
+        const int listed = window->conversions->count();
+        const zefto::RunOutcome other = convert(report(u"b%1.txt"_s.arg(made), 30, u"GÜNEY%1"_s.arg(made)));
+        ASSERT_GT(other.recordsStored, 0);
+        refresh(); // at once: the window's own look comes only a second later
+        EXPECT_EQ(window->model->total(), before + other.recordsStored);
+        EXPECT_EQ(window->conversions->count(), listed + 1);
+        EXPECT_EQ(window->table->selectionModel()->selectedRows().value(0).row(), 7);
+        EXPECT_EQ(window->table->verticalScrollBar()->value(), 5);
+    }
+}
+
+TEST_P(RecordsWindowTest, ARefreshOfASortedGridKeepsTheSelectedRecordsSelectedWhereverTheyMoved)
+{
+    storeOwners({u"MERT"_s, u"ZEYNEP"_s, u"CAN"_s});
+    open();
+    window->table->sortByColumn(zefto::schema::Adi, Qt::AscendingOrder);
+    window->table->selectRow(1); // MERT
+    window->table->selectionModel()->select(window->model->index(2, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows); // ZEYNEP
+    storeOwners({u"AYSE"_s, u"NURAN"_s}); // one lands before both, one between them
+    window->refresh();
+    QStringList selected;
+    for (const QModelIndex &i : window->table->selectionModel()->selectedRows(zefto::schema::Adi))
+        selected << i.data().toString();
+    selected.sort();
+    EXPECT_EQ(selected, (QStringList{u"MERT"_s, u"ZEYNEP"_s}));
+    EXPECT_EQ(window->model->total(), 5);
 }
 
 TEST_P(RecordsWindowTest, AFolderWithoutADatabaseOpensEmptyAndSaysSo)

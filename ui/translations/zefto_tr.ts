@@ -558,14 +558,6 @@ Günlük, dönüştürmeyi geri alındı olarak işaretleyip saklar.</translatio
         <translation>%1 numaralı kayıt kayıt defterindeki hiçbir dönüştürmeden gelmiyor.</translation>
     </message>
     <message>
-        <source>Export selection writes rows in the order they were stored: click the sorted heading until its arrow goes, then select the rows again.</source>
-        <translation>Seçileni dışa aktarma satırları saklandıkları sırayla yazar: sıralı başlığa oku kaybolana dek tıklayın, sonra satırları yeniden seçin.</translation>
-    </message>
-    <message>
-        <source>Export selection writes one block of adjacent rows; select them with Shift.</source>
-        <translation>Seçileni dışa aktarma bitişik satırlardan tek bir blok yazar; onları Shift ile seçin.</translation>
-    </message>
-    <message>
         <source>Conversion %1 of &apos;%2&apos; was undone on %3 by %4; it has no records.</source>
         <translation>&apos;%2&apos; içindeki %1 numaralı dönüştürme %3 tarihinde %4 tarafından geri alındı; hiç kaydı yok.</translation>
     </message>

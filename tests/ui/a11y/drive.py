@@ -465,9 +465,28 @@ def records_alone(args, total):
         shot(args.shots, "6-records-alone")
         settle_records(records, controls, total, "started alone")
         check_count(controls, "N records?", (total,), "started alone")
+        another_conversion(args, records, controls, total)
         close_records(app, records, controls, "started alone", proc)
     finally:
         stop(proc)
+
+
+def another_conversion(args, window, controls, total):
+    """zefto-convert stores the report again beside the open window, which shows it within two seconds, unasked."""
+    done = subprocess.run([args.convert, "--again", os.path.abspath(args.report)], env=args.env, capture_output=True,
+                          text=True, timeout=STEP_TIMEOUT)
+    require(done.returncode == 0, f"zefto-convert --again stores the report once more (exit {done.returncode}, "
+                                  f"said {done.stderr.strip()!r})")
+    table = controls["table"].queryTable()
+    try:
+        wait_for("the records window to show the other program's records", lambda: table.nRows == 2 * total, 2.5)
+    except Stop:
+        pass
+    check(table.nRows == 2 * total, f"within two seconds the table has the {2 * total} records, unasked ({table.nRows})")
+    check_count(controls, "N records?", (2 * total,), "after another program's conversion")
+    logged = [i for i in children(controls["conversions"]) if i.name != "All records"]
+    check(len(logged) == 2, f"the list 'Conversions' holds the other program's conversion too ({len(logged)} listed)")
+    shot(args.shots, "7-records-refreshed")
 
 
 def exit_code(proc, who, after):
