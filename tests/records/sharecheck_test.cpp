@@ -112,6 +112,13 @@ TEST_F(ShareCheckTest, EachRuleHoldsOrBreaksOncePerParcelOrRecord)
           shared("300/1", "1/1000000000000000000000000000003", "0", "1.00")},
          {0, 1, 0, 0, 0, 0, 0, 0, 1}},
         {"interleaved parcels", {half, shared("300/2", "1/1", "5", "5.00"), otherHalf}, {}},
+        // A separator inside a block or parcel number must not make two parcels one.
+        {"separator in a number",
+         {shared("300\x1f" "1/2", "1/2", "450", "900.00"), shared("300/1\x1f" "2", "1/2", "450", "900.00")},
+         {2, 0, 2, 0, 0, 0, 0, 0, 4}},
+        {"digits between block and parcel",
+         {shared("3001/2", "1/2", "450", "900.00"), shared("300/12", "1/2", "450", "900.00")},
+         {2, 0, 2, 0, 0, 0, 0, 0, 4}},
         {"areas 0.02 off over two records", {half, otherHalf}, {}},
         {"areas 0.03 off over two records",
          {shared("300/1", "1/2", "406.20", "812.44"), shared("300/1", "1/2", "406.21", "812.44")},
