@@ -114,12 +114,7 @@ TEST_F(ShareCheckTest, EachRuleHoldsOrBreaksOncePerParcelOrRecord)
         {"interleaved parcels", {half, shared("300/2", "1/1", "5", "5.00"), otherHalf}, {}},
         // A separator inside a block or parcel number must not make two parcels one.
         {"separator in a number",
-         {shared("300\x1f"
-                 "1/2",
-                 "1/2", "450", "900.00"),
-          shared("300/1\x1f"
-                 "2",
-                 "1/2", "450", "900.00")},
+         {shared("300\u001f1/2", "1/2", "450", "900.00"), shared("300/1\u001f2", "1/2", "450", "900.00")},
          {2, 0, 2, 0, 0, 0, 0, 0, 4}},
         {"digits between block and parcel",
          {shared("3001/2", "1/2", "450", "900.00"), shared("300/12", "1/2", "450", "900.00")},
