@@ -164,6 +164,7 @@ void XlsxWriter::cells(int row, const std::vector<Value> &values)
 {
     m_line.clear();
     m_line += "<row r=\"" + QByteArray::number(row + 1) + "\">";
+    const qsizetype opening = m_line.size();
     for (size_t c = 0; c < values.size(); ++c) {
         const Value &v = values[c];
         // A sheet has no infinity or NaN: such a value is kept as its text.
@@ -182,6 +183,9 @@ void XlsxWriter::cells(int row, const std::vector<Value> &values)
             m_line += "</t></is></c>";
         }
     }
+    // A row without cells is left out, as spreadsheet programs do: every row and cell names its place.
+    if (m_line.size() == opening)
+        return;
     m_line += "</row>";
     m_zip->write(m_line);
 }

@@ -15,9 +15,10 @@ class ZipWriter;
 // Writes records to an .xlsx workbook: one sheet named "ovrekson", the header
 // row frozen, texts as inline text cells (blanks kept, "  300" stays text),
 // doubles as numbers with "." and the fewest digits that read back exactly
-// (whatever the locale), no value as no cell. Characters a sheet cannot hold
-// are written as U+FFFD and counted. Rows are compressed as they come, so
-// memory stays small; the file takes the place of `path` only at close().
+// (whatever the locale), no value as no cell, a row of none as no row.
+// Characters a sheet cannot hold are written as U+FFFD and counted. Rows are
+// compressed as they come, so memory stays small; the file takes the place of
+// `path` only at close().
 class XlsxWriter {
 public:
     // The rows a sheet holds under its header row.

@@ -145,6 +145,7 @@ TEST_F(XlsxWriterTest, RoundTripKeepsSheetFrozenHeaderTypesAndValues)
         w.header({QStringLiteral("yada"), u(u"hisyuzolçumu"), QStringLiteral("adi"), QStringLiteral("ealan")});
         w.row({text(u"  300"), Value::number(1250.5), text(u"İsmail Işık "), Value::number(0.1)});
         w.row({text(u"12"), Value(), Value::null(), Value::number(-3)});
+        w.row({Value(), Value::null()}); // an empty row between others: theirs keep their places
         w.row({text(u"Çiftçi\tŞÜĞÖ"), text(u"a\nb"), text(u"\"x\",y"), Value::number(1e21)});
         w.close();
         EXPECT_EQ(w.replacedCharacters(), 0);
@@ -153,14 +154,16 @@ TEST_F(XlsxWriterTest, RoundTripKeepsSheetFrozenHeaderTypesAndValues)
     EXPECT_EQ(book[QStringLiteral("sheets")], QJsonArray{QStringLiteral("ovrekson")});
     EXPECT_EQ(book[QStringLiteral("frozen")], QStringLiteral("A2"));
     const QJsonArray rows = book[QStringLiteral("rows")].toArray();
-    ASSERT_EQ(rows.size(), 4);
+    ASSERT_EQ(rows.size(), 5);
     EXPECT_EQ(rows[0], (QJsonArray{cell("s", QStringLiteral("yada")), cell("s", u(u"hisyuzolçumu")),
                                    cell("s", QStringLiteral("adi")), cell("s", QStringLiteral("ealan"))}));
     EXPECT_EQ(rows[1], (QJsonArray{cell("s", QStringLiteral("  300")), cell("n", 1250.5), cell("s", u(u"İsmail Işık ")),
                                    cell("n", 0.1)}));
     EXPECT_EQ(rows[2], (QJsonArray{cell("s", QStringLiteral("12")), cell("n", QJsonValue::Null),
                                    cell("n", QJsonValue::Null), cell("n", -3)}));
-    EXPECT_EQ(rows[3], (QJsonArray{cell("s", u(u"Çiftçi\tŞÜĞÖ")), cell("s", QStringLiteral("a\nb")),
+    const QJsonArray none = cell("n", QJsonValue::Null);
+    EXPECT_EQ(rows[3], (QJsonArray{none, none, none, none}));
+    EXPECT_EQ(rows[4], (QJsonArray{cell("s", u(u"Çiftçi\tŞÜĞÖ")), cell("s", QStringLiteral("a\nb")),
                                    cell("s", QStringLiteral("\"x\",y")), cell("n", 1e21)}));
 }
 
@@ -188,7 +191,7 @@ TEST_F(XlsxWriterTest, ARowPastTheSheetsLastIsRefusedAndTheRestStillWritten)
     const QString file = path(QStringLiteral("full.xlsx"));
     XlsxWriter w(file);
     w.header({QStringLiteral("yada")});
-    // Rows without values fill the count without cells to write.
+    // Rows without values fill the count without anything to write.
     for (qint64 i = 0; i < XlsxWriter::maxRecords; ++i)
         w.row({});
     QString description;
