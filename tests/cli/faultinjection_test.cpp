@@ -13,13 +13,15 @@ class FaultInjectionTest : public TempDirTest, public testing::WithParamInterfac
 protected:
     QString db() const { return path(QStringLiteral("t.mdb")); }
 
+    // As `fiu-run -x -f '' -c FAULT TOOL...` runs it.
     Program &run(const QString &fault, const QString &tool, const QStringList &args)
     {
-        const QStringList faults = fault.isEmpty() ? QStringList() : QStringList{QStringLiteral("-c"), fault};
-        m_program =
-            std::make_unique<Program>(QStringLiteral("fiu-run"), path(QString()),
-                                      QStringList{QStringLiteral("-x"), QStringLiteral("-f"), QString()} + faults
-                                          + QStringList{tool, QStringLiteral("--database"), db()} + args);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FIU_ENABLE"), fault);
+        environment.insert(QStringLiteral("FIU_CTRL_FIFO"), QString());
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(FIU_PRELOADS));
+        m_program = std::make_unique<Program>(tool, path(QString()),
+                                              QStringList{QStringLiteral("--database"), db()} + args, environment);
         EXPECT_TRUE(m_program->finish());
         return *m_program;
     }
