@@ -225,9 +225,10 @@ void RecordsWindow::connectActions()
     connect(table, &RecordsGrid::showConversionRequested, this,
             [this](int row) { showConversionOfKey(model->keyAt(row)); });
     // Another program's commit shows within two seconds, without a click.
-    m_watch.setInterval(watchIntervalMs);
-    connect(&m_watch, &QTimer::timeout, this, &RecordsWindow::noticeChanges);
-    m_watch.start();
+    watch = new QTimer(this);
+    watch->setInterval(watchIntervalMs);
+    connect(watch, &QTimer::timeout, this, &RecordsWindow::noticeChanges);
+    watch->start();
     connect(checkButton, &QPushButton::clicked, this, [this] { CheckView::openOn(this, *m_db, *model, *table); });
 }
 

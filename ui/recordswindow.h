@@ -74,6 +74,7 @@ public:
     QLabel *count;
     QLabel *searching;
     RecordTableModel *model;
+    QTimer *watch; // looks for another program's commit
 
 private:
     void layOut();
@@ -108,7 +109,6 @@ private:
         std::make_shared<Database>(); // read only; undo opens the database for writing on its own
     std::vector<Conversion> m_log;
     std::optional<qint64> m_seenVersion; // the database's data version when last read, where it has one
-    QTimer m_watch;
 };
 
 } // namespace zefto::ui
