@@ -87,11 +87,15 @@ void writeTable(QIODevice &out, const QStringList &header, const RowSource &rows
         for (int i = 0; i < cells.size(); ++i)
             widths[i] = std::max(widths[i], escapedControls(cells[i]).size());
     });
+    QString l;
     const auto line = [&](const QStringList &cells) {
-        QString l;
-        for (int i = 0; i < cells.size(); ++i)
-            l += (i + 1 < cells.size() ? escapedControls(cells[i]).leftJustified(widths[i]) + QStringLiteral("  ")
-                                       : escapedControls(cells[i]));
+        l.resize(0);
+        for (int i = 0; i < cells.size(); ++i) {
+            const QString cell = escapedControls(cells[i]);
+            l += cell;
+            if (i + 1 < cells.size()) // padded to its column's width, then two blanks
+                l.resize(l.size() + widths[i] - cell.size() + 2, u' ');
+        }
         l += u'\n';
         out.write(l.toUtf8());
     };

@@ -49,7 +49,7 @@ bool BufferedOutput::drain()
         at += n;
         left -= n;
     }
-    m_buffer.clear();
+    m_buffer.resize(0); // clear() would give the memory back, and every later write would grow it again
     return true;
 }
 
