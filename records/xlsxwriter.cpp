@@ -162,15 +162,15 @@ template <class Step> void XlsxWriter::guarded(Step step)
 
 void XlsxWriter::cells(int row, const std::vector<Value> &values)
 {
-    m_line.clear();
-    m_line += "<row r=\"" + QByteArray::number(row + 1) + "\">";
-    const qsizetype opening = m_line.size();
+    m_line.resize(0); // keeps its memory for the next row
     for (size_t c = 0; c < values.size(); ++c) {
         const Value &v = values[c];
         // A sheet has no infinity or NaN: such a value is kept as its text.
         const bool number = v.isDouble() && std::isfinite(v.asDouble());
         if (!number && !v.isText() && !v.isDouble())
             continue;
+        if (m_line.isEmpty())
+            m_line += "<row r=\"" + QByteArray::number(row + 1) + "\">";
         m_line += "<c r=\"";
         appendReference(m_line, int(c), row);
         if (number) {
@@ -184,7 +184,7 @@ void XlsxWriter::cells(int row, const std::vector<Value> &values)
         }
     }
     // A row without cells is left out, as spreadsheet programs do: every row and cell names its place.
-    if (m_line.size() == opening)
+    if (m_line.isEmpty())
         return;
     m_line += "</row>";
     m_zip->write(m_line);
