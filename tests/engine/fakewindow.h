@@ -23,6 +23,7 @@ public:
     std::vector<Box> boxes;
     int textReads = 0;
     QStringList waitingTexts; // every text shown while waiting, empty ones included
+    std::function<void()> onWaiting; // something that happens once a wait is shown
     int keepAlives = 0;
     int interruptAfterLines = -1;       // asks the run to stop once this many values were set
     std::function<void(float)> onValue; // something that happens to the world mid-run
@@ -58,7 +59,12 @@ public:
             onQuestion();
         return convertAgain;
     }
-    void showWaiting(const QString &text) override { waitingTexts << text; }
+    void showWaiting(const QString &text) override
+    {
+        waitingTexts << text;
+        if (onWaiting && !text.isEmpty())
+            onWaiting();
+    }
     void keepAlive() override { ++keepAlives; }
     bool interruptRequested() const override
     {

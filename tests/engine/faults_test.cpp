@@ -90,8 +90,9 @@ TEST_F(RunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndNothingIsLost)
     holder = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("holder"));
 
-    // A lock released within the wait costs only the wait.
-    std::atomic<bool> locked = false;
+    // A lock released within the wait costs only the wait: it is released once the run says it waits.
+    std::atomic<bool> locked = false, shownWaiting = false;
+    window.onWaiting = [&] { shownWaiting = true; };
     std::thread other([&] {
         {
             QSqlDatabase h = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder2"));
@@ -99,7 +100,8 @@ TEST_F(RunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndNothingIsLost)
             h.open();
             QSqlQuery(h).exec(QStringLiteral("BEGIN IMMEDIATE"));
             locked = true;
-            QThread::msleep(300);
+            for (int ms = 0; !shownWaiting && ms < 3000; ++ms)
+                QThread::msleep(1);
             QSqlQuery(h).exec(QStringLiteral("COMMIT"));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("holder2"));
@@ -110,6 +112,7 @@ TEST_F(RunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndNothingIsLost)
     engine.db.setLockWait(5000);
     const RunOutcome waited = run(blocksOfRows(2));
     other.join();
+    EXPECT_TRUE(shownWaiting);
     EXPECT_EQ(waited.end, End::Converted);
     EXPECT_EQ(rows().size(), before + 98);
 }
