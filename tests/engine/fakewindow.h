@@ -22,7 +22,7 @@ public:
     std::vector<float> values;
     std::vector<Box> boxes;
     int textReads = 0;
-    QStringList waitingTexts; // every text shown while waiting, empty ones included
+    QStringList waitingTexts;        // every text shown while waiting, empty ones included
     std::function<void()> onWaiting; // something that happens once a wait is shown
     int keepAlives = 0;
     int interruptAfterLines = -1;       // asks the run to stop once this many values were set
