@@ -17,11 +17,12 @@ work=$(mktemp -d)
 # dpkg as usual, but without man-db's trigger rebuilding the whole manual index (two seconds of each
 # install and removal): in a mount namespace of this command alone, an empty folder hides man-db's
 # auto-update flag. The machine's setting never changes, and `man` finds the pages without the index.
+# Where no namespace or mount is allowed, dpkg runs with the trigger as usual.
 mkdir "$work/no-man-db"
 dpkg_() {
   if [ -d /var/lib/man-db ] && unshare --mount true 2>/dev/null; then
     flock /tmp/apt.lock unshare --mount --propagation private -- \
-      sh -c 'mount --bind "$0" /var/lib/man-db && exec dpkg "$@"' "$work/no-man-db" "$@"
+      sh -c 'mount --bind "$0" /var/lib/man-db 2>/dev/null; exec dpkg "$@"' "$work/no-man-db" "$@"
   else
     flock /tmp/apt.lock dpkg "$@"
   fi
