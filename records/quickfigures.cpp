@@ -16,7 +16,7 @@ std::optional<qint64> cents(const Value &v)
     }
     if (!v.isText())
         return std::nullopt;
-    const QStringView t = QStringView(v.asText()).trimmed();
+    const QStringView t = quickTrimmed(v.asText());
     qsizetype i = 0;
     const bool negative = i < t.size() && t[i] == u'-';
     i += negative;
@@ -37,7 +37,7 @@ std::optional<qint64> wholeNumber(const Value &v)
 {
     if (!v.isText())
         return std::nullopt;
-    const QStringView t = QStringView(v.asText()).trimmed();
+    const QStringView t = quickTrimmed(v.asText());
     if (t.isEmpty() || t.size() > 9)
         return std::nullopt;
     qint64 n = 0;
