@@ -60,8 +60,8 @@ int main(int argc, char **argv)
         std::printf("rule %d: checked %lld, broken %lld, unreadable %lld\n", r + 1,
                     qint64(run.rules[size_t(r)].checked), qint64(run.rules[size_t(r)].broken),
                     qint64(run.rules[size_t(r)].unreadable));
-    std::printf("%zu records, %lld parcels, %lld off, %lld records off; median of %d passes: %.2f ms\n",
-                records.size(), qint64(run.shares.parcels), qint64(run.shares.parcelsOff),
-                qint64(run.shares.recordsOff), passes, ns[ns.size() / 2] / 1e6);
+    std::printf("%zu records, %lld parcels, %lld off, %lld records off; median of %d passes: %.2f ms\n", records.size(),
+                qint64(run.shares.parcels), qint64(run.shares.parcelsOff), qint64(run.shares.recordsOff), passes,
+                ns[ns.size() / 2] / 1e6);
     return 0;
 }

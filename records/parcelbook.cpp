@@ -11,6 +11,9 @@ bool fits(Fraction::Int v)
     return v >= std::numeric_limits<qint32>::min() && v <= std::numeric_limits<qint32>::max();
 }
 
+// Sums and products whose magnitude stays below this are reduced in 64 bits.
+constexpr Fraction::Int maxExact = std::numeric_limits<qint64>::max();
+
 void appendSize(QString &s, qsizetype n)
 {
     s.append(QChar(char16_t(quint32(n) >> 16))).append(QChar(char16_t(n & 0xffff)));
@@ -142,11 +145,32 @@ bool ParcelBook::add(Sum &s, qint64 num, qint64 den)
 {
     if (s.den == 0)
         return false;
+    // A parcel's shares and areas mostly share one denominator: no reducing.
+    if (den == s.den || s.num == 0) {
+        const qint64 sum = s.num + num;
+        if (fits(sum) && fits(den)) {
+            s = {qint32(sum), qint32(den)};
+            return true;
+        }
+    }
     // |s.num|, s.den < 2^31 and num, den < 2^53: every product fits in 84 bits.
-    const Fraction sum(Fraction::Int(s.num) * den + Fraction::Int(num) * s.den, Fraction::Int(s.den) * den);
-    if (!fits(sum.numerator()) || !fits(sum.denominator()))
+    const Fraction::Int n = Fraction::Int(s.num) * den + Fraction::Int(num) * s.den, d = Fraction::Int(s.den) * den;
+    qint64 reducedNum, reducedDen;
+    if (n >= -maxExact && n <= maxExact && d <= maxExact) {
+        // Within 64 bits the gcd and the divisions are single instructions, not 128-bit calls.
+        const qint64 g = std::gcd(qint64(n), qint64(d));
+        reducedNum = qint64(n) / g;
+        reducedDen = qint64(d) / g;
+    } else {
+        const Fraction sum(n, d);
+        if (!fits(sum.numerator()) || !fits(sum.denominator()))
+            return false;
+        reducedNum = qint64(sum.numerator());
+        reducedDen = qint64(sum.denominator());
+    }
+    if (!fits(reducedNum) || !fits(reducedDen))
         return false;
-    s = {qint32(sum.numerator()), qint32(sum.denominator())};
+    s = {qint32(reducedNum), qint32(reducedDen)};
     return true;
 }
 
@@ -154,8 +178,18 @@ std::optional<bool> ParcelBook::equals(const Sum &s, qint64 num, qint64 den)
 {
     if (s.den == 0)
         return std::nullopt;
-    const qint64 g = std::gcd(num < 0 ? -num : num, den);
-    return s.num == num / g && s.den == den / g;
+    // Both denominators positive: equal values, reduced or not, have equal cross products.
+    return Fraction::Int(s.num) * den == Fraction::Int(num) * s.den;
+}
+
+bool ParcelBook::within(const Sum &a, const Sum &b, qint64 hundredths)
+{
+    if (a.den == 0 || b.den == 0)
+        return false;
+    // |a.num/a.den - b.num/b.den| <= h/100 is 100·|a.num·b.den - b.num·a.den| <= h·a.den·b.den:
+    // below 2^71 and 2^126, so nothing overflows 128 bits.
+    const Fraction::Int off = Fraction::Int(a.num) * b.den - Fraction::Int(b.num) * a.den;
+    return 100 * (off < 0 ? -off : off) <= Fraction::Int(hundredths) * a.den * b.den;
 }
 
 void ParcelBook::setOtherArea(Parcel &p, const Fraction &f)

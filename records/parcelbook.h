@@ -12,7 +12,9 @@
 
 namespace zefto::records {
 
-// A running sum: in 32 bits while it fits, else (den 0) num is its place among the book's big sums.
+// A running sum: num/den in 32 bits while it fits (den > 0, not always reduced:
+// adding over the same denominator needs no division), else (den 0) num is
+// its place among the book's big sums.
 struct Sum {
     qint32 num = 0, den = 1;
 };
@@ -43,11 +45,15 @@ public:
 
     Fraction value(const Sum &s) const;
     void set(Sum &s, const Fraction &f);
-    // s + num/den (den > 0, both below 2^53) in 64-bit integers; false,
-    // changing nothing, when s is big or the sum would be.
+    // s + num/den (den > 0, both below 2^53) in integers; false, changing
+    // nothing, when s is big or the sum, reduced, would be.
     static bool add(Sum &s, qint64 num, qint64 den);
     // Whether s is num/den (den > 0, both below 2^53); nothing when s is big.
     static std::optional<bool> equals(const Sum &s, qint64 num, qint64 den);
+    // Whether s is exactly 1; false when it is big.
+    static bool isOne(const Sum &s) { return s.den > 0 && s.num == s.den; }
+    // Whether |a - b| <= hundredths/100 (hundredths >= 0), told in integers; false when either is big.
+    static bool within(const Sum &a, const Sum &b, qint64 hundredths);
 
     // The different area a parcel's records print, once areaDiffers is set.
     void setOtherArea(Parcel &p, const Fraction &f);

@@ -218,6 +218,8 @@ private:
             ++t.unreadable;
             return false;
         }
+        if (ParcelBook::isOne(p.shares))
+            return true;
         const Fraction shares = m_book.value(p.shares);
         if (shares.isOverflowed()) {
             report(1, true, p, 0,
@@ -239,6 +241,9 @@ private:
             ++t.unreadable;
             return false;
         }
+        // Each printed share area may be off by half a hundredth, and the parcel's too.
+        if (!p.areaDiffers && ParcelBook::within(p.areas, p.area, p.records))
+            return true;
         const Fraction area = m_book.value(p.area), areas = m_book.value(p.areas);
         if (p.areaDiffers) {
             report(2, false, p, 0,
@@ -246,7 +251,6 @@ private:
                        .arg(where(p), m2(area), m2(m_book.otherArea(p))));
             return false;
         }
-        // Each printed share area may be off by half a hundredth, and the parcel's too.
         const std::optional<bool> close = areas.within(area, Fraction(p.records, 100));
         if (close.value_or(false))
             return true;

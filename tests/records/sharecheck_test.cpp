@@ -1,6 +1,7 @@
 #include "chosen.h"
 #include "database.h"
 #include "fraction.h"
+#include "parcelbook.h"
 #include "quickfigures.h"
 #include "schema.h"
 #include "sharecheck.h"
@@ -196,6 +197,44 @@ TEST_F(ShareCheckTest, AParcelWithAVeryLongNameIsStillOneParcel)
     ASSERT_EQ(found.size(), 2u); // its shares make 5/6, its share areas 750
     EXPECT_EQ(found[0].yada, QString(5000, u'7'));
     EXPECT_EQ(found[0].span, KeyRange(1, 3));
+}
+
+// A parcel's sums in 32 bits, unreduced while the denominator stays, big past that: always the exact sum.
+TEST(ParcelSums, AddCompareAndSettleExactlyAsFractionsDo)
+{
+    using Terms = std::vector<std::pair<qint64, qint64>>;
+    const struct {
+        Terms terms;
+        std::pair<qint64, qint64> other; // compared with the sum, and within 0.02 of it?
+    } cases[] = {
+        {{{1, 3}, {1, 3}, {1, 3}}, {1, 1}},
+        {{{45050, 100}, {44950, 100}, {1, 100}}, {90003, 100}},
+        {{{45050, 100}, {44950, 100}, {3, 100}}, {900, 1}},
+        {{{1500000000, 2000000000}, {1500000000, 2000000000}}, {3, 2}}, // 3e9 unreduced, 3/2 reduced
+        {{{1, 2}, {1, 3}, {1, 6}, {-2, 1}}, {-1, 1}},
+        {{{1, 5000000001}, {1, 5000000003}}, {2, 5000000002}},
+        {{{-307, 100}, {307, 100}}, {0, 1}},
+        {{{2147483647, 1}, {1, 1}}, {2147483648, 1}},
+    };
+    for (const auto &c : cases) {
+        ParcelBook book;
+        Sum s;
+        Fraction exact;
+        for (const auto &[n, d] : c.terms) {
+            exact += Fraction(n, d);
+            if (!ParcelBook::add(s, n, d))
+                book.set(s, book.value(s) + Fraction(n, d));
+            EXPECT_TRUE(book.value(s) == exact) << exact.text().toStdString();
+        }
+        const Fraction other(c.other.first, c.other.second);
+        Sum o;
+        book.set(o, other);
+        EXPECT_EQ(ParcelBook::equals(s, c.other.first, c.other.second).value_or(exact == other), exact == other);
+        EXPECT_EQ(ParcelBook::isOne(s), exact == Fraction(1, 1));
+        if (s.den != 0 && o.den != 0) {
+            EXPECT_EQ(ParcelBook::within(s, o, 2), exact.within(other, Fraction(2, 100)).value());
+        }
+    }
 }
 
 // The check's integer shortcuts must read each figure exactly as its fractions do, or give way to them.
