@@ -1,5 +1,7 @@
 #include "parcelbook.h"
 
+#include <QHashSeed>
+#include <algorithm>
 #include <limits>
 #include <numeric>
 
@@ -14,9 +16,10 @@ bool fits(Fraction::Int v)
 // Sums and products whose magnitude stays below this are reduced in 64 bits.
 constexpr Fraction::Int maxExact = std::numeric_limits<qint64>::max();
 
-void appendSize(QString &s, qsizetype n)
+void putSize(QChar *at, qsizetype n)
 {
-    s.append(QChar(char16_t(quint32(n) >> 16))).append(QChar(char16_t(n & 0xffff)));
+    at[0] = QChar(char16_t(quint32(n) >> 16));
+    at[1] = QChar(char16_t(n & 0xffff));
 }
 
 qsizetype sizeAt(QStringView s, qsizetype at)
@@ -24,7 +27,19 @@ qsizetype sizeAt(QStringView s, qsizetype at)
     return (qsizetype(s[at].unicode()) << 16) | s[at + 1].unicode();
 }
 
+// Block and parcel numbers are a few characters: a loop beats a call to memcmp.
+bool sameChars(QStringView text, const char16_t *at)
+{
+    for (const char16_t *c = text.utf16(), *end = c + text.size(); c != end; ++c, ++at)
+        if (*c != *at)
+            return false;
+    return true;
+}
+
 } // namespace
+
+ParcelBook::ParcelBook() : m_seed(size_t(QHashSeed::globalSeed()))
+{}
 
 // Both lengths lead the key, so no pair of texts makes another pair's key.
 QStringView ParcelBook::key(quint32 id) const
@@ -34,18 +49,31 @@ QStringView ParcelBook::key(quint32 id) const
     return QStringView(at, 4 + sizeAt(QStringView(at, 2), 0));
 }
 
+bool ParcelBook::matches(quint32 id, QStringView yada, QStringView yparsel) const
+{
+    const QStringView known = key(id);
+    return known.size() == 4 + yada.size() + yparsel.size() && sizeAt(known, 2) == yada.size()
+           && sameChars(yada, known.utf16() + 4) && sameChars(yparsel, known.utf16() + 4 + yada.size());
+}
+
+// FNV-1a over yada's length and both texts' characters, its high bits folded into the low ones the table uses.
+size_t ParcelBook::hash(QStringView yada, QStringView yparsel) const
+{
+    constexpr size_t prime = 0x100000001b3;
+    size_t h = (m_seed ^ size_t(yada.size())) * prime;
+    for (const QStringView text : {yada, yparsel})
+        for (const char16_t *c = text.utf16(), *end = c + text.size(); c != end; ++c)
+            h = (h ^ *c) * prime;
+    return h ^ (h >> 32);
+}
+
 Parcel &ParcelBook::find(QStringView yada, QStringView yparsel, qint64 key)
 {
     // A parcel's records mostly follow one another: try the parcel of the record before first.
-    if (m_last) {
-        const QStringView known = this->key(m_last->id);
-        const qsizetype yadaSize = sizeAt(known, 2);
-        if (yadaSize == yada.size() && known.size() == 4 + yada.size() + yparsel.size()
-            && known.mid(4, yadaSize) == yada && known.mid(4 + yadaSize) == yparsel) {
-            m_last->span.second = key;
-            ++m_last->records;
-            return *m_last;
-        }
+    if (m_last && matches(m_last->id, yada, yparsel)) {
+        m_last->span.second = key;
+        ++m_last->records;
+        return *m_last;
     }
     m_last = &lookUp(yada, yparsel, key);
     return *m_last;
@@ -53,24 +81,20 @@ Parcel &ParcelBook::find(QStringView yada, QStringView yparsel, qint64 key)
 
 Parcel &ParcelBook::lookUp(QStringView yada, QStringView yparsel, qint64 key)
 {
-    m_key.clear();
-    appendSize(m_key, yada.size() + yparsel.size());
-    appendSize(m_key, yada.size());
-    m_key.append(yada).append(yparsel);
     if (m_slots.size() < 2 * (m_parcels.size() + 1))
         grow();
     const size_t mask = m_slots.size() - 1;
-    size_t slot = qHash(QStringView(m_key)) & mask;
+    size_t slot = hash(yada, yparsel) & mask;
     for (; m_slots[slot] != 0; slot = (slot + 1) & mask) {
         Parcel &p = m_parcels[m_slots[slot] - 1];
-        if (this->key(p.id) == QStringView(m_key)) {
+        if (matches(p.id, yada, yparsel)) {
             p.span.second = key;
             ++p.records;
             return p;
         }
     }
     Parcel &p = m_parcels.emplace_back();
-    p.id = keep(m_key);
+    p.id = keep(yada, yparsel);
     p.span = {key, key};
     p.records = 1;
     m_slots[slot] = quint32(m_parcels.size());
@@ -83,7 +107,9 @@ void ParcelBook::grow()
     m_slots.assign(std::max<size_t>(64, m_slots.size() * 2), 0);
     const size_t mask = m_slots.size() - 1;
     for (size_t i = 0; i < m_parcels.size(); ++i) {
-        size_t slot = qHash(key(m_parcels[i].id)) & mask;
+        const QStringView k = key(m_parcels[i].id);
+        const qsizetype yadaSize = sizeAt(k, 2);
+        size_t slot = hash(k.mid(4, yadaSize), k.mid(4 + yadaSize)) & mask;
         while (m_slots[slot] != 0)
             slot = (slot + 1) & mask;
         m_slots[slot] = quint32(i + 1);
@@ -92,21 +118,30 @@ void ParcelBook::grow()
 
 // In chunks that never move or grow (a doubling text would hold twice the keys at
 // its peak); a key is never split between two, and one longer than a chunk is kept alone.
-quint32 ParcelBook::keep(QStringView key)
+quint32 ParcelBook::keep(QStringView yada, QStringView yparsel)
 {
-    if (key.size() > keyChunk) {
-        m_longKeys.push_back(key.toString());
+    const qsizetype size = 4 + yada.size() + yparsel.size();
+    QChar *at;
+    quint32 id;
+    if (size > keyChunk) {
+        m_longKeys.emplace_back(size, Qt::Uninitialized);
         Q_ASSERT(m_longKeys.size() < longKey);
-        return longKey | quint32(m_longKeys.size() - 1);
+        at = m_longKeys.back().data();
+        id = longKey | quint32(m_longKeys.size() - 1);
+    } else {
+        if (m_chunks.empty() || m_chunkUsed + size > keyChunk) {
+            Q_ASSERT(m_chunks.size() < longKey / keyChunk);
+            m_chunks.push_back(std::make_unique<QChar[]>(size_t(keyChunk)));
+            m_chunkUsed = 0;
+        }
+        at = m_chunks.back().get() + m_chunkUsed;
+        id = quint32((m_chunks.size() - 1) * keyChunk + m_chunkUsed);
+        m_chunkUsed += size;
     }
-    if (m_chunks.empty() || m_chunkUsed + key.size() > keyChunk) {
-        Q_ASSERT(m_chunks.size() < longKey / keyChunk);
-        m_chunks.push_back(std::make_unique<QChar[]>(size_t(keyChunk)));
-        m_chunkUsed = 0;
-    }
-    std::copy(key.begin(), key.end(), m_chunks.back().get() + m_chunkUsed);
-    const quint32 id = quint32((m_chunks.size() - 1) * keyChunk + m_chunkUsed);
-    m_chunkUsed += key.size();
+    putSize(at, yada.size() + yparsel.size());
+    putSize(at + 2, yada.size());
+    std::copy(yada.begin(), yada.end(), at + 4);
+    std::copy(yparsel.begin(), yparsel.end(), at + 4 + yada.size());
     return id;
 }
 

@@ -36,6 +36,7 @@ struct Parcel {
 // each when they fit.
 class ParcelBook {
 public:
+    ParcelBook();
     // The parcel (yada, yparsel), added with `key` as its first record when new.
     Parcel &find(QStringView yada, QStringView yparsel, qint64 key);
     const std::deque<Parcel> &parcels() const { return m_parcels; }
@@ -61,7 +62,9 @@ public:
 
 private:
     QStringView key(quint32 id) const;
-    quint32 keep(QStringView key); // the new key's id
+    bool matches(quint32 id, QStringView yada, QStringView yparsel) const;
+    size_t hash(QStringView yada, QStringView yparsel) const;
+    quint32 keep(QStringView yada, QStringView yparsel); // the new key's id
     Parcel &lookUp(QStringView yada, QStringView yparsel, qint64 key);
     void grow();
 
@@ -73,7 +76,7 @@ private:
     qsizetype m_chunkUsed = 0;
     std::deque<QString> m_longKeys;
     std::vector<quint32> m_slots; // open addressing: parcel number + 1, 0 for a free slot
-    QString m_key;                // the key being looked up, reused
+    size_t m_seed;                // this process's hash seed, so no report can make every key collide
     Parcel *m_last = nullptr;     // the parcel found last
     std::deque<Fraction> m_big;   // sums past 32 bits (or overflowed)
     QHash<const Parcel *, Fraction> m_otherAreas;
