@@ -13,18 +13,18 @@ namespace zefto::records {
 // the check takes the general way.
 
 // The text without the blanks around it, exactly as QStringView::trimmed()
-// cuts them, but the usual ASCII blanks without a call: every field of a
-// fixed-width report is padded with them.
+// cuts them, but the spaces that pad every field of a fixed-width report
+// without a call.
 inline QStringView quickTrimmed(QStringView s)
 {
-    const auto blank = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); };
     const char16_t *from = s.utf16(), *to = from + s.size();
-    while (from != to && blank(*from))
+    while (from != to && *from == u' ')
         ++from;
-    while (to != from && blank(to[-1]))
+    while (to != from && to[-1] == u' ')
         --to;
-    // Every other blank Qt knows (no-break space and the like) is beyond ASCII.
-    if (from != to && (from[0] >= 0x80 || to[-1] >= 0x80))
+    // Any other blank Qt knows is a control character or beyond ASCII: Qt tells.
+    const auto maybeBlank = [](char16_t c) { return c < u' ' || c >= 0x80; };
+    if (from != to && (maybeBlank(from[0]) || maybeBlank(to[-1])))
         return QStringView(from, to).trimmed();
     return QStringView(from, to);
 }

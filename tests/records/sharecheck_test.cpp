@@ -251,6 +251,10 @@ TEST(QuickFigures, ReadExactlyWhatFractionsReadOrNothing)
                            Value::text(QStringLiteral("1.2.3")),
                            Value::text(QStringLiteral("12345678901234")),
                            Value::text(QStringLiteral("+4")),
+                           Value::text(QStringLiteral(" \t450.5\u00a0")), // blanks beyond the padding spaces
+                           Value::text(QStringLiteral("\u2003-3 ")),
+                           Value::text(QStringLiteral(" 12\u00a034 ")),
+                           Value::text(QStringLiteral("1234567890123456789012345.5")),
                            Value::number(1250.5),
                            Value::number(0.1),
                            Value::number(-0.07),
@@ -272,7 +276,7 @@ TEST(QuickFigures, ReadExactlyWhatFractionsReadOrNothing)
             EXPECT_TRUE(*exact == Fraction(*n, 1)) << exact->text().toStdString() << " read as " << *n;
         }
     }
-    EXPECT_EQ(quick, 8); // the shortcut is taken where it can be
+    EXPECT_EQ(quick, 10); // the shortcut is taken where it can be
 }
 
 } // namespace
