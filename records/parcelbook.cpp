@@ -1,5 +1,7 @@
 #include "parcelbook.h"
 
+#include "quickfigures.h"
+
 #include <QHashSeed>
 #include <algorithm>
 #include <limits>
@@ -27,15 +29,6 @@ qsizetype sizeAt(QStringView s, qsizetype at)
     return (qsizetype(s[at].unicode()) << 16) | s[at + 1].unicode();
 }
 
-// Block and parcel numbers are a few characters: a loop beats a call to memcmp.
-bool sameChars(QStringView text, const char16_t *at)
-{
-    for (const char16_t *c = text.utf16(), *end = c + text.size(); c != end; ++c, ++at)
-        if (*c != *at)
-            return false;
-    return true;
-}
-
 } // namespace
 
 ParcelBook::ParcelBook() : m_seed(size_t(QHashSeed::globalSeed()))
@@ -53,7 +46,8 @@ bool ParcelBook::matches(quint32 id, QStringView yada, QStringView yparsel) cons
 {
     const QStringView known = key(id);
     return known.size() == 4 + yada.size() + yparsel.size() && sizeAt(known, 2) == yada.size()
-           && sameChars(yada, known.utf16() + 4) && sameChars(yparsel, known.utf16() + 4 + yada.size());
+           && sameChars(yada.utf16(), known.utf16() + 4, yada.size())
+           && sameChars(yparsel.utf16(), known.utf16() + 4 + yada.size(), yparsel.size());
 }
 
 // FNV-1a over yada's length and both texts' characters, its high bits folded into the low ones the table uses.

@@ -8,6 +8,7 @@
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace zefto;
 using namespace zefto::records;
@@ -197,6 +198,68 @@ TEST_F(ShareCheckTest, AParcelWithAVeryLongNameIsStillOneParcel)
     ASSERT_EQ(found.size(), 2u); // its shares make 5/6, its share areas 750
     EXPECT_EQ(found[0].yada, QString(5000, u'7'));
     EXPECT_EQ(found[0].span, KeyRange(1, 3));
+}
+
+// Rules 3 and 4 check a continuation row's old side once: it repeats the record
+// before exactly when each of adi .. tahsis is equal as values are (NaN never, -0 as 0).
+TEST(ShareChecker, AnOldSideRepeatsWhenEachOfItsFieldsEqualsTheRecordBefore)
+{
+    using namespace schema;
+    const auto t = [](const char *s) { return Value::text(QString::fromUtf8(s)); };
+    std::vector<Value> base{t("300"),
+                            t("1"),
+                            t("1"),
+                            t("1"),
+                            t("900"),
+                            t("900.00"),
+                            t("Ali"),
+                            t("Veli"),
+                            t("Can"),
+                            t("1"),
+                            t("101"),
+                            t("7"),
+                            t("1"),
+                            t("2"),
+                            Value::number(1250.5),
+                            Value::number(625.25),
+                            Value::number(250.1),
+                            Value::number(375.15),
+                            t("Mahalle")};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        Field field;
+        Value before, after;
+    } changes[] = {
+        {Adi, t("Ali"), t("Ayo")},
+        {Adi, t("Ali"), t("Ali")},
+        {Babaadi, t("Mustafa Kemal"), t("Mustafa Kemaş")},
+        {Babaadi, t("Mustafa Kemal"), t("Mustafa Kamal")},
+        {Soyadi, t("Veli"), t("Veli ")},
+        {Eparsel, t(""), Value::null()},
+        {Dop, Value::null(), Value()},
+        {Tahsis, Value::null(), Value::number(0)},
+        {Ealan, Value::number(-0.0), Value::number(0)},
+        {Tapu, Value::number(nan), Value::number(nan)},
+        {Yparsel, t("1"), t("2")},
+        {Mahalle, t("A"), t("B")},
+    };
+    for (const auto &c : changes) {
+        SCOPED_TRACE(int(c.field));
+        std::vector<Value> first = base, second = base, third = base;
+        first[c.field] = c.before;
+        second[c.field] = c.after;
+        third[Adi] = t("Ayşe"); // a third record, other from the name on
+        ShareChecker checker(allRules, [](const ShareFinding &) {});
+        const std::vector<Value> *records[] = {&first, &second, &second, &third, &third};
+        qint64 repeats = 0;
+        for (size_t i = 0; i < std::size(records); ++i) {
+            checker.record(qint64(i + 1), records[i]->data());
+            repeats += i > 0
+                       && std::equal(records[i]->begin() + Adi, records[i]->begin() + Tahsis + 1,
+                                     records[i - 1]->begin() + Adi);
+        }
+        EXPECT_EQ(checker.finish().repeats, repeats);
+    }
 }
 
 // A parcel's sums in 32 bits, unreduced while the denominator stays, big past that: always the exact sum.
