@@ -30,30 +30,43 @@ inline QStringView quickTrimmed(QStringView s)
     return QStringView(from, to);
 }
 
-// Whether n characters at a and at b are the same, four at a time: fields are
-// a few characters, where a call to memcmp costs more than the comparing.
+namespace quick {
+inline quint64 fourChars(const char16_t *at)
+{
+    quint64 x;
+    std::memcpy(&x, at, sizeof x);
+    return x;
+}
+} // namespace quick
+
+// Whether n characters at a and at b are the same, four at a time (the last
+// four overlapping those before): fields are a few characters, where a call to
+// memcmp costs more than the comparing.
 inline bool sameChars(const char16_t *a, const char16_t *b, qsizetype n)
 {
-    for (; n >= 4; a += 4, b += 4, n -= 4) {
-        quint64 x, y;
-        std::memcpy(&x, a, sizeof x);
-        std::memcpy(&y, b, sizeof y);
-        if (x != y)
-            return false;
+    if (n < 4) {
+        for (; n > 0; --n)
+            if (*a++ != *b++)
+                return false;
+        return true;
     }
-    for (; n > 0; --n)
-        if (*a++ != *b++)
+    for (qsizetype i = 0; i < n - 4; i += 4)
+        if (quick::fourChars(a + i) != quick::fourChars(b + i))
             return false;
-    return true;
+    return quick::fourChars(a + n - 4) == quick::fourChars(b + n - 4);
 }
 
-// Copies n characters, four at a time, for the same reason.
+// Copies n characters the same way.
 inline void copyChars(char16_t *to, const char16_t *from, qsizetype n)
 {
-    for (; n >= 4; to += 4, from += 4, n -= 4)
-        std::memcpy(to, from, 8);
-    for (; n > 0; --n)
-        *to++ = *from++;
+    if (n < 4) {
+        for (; n > 0; --n)
+            *to++ = *from++;
+        return;
+    }
+    for (qsizetype i = 0; i < n - 4; i += 4)
+        std::memcpy(to + i, from + i, 8);
+    std::memcpy(to + n - 4, from + n - 4, 8);
 }
 
 // A figure printed to the cent, in hundredths: a stored double that
