@@ -100,13 +100,14 @@ void ParcelBook::grow()
 {
     m_slots.assign(std::max<size_t>(64, m_slots.size() * 2), 0);
     const size_t mask = m_slots.size() - 1;
-    for (size_t i = 0; i < m_parcels.size(); ++i) {
-        const QStringView k = key(m_parcels[i].id);
+    quint32 number = 0;
+    for (const Parcel &p : m_parcels) {
+        const QStringView k = key(p.id);
         const qsizetype yadaSize = sizeAt(k, 2);
         size_t slot = hash(k.mid(4, yadaSize), k.mid(4 + yadaSize)) & mask;
         while (m_slots[slot] != 0)
             slot = (slot + 1) & mask;
-        m_slots[slot] = quint32(i + 1);
+        m_slots[slot] = ++number;
     }
 }
 
@@ -134,8 +135,8 @@ quint32 ParcelBook::keep(QStringView yada, QStringView yparsel)
     }
     putSize(at, yada.size() + yparsel.size());
     putSize(at + 2, yada.size());
-    std::copy(yada.begin(), yada.end(), at + 4);
-    std::copy(yparsel.begin(), yparsel.end(), at + 4 + yada.size());
+    copyChars(reinterpret_cast<char16_t *>(at + 4), yada.utf16(), yada.size());
+    copyChars(reinterpret_cast<char16_t *>(at + 4 + yada.size()), yparsel.utf16(), yparsel.size());
     return id;
 }
 
