@@ -3,6 +3,7 @@
 #include "value.h"
 
 #include <QStringView>
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -76,5 +77,28 @@ std::optional<qint64> cents(const Value &v);
 
 // A text of 1 to 9 digits (blanks around it ignored), as a share's parts are printed.
 std::optional<qint64> wholeNumber(const Value &v);
+
+// One field's figure read again only when its text changes: a parcel's records
+// print its area and their shares' denominator alike, one after another.
+template <std::optional<qint64> (*read)(const Value &)> class LastFigure {
+public:
+    std::optional<qint64> operator()(const Value &v)
+    {
+        const QStringView text = v.isText() ? QStringView(v.asText()) : QStringView();
+        if (!v.isText() || text.size() > qsizetype(m_text.size()))
+            return read(v);
+        if (text.size() != m_size || !sameChars(text.utf16(), m_text.data(), m_size)) {
+            m_value = read(v);
+            m_size = text.size();
+            copyChars(m_text.data(), text.utf16(), m_size);
+        }
+        return m_value;
+    }
+
+private:
+    std::array<char16_t, 24> m_text; // longer texts are read every time
+    qsizetype m_size = -1;           // nothing kept yet
+    std::optional<qint64> m_value;
+};
 
 } // namespace zefto::records

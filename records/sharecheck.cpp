@@ -216,7 +216,7 @@ private:
 
     void addShare(Parcel &p, qint64 key, const Value *f)
     {
-        const std::optional<qint64> n = wholeNumber(f[Yhispay]), d = wholeNumber(f[Yhispayda]);
+        const std::optional<qint64> n = wholeNumber(f[Yhispay]), d = m_shareDenominator(f[Yhispayda]);
         if (n && d && *d > 0 && ParcelBook::add(p.shares, *n, *d))
             return;
         if (const std::optional<Fraction> s = share(f[Yhispay], f[Yhispayda])) {
@@ -251,7 +251,7 @@ private:
     // addArea in hundredths, when both figures are printed to the cent and nothing needs a fraction.
     bool quickArea(Parcel &p, const Value *f)
     {
-        const std::optional<qint64> a = cents(f[Hisyuzolcumu]), y = cents(f[Yalan]);
+        const std::optional<qint64> a = cents(f[Hisyuzolcumu]), y = m_parcelArea(f[Yalan]);
         if (!a || !y)
             return false;
         const std::optional<bool> same = p.hasArea ? ParcelBook::equals(p.area, *y, 100) : std::optional(true);
@@ -393,6 +393,8 @@ private:
     ShareCheck m_result;
     ParcelBook m_book;        // the new parcels, in order of their first record
     KeptFields m_previousOld; // adi .. tahsis of the record before
+    LastFigure<wholeNumber> m_shareDenominator;
+    LastFigure<cents> m_parcelArea;
 };
 
 const char *ruleNames[] = {"shares make one whole", "share areas make the parcel's area",
