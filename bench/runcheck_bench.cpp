@@ -1,9 +1,9 @@
 // The share check a conversion runs, on its own: feeds the records of a
 // converted database to RunCheck as a run would and prints the counts and the
 // median time of the passes, each record read just before it is checked as
-// a run makes it: runcheck_bench DATABASE [PASSES]. Under
-// `valgrind --tool=callgrind --toggle-collect='*checkPass*'` it counts the
-// check's instructions alone.
+// a run makes it: runcheck_bench DATABASE [PASSES]. Under `valgrind
+// --tool=callgrind --toggle-collect='*RunCheck::stored*'
+// --toggle-collect='*RunCheck::settle*'` it counts the check's instructions alone.
 #include "chosen.h"
 #include "database.h"
 #include "runcheck.h"
