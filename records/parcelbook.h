@@ -29,6 +29,8 @@ struct Parcel {
     KeyRange span{0, 0}; // its first and last record
     Sum shares, areas, area;
 };
+// A 520-page run has 10,400 parcels, a merged district's table hundreds of thousands.
+static_assert(sizeof(Parcel) <= 56, "a parcel's state is kept small");
 
 // The new parcels a check has seen, in the order of their first record, kept
 // small: the 10,400 parcels of a 520-page run must not cost megabytes. Keys
