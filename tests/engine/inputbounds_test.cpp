@@ -5,6 +5,7 @@
 #include "runfixture.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <atomic>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -248,18 +249,24 @@ TEST_F(InputBoundsTest, TheConverterHoldsAHugeLineAndAZeroTailInFewMegabytes)
 #ifdef ZEFTO_SANITIZED
     GTEST_SKIP() << "the sanitizers' shadow memory makes resident size meaningless";
 #else
+    // The reports on a memory file system where there is one: a hole is read there without a page
+    // zeroed for it, so reading them costs the converter's own work alone.
+    const QTemporaryDir memory(QStringLiteral("/dev/shm/zefto-bounds-XXXXXX"));
+    const auto report = [&](const char *name) {
+        return memory.isValid() ? memory.filePath(QString::fromLatin1(name)) : path(QString::fromLatin1(name));
+    };
     const QByteArray text = report::join(report::paginate(ownerRows(30)));
-    sparse(path(QStringLiteral("tail.txt")), text, huge, QByteArray());
+    sparse(report("tail.txt"), text, huge, QByteArray());
     std::vector<QByteArray> lines = report::paginate(ownerRows(30));
     const QByteArray head = report::join(std::vector<QByteArray>(lines.begin(), lines.begin() + 11));
-    sparse(path(QStringLiteral("line.txt")), head + ownerRows(3)[2], huge,
+    sparse(report("line.txt"), head + ownerRows(3)[2], huge,
            "\r\n" + report::join(std::vector<QByteArray>(lines.begin() + 12, lines.end())));
 
     for (const char *name : {"tail.txt", "line.txt"}) {
         QProcess p;
         p.setWorkingDirectory(path(QString()));
         p.start(QStringLiteral(ZEFTO_CONVERT),
-                {QStringLiteral("--database"), path(QStringLiteral("m.mdb")), path(QString::fromLatin1(name))});
+                {QStringLiteral("--database"), path(QStringLiteral("m.mdb")), report(name)});
         ASSERT_TRUE(p.waitForFinished(-1));
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         EXPECT_EQ(p.exitCode(), 0) << name << ": " << out.toStdString();
