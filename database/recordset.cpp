@@ -43,6 +43,15 @@ int Recordset::column(const QString &name) const
     return m_lastColumn = i;
 }
 
+int Recordset::column(schema::Field f) const
+{
+    int &i = m_fieldColumns[f];
+    if (i < 0)
+        return i = column(schema::fieldName(f));
+    live(); // a closed recordset refuses as it does by name
+    return i;
+}
+
 void Recordset::moveLast()
 {
     std::optional<Record> last = live().lastRecord();
@@ -53,7 +62,16 @@ void Recordset::moveLast()
 
 Value Recordset::field(const QString &name) const
 {
-    const int i = column(name);
+    return current(column(name));
+}
+
+const Value &Recordset::field(schema::Field f) const
+{
+    return current(column(f));
+}
+
+const Value &Recordset::current(int i) const
+{
     if (m_current.empty())
         throw Error::of(err::NoCurrentRecord);
     return m_current[i];
@@ -69,10 +87,19 @@ void Recordset::addNew()
 
 void Recordset::setField(const QString &name, const Value &v)
 {
-    const int i = column(name);
+    edit(column(name), v);
+}
+
+void Recordset::setField(schema::Field f, Value v)
+{
+    edit(column(f), std::move(v));
+}
+
+void Recordset::edit(int i, Value v)
+{
     if (!m_editing)
         throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    m_edit[i] = v;
+    m_edit[i] = std::move(v);
     m_given[i] = true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <limits>
+#include <utility>
 
 namespace zefto {
 namespace {
@@ -14,76 +15,91 @@ namespace {
 using namespace layout;
 using namespace turkish;
 
-// The values the page converter keeps while it converts one block. Each
-// starts with no value and keeps the last value a line gave it.
+// What carries from one line of a block to the next: each starts with no
+// value and keeps the last value a line gave it (a share without "/" keeps
+// the split of the row before).
 struct Working {
-    std::array<Value, ColumnCount> col;
     Value adi, soyadi, ehispay, ehispayda, yhispay, yhispayda;
 };
 
-const QString &name(schema::Field f)
+// The old side of a row as it is stored: cut from an owner row, or the
+// record stored last for a continuation row.
+struct OldSide {
+    Value epafta, eada, eparsel, babaadi;
+    Value ealan, tapu, dop, tahsis; // as read; stored through Val
+};
+
+Value text(QStringView column)
 {
-    return schema::fieldName(f);
+    return Value::text(column.toString());
 }
 
 // Owner and old-side values of a continuation row come from the record stored last.
-void readBack(Recordset &kayit, Working &w)
+OldSide readBack(Recordset &kayit, Working &w)
 {
     kayit.moveLast();
-    w.col[OldSheet] = kayit.field(name(schema::Epafta));
-    w.col[OldBlock] = kayit.field(name(schema::Eada));
-    w.col[OldParcel] = kayit.field(name(schema::Eparsel));
-    w.col[OldArea] = kayit.field(name(schema::Ealan));
-    w.adi = kayit.field(name(schema::Adi));
-    w.soyadi = kayit.field(name(schema::Soyadi));
-    w.col[FatherName] = kayit.field(name(schema::Babaadi));
-    w.ehispay = kayit.field(name(schema::Ehispay));
-    w.ehispayda = kayit.field(name(schema::Ehispayda));
-    w.col[TitleDeed] = kayit.field(name(schema::Tapu));
-    w.col[Deduction] = kayit.field(name(schema::Dop));
-    w.col[Allocation] = kayit.field(name(schema::Tahsis));
+    OldSide old;
+    const std::pair<schema::Field, Value *> fields[] = {
+        {schema::Epafta, &old.epafta},   {schema::Eada, &old.eada},     {schema::Eparsel, &old.eparsel},
+        {schema::Ealan, &old.ealan},     {schema::Adi, &w.adi},         {schema::Soyadi, &w.soyadi},
+        {schema::Babaadi, &old.babaadi}, {schema::Ehispay, &w.ehispay}, {schema::Ehispayda, &w.ehispayda},
+        {schema::Tapu, &old.tapu},       {schema::Dop, &old.dop},       {schema::Tahsis, &old.tahsis},
+    };
+    for (const auto &[field, value] : fields)
+        *value = kayit.field(field);
+    return old;
 }
 
-void normaliseOwner(Working &w, ValidityFlag &validity)
+// The owner's names repaired and cased, the old side as cut. The owner
+// column is only split into names; the father's name keeps its blanks.
+OldSide normaliseOwner(const Values &cut, Working &w, ValidityFlag &validity)
 {
-    QString owner = trimTrailingBlanks(w.col[OwnerName].asText());
+    OldSide old;
+    QString owner = trimTrailingBlanks(cut[OwnerName]).toString();
     repairCp857(owner, NameKind::Owner, validity);
-    QString father = w.col[FatherName].asText();
+    QString father = cut[FatherName].toString();
     repairCp857(father, NameKind::Father, validity);
     if (!owner.isEmpty()) {
-        QString cased = owner;
-        properCase(cased);
-        splitOwnerName(cased, w.adi, w.soyadi);
+        properCase(owner);
+        splitOwnerName(std::move(owner), w.adi, w.soyadi);
     }
     if (!father.isEmpty())
         firstLetterCase(father);
-    w.col[OwnerName] = Value::text(owner);
-    w.col[FatherName] = Value::text(father);
-    splitShare(w.col[OldShare].asText(), w.ehispay, w.ehispayda);
+    old.babaadi = Value::text(std::move(father));
+    splitShare(cut[OldShare], w.ehispay, w.ehispayda);
+    old.epafta = text(cut[OldSheet]);
+    old.eada = text(cut[OldBlock]);
+    old.eparsel = text(cut[OldParcel]);
+    old.ealan = text(cut[OldArea]);
+    old.tapu = text(cut[TitleDeed]);
+    old.dop = text(cut[Deduction]);
+    old.tahsis = text(cut[Allocation]);
+    return old;
 }
 
-void store(Recordset &kayit, const Working &w, const QString &mahalle)
+void store(Recordset &kayit, const Values &cut, const Working &w, OldSide &&old, const Value &mahalle)
 {
+    const Value newArea = text(cut[NewArea]);
     kayit.addNew();
-    kayit.setField(name(schema::Yada), w.col[NewBlock]);
-    kayit.setField(name(schema::Yparsel), w.col[NewParcel]);
-    kayit.setField(name(schema::Yhispay), w.yhispay);
-    kayit.setField(name(schema::Yhispayda), w.yhispayda);
-    kayit.setField(name(schema::Hisyuzolcumu), countsAsOne(w.yhispay) ? w.col[NewArea] : w.yhispay);
-    kayit.setField(name(schema::Yalan), w.col[NewArea]);
-    kayit.setField(name(schema::Adi), w.adi);
-    kayit.setField(name(schema::Soyadi), w.soyadi);
-    kayit.setField(name(schema::Babaadi), w.col[FatherName]);
-    kayit.setField(name(schema::Epafta), w.col[OldSheet]);
-    kayit.setField(name(schema::Eada), w.col[OldBlock]);
-    kayit.setField(name(schema::Eparsel), w.col[OldParcel]);
-    kayit.setField(name(schema::Ehispay), w.ehispay);
-    kayit.setField(name(schema::Ehispayda), w.ehispayda);
-    kayit.setField(name(schema::Ealan), Value::number(valOf(w.col[OldArea])));
-    kayit.setField(name(schema::Tapu), Value::number(valOf(w.col[TitleDeed])));
-    kayit.setField(name(schema::Dop), Value::number(valOf(w.col[Deduction])));
-    kayit.setField(name(schema::Tahsis), Value::number(valOf(w.col[Allocation])));
-    kayit.setField(name(schema::Mahalle), Value::text(mahalle));
+    kayit.setField(schema::Yada, text(cut[NewBlock]));
+    kayit.setField(schema::Yparsel, text(cut[NewParcel]));
+    kayit.setField(schema::Yhispay, w.yhispay);
+    kayit.setField(schema::Yhispayda, w.yhispayda);
+    kayit.setField(schema::Hisyuzolcumu, countsAsOne(w.yhispay) ? newArea : w.yhispay);
+    kayit.setField(schema::Yalan, newArea);
+    kayit.setField(schema::Adi, w.adi);
+    kayit.setField(schema::Soyadi, w.soyadi);
+    kayit.setField(schema::Babaadi, std::move(old.babaadi));
+    kayit.setField(schema::Epafta, std::move(old.epafta));
+    kayit.setField(schema::Eada, std::move(old.eada));
+    kayit.setField(schema::Eparsel, std::move(old.eparsel));
+    kayit.setField(schema::Ehispay, w.ehispay);
+    kayit.setField(schema::Ehispayda, w.ehispayda);
+    kayit.setField(schema::Ealan, Value::number(valOf(old.ealan)));
+    kayit.setField(schema::Tapu, Value::number(valOf(old.tapu)));
+    kayit.setField(schema::Dop, Value::number(valOf(old.dop)));
+    kayit.setField(schema::Tahsis, Value::number(valOf(old.tahsis)));
+    kayit.setField(schema::Mahalle, mahalle);
     kayit.update();
 }
 
@@ -131,25 +147,22 @@ void Engine::watchStored()
 void Engine::tabloici()
 {
     kayit = db.openRecordset(QLatin1String(schema::tableName));
+    const Value neighbourhood = Value::text(mahalle);
     Working w;
     for (int line = 1; line <= blockLines; ++line) {
-        Values cut = cutAll(satir);
+        // Views into satir, valid until the next line is read; text is copied
+        // only for the rows that are stored.
+        const Values cut = cutAll(satir);
         const RowKind kind = classify(cut[OwnerName]);
         // stt has counted the line in satir, so it is that line's number. The
         // columns are cut from satir: without a NUL in it, none has one.
         if ((kind == RowKind::Continuation || kind == RowKind::Owner) && satir.contains(QChar(0))
             && storesNul(cut, kind))
             throw Error(err::DamagedReport, QStringLiteral("line %1 holds NUL bytes: the report is damaged").arg(stt));
-        // The cut columns are not needed again: their text moves into the working values.
-        for (int c = 0; c < ColumnCount; ++c)
-            w.col[c] = Value::text(std::move(cut[c]));
-        if (kind == RowKind::Continuation)
-            readBack(kayit, w);
-        else if (kind == RowKind::Owner)
-            normaliseOwner(w, validity);
         if (kind == RowKind::Continuation || kind == RowKind::Owner) {
-            splitShare(w.col[NewShare].asText(), w.yhispay, w.yhispayda);
-            store(kayit, w, mahalle);
+            OldSide old = kind == RowKind::Continuation ? readBack(kayit, w) : normaliseOwner(cut, w, validity);
+            splitShare(cut[NewShare], w.yhispay, w.yhispayda);
+            store(kayit, cut, w, std::move(old), neighbourhood);
             watchStored();
         }
         readLine();
