@@ -3,6 +3,7 @@
 #include "layout.h"
 #include "numbers.h"
 #include "schema.h"
+#include "textcopy.h"
 #include "turkish.h"
 
 #include <array>
@@ -31,7 +32,7 @@ struct OldSide {
 
 Value text(QStringView column)
 {
-    return Value::text(column.toString());
+    return Value::text(copied(column));
 }
 
 // Owner and old-side values of a continuation row come from the record stored last.
@@ -55,9 +56,9 @@ OldSide readBack(Recordset &kayit, Working &w)
 OldSide normaliseOwner(const Values &cut, Working &w, ValidityFlag &validity)
 {
     OldSide old;
-    QString owner = trimTrailingBlanks(cut[OwnerName]).toString();
+    QString owner = copied(trimTrailingBlanks(cut[OwnerName]));
     repairCp857(owner, NameKind::Owner, validity);
-    QString father = cut[FatherName].toString();
+    QString father = copied(cut[FatherName]);
     repairCp857(father, NameKind::Father, validity);
     if (!owner.isEmpty()) {
         properCase(owner);

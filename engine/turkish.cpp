@@ -1,5 +1,7 @@
 #include "turkish.h"
 
+#include "textcopy.h"
+
 namespace zefto::turkish {
 
 QStringView trimTrailingBlanks(QStringView value)
@@ -80,8 +82,8 @@ void splitShare(QStringView share, Value &numerator, Value &denominator)
     const qsizetype slash = share.lastIndexOf(u'/');
     if (slash < 0)
         return;
-    numerator = Value::text(share.first(slash).toString());
-    denominator = Value::text(share.sliced(slash + 1).toString());
+    numerator = Value::text(copied(share.first(slash)));
+    denominator = Value::text(copied(share.sliced(slash + 1)));
 }
 
 } // namespace zefto::turkish
