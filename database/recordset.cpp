@@ -79,28 +79,35 @@ const Value &Recordset::current(int i) const
 
 void Recordset::addNew()
 {
-    const qsizetype n = live().columns().size();
-    m_edit.assign(n, Value());
+    const size_t n = size_t(live().columns().size());
+    // Stores take only the fields given: what the others hold is never stored.
+    if (m_edit.size() != n)
+        m_edit.assign(n, Value());
     m_given.assign(n, false);
     m_editing = true;
 }
 
 void Recordset::setField(const QString &name, const Value &v)
 {
-    edit(column(name), v);
+    edit(column(name)) = v;
 }
 
-void Recordset::setField(schema::Field f, Value v)
+void Recordset::setField(schema::Field f, const Value &v)
 {
-    edit(column(f), std::move(v));
+    edit(column(f)) = v;
 }
 
-void Recordset::edit(int i, Value v)
+void Recordset::setText(schema::Field f, QStringView text)
+{
+    edit(column(f)).setText(text);
+}
+
+Value &Recordset::edit(int i)
 {
     if (!m_editing)
         throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    m_edit[i] = std::move(v);
     m_given[i] = true;
+    return m_edit[i];
 }
 
 void Recordset::update()
@@ -108,7 +115,7 @@ void Recordset::update()
     Store &store = live();
     if (!m_editing)
         throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    store.appendTaking(m_edit, m_given); // m_edit is filled afresh by the next addNew
+    store.appendTaking(m_edit, m_given); // what m_edit holds after is left for the next record to write over
     m_editing = false;
 }
 

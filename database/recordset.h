@@ -27,7 +27,9 @@ public:
     // The same by the schema's field numbers: each name is looked up once per
     // recordset, not once per record (the page converter sets 19 fields of each).
     const Value &field(schema::Field f) const; // valid until the next moveLast
-    void setField(schema::Field f, Value v);
+    void setField(schema::Field f, const Value &v);
+    // A text field, copied into a buffer an earlier record left when nothing else holds it.
+    void setText(schema::Field f, QStringView text);
     void update(); // stores it, or throws and keeps it pending
     void close();  // discards a pending record, commits the rest outside a run
 
@@ -36,13 +38,15 @@ private:
     int column(const QString &name) const;  // throws 3265
     int column(schema::Field f) const;      // throws 3265 when its name is missing
     const Value &current(int column) const; // throws 3021 without a current record
-    void edit(int column, Value v);         // throws 3020 outside AddNew .. Update
+    Value &edit(int column);                // marks it given; throws 3020 outside AddNew .. Update
 
     std::shared_ptr<Store> m_store;
     bool m_open = false;
     std::vector<Value> m_current; // empty: no current record
+    // The record being added: only the fields marked in m_given are its own;
+    // the others hold what earlier records left, for setText to write over.
     std::vector<Value> m_edit;
-    std::vector<bool> m_given; // which fields of m_edit were set
+    std::vector<bool> m_given;
     bool m_editing = false;
     mutable int m_lastColumn = -1;                                             // where the previous field lookup landed
     mutable std::array<int, schema::FieldCount> m_fieldColumns = unresolved(); // -1: not looked up yet

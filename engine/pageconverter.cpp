@@ -5,6 +5,7 @@
 #include "schema.h"
 #include "textcopy.h"
 #include "turkish.h"
+#include "val.h"
 
 #include <array>
 #include <limits>
@@ -23,17 +24,28 @@ struct Working {
     Value adi, soyadi, ehispay, ehispayda, yhispay, yhispayda;
 };
 
-// The old side of a row as it is stored: cut from an owner row, or the
-// record stored last for a continuation row.
-struct OldSide {
-    Value epafta, eada, eparsel, babaadi;
-    Value ealan, tapu, dop, tahsis; // as read; stored through Val
+// A field of a row's old side: an owner row's column as cut, or what a
+// continuation row reads back from the record stored last (and an owner
+// row's father's name, repaired).
+struct OldField {
+    QStringView cut;
+    Value value;
+    bool isCut = false;
+
+    void store(Recordset &kayit, schema::Field f) const
+    {
+        if (isCut)
+            kayit.setText(f, cut);
+        else
+            kayit.setField(f, value);
+    }
+    // The area and figure fields are stored as what Val reads from them.
+    Value number() const { return Value::number(isCut ? val(cut) : valOf(value)); }
 };
 
-Value text(QStringView column)
-{
-    return Value::text(copied(column));
-}
+struct OldSide {
+    OldField epafta, eada, eparsel, babaadi, ealan, tapu, dop, tahsis;
+};
 
 // Owner and old-side values of a continuation row come from the record stored last.
 OldSide readBack(Recordset &kayit, Working &w)
@@ -41,10 +53,10 @@ OldSide readBack(Recordset &kayit, Working &w)
     kayit.moveLast();
     OldSide old;
     const std::pair<schema::Field, Value *> fields[] = {
-        {schema::Epafta, &old.epafta},   {schema::Eada, &old.eada},     {schema::Eparsel, &old.eparsel},
-        {schema::Ealan, &old.ealan},     {schema::Adi, &w.adi},         {schema::Soyadi, &w.soyadi},
-        {schema::Babaadi, &old.babaadi}, {schema::Ehispay, &w.ehispay}, {schema::Ehispayda, &w.ehispayda},
-        {schema::Tapu, &old.tapu},       {schema::Dop, &old.dop},       {schema::Tahsis, &old.tahsis},
+        {schema::Epafta, &old.epafta.value},   {schema::Eada, &old.eada.value}, {schema::Eparsel, &old.eparsel.value},
+        {schema::Ealan, &old.ealan.value},     {schema::Adi, &w.adi},           {schema::Soyadi, &w.soyadi},
+        {schema::Babaadi, &old.babaadi.value}, {schema::Ehispay, &w.ehispay},   {schema::Ehispayda, &w.ehispayda},
+        {schema::Tapu, &old.tapu.value},       {schema::Dop, &old.dop.value},   {schema::Tahsis, &old.tahsis.value},
     };
     for (const auto &[field, value] : fields)
         *value = kayit.field(field);
@@ -55,7 +67,6 @@ OldSide readBack(Recordset &kayit, Working &w)
 // column is only split into names; the father's name keeps its blanks.
 OldSide normaliseOwner(const Values &cut, Working &w, ValidityFlag &validity)
 {
-    OldSide old;
     QString owner = copied(trimTrailingBlanks(cut[OwnerName]));
     repairCp857(owner, NameKind::Owner, validity);
     QString father = copied(cut[FatherName]);
@@ -66,40 +77,38 @@ OldSide normaliseOwner(const Values &cut, Working &w, ValidityFlag &validity)
     }
     if (!father.isEmpty())
         firstLetterCase(father);
-    old.babaadi = Value::text(std::move(father));
     splitShare(cut[OldShare], w.ehispay, w.ehispayda);
-    old.epafta = text(cut[OldSheet]);
-    old.eada = text(cut[OldBlock]);
-    old.eparsel = text(cut[OldParcel]);
-    old.ealan = text(cut[OldArea]);
-    old.tapu = text(cut[TitleDeed]);
-    old.dop = text(cut[Deduction]);
-    old.tahsis = text(cut[Allocation]);
-    return old;
+    const auto asCut = [&](Col c) { return OldField{cut[c], Value(), true}; };
+    return {asCut(OldSheet), asCut(OldBlock),  asCut(OldParcel), OldField{{}, Value::text(std::move(father)), false},
+            asCut(OldArea),  asCut(TitleDeed), asCut(Deduction), asCut(Allocation)};
 }
 
-void store(Recordset &kayit, const Values &cut, const Working &w, OldSide &&old, const Value &mahalle)
+// In the order the fields were always set: a share numerator that is no
+// number (13) is told before an area Val cannot read (6) or a NULL read back (94).
+void store(Recordset &kayit, const Values &cut, const Working &w, const OldSide &old, const Value &mahalle)
 {
-    const Value newArea = text(cut[NewArea]);
     kayit.addNew();
-    kayit.setField(schema::Yada, text(cut[NewBlock]));
-    kayit.setField(schema::Yparsel, text(cut[NewParcel]));
+    kayit.setText(schema::Yada, cut[NewBlock]);
+    kayit.setText(schema::Yparsel, cut[NewParcel]);
     kayit.setField(schema::Yhispay, w.yhispay);
     kayit.setField(schema::Yhispayda, w.yhispayda);
-    kayit.setField(schema::Hisyuzolcumu, countsAsOne(w.yhispay) ? newArea : w.yhispay);
-    kayit.setField(schema::Yalan, newArea);
+    if (countsAsOne(w.yhispay))
+        kayit.setText(schema::Hisyuzolcumu, cut[NewArea]);
+    else
+        kayit.setField(schema::Hisyuzolcumu, w.yhispay);
+    kayit.setText(schema::Yalan, cut[NewArea]);
     kayit.setField(schema::Adi, w.adi);
     kayit.setField(schema::Soyadi, w.soyadi);
-    kayit.setField(schema::Babaadi, std::move(old.babaadi));
-    kayit.setField(schema::Epafta, std::move(old.epafta));
-    kayit.setField(schema::Eada, std::move(old.eada));
-    kayit.setField(schema::Eparsel, std::move(old.eparsel));
+    old.babaadi.store(kayit, schema::Babaadi);
+    old.epafta.store(kayit, schema::Epafta);
+    old.eada.store(kayit, schema::Eada);
+    old.eparsel.store(kayit, schema::Eparsel);
     kayit.setField(schema::Ehispay, w.ehispay);
     kayit.setField(schema::Ehispayda, w.ehispayda);
-    kayit.setField(schema::Ealan, Value::number(valOf(old.ealan)));
-    kayit.setField(schema::Tapu, Value::number(valOf(old.tapu)));
-    kayit.setField(schema::Dop, Value::number(valOf(old.dop)));
-    kayit.setField(schema::Tahsis, Value::number(valOf(old.tahsis)));
+    kayit.setField(schema::Ealan, old.ealan.number());
+    kayit.setField(schema::Tapu, old.tapu.number());
+    kayit.setField(schema::Dop, old.dop.number());
+    kayit.setField(schema::Tahsis, old.tahsis.number());
     kayit.setField(schema::Mahalle, mahalle);
     kayit.update();
 }
@@ -161,9 +170,9 @@ void Engine::tabloici()
             && storesNul(cut, kind))
             throw Error(err::DamagedReport, QStringLiteral("line %1 holds NUL bytes: the report is damaged").arg(stt));
         if (kind == RowKind::Continuation || kind == RowKind::Owner) {
-            OldSide old = kind == RowKind::Continuation ? readBack(kayit, w) : normaliseOwner(cut, w, validity);
+            const OldSide old = kind == RowKind::Continuation ? readBack(kayit, w) : normaliseOwner(cut, w, validity);
             splitShare(cut[NewShare], w.yhispay, w.yhispayda);
-            store(kayit, cut, w, std::move(old), neighbourhood);
+            store(kayit, cut, w, old, neighbourhood);
             watchStored();
         }
         readLine();
