@@ -83,6 +83,16 @@ OldSide normaliseOwner(const Values &cut, Working &w, ValidityFlag &validity)
             asCut(OldArea),  asCut(TitleDeed), asCut(Deduction), asCut(Allocation)};
 }
 
+// A working value goes into the record as a copy of its own, so that the next
+// row's split can write over the working value's text instead of allocating.
+void setCopy(Recordset &kayit, schema::Field f, const Value &v)
+{
+    if (v.isText())
+        kayit.setText(f, v.asText());
+    else
+        kayit.setField(f, v);
+}
+
 // In the order the fields were always set: a share numerator that is no
 // number (13) is told before an area Val cannot read (6) or a NULL read back (94).
 void store(Recordset &kayit, const Values &cut, const Working &w, const OldSide &old, const Value &mahalle)
@@ -90,21 +100,21 @@ void store(Recordset &kayit, const Values &cut, const Working &w, const OldSide 
     kayit.addNew();
     kayit.setText(schema::Yada, cut[NewBlock]);
     kayit.setText(schema::Yparsel, cut[NewParcel]);
-    kayit.setField(schema::Yhispay, w.yhispay);
-    kayit.setField(schema::Yhispayda, w.yhispayda);
+    setCopy(kayit, schema::Yhispay, w.yhispay);
+    setCopy(kayit, schema::Yhispayda, w.yhispayda);
     if (countsAsOne(w.yhispay))
         kayit.setText(schema::Hisyuzolcumu, cut[NewArea]);
     else
-        kayit.setField(schema::Hisyuzolcumu, w.yhispay);
+        setCopy(kayit, schema::Hisyuzolcumu, w.yhispay);
     kayit.setText(schema::Yalan, cut[NewArea]);
-    kayit.setField(schema::Adi, w.adi);
-    kayit.setField(schema::Soyadi, w.soyadi);
+    setCopy(kayit, schema::Adi, w.adi);
+    setCopy(kayit, schema::Soyadi, w.soyadi);
     old.babaadi.store(kayit, schema::Babaadi);
     old.epafta.store(kayit, schema::Epafta);
     old.eada.store(kayit, schema::Eada);
     old.eparsel.store(kayit, schema::Eparsel);
-    kayit.setField(schema::Ehispay, w.ehispay);
-    kayit.setField(schema::Ehispayda, w.ehispayda);
+    setCopy(kayit, schema::Ehispay, w.ehispay);
+    setCopy(kayit, schema::Ehispayda, w.ehispayda);
     kayit.setField(schema::Ealan, old.ealan.number());
     kayit.setField(schema::Tapu, old.tapu.number());
     kayit.setField(schema::Dop, old.dop.number());

@@ -1,7 +1,5 @@
 #include "turkish.h"
 
-#include "textcopy.h"
-
 namespace zefto::turkish {
 
 QStringView trimTrailingBlanks(QStringView value)
@@ -82,8 +80,8 @@ void splitShare(QStringView share, Value &numerator, Value &denominator)
     const qsizetype slash = share.lastIndexOf(u'/');
     if (slash < 0)
         return;
-    numerator = Value::text(copied(share.first(slash)));
-    denominator = Value::text(copied(share.sliced(slash + 1)));
+    numerator.setText(share.first(slash));
+    denominator.setText(share.sliced(slash + 1));
 }
 
 } // namespace zefto::turkish

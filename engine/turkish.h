@@ -34,8 +34,8 @@ void firstLetterCase(QString &value);
 // given names keep the text's own buffer.
 void splitOwnerName(QString cased, Value &adi, Value &soyadi);
 
-// Numerator and denominator around the last "/"; without "/" the slots keep
-// what they held.
+// Numerator and denominator around the last "/", written over the slots
+// own texts where nothing else shares them; without "/" the slots keep what they held.
 void splitShare(QStringView share, Value &numerator, Value &denominator);
 
 } // namespace zefto::turkish
