@@ -146,7 +146,9 @@ void Engine::countLine()
 void Engine::readLine()
 {
     checkInterrupt(); // a line boundary: stopping here leaves nothing half done
-    satir = report.readLine();
+    // Read into the buffer of the line before last, so a failed read leaves satir as it was.
+    report.readLine(m_nextLine);
+    satir.swap(m_nextLine);
     countLine();
 }
 
