@@ -43,7 +43,7 @@ int Recordset::column(const QString &name) const
     return m_lastColumn = i;
 }
 
-int Recordset::column(schema::Field f) const
+int Recordset::lookUp(schema::Field f) const
 {
     int &i = m_fieldColumns[f];
     if (i < 0)
@@ -102,19 +102,16 @@ void Recordset::setText(schema::Field f, QStringView text)
     edit(column(f)).setText(text);
 }
 
-Value &Recordset::edit(int i)
+void Recordset::refuseEdit()
 {
-    if (!m_editing)
-        throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    m_given[i] = true;
-    return m_edit[i];
+    throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
 }
 
 void Recordset::update()
 {
     Store &store = live();
     if (!m_editing)
-        throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
+        refuseEdit();
     store.appendTaking(m_edit, m_given); // what m_edit holds after is left for the next record to write over
     m_editing = false;
 }

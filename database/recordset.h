@@ -34,11 +34,24 @@ public:
     void close();  // discards a pending record, commits the rest outside a run
 
 private:
-    Store &live() const;                    // throws 3420 when this or its database is closed
-    int column(const QString &name) const;  // throws 3265
-    int column(schema::Field f) const;      // throws 3265 when its name is missing
+    Store &live() const;                   // throws 3420 when this or its database is closed
+    int column(const QString &name) const; // throws 3265
+    // Inline: the page converter sets 19 fields of every record by number.
+    int column(schema::Field f) const
+    {
+        const int i = m_fieldColumns[f];
+        return i >= 0 && isOpen() ? i : lookUp(f);
+    }
+    int lookUp(schema::Field f) const;      // resolves a field; throws 3420 when closed, 3265 when missing
     const Value &current(int column) const; // throws 3021 without a current record
-    Value &edit(int column);                // marks it given; throws 3020 outside AddNew .. Update
+    Value &edit(int column)                 // marks it given
+    {
+        if (!m_editing)
+            refuseEdit();
+        m_given[size_t(column)] = true;
+        return m_edit[size_t(column)];
+    }
+    [[noreturn]] static void refuseEdit(); // 3020 outside AddNew .. Update
 
     std::shared_ptr<Store> m_store;
     bool m_open = false;

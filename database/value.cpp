@@ -41,7 +41,8 @@ void Value::setText(QStringView s)
     m_kind = Kind::Text;
     // A shared or static text (and a null one) is left to its other holders.
     if (m_text.isDetached() && m_text.capacity() >= s.size()) {
-        m_text.resize(s.size());
+        if (m_text.size() != s.size()) // a column's text keeps its width from record to record
+            m_text.resize(s.size());
         copyChars(reinterpret_cast<char16_t *>(m_text.data()), s);
     } else {
         m_text = copied(s);
