@@ -70,7 +70,7 @@ def wait_for(what, probe, timeout=STEP_TIMEOUT):
         if time.monotonic() >= deadline:
             detail = f" (last error: {last_error.message})" if last_error else ""
             raise Stop(f"timed out after {timeout} s waiting for {what}{detail}")
-        time.sleep(0.05)
+        time.sleep(0.01)
 
 
 def children(acc):
