@@ -12,6 +12,9 @@
 
 namespace zefto::sqlite {
 
+// SQLite takes such a mark off the 16-bit text bound to it.
+bool startsWithByteOrderMark(const QString &text);
+
 // The records in an SQLite file (ovrek1.mdb by default), through SQLite's
 // own API: prepared statements bound straight from our 16-bit text.
 class SqliteStore final : public LoggedStore {
@@ -74,6 +77,13 @@ private:
     const Insert &insert(const Record &values, const std::vector<bool> &given);
     bool readsBackAsBound(const Record &values, const Insert &insert) const;
     void settleRunLast(const Insert &insert);
+    // What the table's CHECKs would make of a record while SQLite skips them (sqlitechecks.cpp).
+    enum class Verdict { Passes, Refused, SQLiteDecides };
+    Verdict judgeAsTheTable(const Record &values, const std::vector<bool> &given, QString *refusedBy) const;
+    Error refusal(const QString &check) const;
+    int stepWithTableChecks(sqlite3_stmt *q, std::optional<Error> &failure);
+    void skipTableChecks();
+    void keepTableChecks() noexcept;
     bool hasLog();
     bool logHasCheck();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
@@ -84,14 +94,16 @@ private:
     QString m_path;
     StoreOptions m_options;
     Connection m_db;
-    std::optional<Transaction> m_transaction;           // the run's, or the one records added outside a run share
-    FileIdentity m_identity;                            // the file we opened, to notice it being removed or replaced
-    QStringList m_columns;                              // fields of ovrekson, in table order
-    std::map<std::vector<bool>, Insert> m_inserts;      // one per set of given fields
-    const Insert *m_lastInsert = nullptr;               // the one used last
-    Statement m_lastRow;                                // the record added last
-    std::vector<definition::FieldKind> m_storedAsBound; // for the run under way; empty: read records back
-    Record m_runLast; // the run's last record as the table holds it, when m_runLastKnown
+    std::optional<Transaction> m_transaction;              // the run's, or the one records added outside a run share
+    FileIdentity m_identity;                               // the file we opened, to notice it being removed or replaced
+    QStringList m_columns;                                 // fields of ovrekson, in table order
+    std::map<std::vector<bool>, Insert> m_inserts;         // one per set of given fields
+    const Insert *m_lastInsert = nullptr;                  // the one used last
+    Statement m_lastRow;                                   // the record added last
+    std::vector<definition::FieldKind> m_storedAsBound;    // for the run under way; empty: read records back
+    std::vector<definition::ZeroLengthCheck> m_zeroLength; // what judgeAsTheTable refuses, in SQLite's order
+    bool m_checksSkipped = false; // statements may be compiled without the table's CHECKs: judged here
+    Record m_runLast;             // the run's last record as the table holds it, when m_runLastKnown
     bool m_runLastKnown = false;
     bool m_inRun = false;        // a run's transaction is open: nothing else commits it
     bool m_tablePending = false; // a new file whose table the next run makes
