@@ -103,8 +103,7 @@ QString unquoted(const QString &name)
 
 QRegularExpression pattern(const char *form)
 {
-    return QRegularExpression(QString::fromLatin1(form).replace(QStringLiteral("FIELD"), QLatin1String(fieldPattern)),
-                              QRegularExpression::UseUnicodePropertiesOption);
+    return QRegularExpression(QString::fromLatin1(form).replace(QStringLiteral("FIELD"), QLatin1String(fieldPattern)));
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "sqliteerror.h"
 
+#include <algorithm>
+
 namespace zefto::sqlite {
 namespace {
 
@@ -18,38 +20,58 @@ constexpr auto keepChecks = "PRAGMA ignore_check_constraints=OFF";
 // and each record is judged here first, refused with the very Error SQLite's
 // refusal gives; a value whose fate SQLite alone knows (text in an area
 // field, a byte order mark, a key) is stepped with the CHECKs compiled back in.
-SqliteStore::Verdict SqliteStore::judgeAsTheTable(const Record &values, const std::vector<bool> &given,
-                                                  QString *refusedBy) const
+SqliteStore::Verdict SqliteStore::judgeAsTheTable(const Record &values, const Insert &insert, QString *refusedBy) const
+{
+    const Insert::Judging &j = insert.judging;
+    if (j.run != m_runs)
+        planJudging(insert);
+    if (!m_inRun || j.sqliteDecides || values.size() < m_storedAsBound.size())
+        return Verdict::SQLiteDecides;
+    // Text stays text in an area field unless SQLite reads it as a number: its rule, not copied here.
+    for (const int i : j.real)
+        if (values[size_t(i)].isText())
+            return Verdict::SQLiteDecides;
+    // In a text field numbers become text (NaN NULL); a leading mark is taken off, and what is left may be empty.
+    size_t refusing = m_zeroLength.size(); // of the checks refusing, SQLite names the first it tries
+    for (const auto &[i, check] : j.text) {
+        const Value &v = values[size_t(i)];
+        if (!v.isText())
+            continue;
+        if (v.asText().isEmpty()) {
+            if (check >= 0)
+                refusing = std::min(refusing, size_t(check));
+        } else if (startsWithByteOrderMark(v.asText())) {
+            return Verdict::SQLiteDecides;
+        }
+    }
+    if (refusing < m_zeroLength.size()) {
+        *refusedBy = m_zeroLength[refusing].name;
+        return Verdict::Refused;
+    }
+    return Verdict::Passes; // NULL, and every field not given, passes every CHECK
+}
+
+void SqliteStore::planJudging(const Insert &insert) const
 {
     using definition::FieldKind;
-    if (!m_inRun || given.size() != m_storedAsBound.size() || values.size() < given.size())
-        return Verdict::SQLiteDecides;
-    for (size_t i = 0; i < given.size(); ++i) {
-        if (!given[i])
-            continue; // NULL, which every CHECK passes
-        const Value &v = values[i];
-        switch (m_storedAsBound[i]) {
-        case FieldKind::Key: return Verdict::SQLiteDecides; // a key that is no integer fails before any CHECK
-        case FieldKind::Text:
-            // Numbers become text (NaN NULL); a leading mark is taken off, and what is left may be empty.
-            if (v.isText() && startsWithByteOrderMark(v.asText()))
-                return Verdict::SQLiteDecides;
+    Insert::Judging j;
+    j.run = m_runs;
+    j.sqliteDecides = insert.given.size() + insert.notGiven.size() != m_storedAsBound.size();
+    for (const int i : insert.given) {
+        if (j.sqliteDecides)
             break;
-        case FieldKind::Real:
-            // Text stays text unless SQLite reads it as a number: its rule, not copied here.
-            if (v.isText())
-                return Verdict::SQLiteDecides;
+        switch (m_storedAsBound[size_t(i)]) {
+        case FieldKind::Key: j.sqliteDecides = true; break; // a key that is no integer fails before any CHECK
+        case FieldKind::Text: {
+            const auto check = std::find_if(m_zeroLength.begin(), m_zeroLength.end(),
+                                            [i](const definition::ZeroLengthCheck &c) { return c.column == i; });
+            j.text.emplace_back(i, check == m_zeroLength.end() ? -1 : int(check - m_zeroLength.begin()));
             break;
         }
-    }
-    for (const definition::ZeroLengthCheck &c : m_zeroLength) {
-        const Value &v = values[size_t(c.column)];
-        if (given[size_t(c.column)] && v.isText() && v.asText().isEmpty()) {
-            *refusedBy = c.name;
-            return Verdict::Refused;
+        case FieldKind::Real: j.real.push_back(i); break;
         }
     }
-    return Verdict::Passes;
+    insert.judging = std::move(j);
 }
 
 // Setting the flag makes SQLite compile every statement again at its next step, with the flag as it is then.

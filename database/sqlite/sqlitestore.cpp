@@ -92,11 +92,6 @@ int bind(sqlite3_stmt *stmt, int i, const Value &v)
 
 } // namespace
 
-bool startsWithByteOrderMark(const QString &text)
-{
-    return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
-}
-
 // Commit strategy. A conversion run is one transaction: beginRun takes the
 // write lock (BEGIN IMMEDIATE) before the first read-back and holds it to
 // the run's end, so a run's records are contiguous, a read-back sees only
@@ -354,7 +349,7 @@ const SqliteStore::Insert &SqliteStore::insert(const Record &values, const std::
         if (!m_transaction)
             m_transaction.emplace(m_db, Transaction::Kind::Deferred);
         QString refusedBy;
-        const Verdict verdict = m_checksSkipped ? judgeAsTheTable(values, given, &refusedBy) : Verdict::Passes;
+        const Verdict verdict = m_checksSkipped ? judgeAsTheTable(values, statement, &refusedBy) : Verdict::Passes;
         if (verdict == Verdict::Refused)
             throw refusal(refusedBy); // as SQLite refuses it: nothing stored, the run goes on
         std::optional<Error> failure;
@@ -494,6 +489,7 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
     m_runLastKnown = false;
     m_storedAsBound.clear();
     m_zeroLength.clear();
+    ++m_runs;
     try {
         // The last run could not give them back: no other statement may go without them.
         keepTableChecks();

@@ -13,7 +13,10 @@
 namespace zefto::sqlite {
 
 // SQLite takes such a mark off the 16-bit text bound to it.
-bool startsWithByteOrderMark(const QString &text);
+inline bool startsWithByteOrderMark(const QString &text)
+{
+    return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
+}
 
 // The records in an SQLite file (ovrek1.mdb by default), through SQLite's
 // own API: prepared statements bound straight from our 16-bit text.
@@ -72,6 +75,14 @@ private:
         std::vector<int> given;    // the columns it binds, in table order
         std::vector<int> notGiven; // the columns the table fills in
         bool bindsExactly(const std::vector<bool> &fields) const;
+        // What judgeAsTheTable looks at in its records, worked out once per run.
+        struct Judging {
+            qint64 run = -1;                       // the run it was worked out for
+            bool sqliteDecides = true;             // a key is given, or the table's fields are not known
+            std::vector<std::pair<int, int>> text; // given text fields, each with its m_zeroLength check or -1
+            std::vector<int> real;                 // given area fields
+        };
+        mutable Judging judging;
     };
     const Insert &insertFor(const std::vector<bool> &given);
     const Insert &insert(const Record &values, const std::vector<bool> &given);
@@ -79,7 +90,8 @@ private:
     void settleRunLast(const Insert &insert);
     // What the table's CHECKs would make of a record while SQLite skips them (sqlitechecks.cpp).
     enum class Verdict { Passes, Refused, SQLiteDecides };
-    Verdict judgeAsTheTable(const Record &values, const std::vector<bool> &given, QString *refusedBy) const;
+    Verdict judgeAsTheTable(const Record &values, const Insert &insert, QString *refusedBy) const;
+    void planJudging(const Insert &insert) const;
     Error refusal(const QString &check) const;
     int stepWithTableChecks(sqlite3_stmt *q, std::optional<Error> &failure);
     void skipTableChecks();
@@ -103,6 +115,7 @@ private:
     std::vector<definition::FieldKind> m_storedAsBound;    // for the run under way; empty: read records back
     std::vector<definition::ZeroLengthCheck> m_zeroLength; // what judgeAsTheTable refuses, in SQLite's order
     bool m_checksSkipped = false; // statements may be compiled without the table's CHECKs: judged here
+    qint64 m_runs = 0;            // runs begun, to tell one run's judging from the last's
     Record m_runLast;             // the run's last record as the table holds it, when m_runLastKnown
     bool m_runLastKnown = false;
     bool m_inRun = false;        // a run's transaction is open: nothing else commits it

@@ -10,7 +10,9 @@ namespace schema = zefto::schema;
 
 // In a run on our own table the store judges its CHECKs: every record must fare as in the same
 // table with a trigger, which the store leaves to SQLite. Field f is column f + 1.
-TEST_F(TempDirTest, RecordsInOurTableFareAsWhenSQLiteJudgesThem)
+using TableChecksTest = TempDirTest;
+
+TEST_F(TableChecksTest, RecordsInOurTableFareAsWhenSQLiteJudgesThem)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<std::pair<int, Value>> cases = {{schema::Mahalle, Value::text({})},
