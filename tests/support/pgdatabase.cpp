@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <memory>
@@ -46,9 +47,11 @@ public:
         m_make = PQconnectdb(conninfo.constData());
         m_drop = PQconnectdb(conninfo.constData());
     }
+    // The last test's database and the one made for no test stay: their server goes after the run.
     ~DatabaseMaker()
     {
-        finish();
+        succeeded(m_make);
+        succeeded(m_drop);
         PQfinish(m_make);
         PQfinish(m_drop);
     }
@@ -67,22 +70,15 @@ public:
         return name;
     }
 
+    // A test's database goes once the next test is done: by then its sessions
+    // have ended, and the server waits a tenth of a second for one still ending.
     void drop(const QString &name)
     {
-        succeeded(m_drop);
-        send(m_drop, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
-        m_dropping = true;
-    }
-
-    // Waits for what is under way; the database made for no test goes.
-    void finish()
-    {
-        if (!m_next.isEmpty() && succeeded(m_make))
-            drop(std::exchange(m_next, QString()));
-        m_next.clear();
-        if (m_dropping)
+        if (!m_finished.isEmpty()) {
             succeeded(m_drop);
-        m_dropping = false;
+            send(m_drop, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_finished));
+        }
+        m_finished = name;
     }
 
 private:
@@ -122,7 +118,7 @@ private:
     PGconn *m_make;
     PGconn *m_drop;
     QString m_next;
-    bool m_dropping = false;
+    QString m_finished;
     int m_made = 0;
 };
 
@@ -181,5 +177,17 @@ PgDatabase::~PgDatabase()
 
 QString PgDatabase::log() const
 {
-    return SharedServer::get().log();
+    // An entry starts with the time and the process (log_line_prefix); its other lines go with it.
+    static const QRegularExpression entryStart(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d [^[\n]*\\[\\d+\\] "));
+    const QString all = SharedServer::get().log();
+    const QString mine = m_database + u' ';
+    QString entries;
+    bool keep = false;
+    for (const QString &line : all.split(u'\n', Qt::SkipEmptyParts)) {
+        if (const QRegularExpressionMatch m = entryStart.match(line); m.hasMatch())
+            keep = QStringView(line).mid(m.capturedLength()).startsWith(mine);
+        if (keep)
+            entries += line + u'\n';
+    }
+    return entries;
 }

@@ -152,7 +152,9 @@ void PgServer::start()
                      QStringLiteral("-c"), QStringLiteral("fsync=off"),
                      // Throwaway data: no page is written twice, nothing vacuumed behind the tests' backs.
                      QStringLiteral("-c"), QStringLiteral("full_page_writes=off"),
-                     QStringLiteral("-c"), QStringLiteral("autovacuum=off")};
+                     QStringLiteral("-c"), QStringLiteral("autovacuum=off"),
+                     // Each entry of a session names its database, which tells the tests sharing a server apart.
+                     QStringLiteral("-c"), QStringLiteral("log_line_prefix=%m [%p] %q%d ")};
     for (const QString &s : m_settings)
         args << QStringLiteral("-c") << s;
     m_process.setStandardOutputFile(m_dir.path() + QStringLiteral("/log"), QIODevice::Append);

@@ -14,7 +14,8 @@ public:
 
     virtual ~PgTarget() = default;
     virtual bool isRunning() const = 0;
-    // The server's log (statements too when log_statement is set).
+    // The server's log (statements too when log_statement is set); of a
+    // PgDatabase, the entries of its sessions alone, as others share the server.
     virtual QString log() const = 0;
     QString socketDir() const { return m_socketDir; }
     // The database of this target; tests may make others beside it.
