@@ -8,6 +8,7 @@
 #include <libpq-fe.h>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
