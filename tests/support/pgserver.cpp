@@ -147,14 +147,12 @@ void PgServer::start()
     QStringList args{QStringLiteral("-u"), QStringLiteral("postgres"),
                      QStringLiteral("--"), bin + QStringLiteral("postgres"),
                      QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
-                     QStringLiteral("-k"), m_dir.path(),
-                     QStringLiteral("-c"), QStringLiteral("listen_addresses="),
-                     QStringLiteral("-c"), QStringLiteral("fsync=off"),
-                     // Throwaway data: no page is written twice, nothing vacuumed behind the tests' backs.
-                     QStringLiteral("-c"), QStringLiteral("full_page_writes=off"),
-                     QStringLiteral("-c"), QStringLiteral("autovacuum=off"),
-                     // Each entry of a session names its database, which tells the tests sharing a server apart.
-                     QStringLiteral("-c"), QStringLiteral("log_line_prefix=%m [%p] %q%d ")};
+                     QStringLiteral("-k"), m_dir.path()};
+    // Throwaway data: nothing synced, no page written twice, nothing vacuumed behind the tests' backs. A
+    // session's log entries name its database, which tells apart the tests that share a server.
+    for (const char *setting :
+         {"listen_addresses=", "fsync=off", "full_page_writes=off", "autovacuum=off", "log_line_prefix=%m [%p] %q%d "})
+        args << QStringLiteral("-c") << QString::fromLatin1(setting);
     for (const QString &s : m_settings)
         args << QStringLiteral("-c") << s;
     m_process.setStandardOutputFile(m_dir.path() + QStringLiteral("/log"), QIODevice::Append);
