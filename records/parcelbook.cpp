@@ -1,5 +1,9 @@
 #include "parcelbook.h"
 
+#include "quickfigures.h"
+
+#include <QHashSeed>
+#include <algorithm>
 #include <limits>
 #include <numeric>
 
@@ -11,9 +15,13 @@ bool fits(Fraction::Int v)
     return v >= std::numeric_limits<qint32>::min() && v <= std::numeric_limits<qint32>::max();
 }
 
-void appendSize(QString &s, qsizetype n)
+// Sums and products whose magnitude stays below this are reduced in 64 bits.
+constexpr Fraction::Int maxExact = std::numeric_limits<qint64>::max();
+
+void putSize(QChar *at, qsizetype n)
 {
-    s.append(QChar(char16_t(quint32(n) >> 16))).append(QChar(char16_t(n & 0xffff)));
+    at[0] = QChar(char16_t(quint32(n) >> 16));
+    at[1] = QChar(char16_t(n & 0xffff));
 }
 
 qsizetype sizeAt(QStringView s, qsizetype at)
@@ -23,6 +31,9 @@ qsizetype sizeAt(QStringView s, qsizetype at)
 
 } // namespace
 
+ParcelBook::ParcelBook() : m_seed(size_t(QHashSeed::globalSeed()))
+{}
+
 // Both lengths lead the key, so no pair of texts makes another pair's key.
 QStringView ParcelBook::key(quint32 id) const
 {
@@ -31,18 +42,32 @@ QStringView ParcelBook::key(quint32 id) const
     return QStringView(at, 4 + sizeAt(QStringView(at, 2), 0));
 }
 
+bool ParcelBook::matches(quint32 id, QStringView yada, QStringView yparsel) const
+{
+    const QStringView known = key(id);
+    return known.size() == 4 + yada.size() + yparsel.size() && sizeAt(known, 2) == yada.size()
+           && sameChars(yada.utf16(), known.utf16() + 4, yada.size())
+           && sameChars(yparsel.utf16(), known.utf16() + 4 + yada.size(), yparsel.size());
+}
+
+// FNV-1a over yada's length and both texts' characters, its high bits folded into the low ones the table uses.
+size_t ParcelBook::hash(QStringView yada, QStringView yparsel) const
+{
+    constexpr size_t prime = 0x100000001b3;
+    size_t h = (m_seed ^ size_t(yada.size())) * prime;
+    for (const QStringView text : {yada, yparsel})
+        for (const char16_t *c = text.utf16(), *end = c + text.size(); c != end; ++c)
+            h = (h ^ *c) * prime;
+    return h ^ (h >> 32);
+}
+
 Parcel &ParcelBook::find(QStringView yada, QStringView yparsel, qint64 key)
 {
     // A parcel's records mostly follow one another: try the parcel of the record before first.
-    if (m_last) {
-        const QStringView known = this->key(m_last->id);
-        const qsizetype yadaSize = sizeAt(known, 2);
-        if (yadaSize == yada.size() && known.size() == 4 + yada.size() + yparsel.size()
-            && known.mid(4, yadaSize) == yada && known.mid(4 + yadaSize) == yparsel) {
-            m_last->span.second = key;
-            ++m_last->records;
-            return *m_last;
-        }
+    if (m_last && matches(m_last->id, yada, yparsel)) {
+        m_last->span.second = key;
+        ++m_last->records;
+        return *m_last;
     }
     m_last = &lookUp(yada, yparsel, key);
     return *m_last;
@@ -50,24 +75,20 @@ Parcel &ParcelBook::find(QStringView yada, QStringView yparsel, qint64 key)
 
 Parcel &ParcelBook::lookUp(QStringView yada, QStringView yparsel, qint64 key)
 {
-    m_key.clear();
-    appendSize(m_key, yada.size() + yparsel.size());
-    appendSize(m_key, yada.size());
-    m_key.append(yada).append(yparsel);
     if (m_slots.size() < 2 * (m_parcels.size() + 1))
         grow();
     const size_t mask = m_slots.size() - 1;
-    size_t slot = qHash(QStringView(m_key)) & mask;
+    size_t slot = hash(yada, yparsel) & mask;
     for (; m_slots[slot] != 0; slot = (slot + 1) & mask) {
         Parcel &p = m_parcels[m_slots[slot] - 1];
-        if (this->key(p.id) == QStringView(m_key)) {
+        if (matches(p.id, yada, yparsel)) {
             p.span.second = key;
             ++p.records;
             return p;
         }
     }
     Parcel &p = m_parcels.emplace_back();
-    p.id = keep(m_key);
+    p.id = keep(yada, yparsel);
     p.span = {key, key};
     p.records = 1;
     m_slots[slot] = quint32(m_parcels.size());
@@ -79,31 +100,43 @@ void ParcelBook::grow()
 {
     m_slots.assign(std::max<size_t>(64, m_slots.size() * 2), 0);
     const size_t mask = m_slots.size() - 1;
-    for (size_t i = 0; i < m_parcels.size(); ++i) {
-        size_t slot = qHash(key(m_parcels[i].id)) & mask;
+    quint32 number = 0;
+    for (const Parcel &p : m_parcels) {
+        const QStringView k = key(p.id);
+        const qsizetype yadaSize = sizeAt(k, 2);
+        size_t slot = hash(k.mid(4, yadaSize), k.mid(4 + yadaSize)) & mask;
         while (m_slots[slot] != 0)
             slot = (slot + 1) & mask;
-        m_slots[slot] = quint32(i + 1);
+        m_slots[slot] = ++number;
     }
 }
 
 // In chunks that never move or grow (a doubling text would hold twice the keys at
 // its peak); a key is never split between two, and one longer than a chunk is kept alone.
-quint32 ParcelBook::keep(QStringView key)
+quint32 ParcelBook::keep(QStringView yada, QStringView yparsel)
 {
-    if (key.size() > keyChunk) {
-        m_longKeys.push_back(key.toString());
+    const qsizetype size = 4 + yada.size() + yparsel.size();
+    QChar *at;
+    quint32 id;
+    if (size > keyChunk) {
+        m_longKeys.emplace_back(size, Qt::Uninitialized);
         Q_ASSERT(m_longKeys.size() < longKey);
-        return longKey | quint32(m_longKeys.size() - 1);
+        at = m_longKeys.back().data();
+        id = longKey | quint32(m_longKeys.size() - 1);
+    } else {
+        if (m_chunks.empty() || m_chunkUsed + size > keyChunk) {
+            Q_ASSERT(m_chunks.size() < longKey / keyChunk);
+            m_chunks.push_back(std::make_unique<QChar[]>(size_t(keyChunk)));
+            m_chunkUsed = 0;
+        }
+        at = m_chunks.back().get() + m_chunkUsed;
+        id = quint32((m_chunks.size() - 1) * keyChunk + m_chunkUsed);
+        m_chunkUsed += size;
     }
-    if (m_chunks.empty() || m_chunkUsed + key.size() > keyChunk) {
-        Q_ASSERT(m_chunks.size() < longKey / keyChunk);
-        m_chunks.push_back(std::make_unique<QChar[]>(size_t(keyChunk)));
-        m_chunkUsed = 0;
-    }
-    std::copy(key.begin(), key.end(), m_chunks.back().get() + m_chunkUsed);
-    const quint32 id = quint32((m_chunks.size() - 1) * keyChunk + m_chunkUsed);
-    m_chunkUsed += key.size();
+    putSize(at, yada.size() + yparsel.size());
+    putSize(at + 2, yada.size());
+    copyChars(reinterpret_cast<char16_t *>(at + 4), yada.utf16(), yada.size());
+    copyChars(reinterpret_cast<char16_t *>(at + 4 + yada.size()), yparsel.utf16(), yparsel.size());
     return id;
 }
 
@@ -142,11 +175,32 @@ bool ParcelBook::add(Sum &s, qint64 num, qint64 den)
 {
     if (s.den == 0)
         return false;
+    // A parcel's shares and areas mostly share one denominator: no reducing.
+    if (den == s.den || s.num == 0) {
+        const qint64 sum = s.num + num;
+        if (fits(sum) && fits(den)) {
+            s = {qint32(sum), qint32(den)};
+            return true;
+        }
+    }
     // |s.num|, s.den < 2^31 and num, den < 2^53: every product fits in 84 bits.
-    const Fraction sum(Fraction::Int(s.num) * den + Fraction::Int(num) * s.den, Fraction::Int(s.den) * den);
-    if (!fits(sum.numerator()) || !fits(sum.denominator()))
+    const Fraction::Int n = Fraction::Int(s.num) * den + Fraction::Int(num) * s.den, d = Fraction::Int(s.den) * den;
+    qint64 reducedNum, reducedDen;
+    if (n >= -maxExact && n <= maxExact && d <= maxExact) {
+        // Within 64 bits the gcd and the divisions are single instructions, not 128-bit calls.
+        const qint64 g = std::gcd(qint64(n), qint64(d));
+        reducedNum = qint64(n) / g;
+        reducedDen = qint64(d) / g;
+    } else {
+        const Fraction sum(n, d);
+        if (!fits(sum.numerator()) || !fits(sum.denominator()))
+            return false;
+        reducedNum = qint64(sum.numerator());
+        reducedDen = qint64(sum.denominator());
+    }
+    if (!fits(reducedNum) || !fits(reducedDen))
         return false;
-    s = {qint32(sum.numerator()), qint32(sum.denominator())};
+    s = {qint32(reducedNum), qint32(reducedDen)};
     return true;
 }
 
@@ -154,8 +208,18 @@ std::optional<bool> ParcelBook::equals(const Sum &s, qint64 num, qint64 den)
 {
     if (s.den == 0)
         return std::nullopt;
-    const qint64 g = std::gcd(num < 0 ? -num : num, den);
-    return s.num == num / g && s.den == den / g;
+    // Both denominators positive: equal values, reduced or not, have equal cross products.
+    return Fraction::Int(s.num) * den == Fraction::Int(num) * s.den;
+}
+
+bool ParcelBook::within(const Sum &a, const Sum &b, qint64 hundredths)
+{
+    if (a.den == 0 || b.den == 0)
+        return false;
+    // |a.num/a.den - b.num/b.den| <= h/100 is 100·|a.num·b.den - b.num·a.den| <= h·a.den·b.den:
+    // below 2^71 and 2^126, so nothing overflows 128 bits.
+    const Fraction::Int off = Fraction::Int(a.num) * b.den - Fraction::Int(b.num) * a.den;
+    return 100 * (off < 0 ? -off : off) <= Fraction::Int(hundredths) * a.den * b.den;
 }
 
 void ParcelBook::setOtherArea(Parcel &p, const Fraction &f)

@@ -12,7 +12,9 @@
 
 namespace zefto::records {
 
-// A running sum: in 32 bits while it fits, else (den 0) num is its place among the book's big sums.
+// A running sum: num/den in 32 bits while it fits (den > 0, not always reduced:
+// adding over the same denominator needs no division), else (den 0) num is
+// its place among the book's big sums.
 struct Sum {
     qint32 num = 0, den = 1;
 };
@@ -27,6 +29,8 @@ struct Parcel {
     KeyRange span{0, 0}; // its first and last record
     Sum shares, areas, area;
 };
+// A 520-page run has 10,400 parcels, a merged district's table hundreds of thousands.
+static_assert(sizeof(Parcel) <= 56, "a parcel's state is kept small");
 
 // The new parcels a check has seen, in the order of their first record, kept
 // small: the 10,400 parcels of a 520-page run must not cost megabytes. Keys
@@ -34,6 +38,7 @@ struct Parcel {
 // each when they fit.
 class ParcelBook {
 public:
+    ParcelBook();
     // The parcel (yada, yparsel), added with `key` as its first record when new.
     Parcel &find(QStringView yada, QStringView yparsel, qint64 key);
     const std::deque<Parcel> &parcels() const { return m_parcels; }
@@ -43,11 +48,15 @@ public:
 
     Fraction value(const Sum &s) const;
     void set(Sum &s, const Fraction &f);
-    // s + num/den (den > 0, both below 2^53) in 64-bit integers; false,
-    // changing nothing, when s is big or the sum would be.
+    // s + num/den (den > 0, both below 2^53) in integers; false, changing
+    // nothing, when s is big or the sum, reduced, would be.
     static bool add(Sum &s, qint64 num, qint64 den);
     // Whether s is num/den (den > 0, both below 2^53); nothing when s is big.
     static std::optional<bool> equals(const Sum &s, qint64 num, qint64 den);
+    // Whether s is exactly 1; false when it is big.
+    static bool isOne(const Sum &s) { return s.den > 0 && s.num == s.den; }
+    // Whether |a - b| <= hundredths/100 (hundredths >= 0), told in integers; false when either is big.
+    static bool within(const Sum &a, const Sum &b, qint64 hundredths);
 
     // The different area a parcel's records print, once areaDiffers is set.
     void setOtherArea(Parcel &p, const Fraction &f);
@@ -55,7 +64,9 @@ public:
 
 private:
     QStringView key(quint32 id) const;
-    quint32 keep(QStringView key); // the new key's id
+    bool matches(quint32 id, QStringView yada, QStringView yparsel) const;
+    size_t hash(QStringView yada, QStringView yparsel) const;
+    quint32 keep(QStringView yada, QStringView yparsel); // the new key's id
     Parcel &lookUp(QStringView yada, QStringView yparsel, qint64 key);
     void grow();
 
@@ -67,7 +78,7 @@ private:
     qsizetype m_chunkUsed = 0;
     std::deque<QString> m_longKeys;
     std::vector<quint32> m_slots; // open addressing: parcel number + 1, 0 for a free slot
-    QString m_key;                // the key being looked up, reused
+    size_t m_seed;                // this process's hash seed, so no report can make every key collide
     Parcel *m_last = nullptr;     // the parcel found last
     std::deque<Fraction> m_big;   // sums past 32 bits (or overflowed)
     QHash<const Parcel *, Fraction> m_otherAreas;

@@ -3,6 +3,14 @@
 #include <cmath>
 
 namespace zefto::records {
+namespace {
+
+bool isDigit(char16_t c)
+{
+    return char16_t(c - u'0') <= 9;
+}
+
+} // namespace
 
 std::optional<qint64> cents(const Value &v)
 {
@@ -16,20 +24,26 @@ std::optional<qint64> cents(const Value &v)
     }
     if (!v.isText())
         return std::nullopt;
-    const QStringView t = QStringView(v.asText()).trimmed();
-    qsizetype i = 0;
-    const bool negative = i < t.size() && t[i] == u'-';
-    i += negative;
-    qint64 whole = 0, part = 0;
-    int wholeDigits = 0, partDigits = 0;
-    for (; i < t.size() && t[i].unicode() >= '0' && t[i].unicode() <= '9'; ++i, ++wholeDigits)
-        whole = whole * 10 + (t[i].unicode() - '0');
-    if (i < t.size() && t[i] == u'.')
-        for (++i; i < t.size() && t[i].unicode() >= '0' && t[i].unicode() <= '9'; ++i, ++partDigits)
-            part = part * 10 + (t[i].unicode() - '0');
-    if (i != t.size() || wholeDigits > 13 || partDigits > 2 || wholeDigits + partDigits == 0)
+    const QStringView t = quickTrimmed(v.asText());
+    const char16_t *c = t.utf16(), *const end = c + t.size();
+    const bool negative = c != end && *c == u'-';
+    c += negative;
+    // Unsigned, so a figure of many digits wraps harmlessly before it is refused below.
+    quint64 whole = 0, part = 0;
+    const char16_t *const wholeFrom = c;
+    for (; c != end && isDigit(*c); ++c)
+        whole = whole * 10 + (*c - u'0');
+    const qsizetype wholeDigits = c - wholeFrom;
+    qsizetype partDigits = 0;
+    if (c != end && *c == u'.') {
+        const char16_t *const partFrom = ++c;
+        for (; c != end && isDigit(*c); ++c)
+            part = part * 10 + (*c - u'0');
+        partDigits = c - partFrom;
+    }
+    if (c != end || wholeDigits > 13 || partDigits > 2 || wholeDigits + partDigits == 0)
         return std::nullopt;
-    const qint64 hundredths = whole * 100 + (partDigits == 1 ? part * 10 : part);
+    const qint64 hundredths = qint64(whole * 100 + (partDigits == 1 ? part * 10 : part));
     return negative ? -hundredths : hundredths;
 }
 
@@ -37,14 +51,14 @@ std::optional<qint64> wholeNumber(const Value &v)
 {
     if (!v.isText())
         return std::nullopt;
-    const QStringView t = QStringView(v.asText()).trimmed();
+    const QStringView t = quickTrimmed(v.asText());
     if (t.isEmpty() || t.size() > 9)
         return std::nullopt;
     qint64 n = 0;
-    for (const QChar c : t) {
-        if (c.unicode() < '0' || c.unicode() > '9')
+    for (const char16_t *c = t.utf16(), *const end = c + t.size(); c != end; ++c) {
+        if (!isDigit(*c))
             return std::nullopt;
-        n = n * 10 + (c.unicode() - '0');
+        n = n * 10 + (*c - u'0');
     }
     return n;
 }

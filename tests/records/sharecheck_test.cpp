@@ -1,12 +1,14 @@
 #include "chosen.h"
 #include "database.h"
 #include "fraction.h"
+#include "parcelbook.h"
 #include "quickfigures.h"
 #include "schema.h"
 #include "sharecheck.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace zefto;
 using namespace zefto::records;
@@ -198,6 +200,106 @@ TEST_F(ShareCheckTest, AParcelWithAVeryLongNameIsStillOneParcel)
     EXPECT_EQ(found[0].span, KeyRange(1, 3));
 }
 
+// Rules 3 and 4 check a continuation row's old side once: it repeats the record
+// before exactly when each of adi .. tahsis is equal as values are (NaN never, -0 as 0).
+TEST(ShareChecker, AnOldSideRepeatsWhenEachOfItsFieldsEqualsTheRecordBefore)
+{
+    using namespace schema;
+    const auto t = [](const char *s) { return Value::text(QString::fromUtf8(s)); };
+    std::vector<Value> base{t("300"),
+                            t("1"),
+                            t("1"),
+                            t("1"),
+                            t("900"),
+                            t("900.00"),
+                            t("Ali"),
+                            t("Veli"),
+                            t("Can"),
+                            t("1"),
+                            t("101"),
+                            t("7"),
+                            t("1"),
+                            t("2"),
+                            Value::number(1250.5),
+                            Value::number(625.25),
+                            Value::number(250.1),
+                            Value::number(375.15),
+                            t("Mahalle")};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        Field field;
+        Value before, after;
+    } changes[] = {
+        {Adi, t("Ali"), t("Ayo")},
+        {Adi, t("Ali"), t("Ali")},
+        {Babaadi, t("Mustafa Kemal"), t("Mustafa Kemaş")},
+        {Babaadi, t("Mustafa Kemal"), t("Mustafa Kamal")},
+        {Soyadi, t("Veli"), t("Veli ")},
+        {Eparsel, t(""), Value::null()},
+        {Dop, Value::null(), Value()},
+        {Tahsis, Value::null(), Value::number(0)},
+        {Ealan, Value::number(-0.0), Value::number(0)},
+        {Tapu, Value::number(nan), Value::number(nan)},
+        {Yparsel, t("1"), t("2")},
+        {Mahalle, t("A"), t("B")},
+    };
+    for (const auto &c : changes) {
+        SCOPED_TRACE(int(c.field));
+        std::vector<Value> first = base, second = base, third = base;
+        first[c.field] = c.before;
+        second[c.field] = c.after;
+        third[Adi] = t("Ayşe"); // a third record, other from the name on
+        ShareChecker checker(allRules, [](const ShareFinding &) {});
+        const std::vector<Value> *records[] = {&first, &second, &second, &third, &third};
+        qint64 repeats = 0;
+        for (size_t i = 0; i < std::size(records); ++i) {
+            checker.record(qint64(i + 1), records[i]->data());
+            repeats += i > 0
+                       && std::equal(records[i]->begin() + Adi, records[i]->begin() + Tahsis + 1,
+                                     records[i - 1]->begin() + Adi);
+        }
+        EXPECT_EQ(checker.finish().repeats, repeats);
+    }
+}
+
+// A parcel's sums in 32 bits, unreduced while the denominator stays, big past that: always the exact sum.
+TEST(ParcelSums, AddCompareAndSettleExactlyAsFractionsDo)
+{
+    using Terms = std::vector<std::pair<qint64, qint64>>;
+    const struct {
+        Terms terms;
+        std::pair<qint64, qint64> other; // compared with the sum, and within 0.02 of it?
+    } cases[] = {
+        {{{1, 3}, {1, 3}, {1, 3}}, {1, 1}},
+        {{{45050, 100}, {44950, 100}, {1, 100}}, {90003, 100}},
+        {{{45050, 100}, {44950, 100}, {3, 100}}, {900, 1}},
+        {{{1500000000, 2000000000}, {1500000000, 2000000000}}, {3, 2}}, // 3e9 unreduced, 3/2 reduced
+        {{{1, 2}, {1, 3}, {1, 6}, {-2, 1}}, {-1, 1}},
+        {{{1, 5000000001}, {1, 5000000003}}, {2, 5000000002}},
+        {{{-307, 100}, {307, 100}}, {0, 1}},
+        {{{2147483647, 1}, {1, 1}}, {2147483648, 1}},
+    };
+    for (const auto &c : cases) {
+        ParcelBook book;
+        Sum s;
+        Fraction exact;
+        for (const auto &[n, d] : c.terms) {
+            exact += Fraction(n, d);
+            if (!ParcelBook::add(s, n, d))
+                book.set(s, book.value(s) + Fraction(n, d));
+            EXPECT_TRUE(book.value(s) == exact) << exact.text().toStdString();
+        }
+        const Fraction other(c.other.first, c.other.second);
+        Sum o;
+        book.set(o, other);
+        EXPECT_EQ(ParcelBook::equals(s, c.other.first, c.other.second).value_or(exact == other), exact == other);
+        EXPECT_EQ(ParcelBook::isOne(s), exact == Fraction(1, 1));
+        if (s.den != 0 && o.den != 0) {
+            EXPECT_EQ(ParcelBook::within(s, o, 2), exact.within(other, Fraction(2, 100)).value());
+        }
+    }
+}
+
 // The check's integer shortcuts must read each figure exactly as its fractions do, or give way to them.
 TEST(QuickFigures, ReadExactlyWhatFractionsReadOrNothing)
 {
@@ -212,6 +314,10 @@ TEST(QuickFigures, ReadExactlyWhatFractionsReadOrNothing)
                            Value::text(QStringLiteral("1.2.3")),
                            Value::text(QStringLiteral("12345678901234")),
                            Value::text(QStringLiteral("+4")),
+                           Value::text(QStringLiteral(" \t450.5\u00a0")), // blanks beyond the padding spaces
+                           Value::text(QStringLiteral("\u2003-3 ")),
+                           Value::text(QStringLiteral(" 12\u00a034 ")),
+                           Value::text(QStringLiteral("1234567890123456789012345.5")),
                            Value::number(1250.5),
                            Value::number(0.1),
                            Value::number(-0.07),
@@ -233,7 +339,7 @@ TEST(QuickFigures, ReadExactlyWhatFractionsReadOrNothing)
             EXPECT_TRUE(*exact == Fraction(*n, 1)) << exact->text().toStdString() << " read as " << *n;
         }
     }
-    EXPECT_EQ(quick, 8); // the shortcut is taken where it can be
+    EXPECT_EQ(quick, 10); // the shortcut is taken where it can be
 }
 
 } // namespace
