@@ -70,8 +70,8 @@ private:
 // A database of its own for one test, copied from the database "zefto" (its
 // template) on the server of the ctest run (ZEFTO_TEST_SERVER, the fixture
 // TestServer), or, run without ctest, on the one server its test binary starts
-// at its first such test and stops after its last. A database costs a
-// hundredth of a second on tmpfs, and is made while the test before runs.
+// at its first such test and stops after its last. A database costs one or
+// two hundredths of a second on tmpfs, and is made while the test before runs.
 class PgDatabase : public PgTarget {
 public:
     PgDatabase();
