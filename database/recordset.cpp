@@ -43,6 +43,15 @@ int Recordset::column(const QString &name) const
     return m_lastColumn = i;
 }
 
+int Recordset::lookUp(schema::Field f) const
+{
+    int &i = m_fieldColumns[f];
+    if (i < 0)
+        return i = column(schema::fieldName(f));
+    live(); // a closed recordset refuses as it does by name
+    return i;
+}
+
 void Recordset::moveLast()
 {
     std::optional<Record> last = live().lastRecord();
@@ -53,7 +62,16 @@ void Recordset::moveLast()
 
 Value Recordset::field(const QString &name) const
 {
-    const int i = column(name);
+    return current(column(name));
+}
+
+const Value &Recordset::field(schema::Field f) const
+{
+    return current(column(f));
+}
+
+const Value &Recordset::current(int i) const
+{
     if (m_current.empty())
         throw Error::of(err::NoCurrentRecord);
     return m_current[i];
@@ -61,27 +79,40 @@ Value Recordset::field(const QString &name) const
 
 void Recordset::addNew()
 {
-    const qsizetype n = live().columns().size();
-    m_edit.assign(n, Value());
+    const size_t n = size_t(live().columns().size());
+    // Stores take only the fields given: what the others hold is never stored.
+    if (m_edit.size() != n)
+        m_edit.assign(n, Value());
     m_given.assign(n, false);
     m_editing = true;
 }
 
 void Recordset::setField(const QString &name, const Value &v)
 {
-    const int i = column(name);
-    if (!m_editing)
-        throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    m_edit[i] = v;
-    m_given[i] = true;
+    edit(column(name)) = v;
+}
+
+void Recordset::setField(schema::Field f, const Value &v)
+{
+    edit(column(f)) = v;
+}
+
+void Recordset::setText(schema::Field f, QStringView text)
+{
+    edit(column(f)).setText(text);
+}
+
+void Recordset::refuseEdit()
+{
+    throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
 }
 
 void Recordset::update()
 {
     Store &store = live();
     if (!m_editing)
-        throw Error(err::UpdateWithoutAddNew, QStringLiteral("Update or field setting without AddNew."));
-    store.appendTaking(m_edit, m_given); // m_edit is filled afresh by the next addNew
+        refuseEdit();
+    store.appendTaking(m_edit, m_given); // what m_edit holds after is left for the next record to write over
     m_editing = false;
 }
 

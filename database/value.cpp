@@ -1,5 +1,7 @@
 #include "value.h"
 
+#include "textcopy.h"
+
 namespace zefto {
 
 Value Value::null()
@@ -32,6 +34,19 @@ Value Value::number(double d)
     v.m_kind = Kind::Double;
     v.m_double = d;
     return v;
+}
+
+void Value::setText(QStringView s)
+{
+    m_kind = Kind::Text;
+    // A shared or static text (and a null one) is left to its other holders.
+    if (m_text.isDetached() && m_text.capacity() >= s.size()) {
+        if (m_text.size() != s.size()) // a column's text keeps its width from record to record
+            m_text.resize(s.size());
+        copyChars(reinterpret_cast<char16_t *>(m_text.data()), s);
+    } else {
+        m_text = copied(s);
+    }
 }
 
 bool Value::operator==(const Value &o) const

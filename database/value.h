@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace zefto {
 
@@ -15,6 +16,9 @@ public:
     static Value text(const QString &s);
     static Value text(QString &&s); // takes the text over: readers make millions of values
     static Value number(double d);
+    // Makes this a text value holding a copy of `s`, written over the text it
+    // held when no other value shares that (a recordset adds record after record).
+    void setText(QStringView s);
 
     Kind kind() const { return m_kind; }
     bool isUnset() const { return m_kind == Kind::Unset; }

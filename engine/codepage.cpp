@@ -47,11 +47,18 @@ char16_t windows1254(unsigned char b)
 
 QString decodeWindows1254(const char *bytes, qsizetype size)
 {
-    QString s(size, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(s.data());
+    QString s;
+    decodeWindows1254(bytes, size, s);
+    return s;
+}
+
+void decodeWindows1254(const char *bytes, qsizetype size, QString &text)
+{
+    // resize keeps an unshared buffer that is large enough, and its text is written over.
+    text.resize(size);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
     for (qsizetype i = 0; i < size; ++i)
         out[i] = characters[static_cast<unsigned char>(bytes[i])];
-    return s;
 }
 
 } // namespace zefto

@@ -2,15 +2,15 @@
 
 namespace zefto::layout {
 
-QString cut(const QString &line, Column c)
+QStringView cut(QStringView line, Column c)
 {
     const qsizetype from = c.start - 1;
     if (line.size() <= from)
-        return QStringLiteral("");
+        return u"";
     return line.sliced(from, std::min<qsizetype>(c.length, line.size() - from));
 }
 
-Values cutAll(const QString &line)
+Values cutAll(QStringView line)
 {
     Values v;
     for (int i = 0; i < ColumnCount; ++i)
@@ -18,7 +18,7 @@ Values cutAll(const QString &line)
     return v;
 }
 
-RowKind classify(const QString &ownerName)
+RowKind classify(QStringView ownerName)
 {
     // The owner name column under a CP857 horizontal bar (0xC4, read as Ä).
     static const QString rule(21, QChar(0x00C4));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <array>
 
 namespace zefto::layout {
@@ -53,16 +54,18 @@ inline constexpr std::array<Column, ColumnCount> columns = {{
     {151, 11},
 }};
 
-using Values = std::array<QString, ColumnCount>;
+// Views into the line they were cut from, valid while it is: most lines are
+// rules, signatures or columns never stored, so nothing is copied to cut them.
+using Values = std::array<QStringView, ColumnCount>;
 
 // Characters start..start+length-1 of the line; shorter when the line ends
-// inside the column, zero-length (never a null QString) when before it.
-QString cut(const QString &line, Column c);
-Values cutAll(const QString &line);
+// inside the column, zero-length (never null, so never stored as NULL) when before it.
+QStringView cut(QStringView line, Column c);
+Values cutAll(QStringView line);
 
 enum class RowKind { Rule, Signature, Continuation, Owner };
 // Decided on the owner name column value alone, by exact comparison.
-RowKind classify(const QString &ownerName);
+RowKind classify(QStringView ownerName);
 
 // Whether report line n (1-based) lies in a data block.
 bool inDataBlock(int lineNumber);

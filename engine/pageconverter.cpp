@@ -3,10 +3,13 @@
 #include "layout.h"
 #include "numbers.h"
 #include "schema.h"
+#include "textcopy.h"
 #include "turkish.h"
+#include "val.h"
 
 #include <array>
 #include <limits>
+#include <utility>
 
 namespace zefto {
 namespace {
@@ -14,76 +17,109 @@ namespace {
 using namespace layout;
 using namespace turkish;
 
-// The values the page converter keeps while it converts one block. Each
-// starts with no value and keeps the last value a line gave it.
+// What carries from one line of a block to the next: each starts with no
+// value and keeps the last value a line gave it (a share without "/" keeps
+// the split of the row before).
 struct Working {
-    std::array<Value, ColumnCount> col;
     Value adi, soyadi, ehispay, ehispayda, yhispay, yhispayda;
 };
 
-const QString &name(schema::Field f)
-{
-    return schema::fieldName(f);
-}
+// A field of a row's old side: an owner row's column as cut, or what a
+// continuation row reads back from the record stored last (and an owner
+// row's father's name, repaired).
+struct OldField {
+    QStringView cut;
+    Value value;
+    bool isCut = false;
+
+    void store(Recordset &kayit, schema::Field f) const
+    {
+        if (isCut)
+            kayit.setText(f, cut);
+        else
+            kayit.setField(f, value);
+    }
+    // The area and figure fields are stored as what Val reads from them.
+    Value number() const { return Value::number(isCut ? val(cut) : valOf(value)); }
+};
+
+struct OldSide {
+    OldField epafta, eada, eparsel, babaadi, ealan, tapu, dop, tahsis;
+};
 
 // Owner and old-side values of a continuation row come from the record stored last.
-void readBack(Recordset &kayit, Working &w)
+OldSide readBack(Recordset &kayit, Working &w)
 {
     kayit.moveLast();
-    w.col[OldSheet] = kayit.field(name(schema::Epafta));
-    w.col[OldBlock] = kayit.field(name(schema::Eada));
-    w.col[OldParcel] = kayit.field(name(schema::Eparsel));
-    w.col[OldArea] = kayit.field(name(schema::Ealan));
-    w.adi = kayit.field(name(schema::Adi));
-    w.soyadi = kayit.field(name(schema::Soyadi));
-    w.col[FatherName] = kayit.field(name(schema::Babaadi));
-    w.ehispay = kayit.field(name(schema::Ehispay));
-    w.ehispayda = kayit.field(name(schema::Ehispayda));
-    w.col[TitleDeed] = kayit.field(name(schema::Tapu));
-    w.col[Deduction] = kayit.field(name(schema::Dop));
-    w.col[Allocation] = kayit.field(name(schema::Tahsis));
+    OldSide old;
+    const std::pair<schema::Field, Value *> fields[] = {
+        {schema::Epafta, &old.epafta.value},   {schema::Eada, &old.eada.value}, {schema::Eparsel, &old.eparsel.value},
+        {schema::Ealan, &old.ealan.value},     {schema::Adi, &w.adi},           {schema::Soyadi, &w.soyadi},
+        {schema::Babaadi, &old.babaadi.value}, {schema::Ehispay, &w.ehispay},   {schema::Ehispayda, &w.ehispayda},
+        {schema::Tapu, &old.tapu.value},       {schema::Dop, &old.dop.value},   {schema::Tahsis, &old.tahsis.value},
+    };
+    for (const auto &[field, value] : fields)
+        *value = kayit.field(field);
+    return old;
 }
 
-void normaliseOwner(Working &w, ValidityFlag &validity)
+// The owner's names repaired and cased, the old side as cut. The owner
+// column is only split into names; the father's name keeps its blanks.
+OldSide normaliseOwner(const Values &cut, Working &w, ValidityFlag &validity)
 {
-    QString owner = trimTrailingBlanks(w.col[OwnerName].asText());
+    QString owner = copied(trimTrailingBlanks(cut[OwnerName]));
     repairCp857(owner, NameKind::Owner, validity);
-    QString father = w.col[FatherName].asText();
+    QString father = copied(cut[FatherName]);
     repairCp857(father, NameKind::Father, validity);
     if (!owner.isEmpty()) {
-        QString cased = owner;
-        properCase(cased);
-        splitOwnerName(cased, w.adi, w.soyadi);
+        properCase(owner);
+        splitOwnerName(std::move(owner), w.adi, w.soyadi);
     }
     if (!father.isEmpty())
         firstLetterCase(father);
-    w.col[OwnerName] = Value::text(owner);
-    w.col[FatherName] = Value::text(father);
-    splitShare(w.col[OldShare].asText(), w.ehispay, w.ehispayda);
+    splitShare(cut[OldShare], w.ehispay, w.ehispayda);
+    const auto asCut = [&](Col c) { return OldField{cut[c], Value(), true}; };
+    return {asCut(OldSheet), asCut(OldBlock),  asCut(OldParcel), OldField{{}, Value::text(std::move(father)), false},
+            asCut(OldArea),  asCut(TitleDeed), asCut(Deduction), asCut(Allocation)};
 }
 
-void store(Recordset &kayit, const Working &w, const QString &mahalle)
+// A working value goes into the record as a copy of its own, so that the next
+// row's split can write over the working value's text instead of allocating.
+void setCopy(Recordset &kayit, schema::Field f, const Value &v)
+{
+    if (v.isText())
+        kayit.setText(f, v.asText());
+    else
+        kayit.setField(f, v);
+}
+
+// In the order the fields were always set: a share numerator that is no
+// number (13) is told before an area Val cannot read (6) or a NULL read back (94).
+void store(Recordset &kayit, const Values &cut, const Working &w, const OldSide &old, const Value &mahalle)
 {
     kayit.addNew();
-    kayit.setField(name(schema::Yada), w.col[NewBlock]);
-    kayit.setField(name(schema::Yparsel), w.col[NewParcel]);
-    kayit.setField(name(schema::Yhispay), w.yhispay);
-    kayit.setField(name(schema::Yhispayda), w.yhispayda);
-    kayit.setField(name(schema::Hisyuzolcumu), countsAsOne(w.yhispay) ? w.col[NewArea] : w.yhispay);
-    kayit.setField(name(schema::Yalan), w.col[NewArea]);
-    kayit.setField(name(schema::Adi), w.adi);
-    kayit.setField(name(schema::Soyadi), w.soyadi);
-    kayit.setField(name(schema::Babaadi), w.col[FatherName]);
-    kayit.setField(name(schema::Epafta), w.col[OldSheet]);
-    kayit.setField(name(schema::Eada), w.col[OldBlock]);
-    kayit.setField(name(schema::Eparsel), w.col[OldParcel]);
-    kayit.setField(name(schema::Ehispay), w.ehispay);
-    kayit.setField(name(schema::Ehispayda), w.ehispayda);
-    kayit.setField(name(schema::Ealan), Value::number(valOf(w.col[OldArea])));
-    kayit.setField(name(schema::Tapu), Value::number(valOf(w.col[TitleDeed])));
-    kayit.setField(name(schema::Dop), Value::number(valOf(w.col[Deduction])));
-    kayit.setField(name(schema::Tahsis), Value::number(valOf(w.col[Allocation])));
-    kayit.setField(name(schema::Mahalle), Value::text(mahalle));
+    kayit.setText(schema::Yada, cut[NewBlock]);
+    kayit.setText(schema::Yparsel, cut[NewParcel]);
+    setCopy(kayit, schema::Yhispay, w.yhispay);
+    setCopy(kayit, schema::Yhispayda, w.yhispayda);
+    if (countsAsOne(w.yhispay))
+        kayit.setText(schema::Hisyuzolcumu, cut[NewArea]);
+    else
+        setCopy(kayit, schema::Hisyuzolcumu, w.yhispay);
+    kayit.setText(schema::Yalan, cut[NewArea]);
+    setCopy(kayit, schema::Adi, w.adi);
+    setCopy(kayit, schema::Soyadi, w.soyadi);
+    old.babaadi.store(kayit, schema::Babaadi);
+    old.epafta.store(kayit, schema::Epafta);
+    old.eada.store(kayit, schema::Eada);
+    old.eparsel.store(kayit, schema::Eparsel);
+    setCopy(kayit, schema::Ehispay, w.ehispay);
+    setCopy(kayit, schema::Ehispayda, w.ehispayda);
+    kayit.setField(schema::Ealan, old.ealan.number());
+    kayit.setField(schema::Tapu, old.tapu.number());
+    kayit.setField(schema::Dop, old.dop.number());
+    kayit.setField(schema::Tahsis, old.tahsis.number());
+    kayit.setField(schema::Mahalle, mahalle);
     kayit.update();
 }
 
@@ -110,7 +146,9 @@ void Engine::countLine()
 void Engine::readLine()
 {
     checkInterrupt(); // a line boundary: stopping here leaves nothing half done
-    satir = report.readLine();
+    // Read into the buffer of the line before last, so a failed read leaves satir as it was.
+    report.readLine(m_nextLine);
+    satir.swap(m_nextLine);
     countLine();
 }
 
@@ -131,25 +169,22 @@ void Engine::watchStored()
 void Engine::tabloici()
 {
     kayit = db.openRecordset(QLatin1String(schema::tableName));
+    const Value neighbourhood = Value::text(mahalle);
     Working w;
     for (int line = 1; line <= blockLines; ++line) {
-        Values cut = cutAll(satir);
+        // Views into satir, valid until the next line is read; text is copied
+        // only for the rows that are stored.
+        const Values cut = cutAll(satir);
         const RowKind kind = classify(cut[OwnerName]);
         // stt has counted the line in satir, so it is that line's number. The
         // columns are cut from satir: without a NUL in it, none has one.
         if ((kind == RowKind::Continuation || kind == RowKind::Owner) && satir.contains(QChar(0))
             && storesNul(cut, kind))
             throw Error(err::DamagedReport, QStringLiteral("line %1 holds NUL bytes: the report is damaged").arg(stt));
-        // The cut columns are not needed again: their text moves into the working values.
-        for (int c = 0; c < ColumnCount; ++c)
-            w.col[c] = Value::text(std::move(cut[c]));
-        if (kind == RowKind::Continuation)
-            readBack(kayit, w);
-        else if (kind == RowKind::Owner)
-            normaliseOwner(w, validity);
         if (kind == RowKind::Continuation || kind == RowKind::Owner) {
-            splitShare(w.col[NewShare].asText(), w.yhispay, w.yhispayda);
-            store(kayit, w, mahalle);
+            const OldSide old = kind == RowKind::Continuation ? readBack(kayit, w) : normaliseOwner(cut, w, validity);
+            splitShare(cut[NewShare], w.yhispay, w.yhispayda);
+            store(kayit, cut, w, old, neighbourhood);
             watchStored();
         }
         readLine();

@@ -184,15 +184,21 @@ template <typename Sink> void ReportReader::takeLine(Sink &&sink)
 
 QString ReportReader::readLine()
 {
+    QString line;
+    readLine(line);
+    return line;
+}
+
+void ReportReader::readLine(QString &line)
+{
     try {
-        QString line;
         bool decoded = false;
         bool first = true;
         m_kept.clear();
         takeLine([&](const char *s, qsizetype n, bool terminated) {
             // Usually the whole line lies in the buffer: decode it in place.
             if (first && terminated) {
-                line = decodeWindows1254(s, std::min(n, keptLineBytes));
+                decodeWindows1254(s, std::min(n, keptLineBytes), line);
                 decoded = true;
             } else {
                 const qsizetype room = keptLineBytes - qsizetype(m_kept.size());
@@ -201,7 +207,8 @@ QString ReportReader::readLine()
             }
             first = false;
         });
-        return decoded ? line : decodeWindows1254(m_kept.data(), qsizetype(m_kept.size()));
+        if (!decoded)
+            decodeWindows1254(m_kept.data(), qsizetype(m_kept.size()), line);
     } catch (const std::bad_alloc &) {
         throw outOfMemory();
     }

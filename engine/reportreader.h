@@ -32,6 +32,9 @@ public:
     // The first keptLineBytes bytes of the next line, decoded.
     // Throws Error 62 at the end of the file, 57 when the read fails, 7 out of memory.
     QString readLine();
+    // The same into `line`, reusing its buffer (a conversion reads line after
+    // line); after a throw `line` may hold part of the next line.
+    void readLine(QString &line);
     // Like readLine without decoding: the length of the next line in bytes.
     qsizetype skipLine();
     // The full length in bytes of the line last read or skipped, however

@@ -2,7 +2,7 @@
 
 namespace zefto::turkish {
 
-QString trimTrailingBlanks(const QString &value)
+QStringView trimTrailingBlanks(QStringView value)
 {
     for (qsizetype p = value.size(); p >= 1; --p)
         if (value[p - 1] != u' ')
@@ -64,26 +64,24 @@ void firstLetterCase(QString &value)
         c[p] = lower(c[p]);
 }
 
-void splitOwnerName(const QString &cased, Value &adi, Value &soyadi)
+void splitOwnerName(QString cased, Value &adi, Value &soyadi)
 {
-    adi = Value::text(cased);
     soyadi = Value();
-    if (cased == u"Ovrek Belediyesi" || cased == u"Maliye Hazinesi")
-        return;
     const qsizetype blank = cased.lastIndexOf(u' ');
-    if (blank < 0)
-        return;
-    adi = Value::text(cased.first(blank));
-    soyadi = Value::text(cased.sliced(blank + 1));
+    if (blank >= 0 && cased != u"Ovrek Belediyesi" && cased != u"Maliye Hazinesi") {
+        soyadi = Value::text(cased.sliced(blank + 1));
+        cased.truncate(blank);
+    }
+    adi = Value::text(std::move(cased));
 }
 
-void splitShare(const QString &share, Value &numerator, Value &denominator)
+void splitShare(QStringView share, Value &numerator, Value &denominator)
 {
     const qsizetype slash = share.lastIndexOf(u'/');
     if (slash < 0)
         return;
-    numerator = Value::text(share.first(slash));
-    denominator = Value::text(share.sliced(slash + 1));
+    numerator.setText(share.first(slash));
+    denominator.setText(share.sliced(slash + 1));
 }
 
 } // namespace zefto::turkish

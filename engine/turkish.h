@@ -3,6 +3,7 @@
 #include "value.h"
 
 #include <QString>
+#include <QStringView>
 
 namespace zefto::turkish {
 
@@ -12,7 +13,7 @@ using ValidityFlag = qint16;
 enum class NameKind { Owner, Father };
 
 // Drops trailing blanks (U+0020 only); an all-blank value stays as it is.
-QString trimTrailingBlanks(const QString &value);
+QStringView trimTrailingBlanks(QStringView value);
 
 // Puts back the six CP857 capitals that reading as Windows-1254 turned into
 // other characters. A Ğ repaired in a father's name sets the flag.
@@ -29,11 +30,12 @@ void properCase(QString &value);
 void firstLetterCase(QString &value);
 
 // Splits at the last blank into given names and surname; the two
-// institution names and one-word names stay whole with no surname.
-void splitOwnerName(const QString &cased, Value &adi, Value &soyadi);
+// institution names and one-word names stay whole with no surname. The
+// given names keep the text's own buffer.
+void splitOwnerName(QString cased, Value &adi, Value &soyadi);
 
-// Numerator and denominator around the last "/"; without "/" the slots keep
-// what they held.
-void splitShare(const QString &share, Value &numerator, Value &denominator);
+// Numerator and denominator around the last "/", written over the slots
+// own texts where nothing else shares them; without "/" the slots keep what they held.
+void splitShare(QStringView share, Value &numerator, Value &denominator);
 
 } // namespace zefto::turkish

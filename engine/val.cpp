@@ -21,11 +21,7 @@ bool isDigit(char16_t c)
 // numeric column of every record.
 class Cursor {
 public:
-    explicit Cursor(const QString &t)
-        : m_pos(reinterpret_cast<const char16_t *>(t.constData())), m_end(m_pos + t.size())
-    {
-        skip();
-    }
+    explicit Cursor(QStringView t) : m_pos(t.utf16()), m_end(m_pos + t.size()) { skip(); }
     char16_t peek() const { return m_pos < m_end ? *m_pos : u'\0'; }
     char16_t take()
     {
@@ -132,11 +128,11 @@ double toDouble(const std::string &s)
 // point, no more than 15 digits after the leading zeros and 22 after the
 // point, nothing else. Those digits over a power of ten are two exact doubles
 // whose quotient rounds once: the double from_chars makes of the same text.
-std::optional<double> plainDecimal(const QString &t)
+std::optional<double> plainDecimal(QStringView t)
 {
     static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const char16_t *p = reinterpret_cast<const char16_t *>(t.constData());
+    const char16_t *p = t.utf16();
     const char16_t *const end = p + t.size();
     bool negative = false, sign = false, point = false, digits = false;
     quint64 mantissa = 0;
@@ -170,7 +166,7 @@ std::optional<double> plainDecimal(const QString &t)
 
 } // namespace
 
-double val(const QString &t)
+double val(QStringView t)
 {
     if (const std::optional<double> d = plainDecimal(t))
         return *d;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QStringView>
 
 namespace zefto {
 
@@ -9,6 +9,6 @@ namespace zefto {
 // skipped, "." is the only decimal separator, E or D starts an exponent,
 // &H and &O read hexadecimal and octal. No number at the start gives 0.
 // Throws Error 6 (Overflow) when the number does not fit a double.
-double val(const QString &text);
+double val(QStringView text);
 
 } // namespace zefto

@@ -7,9 +7,9 @@
 #include "definition.h"
 #include "error.h"
 #include "matchfunction.h"
-#include "turkishcollation.h"
 #include "schema.h"
 #include "sqliteerror.h"
+#include "turkishcollation.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -239,43 +239,55 @@ std::optional<Record> SqliteStore::lastRecord()
     return r;
 }
 
-Statement &SqliteStore::insertFor(const std::vector<bool> &given)
+// Whether this INSERT binds exactly the fields marked in `fields`.
+bool SqliteStore::Insert::bindsExactly(const std::vector<bool> &fields) const
+{
+    if (given.size() + notGiven.size() != fields.size())
+        return false;
+    for (const int i : given)
+        if (!fields[size_t(i)])
+            return false;
+    for (const int i : notGiven)
+        if (fields[size_t(i)])
+            return false;
+    return true;
+}
+
+const SqliteStore::Insert &SqliteStore::insertFor(const std::vector<bool> &given)
 {
     // Record after record comes with the same fields: try the statement used last first.
-    if (m_lastInsert && m_lastInsert->first == given)
-        return m_lastInsert->second;
+    if (m_lastInsert && m_lastInsert->bindsExactly(given))
+        return *m_lastInsert;
     auto it = m_inserts.find(given);
-    if (it != m_inserts.end()) {
-        m_lastInsert = &*it;
-        return it->second;
-    }
+    if (it != m_inserts.end())
+        return *(m_lastInsert = &it->second);
+    Insert insert;
     QStringList cols, marks;
-    for (size_t i = 0; i < given.size(); ++i)
+    for (size_t i = 0; i < given.size(); ++i) {
+        (given[i] ? insert.given : insert.notGiven).push_back(int(i));
         if (given[i]) {
             cols << quoted(m_columns[int(i)]);
             marks << QStringLiteral("?");
         }
+    }
     // Fields not given keep the table's defaults.
-    Statement s = m_db.prepare(
+    insert.statement = m_db.prepare(
         cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                        : QStringLiteral("INSERT INTO %1(%2) VALUES(%3)").arg(table, cols.join(u','), marks.join(u',')));
-    m_lastInsert = &*m_inserts.emplace(given, std::move(s)).first;
-    return m_lastInsert->second;
+    return *(m_lastInsert = &m_inserts.emplace(given, std::move(insert)).first->second);
 }
 
 // Whether the record just stored reads back as it was bound: the table is
 // plain (see definition::storedAsBound) and so is every value given.
-bool SqliteStore::readsBackAsBound(const Record &values, const std::vector<bool> &given) const
+bool SqliteStore::readsBackAsBound(const Record &values, const Insert &insert) const
 {
     using definition::FieldKind;
     const size_t n = m_storedAsBound.size();
-    if (!m_inRun || n == 0 || given.size() != n || values.size() != n)
+    if (!m_inRun || n == 0 || insert.given.size() + insert.notGiven.size() != n || values.size() != n)
         return false;
-    for (size_t i = 0; i < n; ++i) {
-        if (!given[i])
-            continue;
-        const Value &v = values[i];
-        switch (m_storedAsBound[i]) {
+    for (const int i : insert.given) {
+        const Value &v = values[size_t(i)];
+        switch (m_storedAsBound[size_t(i)]) {
         case FieldKind::Key: return false;
         case FieldKind::Text:
             if (v.isDouble() || (v.isText() && startsWithByteOrderMark(v.asText())))
@@ -291,13 +303,18 @@ bool SqliteStore::readsBackAsBound(const Record &values, const std::vector<bool>
 }
 
 // m_runLast holds the values just stored: make it the record as the table holds it.
-void SqliteStore::settleRunLast(const std::vector<bool> &given)
+void SqliteStore::settleRunLast(const Insert &insert)
 {
-    for (size_t i = 0; i < m_runLast.size(); ++i) {
-        Value &v = m_runLast[i];
-        if (m_storedAsBound[i] == definition::FieldKind::Key)
+    for (const int i : insert.notGiven) {
+        Value &v = m_runLast[size_t(i)];
+        if (m_storedAsBound[size_t(i)] == definition::FieldKind::Key)
             v = Value::number(double(m_runKeys.second));
-        else if ((!given[i] || !(v.isText() || v.isDouble())) && !v.isNull())
+        else if (!v.isNull())
+            v = Value::null();
+    }
+    for (const int i : insert.given) {
+        Value &v = m_runLast[size_t(i)];
+        if (!(v.isText() || v.isDouble() || v.isNull()))
             v = Value::null();
     }
     m_runLastKnown = true;
@@ -306,32 +323,33 @@ void SqliteStore::settleRunLast(const std::vector<bool> &given)
 // Continuation rows read the record stored last back: from memory where it can be known.
 void SqliteStore::append(const Record &values, const std::vector<bool> &given)
 {
-    insert(values, given);
-    if (readsBackAsBound(values, given)) {
+    const Insert &stored = insert(values, given);
+    if (readsBackAsBound(values, stored)) {
         m_runLast = values;
-        settleRunLast(given);
+        settleRunLast(stored);
     }
 }
 
 void SqliteStore::appendTaking(Record &values, const std::vector<bool> &given)
 {
-    insert(values, given);
-    if (readsBackAsBound(values, given)) {
+    const Insert &stored = insert(values, given);
+    if (readsBackAsBound(values, stored)) {
         m_runLast.swap(values);
-        settleRunLast(given);
+        settleRunLast(stored);
     }
 }
 
-void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
+const SqliteStore::Insert &SqliteStore::insert(const Record &values, const std::vector<bool> &given)
 {
     checkRunStands();
     m_runLastKnown = false;
-    sqlite3_stmt *q = insertFor(given).get();
+    const Insert &statement = insertFor(given);
+    sqlite3_stmt *q = statement.statement.get();
     {
         ResetOnExit reset(q, Bindings::Keep); // an INSERT has a parameter for each field given
         int b = 0;
-        for (size_t i = 0; i < given.size(); ++i)
-            if (given[i] && bind(q, ++b, values[i]) != SQLITE_OK)
+        for (const int i : statement.given)
+            if (bind(q, ++b, values[size_t(i)]) != SQLITE_OK)
                 throw m_db.error(sqlite3_errcode(m_db.handle()));
         afterFailure(); // outside a run, records since a transaction SQLite took back are gone
         if (!m_transaction)
@@ -363,6 +381,7 @@ void SqliteStore::insert(const Record &values, const std::vector<bool> &given)
     }
     if (m_runKeys.first == 0)
         m_runKeys.first = m_runKeys.second;
+    return statement;
 }
 
 // After a failed statement: when SQLite took the whole transaction back

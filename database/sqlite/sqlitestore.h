@@ -63,10 +63,17 @@ private:
     void afterFailure();   // SQLite may have rolled the whole transaction back
     void checkRunStands(); // throws when a run's transaction is gone
     void forgetRun() noexcept;
-    Statement &insertFor(const std::vector<bool> &given);
-    void insert(const Record &values, const std::vector<bool> &given);
-    bool readsBackAsBound(const Record &values, const std::vector<bool> &given) const;
-    void settleRunLast(const std::vector<bool> &given);
+    // An INSERT for one set of given fields, and which fields those are.
+    struct Insert {
+        Statement statement;
+        std::vector<int> given;    // the columns it binds, in table order
+        std::vector<int> notGiven; // the columns the table fills in
+        bool bindsExactly(const std::vector<bool> &fields) const;
+    };
+    const Insert &insertFor(const std::vector<bool> &given);
+    const Insert &insert(const Record &values, const std::vector<bool> &given);
+    bool readsBackAsBound(const Record &values, const Insert &insert) const;
+    void settleRunLast(const Insert &insert);
     bool hasLog();
     bool logHasCheck();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
@@ -77,12 +84,12 @@ private:
     QString m_path;
     StoreOptions m_options;
     Connection m_db;
-    std::optional<Transaction> m_transaction;         // the run's, or the one records added outside a run share
-    FileIdentity m_identity;                          // the file we opened, to notice it being removed or replaced
-    QStringList m_columns;                            // fields of ovrekson, in table order
-    std::map<std::vector<bool>, Statement> m_inserts; // one INSERT per set of given fields
-    std::pair<const std::vector<bool>, Statement> *m_lastInsert = nullptr; // the one used last
-    Statement m_lastRow;                                                   // the record added last
+    std::optional<Transaction> m_transaction;           // the run's, or the one records added outside a run share
+    FileIdentity m_identity;                            // the file we opened, to notice it being removed or replaced
+    QStringList m_columns;                              // fields of ovrekson, in table order
+    std::map<std::vector<bool>, Insert> m_inserts;      // one per set of given fields
+    const Insert *m_lastInsert = nullptr;               // the one used last
+    Statement m_lastRow;                                // the record added last
     std::vector<definition::FieldKind> m_storedAsBound; // for the run under way; empty: read records back
     Record m_runLast; // the run's last record as the table holds it, when m_runLastKnown
     bool m_runLastKnown = false;

@@ -159,6 +159,37 @@ TEST_F(RecordsetTest, RecordsSettingOtherFieldsInTurnEachKeepTheirOwnFields)
     }
 }
 
+// setText writes over what the record stored two before left; what anyone
+// still holds of that record, and what the table got, stay as they were.
+TEST_F(RecordsetTest, TextsWrittenInPlaceLeaveEarlierRecordsAsTheyWere)
+{
+    const QStringList texts = {QStringLiteral("12345"), QStringLiteral("1"),  QStringLiteral("123456789"),
+                               QStringLiteral("22"),    QStringLiteral("ab"), QStringLiteral("333")};
+    db.beginRun([](bool) {});
+    Recordset rs = db.openRecordset(QStringLiteral("ovrekson"));
+    std::vector<Value> held;
+    for (const QString &t : texts) {
+        rs.addNew();
+        for (int f = 0; f < zefto::schema::FieldCount; ++f) {
+            const auto field = zefto::schema::Field(f);
+            if (zefto::schema::readsAsNumber(field) && f >= zefto::schema::requiredTextFields)
+                rs.setField(field, Value::number(1));
+            else
+                rs.setText(field, t);
+        }
+        rs.update();
+        rs.moveLast();
+        held.push_back(rs.field(zefto::schema::Yada));
+    }
+    db.commitRun();
+    const auto rows = rowsAfterClosing(rs, QStringLiteral("SELECT yada FROM ovrekson ORDER BY id"));
+    ASSERT_EQ(rows.size(), texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(held[i], Value::text(texts[i])) << i;
+        EXPECT_EQ(rows[i][0].toString(), texts[i]) << i;
+    }
+}
+
 // Inside a run the record added last need not be read from the table, but
 // what MoveLast gives must be what the table holds, whatever the table does
 // with a record: its own definition, a trigger, an older definition.

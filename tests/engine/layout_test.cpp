@@ -26,7 +26,7 @@ TEST(Columns, ShortAndEmptyValuesAreNeverNull)
         EXPECT_TRUE(v[c].isEmpty());
         EXPECT_FALSE(v[c].isNull());
     }
-    for (const QString &value : cutAll(QString()))
+    for (const QStringView value : cutAll(QString()))
         EXPECT_FALSE(value.isNull());
 }
 

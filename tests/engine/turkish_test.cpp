@@ -22,7 +22,7 @@ struct Owner {
 Owner owner(const QString &column)
 {
     Owner o;
-    QString name = trimTrailingBlanks(column);
+    QString name = trimTrailingBlanks(column).toString();
     repairCp857(name, NameKind::Owner, o.flag);
     if (!name.isEmpty()) {
         QString cased = name;
