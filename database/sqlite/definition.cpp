@@ -5,6 +5,7 @@
 #include "schema.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <optional>
 
 namespace zefto::sqlite::definition {
@@ -89,6 +90,20 @@ Reference readReference(const QString &createStatement)
         r.kinds.clear(); // without a reference every record stored is read back: slower, never wrong
     }
     return r;
+}
+
+// A field named in a CHECK, as SQL writes it: a bare word or in double quotes.
+constexpr const char *fieldPattern = R"~(("(?:[^"]|"")+"|\w+))~";
+
+QString unquoted(const QString &name)
+{
+    return name.startsWith(u'"') ? name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""))
+                                 : name;
+}
+
+QRegularExpression pattern(const char *form)
+{
+    return QRegularExpression(QString::fromLatin1(form).replace(QStringLiteral("FIELD"), QLatin1String(fieldPattern)));
 }
 
 } // namespace
@@ -187,6 +202,48 @@ std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
     if (rc != SQLITE_DONE)
         throw db.error(rc);
     return tables == 1 ? reference.kinds : std::vector<FieldKind>();
+}
+
+std::optional<std::vector<ZeroLengthCheck>> zeroLengthChecks(Connection &db, const QStringList &columns,
+                                                             const std::vector<FieldKind> &kinds)
+{
+    Statement q =
+        db.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = '%1'").arg(table()));
+    if (sqlite3_step(q.get()) != SQLITE_ROW)
+        return std::nullopt;
+    const QString sql = text(q.get(), 0);
+    // Each form a CHECK may take, and the kind of field it may stand on; capture 1 is the field.
+    static const std::vector<std::pair<QRegularExpression, FieldKind>> typeForms = {
+        {pattern(R"~(CHECK\s*\(\s*FIELD\s*<\s*x''\s*\))~"), FieldKind::Text},
+        {pattern(R"~(CHECK\s*\(\s*typeof\(FIELD\)\s*=\s*'text'\s+OR\s+\1\s+IS\s+NULL\s*\))~"), FieldKind::Text},
+        {pattern(R"~(CHECK\s*\(\s*FIELD\s*<\s*''\s*\))~"), FieldKind::Real},
+        {pattern(
+             R"~(CHECK\s*\(\s*typeof\(FIELD\)\s*=\s*'real'\s+OR\s+typeof\(\1\)\s*=\s*'integer'\s+OR\s+\1\s+IS\s+NULL\s*\))~"),
+         FieldKind::Real},
+    };
+    static const QRegularExpression zeroForm =
+        pattern(R"~(CONSTRAINT\s+"((?:[^"]|"")+)"\s+CHECK\s*\(\s*FIELD\s*<>\s*''\s*\))~");
+    static const QRegularExpression anyCheck(QStringLiteral("\\bCHECK\\b"), QRegularExpression::CaseInsensitiveOption);
+    const auto kindOf = [&](const QString &field) {
+        const qsizetype i = columns.indexOf(unquoted(field));
+        return i < 0 || size_t(i) >= kinds.size() ? std::optional<FieldKind>() : kinds[size_t(i)];
+    };
+    qsizetype known = 0;
+    for (const auto &[form, kind] : typeForms)
+        for (auto m = form.globalMatch(sql); m.hasNext(); ++known)
+            if (kindOf(m.next().captured(1)) != kind)
+                return std::nullopt;
+    std::vector<ZeroLengthCheck> checks;
+    for (auto m = zeroForm.globalMatch(sql); m.hasNext();) {
+        const QRegularExpressionMatch c = m.next();
+        if (kindOf(c.captured(2)) != FieldKind::Text)
+            return std::nullopt;
+        checks.push_back({int(columns.indexOf(unquoted(c.captured(2)))), unquoted(u'"' + c.captured(1) + u'"')});
+    }
+    // A CHECK of any other form is SQLite's to decide.
+    if (sql.count(anyCheck) != known + qsizetype(checks.size()))
+        return std::nullopt;
+    return checks;
 }
 
 } // namespace zefto::sqlite::definition

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace zefto::sqlite {
@@ -28,6 +29,18 @@ enum class FieldKind { Key, Text, Real };
 // with no trigger, a record reads back as it was bound: then the kind of each
 // field, in table order; otherwise nothing. `columns` as checkFields gave them. Read-only.
 std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns);
+
+// A CHECK of ovrekson refusing zero-length text in one field.
+struct ZeroLengthCheck {
+    int column;   // the field's place in table order
+    QString name; // the constraint's name, which SQLite's refusal gives
+};
+
+// The table's CHECKs refusing zero-length text, in the order SQLite tries them, when every other
+// CHECK it has only keeps a field to its own type (text fields text, area fields numbers);
+// otherwise nothing. `kinds` as storedAsBound gave them. Read-only.
+std::optional<std::vector<ZeroLengthCheck>> zeroLengthChecks(Connection &db, const QStringList &columns,
+                                                             const std::vector<FieldKind> &kinds);
 
 } // namespace definition
 } // namespace zefto::sqlite

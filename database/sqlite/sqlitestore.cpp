@@ -90,12 +90,6 @@ int bind(sqlite3_stmt *stmt, int i, const Value &v)
     }
 }
 
-// SQLite takes such a mark off the 16-bit text bound to it.
-bool startsWithByteOrderMark(const QString &text)
-{
-    return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
-}
-
 } // namespace
 
 // Commit strategy. A conversion run is one transaction: beginRun takes the
@@ -354,9 +348,14 @@ const SqliteStore::Insert &SqliteStore::insert(const Record &values, const std::
         afterFailure(); // outside a run, records since a transaction SQLite took back are gone
         if (!m_transaction)
             m_transaction.emplace(m_db, Transaction::Kind::Deferred);
-        const int rc = sqlite3_step(q);
+        QString refusedBy;
+        const Verdict verdict = m_checksSkipped ? judgeAsTheTable(values, statement, &refusedBy) : Verdict::Passes;
+        if (verdict == Verdict::Refused)
+            throw refusal(refusedBy); // as SQLite refuses it: nothing stored, the run goes on
+        std::optional<Error> failure;
+        const int rc = verdict == Verdict::SQLiteDecides ? stepWithTableChecks(q, failure) : sqlite3_step(q);
         if (rc != SQLITE_DONE) {
-            const Error e = m_db.error(rc);
+            const Error e = failure ? *failure : m_db.error(rc);
             afterFailure();
             throw e;
         }
@@ -414,6 +413,7 @@ void SqliteStore::forgetRun() noexcept
     m_inRun = false;
     m_runKeys = {0, 0};
     m_runLastKnown = false;
+    keepTableChecks();
     if (std::exchange(m_tableInRun, false))
         m_tablePending = true;
 }
@@ -488,7 +488,13 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
     m_runKeys = {0, 0};
     m_runLastKnown = false;
     m_storedAsBound.clear();
+    m_zeroLength.clear();
+    ++m_runs;
     try {
+        // The last run could not give them back: no other statement may go without them.
+        keepTableChecks();
+        if (m_checksSkipped)
+            throw m_db.error(sqlite3_errcode(m_db.handle()));
         if (m_tablePending) {
             // Another program may have made it while we waited: then it is checked as a table found at open.
             const bool found = m_db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
@@ -511,6 +517,11 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
         m_storedAsBound = definition::storedAsBound(m_db, m_columns);
         // The file may have been replaced while we waited for its lock.
         checkStillNamed(-1);
+        if (!m_storedAsBound.empty())
+            if (auto checks = definition::zeroLengthChecks(m_db, m_columns, m_storedAsBound)) {
+                m_zeroLength = std::move(*checks);
+                skipTableChecks();
+            }
     } catch (...) {
         rollbackRun();
         throw;
@@ -537,6 +548,7 @@ void SqliteStore::commitRun()
     m_tableInRun = false;
     m_pending = 0;
     m_runLastKnown = false;
+    keepTableChecks();
 }
 
 void SqliteStore::rollbackRun() noexcept
@@ -730,6 +742,7 @@ qint64 SqliteStore::logRun(const Conversion &entry)
     if (!m_db.isOpen() || !m_inRun)
         throw Error::of(err::ObjectInvalid);
     checkRunStands();
+    keepTableChecks(); // the run's records are in; nothing after them goes without the table's CHECKs
     Conversion c = entry;
     c.records = m_pending;
     std::tie(c.firstKey, c.lastKey) = m_runKeys;

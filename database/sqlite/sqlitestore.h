@@ -12,6 +12,12 @@
 
 namespace zefto::sqlite {
 
+// SQLite takes such a mark off the 16-bit text bound to it.
+inline bool startsWithByteOrderMark(const QString &text)
+{
+    return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
+}
+
 // The records in an SQLite file (ovrek1.mdb by default), through SQLite's
 // own API: prepared statements bound straight from our 16-bit text.
 class SqliteStore final : public LoggedStore {
@@ -69,11 +75,27 @@ private:
         std::vector<int> given;    // the columns it binds, in table order
         std::vector<int> notGiven; // the columns the table fills in
         bool bindsExactly(const std::vector<bool> &fields) const;
+        // What judgeAsTheTable looks at in its records, worked out once per run.
+        struct Judging {
+            qint64 run = -1;                       // the run it was worked out for
+            bool sqliteDecides = true;             // a key is given, or the table's fields are not known
+            std::vector<std::pair<int, int>> text; // given text fields, each with its m_zeroLength check or -1
+            std::vector<int> real;                 // given area fields
+        };
+        mutable Judging judging;
     };
     const Insert &insertFor(const std::vector<bool> &given);
     const Insert &insert(const Record &values, const std::vector<bool> &given);
     bool readsBackAsBound(const Record &values, const Insert &insert) const;
     void settleRunLast(const Insert &insert);
+    // What the table's CHECKs would make of a record while SQLite skips them (sqlitechecks.cpp).
+    enum class Verdict { Passes, Refused, SQLiteDecides };
+    Verdict judgeAsTheTable(const Record &values, const Insert &insert, QString *refusedBy) const;
+    void planJudging(const Insert &insert) const;
+    Error refusal(const QString &check) const;
+    int stepWithTableChecks(sqlite3_stmt *q, std::optional<Error> &failure);
+    void skipTableChecks();
+    void keepTableChecks() noexcept;
     bool hasLog();
     bool logHasCheck();
     std::vector<Conversion> readLog(const QString &where, const QList<QVariant> &params) override;
@@ -84,14 +106,17 @@ private:
     QString m_path;
     StoreOptions m_options;
     Connection m_db;
-    std::optional<Transaction> m_transaction;           // the run's, or the one records added outside a run share
-    FileIdentity m_identity;                            // the file we opened, to notice it being removed or replaced
-    QStringList m_columns;                              // fields of ovrekson, in table order
-    std::map<std::vector<bool>, Insert> m_inserts;      // one per set of given fields
-    const Insert *m_lastInsert = nullptr;               // the one used last
-    Statement m_lastRow;                                // the record added last
-    std::vector<definition::FieldKind> m_storedAsBound; // for the run under way; empty: read records back
-    Record m_runLast; // the run's last record as the table holds it, when m_runLastKnown
+    std::optional<Transaction> m_transaction;              // the run's, or the one records added outside a run share
+    FileIdentity m_identity;                               // the file we opened, to notice it being removed or replaced
+    QStringList m_columns;                                 // fields of ovrekson, in table order
+    std::map<std::vector<bool>, Insert> m_inserts;         // one per set of given fields
+    const Insert *m_lastInsert = nullptr;                  // the one used last
+    Statement m_lastRow;                                   // the record added last
+    std::vector<definition::FieldKind> m_storedAsBound;    // for the run under way; empty: read records back
+    std::vector<definition::ZeroLengthCheck> m_zeroLength; // what judgeAsTheTable refuses, in SQLite's order
+    bool m_checksSkipped = false; // statements may be compiled without the table's CHECKs: judged here
+    qint64 m_runs = 0;            // runs begun, to tell one run's judging from the last's
+    Record m_runLast;             // the run's last record as the table holds it, when m_runLastKnown
     bool m_runLastKnown = false;
     bool m_inRun = false;        // a run's transaction is open: nothing else commits it
     bool m_tablePending = false; // a new file whose table the next run makes

@@ -1,5 +1,7 @@
 #include "pgserver.h"
 
+#include "pgfolders.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -101,7 +103,8 @@ QString ensureTemplate()
         return QStringLiteral("cannot lock the template of the test server");
     QString problem;
     if (!QFile::exists(templateDir + QStringLiteral("/PG_VERSION"))) {
-        QTemporaryDir work(QStringLiteral("/tmp/zefto-pg-template-XXXXXX"));
+        QTemporaryDir work(pgServerRoot() + QStringLiteral("/zefto-pg-template-XXXXXX"));
+        markOwner(work.path());
         const QString staged = templateDir + QStringLiteral(".new");
         QDir(staged).removeRecursively();
         if (!giveToPostgres(work.path()))
@@ -118,9 +121,12 @@ QString ensureTemplate()
 
 } // namespace
 
-PgServer::PgServer(const QStringList &settings) : m_dir(QStringLiteral("/tmp/zefto-pg-XXXXXX")), m_settings(settings)
+PgServer::PgServer(const QStringList &settings)
+    : m_dir(pgServerRoot() + QStringLiteral("/zefto-pg-XXXXXX")), m_settings(settings)
 {
     m_socketDir = m_dir.path();
+    markOwner(m_dir.path());
+    sweepOrphanedServers();
     m_problem = ensureTemplate();
     if (m_problem.isEmpty()
         && !(giveToPostgres(m_dir.path()) && copyTree(templateDir, m_dir.path() + QStringLiteral("/data"))))
@@ -141,9 +147,12 @@ void PgServer::start()
     QStringList args{QStringLiteral("-u"), QStringLiteral("postgres"),
                      QStringLiteral("--"), bin + QStringLiteral("postgres"),
                      QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
-                     QStringLiteral("-k"), m_dir.path(),
-                     QStringLiteral("-c"), QStringLiteral("listen_addresses="),
-                     QStringLiteral("-c"), QStringLiteral("fsync=off")};
+                     QStringLiteral("-k"), m_dir.path()};
+    // Throwaway data: nothing synced, no page written twice, nothing vacuumed behind the tests' backs. A
+    // session's log entries name its database, which tells apart the tests that share a server.
+    for (const char *setting :
+         {"listen_addresses=", "fsync=off", "full_page_writes=off", "autovacuum=off", "log_line_prefix=%m [%p] %q%d "})
+        args << QStringLiteral("-c") << QString::fromLatin1(setting);
     for (const QString &s : m_settings)
         args << QStringLiteral("-c") << s;
     m_process.setStandardOutputFile(m_dir.path() + QStringLiteral("/log"), QIODevice::Append);
@@ -240,91 +249,6 @@ QList<QVariantList> PgTarget::query(const QString &sql, const QString &db) const
     }
     QSqlDatabase::removeDatabase(name);
     return rows;
-}
-
-namespace {
-
-// The server of this test binary, started by its first PgDatabase and
-// stopped once every test has run, before the application object goes.
-// The next test's database is made while a test runs, so that test finds it ready.
-class SharedServer : public ::testing::Environment {
-public:
-    static PgServer &get()
-    {
-        if (!server)
-            server = std::make_unique<PgServer>();
-        return *server;
-    }
-
-    // A new database copied from "zefto", which no test connects to, so it can serve as the template.
-    static QString takeDatabase()
-    {
-        if (!next)
-            makeNext();
-        // A window test's event loop may have seen it finish already.
-        if (next->state() != QProcess::NotRunning)
-            next->waitForFinished(120000);
-        const bool made = next->state() == QProcess::NotRunning && next->exitStatus() == QProcess::NormalExit
-                          && next->exitCode() == 0;
-        if (!made)
-            ADD_FAILURE() << "cannot make a test database: " << next->readAll().toStdString();
-        const QString name = next->property("database").toString();
-        makeNext();
-        return made ? name : QString();
-    }
-
-    void TearDown() override
-    {
-        if (next)
-            next->waitForFinished(120000);
-        next.reset();
-        server.reset();
-    }
-
-private:
-    static void makeNext()
-    {
-        const QString name = QStringLiteral("test_%1").arg(++databases);
-        next = std::make_unique<QProcess>();
-        next->setProperty("database", name);
-        next->setProcessChannelMode(QProcess::MergedChannels);
-        next->start(bin + QStringLiteral("psql"),
-                    {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
-                     QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), get().socketDir(), QStringLiteral("-U"),
-                     QStringLiteral("postgres"), QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-                     QStringLiteral("CREATE DATABASE %1 TEMPLATE zefto STRATEGY FILE_COPY").arg(name),
-                     QStringLiteral("-c"), QStringLiteral("GRANT ALL ON DATABASE %1 TO clerk").arg(name)});
-    }
-
-    static inline std::unique_ptr<PgServer> server;
-    static inline std::unique_ptr<QProcess> next;
-    static inline int databases = 0;
-};
-
-[[maybe_unused]] ::testing::Environment *const sharedServer = ::testing::AddGlobalTestEnvironment(new SharedServer);
-
-} // namespace
-
-PgDatabase::PgDatabase()
-{
-    PgServer &server = SharedServer::get();
-    m_socketDir = server.socketDir();
-    if (!server.isRunning())
-        return;
-    m_database = SharedServer::takeDatabase();
-    m_made = !m_database.isEmpty();
-}
-
-PgDatabase::~PgDatabase()
-{
-    if (m_made)
-        SharedServer::get().query(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_database),
-                                  QStringLiteral("postgres"));
-}
-
-QString PgDatabase::log() const
-{
-    return SharedServer::get().log();
 }
 
 PgSession::PgSession(const PgTarget &server, const QString &db)

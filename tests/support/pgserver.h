@@ -14,7 +14,8 @@ public:
 
     virtual ~PgTarget() = default;
     virtual bool isRunning() const = 0;
-    // The server's log (statements too when log_statement is set).
+    // The server's log (statements too when log_statement is set); of a
+    // PgDatabase, the entries of its sessions alone, as others share the server.
     virtual QString log() const = 0;
     QString socketDir() const { return m_socketDir; }
     // The database of this target; tests may make others beside it.
@@ -31,11 +32,12 @@ protected:
 
 // A throwaway PostgreSQL server. Its cluster is copied from a template made
 // once per build (initdb -E UTF8 --locale=C.UTF-8, the database "zefto",
-// the role "clerk" whose password is clerkPassword); it runs as the postgres
-// system user (the server refuses root) with its Unix socket in a private
-// folder and no TCP port, and is stopped when the object goes, also when the
-// test fails or its process dies. A test that stops or kills its server owns
-// one; the others take a PgDatabase on the server their binary shares.
+// the role "clerk" whose password is clerkPassword) into a folder on tmpfs
+// where there is room (pgfolders.h); it runs as the postgres system user (the
+// server refuses root) with its Unix socket in that folder and no TCP port,
+// and is stopped when the object goes, also when the test fails; should its
+// process die, the server goes with it and a later one removes its folder. A
+// test that stops or kills its server owns one; the others take a PgDatabase.
 class PgServer : public PgTarget {
 public:
     // Starts the server with these extra settings (name=value).
@@ -66,8 +68,10 @@ private:
 };
 
 // A database of its own for one test, copied from the database "zefto" (its
-// template) on the one server a test binary starts at its first such test and
-// stops after its last: a database costs a fraction of a server start.
+// template) on the server of the ctest run (ZEFTO_TEST_SERVER, the fixture
+// TestServer), or, run without ctest, on the one server its test binary starts
+// at its first such test and stops after its last. A database costs one or
+// two hundredths of a second on tmpfs, and is made while the test before runs.
 class PgDatabase : public PgTarget {
 public:
     PgDatabase();
