@@ -100,7 +100,7 @@ TEST_F(RunTest, AWriteLockHeldElsewhereIsWaitedForThenReportedAndNothingIsLost)
             h.open();
             QSqlQuery(h).exec(QStringLiteral("BEGIN IMMEDIATE"));
             locked = true;
-            for (int ms = 0; !shownWaiting && ms < 3000; ++ms)
+            for (int ms = 0; !shownWaiting && ms < 10000; ++ms)
                 QThread::msleep(1);
             QSqlQuery(h).exec(QStringLiteral("COMMIT"));
         }

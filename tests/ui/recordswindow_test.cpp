@@ -82,7 +82,7 @@ protected:
         EXPECT_TRUE(window->watch->isActive());
         EXPECT_LE(window->watch->interval(), 2000);
         window->watch->start(0);
-        return QTest::qWaitFor(shown, 2000);
+        return QTest::qWaitFor(shown, 10000); // generous for the sanitizer build; done at the look
     }
 
     // Answers every message box that opens while `action` runs with the button captioned `answer`.
