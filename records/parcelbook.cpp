@@ -135,8 +135,8 @@ quint32 ParcelBook::keep(QStringView yada, QStringView yparsel)
     }
     putSize(at, yada.size() + yparsel.size());
     putSize(at + 2, yada.size());
-    copyChars(reinterpret_cast<char16_t *>(at + 4), yada.utf16(), yada.size());
-    copyChars(reinterpret_cast<char16_t *>(at + 4 + yada.size()), yparsel.utf16(), yparsel.size());
+    copyChars(reinterpret_cast<char16_t *>(at + 4), yada);
+    copyChars(reinterpret_cast<char16_t *>(at + 4 + yada.size()), yparsel);
     return id;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "textcopy.h"
 #include "value.h"
 
 #include <QStringView>
@@ -57,19 +58,6 @@ inline bool sameChars(const char16_t *a, const char16_t *b, qsizetype n)
     return quick::fourChars(a + n - 4) == quick::fourChars(b + n - 4);
 }
 
-// Copies n characters the same way.
-inline void copyChars(char16_t *to, const char16_t *from, qsizetype n)
-{
-    if (n < 4) {
-        for (; n > 0; --n)
-            *to++ = *from++;
-        return;
-    }
-    for (qsizetype i = 0; i < n - 4; i += 4)
-        std::memcpy(to + i, from + i, 8);
-    std::memcpy(to + n - 4, from + n - 4, 8);
-}
-
 // A figure printed to the cent, in hundredths: a stored double that
 // Fraction::fromDouble reads as hundredths, or a decimal text of up to 13
 // digits and 2 decimals ("900.00", "450.5", "-3").
@@ -90,7 +78,7 @@ public:
         if (text.size() != m_size || !sameChars(text.utf16(), m_text.data(), m_size)) {
             m_value = read(v);
             m_size = text.size();
-            copyChars(m_text.data(), text.utf16(), m_size);
+            copyChars(m_text.data(), text);
         }
         return m_value;
     }

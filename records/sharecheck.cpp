@@ -130,7 +130,7 @@ private:
         const QStringView t = v.isText() ? QStringView(v.asText()) : QStringView();
         if (m_texts.size() < size_t(at + t.size()))
             m_texts.resize(size_t(at + t.size()) * 2);
-        copyChars(m_texts.data() + at, t.utf16(), t.size());
+        copyChars(m_texts.data() + at, t);
         m_at[size_t(i) + 1] = at + t.size();
     }
 
