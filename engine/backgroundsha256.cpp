@@ -36,9 +36,8 @@ void BackgroundSha256::add(const char *bytes, qsizetype size)
     }
     while (size > 0) {
         std::unique_lock lock(m_mutex);
-        // A full ring is let half empty before refilling: a wake-up each few chunks, not each one.
         if (m_queued == chunks)
-            m_space.wait(lock, [this] { return m_queued <= chunks / 2; });
+            m_space.wait(lock, [this] { return m_queued <= chunks - batch; });
         const int slot = (m_next + m_queued) % chunks;
         lock.unlock();
         // The thread reads only queued chunks: this one is ours until it is counted in.
@@ -46,9 +45,10 @@ void BackgroundSha256::add(const char *bytes, qsizetype size)
         std::memcpy(m_chunks[size_t(slot)].data(), bytes, size_t(n));
         m_lengths[size_t(slot)] = n;
         lock.lock();
-        ++m_queued;
+        const bool wake = ++m_queued >= batch;
         lock.unlock();
-        m_work.notify_one();
+        if (wake)
+            m_work.notify_one();
         bytes += n;
         size -= n;
     }
@@ -67,7 +67,8 @@ void BackgroundSha256::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_work.wait(lock, [this] { return m_queued > 0 || m_ending; });
+        if (m_queued == 0)
+            m_work.wait(lock, [this] { return m_queued >= batch || m_ending; });
         if (m_abandoned || m_queued == 0)
             return;
         const int slot = m_next;
@@ -76,7 +77,7 @@ void BackgroundSha256::work()
         lock.lock();
         m_next = (m_next + 1) % chunks;
         --m_queued;
-        if (m_queued <= chunks / 2)
+        if (m_queued <= chunks - batch)
             m_space.notify_one();
     }
 }
