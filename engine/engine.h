@@ -91,7 +91,7 @@ private:
     bool m_committed = false;               // the run under way is in the table
     bool m_tableUnmade = false;             // the database was created for a run, which is to make its table
     std::optional<SharesChecked> m_watched; // what the watch made of the run logged last
-    std::unique_ptr<BackgroundSha256> m_readDigest; // of the bytes the run itself reads, to compare with the guard's
+    std::unique_ptr<Sha256> m_readDigest;   // of the bytes the run itself reads, to compare with the guard's
     QString m_nextLine;                     // the line before satir, whose buffer the next line is read into
 };
 

@@ -234,14 +234,13 @@ int ReportReader::countLines(const QString &path)
 ReportReader::Survey ReportReader::survey(const QString &path)
 {
     Survey s;
-    // Hashed on its own thread while this one finds the lines.
-    BackgroundSha256 digest;
+    Sha256 digest;
     s.lines = count(path, &digest, &s.size);
     s.sha256 = digest.hex();
     return s;
 }
 
-int ReportReader::count(const QString &path, BackgroundSha256 *digest, qint64 *size)
+int ReportReader::count(const QString &path, Sha256 *digest, qint64 *size)
 {
     try {
         ReportReader r;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backgroundsha256.h"
+#include "sha256.h"
 
 #include <QString>
 #include <string>
@@ -41,7 +41,7 @@ public:
     // much of it readLine kept.
     qsizetype lastLineLength() const { return m_lastLength; }
     // Every byte read from now on goes to `digest` as well (null: none).
-    void hashInto(BackgroundSha256 *digest) { m_digest = digest; }
+    void hashInto(Sha256 *digest) { m_digest = digest; }
     // Reads the rest of the file, so that the digest and bytesRead cover all of it.
     // Throws Error 57 when the read fails.
     void readToEnd();
@@ -60,7 +60,7 @@ public:
     static Survey survey(const QString &path);
 
 private:
-    static int count(const QString &path, BackgroundSha256 *digest, qint64 *size);
+    static int count(const QString &path, Sha256 *digest, qint64 *size);
     void openFile(const QString &path);
     bool fill();
     template <typename Sink> void takeLine(Sink &&sink);
@@ -72,7 +72,7 @@ private:
     qsizetype m_len = 0;
     std::string m_kept; // the kept start of a line that spans buffer refills
     qsizetype m_lastLength = 0;
-    BackgroundSha256 *m_digest = nullptr; // when set, takes every byte read
+    Sha256 *m_digest = nullptr; // when set, takes every byte read
     qint64 m_bytesRead = 0;
 };
 

@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <new>
 #include <tuple>
 #include <utility>
@@ -109,11 +108,6 @@ void Engine::ensureDatabase(Database::Missing missing)
 RunOutcome Engine::Command1_Click()
 {
     m_committed = false;
-    // The proof's hashing thread ends with the run, however it ends.
-    const auto endHashing = qScopeGuard([this] {
-        report.hashInto(nullptr);
-        m_readDigest.reset();
-    });
     try {
         return run();
     } catch (const std::bad_alloc &) {
@@ -304,7 +298,7 @@ std::optional<Error> Engine::convert(RunOutcome &o)
         kayit = db.openRecordset(QLatin1String(schema::tableName));
         const QString again = m_window.text1();
         o.reportPath = fullPath(again);
-        m_readDigest = std::make_unique<BackgroundSha256>();
+        m_readDigest = std::make_unique<Sha256>();
         report.hashInto(m_readDigest.get());
         report.open(again);
         for (int i = 0; i < layout::headerLines + 1; ++i)
@@ -349,7 +343,6 @@ void Engine::settle(RunOutcome &o, const std::optional<Error> &failure)
     }
     report.close();
     report.hashInto(nullptr);
-    m_readDigest.reset(); // its thread ends before anyone is told anything
 
     try {
         if (kayit.isOpen())
