@@ -33,8 +33,7 @@ struct Search {
 };
 
 // Registered once for each encoding: SQLite calls the one in the file's own.
-template <bool Utf8>
-void matches(sqlite3_context *context, int argc, sqlite3_value **argv)
+template <bool Utf8> void matches(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
     std::unique_ptr<Search> fresh;
     auto *search = static_cast<Search *>(sqlite3_get_auxdata(context, 0));

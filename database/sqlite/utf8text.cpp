@@ -10,18 +10,19 @@ char *writeUtf8(char *to, QStringView text)
     const char16_t *const end = u + text.size();
     while (u < end) {
         // Four ASCII units at a time, the common case (digits, most letters); the same on either byte order.
-        if (end - u >= 4) {
+        while (end - u >= 4) {
             quint64 four;
             std::memcpy(&four, u, 8);
-            if ((four & 0xFF80FF80FF80FF80ULL) == 0) {
-                const auto bytes = quint32((four & 0xFF) | ((four >> 8) & 0xFF00) | ((four >> 16) & 0xFF0000)
-                                           | ((four >> 24) & 0xFF000000));
-                std::memcpy(to, &bytes, 4);
-                to += 4;
-                u += 4;
-                continue;
-            }
+            if ((four & 0xFF80FF80FF80FF80ULL) != 0)
+                break;
+            const auto bytes = quint32((four & 0xFF) | ((four >> 8) & 0xFF00) | ((four >> 16) & 0xFF0000)
+                                       | ((four >> 24) & 0xFF000000));
+            std::memcpy(to, &bytes, 4);
+            to += 4;
+            u += 4;
         }
+        if (u == end)
+            break;
         const char16_t c = *u++;
         if (c < 0x80) {
             *to++ = char(c);

@@ -15,22 +15,27 @@ using TableChecksTest = TempDirTest;
 TEST_F(TableChecksTest, RecordsInOurTableFareAsWhenSQLiteJudgesThem)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::vector<std::pair<int, Value>> cases = {{schema::Mahalle, Value::text({})},
-                                                      {schema::Hisyuzolcumu, Value::text({})},
-                                                      {schema::Yada, Value::text({})},
-                                                      {schema::Eparsel, Value::text(QChar(0xFEFF))},
-                                                      {schema::Eparsel, Value::text(QChar(0xFFFE) + u'x')},
-                                                      {schema::Eparsel, Value::number(5)},
-                                                      {schema::Eparsel, Value::number(nan)},
-                                                      {schema::Tapu, Value::number(nan)},
-                                                      {schema::Ealan, Value::text(QStringLiteral(" 12.5 "))},
-                                                      {schema::Ealan, Value::text(QStringLiteral("12,5"))},
-                                                      {-1, Value::number(7.5)},
-                                                      {-1, Value::number(900)},
-                                                      {schema::Adi, Value()}};
+    const std::vector<std::pair<int, Value>> cases = {
+        {schema::Mahalle, Value::text({})},
+        {schema::Hisyuzolcumu, Value::text({})},
+        {schema::Yada, Value::text({})},
+        {schema::Eparsel, Value::text(QChar(0xFEFF))},
+        {schema::Eparsel, Value::text(QChar(0xFFFE) + u'x')},
+        {schema::Eparsel, Value::number(5)},
+        {schema::Eparsel, Value::number(nan)},
+        {schema::Tapu, Value::number(nan)},
+        {schema::Ealan, Value::text(QStringLiteral(" 12.5 "))},
+        {schema::Ealan, Value::text(QStringLiteral("12,5"))},
+        {-1, Value::number(7.5)},
+        {-1, Value::number(900)},
+        {schema::Adi, Value()},
+        {schema::Adi, Value::text(QChar(0xDC00) + QStringLiteral("\U0001D15E"))}};
     const QString file = path(QStringLiteral("t.mdb"));
-    const auto outcomes = [&](const QString &create, const QString &trigger) {
-        zefto::openStore(file, zefto::Missing::Create, {})->close(); // in UTF-16, as ours are
+    const auto outcomes = [&](const QString &create, const QString &trigger, bool utf16) {
+        if (utf16)
+            makeUtf16File(file); // as older versions made every file
+        else
+            zefto::openStore(file, zefto::Missing::Create, {})->close(); // in UTF-8, as new files are
         for (const QString &sql : {QStringLiteral("DROP TABLE ovrekson"), create, trigger})
             rawRows(file, sql.isEmpty() ? QStringLiteral("SELECT 1") : sql);
         const auto store = zefto::openStore(file, zefto::Missing::Refuse, {});
@@ -55,11 +60,13 @@ TEST_F(TableChecksTest, RecordsInOurTableFareAsWhenSQLiteJudgesThem)
         QFile::remove(file);
         return out;
     };
+    const QString trigger = QStringLiteral("CREATE TRIGGER t AFTER INSERT ON ovrekson BEGIN SELECT 1; END");
     for (const QString &create :
          {schema::createStatement(), schema::typeofCreateStatement(), schema::strictCreateStatement()}) {
-        const auto judged = outcomes(create, {});
-        EXPECT_EQ(judged,
-                  outcomes(create, QStringLiteral("CREATE TRIGGER t AFTER INSERT ON ovrekson BEGIN SELECT 1; END")));
+        const auto judged = outcomes(create, {}, false);
+        EXPECT_EQ(judged, outcomes(create, trigger, false));
+        EXPECT_EQ(judged, outcomes(create, {}, true)); // a file's encoding changes nothing
+        EXPECT_EQ(judged, outcomes(create, trigger, true));
         EXPECT_TRUE(judged[3].first.startsWith(QStringLiteral("3315 "))); // what is left of a mark alone
     }
 }
