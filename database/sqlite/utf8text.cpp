@@ -1,8 +1,18 @@
 #include "utf8text.h"
 
+#include <bit>
 #include <cstring>
 
 namespace zefto::sqlite {
+namespace {
+
+// The bit of `flags` that stands for the first unit or byte read into it, on either byte order.
+int firstFlagged(quint64 flags)
+{
+    return std::endian::native == std::endian::little ? std::countr_zero(flags) : std::countl_zero(flags);
+}
+
+} // namespace
 
 char *writeUtf8(char *to, QStringView text)
 {
@@ -10,19 +20,22 @@ char *writeUtf8(char *to, QStringView text)
     const char16_t *const end = u + text.size();
     while (u < end) {
         // Four ASCII units at a time, the common case (digits, most letters); the same on either byte order.
-        while (end - u >= 4) {
+        if (end - u >= 4) {
             quint64 four;
             std::memcpy(&four, u, 8);
-            if ((four & 0xFF80FF80FF80FF80ULL) != 0)
-                break;
-            const auto bytes = quint32((four & 0xFF) | ((four >> 8) & 0xFF00) | ((four >> 16) & 0xFF0000)
-                                       | ((four >> 24) & 0xFF000000));
-            std::memcpy(to, &bytes, 4);
-            to += 4;
-            u += 4;
+            if (const quint64 high = four & 0xFF80FF80FF80FF80ULL; high != 0) {
+                // The ASCII units before the first that is not, without looking at them again.
+                for (int k = firstFlagged(high) / 16; k > 0; --k)
+                    *to++ = char(*u++);
+            } else {
+                const auto bytes = quint32((four & 0xFF) | ((four >> 8) & 0xFF00) | ((four >> 16) & 0xFF0000)
+                                           | ((four >> 24) & 0xFF000000));
+                std::memcpy(to, &bytes, 4);
+                to += 4;
+                u += 4;
+                continue;
+            }
         }
-        if (u == end)
-            break;
         const char16_t c = *u++;
         if (c < 0x80) {
             *to++ = char(c);
@@ -53,7 +66,10 @@ qsizetype readUtf8(char16_t *to, const char *from, qsizetype n)
         if (end - b >= 8) {
             quint64 eight;
             std::memcpy(&eight, b, 8);
-            if ((eight & 0x8080808080808080ULL) == 0) {
+            if (const quint64 high = eight & 0x8080808080808080ULL; high != 0) {
+                for (int k = firstFlagged(high) / 8; k > 0; --k)
+                    *to++ = *b++;
+            } else {
                 for (int k = 0; k < 8; ++k)
                     to[k] = b[k];
                 to += 8;
