@@ -5,6 +5,7 @@
 
 #include <limits>
 
+using namespace Qt::StringLiterals;
 using zefto::Value;
 namespace schema = zefto::schema;
 
@@ -15,27 +16,24 @@ using TableChecksTest = TempDirTest;
 TEST_F(TableChecksTest, RecordsInOurTableFareAsWhenSQLiteJudgesThem)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::vector<std::pair<int, Value>> cases = {
-        {schema::Mahalle, Value::text({})},
-        {schema::Hisyuzolcumu, Value::text({})},
-        {schema::Yada, Value::text({})},
-        {schema::Eparsel, Value::text(QChar(0xFEFF))},
-        {schema::Eparsel, Value::text(QChar(0xFFFE) + u'x')},
-        {schema::Eparsel, Value::number(5)},
-        {schema::Eparsel, Value::number(nan)},
-        {schema::Tapu, Value::number(nan)},
-        {schema::Ealan, Value::text(QStringLiteral(" 12.5 "))},
-        {schema::Ealan, Value::text(QStringLiteral("12,5"))},
-        {-1, Value::number(7.5)},
-        {-1, Value::number(900)},
-        {schema::Adi, Value()},
-        {schema::Adi, Value::text(QChar(0xDC00) + QStringLiteral("\U0001D15E"))}};
+    const std::vector<std::pair<int, Value>> cases = {{schema::Mahalle, Value::text({})},
+                                                      {schema::Hisyuzolcumu, Value::text({})},
+                                                      {schema::Yada, Value::text({})},
+                                                      {schema::Eparsel, Value::text(QChar(0xFEFF))},
+                                                      {schema::Eparsel, Value::text(QChar(0xFFFE) + u'x')},
+                                                      {schema::Eparsel, Value::number(5)},
+                                                      {schema::Eparsel, Value::number(nan)},
+                                                      {schema::Tapu, Value::number(nan)},
+                                                      {schema::Ealan, Value::text(QStringLiteral(" 12.5 "))},
+                                                      {schema::Ealan, Value::text(QStringLiteral("12,5"))},
+                                                      {-1, Value::number(7.5)},
+                                                      {-1, Value::number(900)},
+                                                      {schema::Adi, Value()},
+                                                      {schema::Adi, Value::text(u"\xDC00\U0001D15E"_s)}};
     const QString file = path(QStringLiteral("t.mdb"));
     const auto outcomes = [&](const QString &create, const QString &trigger, bool utf16) {
-        if (utf16)
-            makeUtf16File(file); // as older versions made every file
-        else
-            zefto::openStore(file, zefto::Missing::Create, {})->close(); // in UTF-8, as new files are
+        // In UTF-16 as older versions made every file, or in UTF-8 as new files are.
+        utf16 ? makeUtf16File(file) : zefto::openStore(file, zefto::Missing::Create, {})->close();
         for (const QString &sql : {QStringLiteral("DROP TABLE ovrekson"), create, trigger})
             rawRows(file, sql.isEmpty() ? QStringLiteral("SELECT 1") : sql);
         const auto store = zefto::openStore(file, zefto::Missing::Refuse, {});
