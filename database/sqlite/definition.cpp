@@ -175,6 +175,12 @@ bool probeZeroLengthRefusal(Connection &db, bool wait)
     return true;
 }
 
+QString encoding(Connection &db)
+{
+    Statement q = db.prepare(QStringLiteral("PRAGMA encoding"));
+    return sqlite3_step(q.get()) == SQLITE_ROW ? text(q.get(), 0) : QString();
+}
+
 std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
 {
     static const Reference reference = readReference(schema::createStatement());
@@ -183,8 +189,8 @@ std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns)
     static const QString typeofSql = readReference(schema::typeofCreateStatement()).sql;
     if (reference.kinds.empty() || columns != reference.columns)
         return {};
-    Statement encoding = db.prepare(QStringLiteral("PRAGMA encoding"));
-    if (sqlite3_step(encoding.get()) != SQLITE_ROW || text(encoding.get(), 0) != QLatin1String("UTF-16le"))
+    // Bound in the file's own encoding (utf8text.h), text reads back as it was; in UTF-16be it would be converted.
+    if (const QString e = encoding(db); e != QLatin1String("UTF-16le") && e != QLatin1String("UTF-8"))
         return {};
     // A trigger anywhere may write to ovrekson; only the table's own text tells its rules.
     Statement q = db.prepare(

@@ -25,8 +25,11 @@ bool probeZeroLengthRefusal(Connection &db, bool wait);
 // How a field of ovrekson keeps what is bound to it.
 enum class FieldKind { Key, Text, Real };
 
-// When ovrekson is exactly the table this program creates, in a UTF-16 file
-// with no trigger, a record reads back as it was bound: then the kind of each
+// The file's text encoding as SQLite names it ("UTF-8", "UTF-16le", "UTF-16be"). Read-only.
+QString encoding(Connection &db);
+
+// When ovrekson is exactly the table this program creates, in a UTF-8 or
+// UTF-16le file with no trigger, a record reads back as it was bound: then the kind of each
 // field, in table order; otherwise nothing. `columns` as checkFields gave them. Read-only.
 std::vector<FieldKind> storedAsBound(Connection &db, const QStringList &columns);
 

@@ -64,27 +64,20 @@ void checkPath(const QString &path, Missing missing, bool readOnly)
                         .arg(path, folder.absoluteFilePath()));
 }
 
-Value columnValue(sqlite3_stmt *stmt, int i)
+Value columnValue(sqlite3_stmt *stmt, int i, bool utf8)
 {
     switch (sqlite3_column_type(stmt, i)) {
     case SQLITE_NULL: return Value::null();
     case SQLITE_INTEGER:
     case SQLITE_FLOAT: return Value::number(sqlite3_column_double(stmt, i));
-    default: {
-        const void *text = sqlite3_column_text16(stmt, i);
-        const int bytes = sqlite3_column_bytes16(stmt, i);
-        return Value::text(QString(static_cast<const QChar *>(text), bytes / 2));
-    }
+    default: return Value::text(columnText(stmt, i, utf8));
     }
 }
 
-int bind(sqlite3_stmt *stmt, int i, const Value &v)
+int bind(sqlite3_stmt *stmt, int i, const Value &v, TextBinder &text)
 {
     switch (v.kind()) {
-    case Value::Kind::Text:
-        // The value outlives the step that uses it, so SQLite need not copy it. With the length given no
-        // terminating NUL is needed: utf16() would copy a literal's text (the default mahalle) every record.
-        return sqlite3_bind_text16(stmt, i, v.asText().constData(), int(v.asText().size() * 2), SQLITE_STATIC);
+    case Value::Kind::Text: return text.bind(stmt, i, v.asText()); // the value outlives the step that uses it
     case Value::Kind::Double: return sqlite3_bind_double(stmt, i, v.asDouble());
     default: return sqlite3_bind_null(stmt, i);
     }
@@ -120,10 +113,12 @@ std::shared_ptr<SqliteStore> SqliteStore::open(const QString &path, Missing miss
             // A reader changes nothing: not the journal, not the table, no probe.
             store->m_db.exec(QStringLiteral("PRAGMA cache_size=-1024"));
             store->m_columns = definition::checkFields(store->m_db);
+            store->readEncoding();
             return store;
         }
         store->configure(QFileInfo(path).size() == 0);
         store->createTableIfFileEmpty(missing == Missing::CreateForRun);
+        store->readEncoding();
         if (!store->m_tablePending) {
             store->m_columns = definition::checkFields(store->m_db);
             store->m_probePending = !definition::probeZeroLengthRefusal(store->m_db, false);
@@ -152,12 +147,19 @@ void SqliteStore::connect(Missing missing)
         throw m_db.error(added);
 }
 
+// Known once the file has its first page (or, empty, the encoding it will be made in); a run
+// reads it again under its lock, as another program may have made the file meanwhile.
+void SqliteStore::readEncoding()
+{
+    m_text.setUtf8(definition::encoding(m_db) == QLatin1String("UTF-8"));
+}
+
 void SqliteStore::configure(bool empty)
 {
-    // Report text is 16-bit already; stored as such it is bound without conversion.
-    // The encoding can only be chosen before the file's first write.
+    // Our own UTF-8 is bound as it is, and takes 40% fewer pages than UTF-16 to write: the conversion is
+    // faster. The encoding can only be chosen before the file's first write; files keep theirs.
     if (empty)
-        m_db.exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
+        m_db.exec(QStringLiteral("PRAGMA encoding='UTF-8'"));
     // A file left in write-ahead mode by an older version is switched back
     // unless another program has it open; that one will switch it later.
     m_db.tryExec(QStringLiteral("PRAGMA journal_mode=DELETE"));
@@ -229,7 +231,7 @@ std::optional<Record> SqliteStore::lastRecord()
     const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
     Record r(m_columns.size(), Value::null());
     for (int i = 0; i < n; ++i)
-        r[i] = columnValue(q, i);
+        r[i] = columnValue(q, i, m_text.utf8());
     return r;
 }
 
@@ -343,7 +345,7 @@ const SqliteStore::Insert &SqliteStore::insert(const Record &values, const std::
         ResetOnExit reset(q, Bindings::Keep); // an INSERT has a parameter for each field given
         int b = 0;
         for (const int i : statement.given)
-            if (bind(q, ++b, values[size_t(i)]) != SQLITE_OK)
+            if (bind(q, ++b, values[size_t(i)], m_text) != SQLITE_OK)
                 throw m_db.error(sqlite3_errcode(m_db.handle()));
         afterFailure(); // outside a run, records since a transaction SQLite took back are gone
         if (!m_transaction)
@@ -514,6 +516,7 @@ void SqliteStore::beginRun(const WaitCallback &whileWaiting)
         m_db.exec(conversionlog::createStatement(false));
         m_keyFloor = m_db.scalar(
             QStringLiteral("SELECT coalesce(max(last_key), 0) FROM %1").arg(QLatin1String(conversionTableName)));
+        readEncoding();
         m_storedAsBound = definition::storedAsBound(m_db, m_columns);
         // The file may have been replaced while we waited for its lock.
         checkStillNamed(-1);
@@ -592,7 +595,7 @@ void SqliteStore::eachRow(sqlite3_stmt *q, const std::function<void(const Record
         const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
         Record r(m_columns.size(), Value::null());
         for (int i = 0; i < n; ++i)
-            r[i] = columnValue(q, i);
+            r[i] = columnValue(q, i, m_text.utf8());
         each(r);
     }
     if (rc != SQLITE_DONE)
@@ -680,7 +683,7 @@ void SqliteStore::bindAll(sqlite3_stmt *q, const QList<QVariant> &params)
             rc = sqlite3_bind_null(q, i + 1);
         else if (v.typeId() == QMetaType::QString) {
             const QString text = v.toString();
-            rc = sqlite3_bind_text16(q, i + 1, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+            rc = m_text.bindCopy(q, i + 1, text);
         } else
             rc = sqlite3_bind_int64(q, i + 1, v.toLongLong());
         if (rc != SQLITE_OK)
@@ -726,8 +729,7 @@ std::vector<Conversion> SqliteStore::readLog(const QString &where, const QList<Q
             case SQLITE_NULL: row << QVariant(); break;
             case SQLITE_INTEGER: row << QVariant(qint64(sqlite3_column_int64(q.get(), i))); break;
             default:
-                row << QVariant(QString(static_cast<const QChar *>(sqlite3_column_text16(q.get(), i)),
-                                        sqlite3_column_bytes16(q.get(), i) / 2));
+                row << QVariant(columnText(q.get(), i, m_text.utf8()));
             }
         }
         out.push_back(conversionlog::fromFields(row));

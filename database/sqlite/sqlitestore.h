@@ -6,20 +6,16 @@
 #include "fileidentity.h"
 #include "loggedstore.h"
 #include "statement.h"
+#include "utf8text.h"
 
 #include <map>
 #include <optional>
 
 namespace zefto::sqlite {
 
-// SQLite takes such a mark off the 16-bit text bound to it.
-inline bool startsWithByteOrderMark(const QString &text)
-{
-    return !text.isEmpty() && (text.front() == QChar(0xFEFF) || text.front() == QChar(0xFFFE));
-}
-
 // The records in an SQLite file (ovrek1.mdb by default), through SQLite's
-// own API: prepared statements bound straight from our 16-bit text.
+// own API: prepared statements bound in the file's own encoding (UTF-8 for
+// new files, UTF-16 for files an older version made), so SQLite converts nothing.
 class SqliteStore final : public LoggedStore {
 public:
     // Opens (and when allowed creates) the file at the absolute `path`. Throws Error.
@@ -63,6 +59,7 @@ private:
     void connect(Missing missing);
     void configure(bool empty);
     void createTableIfFileEmpty(bool inFirstRun);
+    void readEncoding();
     void waitForWriteLock(const WaitCallback &whileWaiting);
     Transaction writeTransaction();
     void checkStillNamed(qint64 records) const;
@@ -106,6 +103,7 @@ private:
     QString m_path;
     StoreOptions m_options;
     Connection m_db;
+    TextBinder m_text; // in the file's encoding, read from the file once it has one
     std::optional<Transaction> m_transaction;              // the run's, or the one records added outside a run share
     FileIdentity m_identity;                               // the file we opened, to notice it being removed or replaced
     QStringList m_columns;                                 // fields of ovrekson, in table order

@@ -166,8 +166,9 @@ TEST_P(RecordsTest, ASecondConversionOfTheSameBytesIsRefusedWithThreeUntilAgainO
 TEST_P(RecordsTest, TwoConvertersStartingTheSameReportAtOnceStoreItOnce)
 {
     const QString r = report(QStringLiteral("same.txt"), QStringLiteral("AYNI"), 400);
-    if (server)
+    if (server) {
         ASSERT_EQ(convert({report(QStringLiteral("seed.txt"), QStringLiteral("SEED"), 2)}).status, 0);
+    }
     QProcess *a = start(ZEFTO_CONVERT, {r});
     QProcess *b = start(ZEFTO_CONVERT, {r});
     const int sa = finish(a).status, sb = finish(b).status;
@@ -682,7 +683,7 @@ TEST_P(RecordsTest, ExportsReplaceOnlyRegularFilesAndLeaveTheOldOneWhenTheyFail)
     EXPECT_GT(QFileInfo(path(QStringLiteral("real.csv"))).size(), 1000);
 
     // Past a file size limit (a full disk to the writer): the old file stays, and the cause is named.
-    for (const QString name : {QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}) {
+    for (const QString &name : {QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}) {
         const QByteArray old = "the previous export";
         write(name, old);
         const Result r =

@@ -5,6 +5,7 @@
 
 #include <limits>
 
+using namespace Qt::StringLiterals;
 using zefto::Value;
 namespace schema = zefto::schema;
 
@@ -27,10 +28,12 @@ TEST_F(TableChecksTest, RecordsInOurTableFareAsWhenSQLiteJudgesThem)
                                                       {schema::Ealan, Value::text(QStringLiteral("12,5"))},
                                                       {-1, Value::number(7.5)},
                                                       {-1, Value::number(900)},
-                                                      {schema::Adi, Value()}};
+                                                      {schema::Adi, Value()},
+                                                      {schema::Adi, Value::text(u"\xDC00\U0001D15E"_s)}};
     const QString file = path(QStringLiteral("t.mdb"));
-    const auto outcomes = [&](const QString &create, const QString &trigger) {
-        zefto::openStore(file, zefto::Missing::Create, {})->close(); // in UTF-16, as ours are
+    const auto outcomes = [&](const QString &create, const QString &trigger, bool utf16) {
+        // In UTF-16 as older versions made every file, or in UTF-8 as new files are.
+        utf16 ? makeUtf16File(file) : zefto::openStore(file, zefto::Missing::Create, {})->close();
         for (const QString &sql : {QStringLiteral("DROP TABLE ovrekson"), create, trigger})
             rawRows(file, sql.isEmpty() ? QStringLiteral("SELECT 1") : sql);
         const auto store = zefto::openStore(file, zefto::Missing::Refuse, {});
@@ -55,11 +58,13 @@ TEST_F(TableChecksTest, RecordsInOurTableFareAsWhenSQLiteJudgesThem)
         QFile::remove(file);
         return out;
     };
+    const QString trigger = QStringLiteral("CREATE TRIGGER t AFTER INSERT ON ovrekson BEGIN SELECT 1; END");
     for (const QString &create :
          {schema::createStatement(), schema::typeofCreateStatement(), schema::strictCreateStatement()}) {
-        const auto judged = outcomes(create, {});
-        EXPECT_EQ(judged,
-                  outcomes(create, QStringLiteral("CREATE TRIGGER t AFTER INSERT ON ovrekson BEGIN SELECT 1; END")));
+        const auto judged = outcomes(create, {}, false);
+        EXPECT_EQ(judged, outcomes(create, trigger, false));
+        EXPECT_EQ(judged, outcomes(create, {}, true)); // a file's encoding changes nothing
+        EXPECT_EQ(judged, outcomes(create, trigger, true));
         EXPECT_TRUE(judged[3].first.startsWith(QStringLiteral("3315 "))); // what is left of a mark alone
     }
 }

@@ -2,11 +2,11 @@
 #include "numbers.h"
 #include "val.h"
 
+#include <QRegularExpression>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <random>
-#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -150,20 +150,19 @@ TEST(Val, ValOfReadsAsValOfTheValueTextForEveryKindOfNumber)
 // Val: blanks dropped, then the longest [+-]?digits[.digits] at the start.
 TEST(Val, ColumnsOfDigitsPointsAndSignsReadAsTheirLongestLeadingNumber)
 {
-    const std::regex leadingNumber("^([+-]?)([0-9]*(\\.[0-9]*)?)");
+    const QRegularExpression leadingNumber(QStringLiteral("^([+-]?)([0-9]*(\\.[0-9]*)?)"));
     const auto model = [&](const std::string &text) {
         std::string s;
         for (char c : text)
             if (c != ' ' && c != '\t' && c != '\n')
                 s += c;
-        std::smatch m;
-        std::regex_search(s, m, leadingNumber);
-        const std::string number = m[2].str();
+        const QRegularExpressionMatch m = leadingNumber.match(QLatin1StringView(s));
+        const std::string number = m.captured(2).toStdString();
         if (number.find_first_of("0123456789") == std::string::npos)
             return 0.0;
         double d = 0;
         std::from_chars(number.data(), number.data() + number.size(), d);
-        return m[1].str() == "-" ? -d : d;
+        return m.captured(1) == u'-' ? -d : d;
     };
     std::mt19937 random(1254);
     const std::string alphabet = "0123456789000000000.. \t\n+-";

@@ -98,8 +98,9 @@ TEST_P(RecordPagerTest, OneConversionsKeysAndAFilterNarrowTheRows)
     EXPECT_TRUE(pager->filtering());
     while (pager->scanFilter(7)) {
         // Matches already found are readable while the scan goes on.
-        if (pager->rows() > 0)
+        if (pager->rows() > 0) {
             EXPECT_EQ(owner(0), QStringLiteral("Kişi 120"));
+        }
     }
     EXPECT_FALSE(pager->filtering());
     ASSERT_EQ(pager->rows(), 10);

@@ -3,6 +3,7 @@
 #include "database.h"
 #include "error.h"
 #include "errornumber.h"
+#include "schema.h"
 #include "valueprinter.h"
 
 #include <QSqlDatabase>
@@ -12,8 +13,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-// Reads the file with a connection of its own, as another program would.
-inline QList<QVariantList> rawRows(const QString &file, const QString &sql)
+// Runs `sqls` on the file with a connection of its own, as another program would; the last one's rows.
+inline QList<QVariantList> rawRows(const QString &file, const QStringList &sqls)
 {
     QList<QVariantList> rows;
     {
@@ -21,7 +22,8 @@ inline QList<QVariantList> rawRows(const QString &file, const QString &sql)
         db.setDatabaseName(file);
         EXPECT_TRUE(db.open());
         QSqlQuery q(db);
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+        for (const QString &sql : sqls)
+            EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
         while (q.next()) {
             QVariantList row;
             for (int i = 0; i < q.record().count(); ++i)
@@ -31,6 +33,17 @@ inline QList<QVariantList> rawRows(const QString &file, const QString &sql)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     return rows;
+}
+
+inline QList<QVariantList> rawRows(const QString &file, const QString &sql)
+{
+    return rawRows(file, QStringList{sql});
+}
+
+// A file with our table in UTF-16, as versions before UTF-8 made every file.
+inline void makeUtf16File(const QString &file)
+{
+    rawRows(file, {QStringLiteral("PRAGMA encoding='UTF-16le'"), zefto::schema::createStatement()});
 }
 
 // A complete, valid share record.

@@ -17,8 +17,9 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
+#include <QtTest/qtestkeyboard.h>
+#include <QtTest/qtestmouse.h>
 #include <gtest/gtest.h>
 
 using zefto::ui::frmZefto;
@@ -30,8 +31,8 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool okEnabled = false, cancelEnabled = false, progressVisible = false;
     int progressValue = -1, progressMaximum = -1;
-    QStringList buttons; // their texts, in order
-    QString defaultButton, escapeButton;
+    QStringList buttons{}; // their texts, in order
+    QString defaultButton{}, escapeButton{};
 };
 
 } // namespace

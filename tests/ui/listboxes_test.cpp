@@ -7,7 +7,8 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QtTest/qtestkeyboard.h>
+#include <QtTest/qtestmouse.h>
 
 #include <gtest/gtest.h>
 

@@ -25,8 +25,8 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTest>
 #include <QTimer>
+#include <QtTest/qtestkeyboard.h>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
