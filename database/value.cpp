@@ -38,15 +38,29 @@ Value Value::number(double d)
 
 void Value::setText(QStringView s)
 {
+    copyChars(textToWrite(s.size()), s);
+}
+
+char16_t *Value::textToWrite(qsizetype n)
+{
     m_kind = Kind::Text;
     // A shared or static text (and a null one) is left to its other holders.
-    if (m_text.isDetached() && m_text.capacity() >= s.size()) {
-        if (m_text.size() != s.size()) // a column's text keeps its width from record to record
-            m_text.resize(s.size());
-        copyChars(reinterpret_cast<char16_t *>(m_text.data()), s);
+    if (m_text.isDetached() && m_text.capacity() >= n) {
+        if (m_text.size() != n) // a column's text keeps its width from record to record
+            m_text.resize(n);
     } else {
-        m_text = copied(s);
+        m_text = QString(n, Qt::Uninitialized); // zero-length, never null, when n is 0
     }
+    // data() would give a zero-length static text memory of its own.
+    return n == 0 ? nullptr : reinterpret_cast<char16_t *>(m_text.data());
+}
+
+void Value::copyFrom(const Value &o)
+{
+    if (o.isText())
+        setText(o.m_text);
+    else
+        *this = o;
 }
 
 bool Value::operator==(const Value &o) const

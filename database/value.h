@@ -19,6 +19,13 @@ public:
     // Makes this a text value holding a copy of `s`, written over the text it
     // held when no other value shares that (a recordset adds record after record).
     void setText(QStringView s);
+    // Makes this a text value of `n` units for the caller to write (nullptr
+    // when `n` is 0), over the text it held as setText does.
+    char16_t *textToWrite(qsizetype n);
+    // Keeps the first `n` units of the text, after fewer were written than asked for.
+    void truncateText(qsizetype n) { m_text.truncate(n); }
+    // Makes this equal to `o` with a text of its own, written over the text it held.
+    void copyFrom(const Value &o);
 
     Kind kind() const { return m_kind; }
     bool isUnset() const { return m_kind == Kind::Unset; }

@@ -38,5 +38,9 @@ private:
 QString csvNumber(double d);
 // The same as Latin-1 bytes, for writers.
 QByteArray csvNumberBytes(double d);
+// The most bytes csvNumber takes ("-1.2345678901234567e-308" and room to spare).
+constexpr qsizetype csvNumberRoom = 32;
+// Writes csvNumber's bytes at `to`, which has csvNumberRoom bytes; returns the end.
+char *writeNumber(char *to, double d);
 
 } // namespace zefto::records

@@ -37,8 +37,14 @@ qint64 FieldPlaces::key(const Record &record) const
 void FieldPlaces::fields(const Record &record, std::vector<Value> &fields) const
 {
     fields.resize(m_at.size());
-    for (size_t i = 0; i < m_at.size(); ++i)
-        fields[i] = m_at[i] >= 0 && size_t(m_at[i]) < record.size() ? record[size_t(m_at[i])] : Value::null();
+    // Copied over the texts `fields` held: the store writes over its record's texts from record to record,
+    // and texts shared with it would be given up and allocated again every record.
+    for (size_t i = 0; i < m_at.size(); ++i) {
+        if (m_at[i] >= 0 && size_t(m_at[i]) < record.size())
+            fields[i].copyFrom(record[size_t(m_at[i])]);
+        else
+            fields[i] = Value::null();
+    }
 }
 
 qint64 keyOf(const QStringList &columns, const Record &record)

@@ -16,9 +16,10 @@ constexpr qsizetype chunk = 1 << 18;
 constexpr qsizetype inMemory = 8 << 20; // most exports never touch the disk
 constexpr char latin1Text = 0x10;       // a text of characters below U+0100, one byte each
 
-template <class T> void putRaw(QByteArray &to, T v)
+template <class T> char *putRaw(char *to, T v)
 {
-    to.append(reinterpret_cast<const char *>(&v), sizeof v);
+    std::memcpy(to, &v, sizeof v);
+    return to + sizeof v;
 }
 
 } // namespace
@@ -43,27 +44,35 @@ void ChosenSpool::fail(int error)
 void ChosenSpool::put(const std::vector<Value> &fields)
 {
     Q_ASSERT(fields.size() == size_t(schema::FieldCount));
+    // Room for the whole record at once, written through a pointer: appending
+    // field by field cost more than the reading.
+    qsizetype most = 0;
+    for (const Value &v : fields)
+        most += 1 + std::max<qsizetype>(sizeof(qint32) + v.asText().size() * 2, sizeof(double));
+    const qsizetype start = m_buffer.size();
+    m_buffer.resize(start + most);
+    char *to = m_buffer.data() + start;
     for (const Value &v : fields) {
         if (v.isText()) {
             const QString &t = v.asText();
             const bool latin1 = std::all_of(t.begin(), t.end(), [](QChar c) { return c.unicode() < 0x100; });
-            m_buffer += char(latin1 ? latin1Text : char(v.kind()));
-            putRaw(m_buffer, qint32(t.size()));
+            *to++ = latin1 ? latin1Text : char(v.kind());
+            to = putRaw(to, qint32(t.size()));
             if (latin1) {
                 // Most fields are digits and blanks: one byte a character halves what is kept.
-                const qsizetype at = m_buffer.size();
-                m_buffer.resize(at + t.size());
-                std::transform(t.begin(), t.end(), m_buffer.begin() + at, [](QChar c) { return char(c.unicode()); });
+                to = std::transform(t.begin(), t.end(), to, [](QChar c) { return char(c.unicode()); });
             } else {
                 // UTF-16 as it is: a lone surrogate survives to be counted where it cannot be written.
-                m_buffer.append(reinterpret_cast<const char *>(t.utf16()), t.size() * 2);
+                std::memcpy(to, t.constData(), size_t(t.size()) * 2);
+                to += t.size() * 2;
             }
             continue;
         }
-        m_buffer += char(v.kind());
+        *to++ = char(v.kind());
         if (v.isDouble())
-            putRaw(m_buffer, v.asDouble());
+            to = putRaw(to, v.asDouble());
     }
+    m_buffer.resize(to - m_buffer.constData());
     ++m_count;
     if (m_buffer.size() >= (m_file ? chunk : inMemory))
         spill();
@@ -114,7 +123,9 @@ void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> 
                 std::memcpy(&n, data.constData() + at, sizeof n);
                 at += sizeof n;
                 need(n);
-                v = Value::text(QString::fromLatin1(data.constData() + at, n));
+                // Into the text this field held the record before: no allocation per field.
+                std::transform(data.constData() + at, data.constData() + at + n, v.textToWrite(n),
+                               [](char c) { return char16_t(uchar(c)); });
                 at += n;
                 continue;
             }
@@ -131,10 +142,9 @@ void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> 
                 std::memcpy(&n, data.constData() + at, sizeof n);
                 at += sizeof n;
                 need(qsizetype(n) * 2);
-                QString t(n, Qt::Uninitialized);
-                std::memcpy(t.data(), data.constData() + at, size_t(n) * 2);
+                if (char16_t *to = v.textToWrite(n))
+                    std::memcpy(to, data.constData() + at, size_t(n) * 2);
                 at += qsizetype(n) * 2;
-                v = Value::text(std::move(t));
             } else {
                 v = kind == Value::Kind::Null ? Value::null() : Value();
             }

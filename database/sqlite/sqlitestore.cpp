@@ -64,13 +64,14 @@ void checkPath(const QString &path, Missing missing, bool readOnly)
                         .arg(path, folder.absoluteFilePath()));
 }
 
-Value columnValue(sqlite3_stmt *stmt, int i, bool utf8)
+// Column `i` into `into`, a text written over the one it held.
+void readColumn(sqlite3_stmt *stmt, int i, bool utf8, Value &into)
 {
     switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL: return Value::null();
+    case SQLITE_NULL: into = Value::null(); break;
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT: return Value::number(sqlite3_column_double(stmt, i));
-    default: return Value::text(columnText(stmt, i, utf8));
+    case SQLITE_FLOAT: into = Value::number(sqlite3_column_double(stmt, i)); break;
+    default: readColumnText(stmt, i, utf8, into);
     }
 }
 
@@ -231,7 +232,7 @@ std::optional<Record> SqliteStore::lastRecord()
     const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
     Record r(m_columns.size(), Value::null());
     for (int i = 0; i < n; ++i)
-        r[i] = columnValue(q, i, m_text.utf8());
+        readColumn(q, i, m_text.utf8(), r[i]);
     return r;
 }
 
@@ -590,12 +591,13 @@ void SqliteStore::readRecords(const QList<KeyRange> &ranges, const std::function
 
 void SqliteStore::eachRow(sqlite3_stmt *q, const std::function<void(const Record &)> &each)
 {
+    // One record, its texts written over row after row: a listing reads millions of fields.
+    Record r(m_columns.size(), Value::null());
+    const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
     int rc;
     while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
-        const int n = std::min<int>(sqlite3_column_count(q), int(m_columns.size()));
-        Record r(m_columns.size(), Value::null());
         for (int i = 0; i < n; ++i)
-            r[i] = columnValue(q, i, m_text.utf8());
+            readColumn(q, i, m_text.utf8(), r[i]);
         each(r);
     }
     if (rc != SQLITE_DONE)

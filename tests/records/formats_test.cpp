@@ -10,10 +10,15 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <cmath>
+#include <cstring>
+#include <iomanip>
 #include <limits>
+#include <random>
 
 using zefto::Value;
 using zefto::records::csvNumber;
+using zefto::records::csvNumberBytes;
 using zefto::records::CsvWriter;
 using zefto::records::XlsxWriter;
 
@@ -56,6 +61,32 @@ TEST(CsvNumber, ShortestTextThatReadsBackWithAPointWhateverTheLocale)
         EXPECT_EQ(csvNumber(d).toDouble(), d) << csvNumber(d).toStdString();
 }
 
+// csvNumber finds its digits without Qt, for speed: they must stay Qt's to the byte.
+TEST(CsvNumber, SameBytesAsQtsShortestOnHardAndGeneratedDoubles)
+{
+    std::vector<double> ds = {0, 1, 10, 100, 1e5, 1e6, 1200000, 1e15, 1e16, 1e17, 1e20, 1e21, 1e22, 1e100,
+                              1e-4, 1e-5, 1e-7, 0.1, 0.3, 0.1 + 0.2, 500.1, 250.05, 1250.5, 625.25, 375.15,
+                              999999999999999, 9007199254740993.0, 123456789012345678.0, 0.0001234, 1.5e-10,
+                              5e-324, 2.2250738585072014e-308, 1.7976931348623157e308};
+    std::mt19937_64 random(19);
+    for (int i = 0; i < 100000; ++i) {
+        quint64 bits = random();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        ds.push_back(any); // every exponent, denormals too
+        ds.push_back(double(qint64(random() % 10000000000)) / std::pow(10.0, int(random() % 9))); // areas
+        ds.push_back(std::ldexp(double(random() % 1000), int(random() % 200) - 100));
+    }
+    for (double d : ds) {
+        for (double signed_ : {d, -d}) {
+            if (std::isnan(signed_) || signed_ == 0)
+                continue;
+            ASSERT_EQ(csvNumberBytes(signed_), QByteArray::number(signed_, 'g', QLocale::FloatingPointShortest))
+                << std::setprecision(17) << signed_;
+        }
+    }
+}
+
 TEST(CsvWriter, PlainFieldsAreWrittenAsTheyAreWithCrLf)
 {
     EXPECT_EQ(csv(false, {QStringLiteral("yada"), u(u"hisyuzolçumu")},
@@ -74,6 +105,17 @@ TEST(CsvWriter, QuotesOnlyFieldsWithCommaQuoteCrOrLfAndDoublesTheirQuotes)
                   {{text(u"say \"hi\""), text(u"one\r\ntwo"), text(u"cr\r"), text(u"lf\n"), text(u" ;\t' ")}}),
               QByteArray("\"a,b\"\r\n"
                          "\"say \"\"hi\"\"\",\"one\r\ntwo\",\"cr\r\",\"lf\n\", ;\t' \r\n"));
+}
+
+// Fields with surrogates take Qt's encoder, as they always did (U+FFFD for a lone one, nothing for
+// one at the end); the rest a faster path.
+TEST(CsvWriter, SurrogatePairsAreFourBytesAndLoneOnesAsQtsEncoderWritesThem)
+{
+    const QString high(QChar(0xD800)), low(QChar(0xDC00));
+    EXPECT_EQ(csv(false, {QStringLiteral("x")},
+                  {{text(u"a\U0001F600b"), Value::text(high + u(u"z")), Value::text(u(u"z") + low),
+                    Value::text(u(u"z") + high), Value::text(u(u"q\"") + high + u(u",\"ş") + high)}}),
+              QByteArray("x\r\na\xF0\x9F\x98\x80\x62,\xEF\xBF\xBDz,z,z,\"q\"\"\xEF\xBF\xBD,\"\"\xC5\x9F\"\r\n"));
 }
 
 TEST(CsvWriter, NoValueIsAnEmptyFieldAndNumbersUseAPoint)
