@@ -30,4 +30,18 @@ inline void copyChars(char16_t *to, QStringView text)
     std::memcpy(to + n - 4, from + n - 4, 8);
 }
 
+// Copies `n` bytes as copyChars does, for the same reason: records and
+// lines of a few dozen bytes, eight at a time, the last eight overlapping.
+inline void copyBytes(char *to, const char *from, qsizetype n)
+{
+    if (n < 8) {
+        for (qsizetype i = 0; i < n; ++i)
+            to[i] = from[i];
+        return;
+    }
+    for (qsizetype i = 0; i < n - 8; i += 8)
+        std::memcpy(to + i, from + i, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+}
+
 } // namespace zefto

@@ -3,6 +3,7 @@
 #include "chosen.h"
 #include "refusal.h"
 #include "schema.h"
+#include "textcopy.h"
 
 #include <QDir>
 #include <algorithm>
@@ -63,7 +64,7 @@ void ChosenSpool::put(const std::vector<Value> &fields)
                 to = std::transform(t.begin(), t.end(), to, [](QChar c) { return char(c.unicode()); });
             } else {
                 // UTF-16 as it is: a lone surrogate survives to be counted where it cannot be written.
-                std::memcpy(to, t.constData(), size_t(t.size()) * 2);
+                copyBytes(to, reinterpret_cast<const char *>(t.constData()), t.size() * 2);
                 to += t.size() * 2;
             }
             continue;
@@ -143,7 +144,7 @@ void ChosenSpool::forEach(const std::function<void(const std::vector<Value> &)> 
                 at += sizeof n;
                 need(qsizetype(n) * 2);
                 if (char16_t *to = v.textToWrite(n))
-                    std::memcpy(to, data.constData() + at, size_t(n) * 2);
+                    copyBytes(reinterpret_cast<char *>(to), data.constData() + at, qsizetype(n) * 2);
                 at += qsizetype(n) * 2;
             } else {
                 v = kind == Value::Kind::Null ? Value::null() : Value();
