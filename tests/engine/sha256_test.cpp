@@ -63,6 +63,15 @@ TEST_P(Sha256Test, AgreesWithQtOnAnyBytesInAnyPieces)
     }
 }
 
+// A wrong CPUID bit would lose the speed silently: the kernel's flags say the same.
+TEST(Sha256Ways, TheInstructionsAreUsedWhereTheProcessorHasThem)
+{
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    ASSERT_TRUE(cpuinfo.open(QIODevice::ReadOnly));
+    const QByteArray flags = cpuinfo.readAll();
+    EXPECT_EQ(Sha256::instructionsAvailable(), flags.contains(" sha_ni") && flags.contains(" sse4_1"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Ways, Sha256Test, testing::Values(Sha256::Way::Instructions, Sha256::Way::Qt),
                          [](const auto &info) {
                              return info.param == Sha256::Way::Instructions ? "Instructions" : "Qt";
