@@ -28,8 +28,8 @@ void putBigEndian(unsigned char *to, std::uint64_t value, int bytes)
 struct Sha256::Context {
     std::optional<QCryptographicHash> qt; // set for Way::Qt only
     std::uint32_t state[8];
-    unsigned char block[64]; // the bytes of a block not yet complete
-    std::size_t held = 0;    // how many of them
+    unsigned char block[64];  // the bytes of a block not yet complete
+    std::size_t held = 0;     // how many of them
     std::uint64_t length = 0; // bytes added in all
 
     void addBytes(const unsigned char *bytes, std::size_t size);

@@ -53,7 +53,7 @@ bool available()
 // it returns the new {a, b, e, f}, and the old one is the new {c, d, g, h}.
 // SHA256MSG1 and SHA256MSG2 do the σ0 and σ1 parts of the message schedule four words at a time.
 __attribute__((target("sha,sse4.1,ssse3"))) void compress(std::uint32_t state[8], const unsigned char *blocks,
-                                                           std::size_t count)
+                                                          std::size_t count)
 {
     // Message words are big-endian: reverse the bytes of each 32-bit lane.
     const __m128i bigEndian = _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
@@ -67,8 +67,8 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compress(std::uint32_t state[8]
         for (int g = 0; g < 16; ++g) {
             __m128i &words = w[g % 4];
             if (g < 4) {
-                words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blocks + 16 * g)),
-                                         bigEndian);
+                words =
+                    _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(blocks + 16 * g)), bigEndian);
             } else {
                 // W[t] = σ1(W[t-2]) + W[t-7] + σ0(W[t-15]) + W[t-16]; words holds W[t-16..t-13] here.
                 const __m128i older = _mm_sha256msg1_epu32(words, w[(g - 3) % 4]);

@@ -30,21 +30,19 @@ protected:
 
 TEST_P(Sha256Test, GivesThePublishedDigests)
 {
-    const struct {
-        QByteArray message;
-        const char *digest;
-    } cases[] = {
+    const std::pair<QByteArray, const char *> cases[] = {
         {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
         {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
         {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
          "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmno"
+         "ijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
          "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
         {QByteArray(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
-    for (const auto &c : cases)
-        for (const qsizetype piece : {qsizetype(1), qsizetype(64), c.message.size() + 1})
-            EXPECT_EQ(digest(c.message, piece), QLatin1String(c.digest)) << c.message.size() << " bytes by " << piece;
+    for (const auto &[message, published] : cases)
+        for (const qsizetype piece : {qsizetype(1), qsizetype(64), message.size() + 1})
+            EXPECT_EQ(digest(message, piece), QLatin1String(published)) << message.size() << " bytes by " << piece;
 }
 
 TEST_P(Sha256Test, AgreesWithQtOnAnyBytesInAnyPieces)
@@ -73,8 +71,6 @@ TEST(Sha256Ways, TheInstructionsAreUsedWhereTheProcessorHasThem)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, Sha256Test, testing::Values(Sha256::Way::Instructions, Sha256::Way::Qt),
-                         [](const auto &info) {
-                             return info.param == Sha256::Way::Instructions ? "Instructions" : "Qt";
-                         });
+                         [](const auto &way) { return way.param == Sha256::Way::Qt ? "Qt" : "Instructions"; });
 
 } // namespace
