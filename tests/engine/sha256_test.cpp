@@ -14,6 +14,8 @@ protected:
     {
         if (GetParam() == Sha256::Way::Instructions && !Sha256::instructionsAvailable())
             GTEST_SKIP() << "this processor has no SHA instructions";
+        if (GetParam() == Sha256::Way::Library && !Sha256::libraryAvailable())
+            GTEST_SKIP() << "no libcrypto.so.3 here";
     }
     // piece 0: pieces of random sizes up to 200 bytes
     QString digest(const QByteArray &bytes, qsizetype piece)
@@ -70,7 +72,12 @@ TEST(Sha256Ways, TheInstructionsAreUsedWhereTheProcessorHasThem)
     EXPECT_EQ(Sha256::instructionsAvailable(), flags.contains(" sha_ni") && flags.contains(" sse4_1"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, Sha256Test, testing::Values(Sha256::Way::Instructions, Sha256::Way::Qt),
-                         [](const auto &way) { return way.param == Sha256::Way::Qt ? "Qt" : "Instructions"; });
+INSTANTIATE_TEST_SUITE_P(Ways, Sha256Test,
+                         testing::Values(Sha256::Way::Instructions, Sha256::Way::Library, Sha256::Way::Qt),
+                         [](const auto &way) {
+                             return way.param == Sha256::Way::Qt        ? "Qt"
+                                    : way.param == Sha256::Way::Library ? "Library"
+                                                                        : "Instructions";
+                         });
 
 } // namespace
