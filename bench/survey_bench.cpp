@@ -1,7 +1,7 @@
 // The first reading of a conversion on its own: the report's lines counted
-// and its SHA-256 taken (ReportReader::survey), the first call (which sets
-// OpenSSL up) apart, then the medians of PASSES surveys and of PASSES
-// countings without the hash: survey_bench REPORT [PASSES].
+// and its SHA-256 taken (ReportReader::survey), the first call (which faults
+// the code and the page cache in) apart, then the medians of PASSES surveys
+// and of PASSES countings without the hash: survey_bench REPORT [PASSES].
 #include "reportreader.h"
 
 #include <QCoreApplication>

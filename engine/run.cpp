@@ -40,8 +40,8 @@ QString earlierConversion(const Conversion &earlier)
 
 } // namespace
 
-// OpenSSL's SHA-256 (see sha256.h): several times faster than Qt's, whose
-// hashing took a quarter of a run's instructions.
+// Sha256 uses the processor's SHA instructions: several times faster than
+// Qt's, whose hashing took a quarter of a run's instructions.
 std::pair<QString, qint64> Engine::fingerprint(const QString &path)
 {
     QFile f(path);

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 
-packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libicu-dev libgtest-dev libssl-dev
+packages=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libicu-dev libgtest-dev
   postgresql-15 libqt6sql6-psql libpq-dev libxlsxwriter-dev python3-openpyxl
   at-spi2-core python3-pyatspi dbus xauth xvfb openbox x11-utils imagemagick
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
