@@ -63,7 +63,7 @@ int main(int argc, char **argv)
     // The columns of the table this program creates: the key, then the 19 fields.
     const QStringList columns = QStringList{QStringLiteral("id")} + recordFields();
     std::vector<Record> records;
-    forEachChosenKeyed(db, allKeys, std::nullopt, [&](qint64 key, const std::vector<Value> &f) {
+    forEachChosenKeyed(db, allKeys, std::nullopt, [&](qint64 key, Fields f) {
         Record r{Value::number(double(key))};
         r.insert(r.end(), f.begin(), f.end());
         records.push_back(std::move(r));

@@ -429,7 +429,7 @@ ShareCheck checkShares(Database &db, KeyRange keys, const std::optional<QString>
     ShareChecker checker(rules, each);
     db.readSnapshot([&] {
         forEachChosenKeyed(db, keys, filter,
-                           [&](qint64 key, const std::vector<Value> &f) { checker.record(key, f.data()); });
+                           [&](qint64 key, Fields f) { checker.record(key, f.data()); });
     });
     return checker.finish();
 }
@@ -439,7 +439,7 @@ std::vector<qint64> findingKeys(Database &db, const ShareFinding &finding)
     if (finding.key > 0)
         return {finding.key};
     std::vector<qint64> keys;
-    forEachChosenKeyed(db, finding.span, std::nullopt, [&](qint64 key, const std::vector<Value> &f) {
+    forEachChosenKeyed(db, finding.span, std::nullopt, [&](qint64 key, Fields f) {
         if (trimmedText(f[Yada]) == finding.yada && trimmedText(f[Yparsel]) == finding.yparsel)
             keys.push_back(key);
     });

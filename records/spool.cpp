@@ -27,12 +27,12 @@ template <class T> char *putRaw(char *to, T v)
 
 ChosenSpool::ChosenSpool(Database &db, KeyRange keys, const std::optional<QString> &filter)
 {
-    db.readSnapshot([&] { forEachChosen(db, keys, filter, [&](const std::vector<Value> &r) { put(r); }); });
+    db.readSnapshot([&] { forEachChosen(db, keys, filter, [&](Fields r) { put(r); }); });
 }
 
 ChosenSpool::ChosenSpool(Database &db, const std::vector<KeyRange> &ranges, const std::optional<QString> &filter)
 {
-    db.readSnapshot([&] { forEachInRanges(db, ranges, filter, [&](const std::vector<Value> &r) { put(r); }); });
+    db.readSnapshot([&] { forEachInRanges(db, ranges, filter, [&](Fields r) { put(r); }); });
 }
 
 void ChosenSpool::fail(int error)
@@ -42,7 +42,7 @@ void ChosenSpool::fail(int error)
 }
 
 // Each field: its kind, then a double's 8 bytes or a text's length and UTF-16 units.
-void ChosenSpool::put(const std::vector<Value> &fields)
+void ChosenSpool::put(Fields fields)
 {
     Q_ASSERT(fields.size() == size_t(schema::FieldCount));
     // Room for the whole record at once, written through a pointer: appending

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chosen.h"
 #include "database.h"
 
 #include <QTemporaryFile>
@@ -26,7 +27,7 @@ public:
     void forEach(const std::function<void(const std::vector<Value> &)> &each);
 
 private:
-    void put(const std::vector<Value> &fields);
+    void put(Fields fields);
     void spill();
     [[noreturn]] void fail(int error);
 

@@ -178,8 +178,8 @@ TEST_P(RecordPagerTest, AFilterReadsEveryBlockToTheLastRecord)
     for (const auto &[filter, count, last] : {std::tuple{u"kisi 4999"_s, 1, 5000}, std::tuple{u"KİŞİ"_s, 5000, 5000},
                                               std::tuple{u"kişi 41"_s, 111, 4200}}) {
         std::vector<qint64> keys;
-        zefto::records::forEachChosen(db, allKeys, filter, [&](const std::vector<zefto::Value> &fields) {
-            keys.push_back(fields.at(zefto::schema::Adi).asText().mid(5).toLongLong() + 1);
+        zefto::records::forEachChosen(db, allKeys, filter, [&](zefto::records::Fields fields) {
+            keys.push_back(fields[zefto::schema::Adi].asText().mid(5).toLongLong() + 1);
         });
         EXPECT_EQ(qint64(keys.size()), count) << filter.toStdString();
         EXPECT_EQ(zefto::records::countChosen(db, allKeys, filter), count) << filter.toStdString();
