@@ -141,6 +141,7 @@ template <class Room, class Put> void writeLine(QByteArray &line, size_t n, Room
     }
     *to++ = '\r';
     *to++ = '\n';
+    Q_ASSERT(to - start <= most);
     line.resize(to - start);
 }
 

@@ -73,6 +73,7 @@ void ChosenSpool::put(Fields fields)
         if (v.isDouble())
             to = putRaw(to, v.asDouble());
     }
+    Q_ASSERT(to - (m_buffer.constData() + start) <= most);
     m_buffer.resize(to - m_buffer.constData());
     ++m_count;
     if (m_buffer.size() >= (m_file ? chunk : inMemory))
