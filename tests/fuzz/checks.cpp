@@ -65,12 +65,12 @@ std::string show(const Value &v)
     } while (0)
 
 // Holds what no printed report does: a control byte other than line ends, tab,
-// form feed and the printer's codes, or the signature of a PDF, PNG, JPEG or
-// program (theirs hold no such byte).
+// form feed and the printer's codes, or the signature of a PDF, PNG, JPEG,
+// program or SQLite file (theirs hold no such byte).
 bool looksBinary(const QByteArray &b)
 {
     static const QByteArray reportCodes("\n\r\t\f\x1B\x0E\x0F\x12\x14\x1A", 10);
-    for (const char *signature : {"%PDF-", "\x89PNG", "\xFF\xD8\xFF", "\x7F" "ELF"})
+    for (const char *signature : {"%PDF-", "\x89PNG", "\xFF\xD8\xFF", "\x7F" "ELF", "SQLite format 3"})
         if (b.startsWith(signature))
             return true;
     return std::any_of(b.begin(), b.end(), [](char c) {
