@@ -31,7 +31,9 @@ int main(int argc, char **argv)
             broken = {where.value(0).toInt(), where.value(1).toInt()};
             if (broken.rule < 1 || broken.rule > 4 || broken.at < 0)
                 rows = 0; // refused below
-        } else
+        } else if (a.startsWith(u'-') || !output.isEmpty())
+            rows = 0; // an unknown option or a second output: refused below, nothing written
+        else
             output = a;
     }
     if (output.isEmpty() || rows < 1 || (lines != 0 && lines < 63)) {
